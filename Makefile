@@ -1,0 +1,54 @@
+# Two commands matter: `make play` and `make test`. Everything else is for
+# developers. Every target installs the Debian packages it needs first.
+
+PACKAGES := cmake ninja-build make g++ clang libclang-rt-14-dev \
+	libgtest-dev libgmock-dev libbenchmark-dev
+JOBS ?= $(shell nproc)
+STRICT ?= OFF
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTRICT=$(STRICT)
+CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+VOLUME ?= $(CURDIR)/volume
+
+.PHONY: all deps build test play asan tsan gcc bench volume clean
+
+all: build
+
+deps:
+	@tools/install-packages $(PACKAGES)
+
+build: deps
+	cmake -S . -B build $(CMAKE_FLAGS) $(CLANG) -DBUILD_FUZZERS=ON
+	cmake --build build -j $(JOBS)
+
+test: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite again under AddressSanitizer (with leak and undefined
+# behaviour checks) and under ThreadSanitizer.
+asan: deps
+	cmake -S . -B build-asan $(CMAKE_FLAGS) $(CLANG) -DSANITIZE=address
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+tsan: deps
+	cmake -S . -B build-tsan $(CMAKE_FLAGS) $(CLANG) -DSANITIZE=thread
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# The tree must also build with g++ without a warning.
+gcc: deps
+	cmake -S . -B build-gcc $(CMAKE_FLAGS) -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DSTRICT=ON
+	cmake --build build-gcc -j $(JOBS)
+
+bench: build
+	build/bin/messaging_bench
+
+volume: build
+	build/bin/zenbo --make-volume --volume $(VOLUME)
+
+play: build
+	@if [ ! -x build/bin/zenbo ]; then echo "The host is not built yet: nothing can play the door." >&2; exit 1; fi
+	build/bin/zenbo --local --volume $(VOLUME)
+
+clean:
+	rm -rf build build-asan build-tsan build-gcc

@@ -1,0 +1,17 @@
+# drelmoor_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS x])
+# One GoogleTest program, registered with CTest test by test so that a
+# failure names the case. Every test runs in a boot volume of its own,
+# which the test helpers create; nothing here points at the user's volume.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+function(drelmoor_add_test name)
+	cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+	add_executable(${name} ${ARG_SOURCES})
+	target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+	set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+	gtest_discover_tests(${name}
+		WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+		PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120
+		DISCOVERY_TIMEOUT 60)
+endfunction()

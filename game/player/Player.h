@@ -1,0 +1,79 @@
+#pragma once
+
+#include <String.h>
+
+// The character of one user, with the game's rules for it. A record belongs
+// to one session thread; nothing in it is locked.
+class CPlayer {
+public:
+								CPlayer();
+	virtual						~CPlayer();
+
+	// Names and places
+			BString				GetName() const;
+			void				SetName(BString name);
+			BString				GetLocation() const;
+			void				SetLocation(BString location);
+
+	// Equipment
+			BString				GetWeapon() const;
+			BString				GetArmor() const;
+			int					GetWeaponStr() const;
+			int					GetArmorStr() const;
+			void				SetWeapon(BString name, int strength);
+			void				SetArmor(BString name, int strength);
+
+	// Vital statistics
+			int					GetHP() const;
+			int					GetMaxHP() const;
+			int					GetLevel() const;
+			int					GetXP() const;
+			int					GetStr() const;
+			int					GetDef() const;
+			void				AddStr(int n);
+			void				AddDef(int n);
+			int					IsHitBy(int strength);
+			bool				Damaged(int n);
+			int					Heal(int n);
+			bool				AddXP(int n);
+			void				LevelUp();
+
+	// Gold
+			int					GetBalance() const;
+			void				AddGold(int n);
+			bool				SpendGold(int n);
+
+	// Daily fights and the caves
+			int					GetFights() const;
+			bool				Fights();
+			void				AddFights(int n);
+			int					GetCaveLevel() const;
+			void				GoDown();
+			void				GoUp();
+			int					GetLastDay() const;
+
+	// The player file
+			bool				LoadPlayer(BString userName);
+			void				SavePlayer(BString userName);
+
+	// Today's day number, yyyymmdd of the local date.
+	static	int					Today();
+
+private:
+			BString				fLocation = "Town";
+			BString				fName;
+			BString				fWeapon = "Moderately Sharp Playing Card";
+			BString				fArmor = "T-Shirt and Jeans";
+			int32				fWeaponStr = 1;
+			int32				fArmorStr = 1;
+			int32				fGold = 0;
+			int32				fMaxHP = 10;
+			int32				fHP = 10;
+			int32				fLevel = 1;
+			int32				fXP = 0;
+			int32				fStr = 7;
+			int32				fDef = 7;
+			int32				fCaveLevel = 1;
+			int32				fFights = 15;
+			int32				fLastDay = 0;
+};

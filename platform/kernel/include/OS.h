@@ -1,0 +1,67 @@
+#pragma once
+
+#include <SupportDefs.h>
+
+// Threads, time and the applications' threads as seen from other
+// applications on the same boot volume.
+
+typedef int32 thread_id;
+typedef int32 team_id;
+typedef status_t (*thread_func)(void* data);
+
+#define B_INFINITE_TIMEOUT	((bigtime_t)INT64_MAX)
+
+enum {
+	B_LOW_PRIORITY = 5,
+	B_NORMAL_PRIORITY = 10,
+	B_DISPLAY_PRIORITY = 15,
+	B_URGENT_DISPLAY_PRIORITY = 20,
+	B_REAL_TIME_DISPLAY_PRIORITY = 100,
+	B_URGENT_PRIORITY = 110,
+	B_REAL_TIME_PRIORITY = 120,
+};
+
+// Threads of this team (process). A spawned thread waits until it is
+// resumed. Its name is kept whole, however long; the priority is recorded
+// but does not change scheduling.
+thread_id spawn_thread(thread_func function, const char* name, int32 priority,
+	void* data);
+status_t resume_thread(thread_id thread);
+// Ends the calling thread only, unwinding its stack; the thread's status is
+// the given value. Calling it from a thread not made by spawn_thread ends
+// that thread too.
+[[noreturn]] void exit_thread(status_t status);
+status_t wait_for_thread(thread_id thread, status_t* returnValue);
+// The thread of this team with the given name, or the calling thread for
+// NULL; B_NAME_NOT_FOUND when none has that name.
+thread_id find_thread(const char* name);
+// Copies the thread's whole name into the buffer; B_BAD_THREAD_ID when
+// the thread does not exist any more.
+status_t get_thread_name(thread_id thread, char* buffer, size_t bufferSize);
+team_id current_team();
+
+// Time. When the environment holds BOOT_CLOCK (seconds since 1970), the
+// real-time clock stands still at that second: test runs that seed from the
+// clock or compute the day from it become reproducible.
+uint32 real_time_clock();			// seconds since 1970
+bigtime_t real_time_clock_usecs();	// microseconds since 1970
+bigtime_t system_time();			// microseconds since an arbitrary start
+status_t snooze(bigtime_t microseconds);
+
+// Threads of any application on this boot volume, found by name. Every
+// thread made by spawn_thread is listed under its whole name while it runs;
+// its entry goes when the thread ends, and also when its team dies, however
+// it dies (kill -9 included).
+struct named_thread {
+	team_id		team;
+	thread_id	thread;
+	bigtime_t	started;	// real_time_clock_usecs() when it was spawned
+};
+
+// Fills up to maxCount running threads named exactly name, oldest first;
+// returns how many were found (0 when none), or an error.
+int32 find_named_threads(const char* name, named_thread* threads,
+	int32 maxCount);
+// Waits until the thread has ended; B_OK once it has (at once when it
+// already had), B_TIMED_OUT after the timeout.
+status_t wait_for_named_thread(const named_thread& thread, bigtime_t timeout);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <String.h>
+#include <StorageDefs.h>
+
+// A name in a folder: it may name a file, a folder, a link, or nothing yet.
+class BEntry {
+public:
+								BEntry();
+								BEntry(const char* path, bool traverse = false);
+								BEntry(const BEntry& other);
+			BEntry&				operator=(const BEntry& other);
+								~BEntry();
+
+			status_t			SetTo(const char* path, bool traverse = false);
+			status_t			InitCheck() const;
+			void				Unset();
+
+			bool				Exists() const;
+			bool				IsFile() const;
+			bool				IsDirectory() const;
+			bool				IsSymLink() const;
+
+			// The leaf name, into a buffer of B_FILE_NAME_LENGTH bytes.
+			status_t			GetName(char* buffer) const;
+			// The path as the platform names it ("/boot/...").
+			const char*			Path() const;
+
+			// Moves the entry to another path on the same volume; with
+			// clobber, an existing file there is replaced in one step.
+			status_t			Rename(const char* path, bool clobber = false);
+			status_t			Remove();
+
+private:
+			BString				fPath;
+			status_t			fStatus = B_NO_INIT;
+};
