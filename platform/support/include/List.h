@@ -29,6 +29,8 @@ public:
 			int32				CountItems() const;
 			bool				IsEmpty() const;
 			int32				BlockSize() const;
+			// Slots allocated, always a whole number of blocks.
+			int32				PhysicalSize() const;
 
 private:
 			bool				_Resize(int32 count);
