@@ -1,6 +1,7 @@
 #include "VraskApp.h"
 
 #include <Message.h>
+#include <ZenboProtocol.h>
 
 #include "VraskThread.h"
 
@@ -33,7 +34,19 @@ VraskApp::StartDoor(BMessage* message)
 
 	// The session starts its own thread and is released when that thread
 	// ends; the application keeps no pointer to it.
-	new VraskThread(userName, fThreadSuffix);
+	status_t status;
+	VraskThread* session = new VraskThread(userName, fThreadSuffix, &status);
 
 	ZenboDoorKit::StartDoor(message);
+
+	if (status != B_OK) {
+		// No thread will ever take leave for this user, so the application
+		// does it in the session's stead; otherwise the user would stay in
+		// the door and the door would never quit. The quit message comes
+		// after this start message, so the user is in the list by then.
+		delete session;
+		BMessage quit(kUserQuit);
+		quit.AddString(kUserNameField, userName);
+		PostMessage(&quit);
+	}
 }

@@ -1,1 +1,77 @@
-// Being written.
+#include "VraskThread.h"
+
+#include <OS.h>
+
+#include <stdlib.h>
+
+
+VraskThread::VraskThread(BString userName, BString threadSuffix,
+	status_t* result)
+	:
+	ZenboDoorThread(userName, threadSuffix)
+{
+	fUserName = userName;
+
+	// Zenbo is told this same name as the session's thread name.
+	BString threadName(userName);
+	threadName << threadSuffix;
+
+	thread_id thread = spawn_thread(ZenboDoorThread::Run, threadName.String(),
+		kVraskThreadPriority, this);
+	status_t status = thread >= 0 ? resume_thread(thread) : thread;
+
+	// Once the thread runs, the object is the thread's and may be gone
+	// already; only the result may be told.
+	if (result != NULL)
+		*result = status;
+}
+
+
+VraskThread::~VraskThread()
+{
+}
+
+
+void
+VraskThread::RunDoor()
+{
+	fRunning = true;
+	// One generator serves every session of the door; each new session
+	// reseeds it.
+	srand(real_time_clock());
+
+	SendString("\nWelcome to Drelmoor!");
+
+	if (fPlayer.LoadPlayer(fUserName)) {
+		SendString("\n\nWelcome back, ");
+		SendString(fPlayer.GetName());
+		SendString("!\n");
+	} else
+		NewPlayer();
+
+	if (fPlayer.GetHP() < 1) {
+		SendString("\n  You're currently dead, but if you wait until "
+			"tomorrow that will probably change.");
+		fRunning = false;
+	}
+
+	fPlayer.SetLocation("Town");
+
+	while (fRunning) {
+		// Saving before every prompt means that a user who hangs up in the
+		// middle of a command loses only that command.
+		fPlayer.SavePlayer(fUserName);
+		ProcessCommand(Prompt());
+
+		if (fPlayer.GetHP() < 1) {
+			SendString("\n You've been killed!  Try again tomorrow!");
+			fRunning = false;
+		}
+	}
+
+	fPlayer.SavePlayer(fUserName);
+	CloseDoor();
+
+	// The kit releases this object once the thread has ended.
+	exit_thread(0);
+}

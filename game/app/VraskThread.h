@@ -1,5 +1,6 @@
 #pragma once
 
+#include <OS.h>
 #include <ZenboDoorThread.h>
 
 #include "Player.h"
@@ -8,11 +9,18 @@
 
 // One user's game: the session loop and every game operation run on the
 // session's own thread, on this session's player record. The application
-// thread only builds the object, which starts its thread at once.
+// thread only builds the object, which starts its thread at once; from then
+// on the object belongs to that thread, and the kit releases it when the
+// thread has ended. Sessions share nothing but the program's random
+// generator.
 class VraskThread : public ZenboDoorThread {
 public:
+			// Starts the session's thread at once. When result is given it
+			// tells whether the thread runs; if it does not, the object is
+			// the creator's to release.
 								VraskThread(BString userName,
-									BString threadSuffix);
+									BString threadSuffix,
+									status_t* result = NULL);
 	virtual						~VraskThread();
 
 	virtual	void				RunDoor() override;
