@@ -3,7 +3,11 @@
 #include <String.h>
 
 // The character of one user, with the game's rules for it. A record belongs
-// to one session thread; nothing in it is locked.
+// to one session thread; nothing in it is locked. Every rule takes the
+// record as it stands, including values a tampered player file may hold: a
+// divisor below 1 counts as 1 and growth stops at the limits of int32, so
+// no file can crash the door that serves every user. The rules never touch
+// the host or the disk; only LoadPlayer and SavePlayer do.
 class CPlayer {
 public:
 								CPlayer();
@@ -41,11 +45,11 @@ public:
 	// Gold
 			int					GetBalance() const;
 			void				AddGold(int n);
-			bool				SpendGold(int n);
+	[[nodiscard]]	bool		SpendGold(int n);
 
 	// Daily fights and the caves
 			int					GetFights() const;
-			bool				Fights();
+	[[nodiscard]]	bool		Fights();
 			void				AddFights(int n);
 			int					GetCaveLevel() const;
 			void				GoDown();
@@ -59,7 +63,14 @@ public:
 	// Today's day number, yyyymmdd of the local date.
 	static	int					Today();
 
+	// Growth in powers of two: 2 raised to exponent, truncated, and held at
+	// INT32_MAX where it would pass it (an exponent of 31 or more).
+	static	int					PowerOfTwo(int exponent);
+
 private:
+	// The day's allowance of cave fights; the daily reset restores it.
+	static	constexpr int32		kDailyFightAllowance = 15;
+
 			BString				fLocation = "Town";
 			BString				fName;
 			BString				fWeapon = "Moderately Sharp Playing Card";
@@ -74,6 +85,6 @@ private:
 			int32				fStr = 7;
 			int32				fDef = 7;
 			int32				fCaveLevel = 1;
-			int32				fFights = 15;
+			int32				fFights = kDailyFightAllowance;
 			int32				fLastDay = 0;
 };

@@ -1,1 +1,240 @@
-// Being written.
+// The player file: 14 lines of text in the users folder, named after the
+// user as the host knows them, read back one byte at a time.
+
+#include "Player.h"
+
+#include <BootVolume.h>
+#include <Entry.h>
+#include <File.h>
+#include <OS.h>
+
+#include <atomic>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string>
+
+#include "VraskPaths.h"
+
+// Saves are written here first and then renamed over the player file, so
+// that the Wall of Fame, which lists the users folder, never meets a file
+// half written. It lies beside the users folder, on the same volume, since
+// a rename cannot cross volumes.
+#define kSavingFolder		kVraskFolder ".saving/"
+
+namespace {
+
+const int kPlayerFileLines = 14;
+
+// How often a save looks for a free temporary name before it gives up.
+const int kTemporaryNameAttempts = 8;
+
+std::atomic<uint32> sSaveCounter{0};
+
+
+// A user name becomes a file name in the users folder as it is, so it must
+// be exactly one plain name there: anything else could name the folder
+// itself, a folder above it or a file elsewhere.
+bool
+IsPlainFileName(const BString& name)
+{
+	int32 length = name.Length();
+	if (length == 0 || length > B_FILE_NAME_LENGTH - 1)
+		return false;
+	if (name == "." || name == "..")
+		return false;
+	for (int32 i = 0; i < length; i++) {
+		if (name.ByteAt(i) == '/')
+			return false;
+	}
+	return true;
+}
+
+
+// Reads one line up to its line feed, which is dropped; every other byte,
+// a carriage return too, is kept. False when the file ends (or fails)
+// before the line feed.
+bool
+ReadLine(BFile& file, BString* line)
+{
+	std::string bytes;
+	char byte;
+	while (file.Read(&byte, 1) == 1) {
+		if (byte == '\n') {
+			line->SetTo(bytes.c_str());
+			return true;
+		}
+		bytes += byte;
+	}
+	return false;
+}
+
+
+// strtol's rules: leading blanks, a sign, the digits, the rest ignored, and
+// 0 for a line without digits. A number beyond int32 stops at its limit,
+// as strtol itself stops at the limits of its long.
+int32
+NumberOf(const BString& line)
+{
+	long value = strtol(line.String(), NULL, 10);
+	if (value > INT32_MAX)
+		return INT32_MAX;
+	if (value < INT32_MIN)
+		return INT32_MIN;
+	return (int32)value;
+}
+
+
+// Creates a temporary file of its own in the saving folder; never one that
+// another save (of this or another process) is writing, nor one left
+// behind by a save that was killed.
+status_t
+CreateTemporaryFile(BFile* file, BString* path)
+{
+	status_t status = create_directory(kSavingFolder, 0700);
+	if (status != B_OK)
+		return status;
+
+	for (int attempt = 0; attempt < kTemporaryNameAttempts; attempt++) {
+		path->SetTo(kSavingFolder);
+		*path << (int32)current_team() << "." << (int32)find_thread(NULL)
+			<< "." << (uint32)sSaveCounter.fetch_add(1);
+		status = file->SetTo(path->String(),
+			B_WRITE_ONLY | B_CREATE_FILE | B_FAIL_IF_EXISTS);
+		if (status != B_FILE_EXISTS)
+			return status;
+	}
+	return status;
+}
+
+
+status_t
+WriteLine(BFile& file, const BString& text)
+{
+	BString line(text);
+	line << '\n';
+	ssize_t written = file.Write(line.String(), line.Length());
+	if (written < 0)
+		return (status_t)written;
+	if (written != line.Length())
+		return B_IO_ERROR;
+	return B_OK;
+}
+
+
+BString
+NumberLine(int32 value)
+{
+	BString line;
+	line << value;
+	return line;
+}
+
+}	// namespace
+
+
+bool
+CPlayer::LoadPlayer(BString userName)
+{
+	if (!IsPlainFileName(userName))
+		return false;
+
+	BString path(kUsersFolder);
+	path << userName;
+	BFile file(path.String(), B_READ_ONLY);
+	if (file.InitCheck() != B_OK)
+		return false;
+
+	// A file that ends before its last line feed is no player's: a record
+	// made of part of a file and part of whatever the record held before
+	// would be nobody's. Such a file leaves the record as it was.
+	BString lines[kPlayerFileLines];
+	for (int i = 0; i < kPlayerFileLines; i++) {
+		if (!ReadLine(file, &lines[i]))
+			return false;
+	}
+
+	fName = lines[0];
+	fWeapon = lines[1];
+	fArmor = lines[2];
+	fWeaponStr = NumberOf(lines[3]);
+	fArmorStr = NumberOf(lines[4]);
+	fGold = NumberOf(lines[5]);
+	fMaxHP = NumberOf(lines[6]);
+	fHP = NumberOf(lines[7]);
+	fLevel = NumberOf(lines[8]);
+	fXP = NumberOf(lines[9]);
+	fStr = NumberOf(lines[10]);
+	fDef = NumberOf(lines[11]);
+	fFights = NumberOf(lines[12]);
+	fLastDay = NumberOf(lines[13]);
+
+	// The first load of a new day brings the character back to full health,
+	// dead or not, and gives it the day's fights. The file learns of it at
+	// the next save.
+	int today = Today();
+	if (fLastDay < today) {
+		fHP = fMaxHP;
+		fFights = kDailyFightAllowance;
+		fLastDay = today;
+	}
+	return true;
+}
+
+
+void
+CPlayer::SavePlayer(BString userName)
+{
+	if (!IsPlainFileName(userName))
+		return;
+
+	// Without a users folder there is nowhere to keep the player; as with a
+	// file that cannot be opened, nothing is written.
+	BEntry usersFolder(kUsersFolder, true);
+	if (!usersFolder.IsDirectory())
+		return;
+
+	BString playerPath(kUsersFolder);
+	playerPath << userName;
+
+	// The new record is written whole and put on the disk under a temporary
+	// name, then renamed over the player file in one step: a reader meets
+	// the old record or the new one, never an empty or partial file, and a
+	// save killed half way leaves the old record in place.
+	BFile file;
+	BString temporaryPath;
+	if (CreateTemporaryFile(&file, &temporaryPath) != B_OK)
+		return;
+
+	const BString lines[kPlayerFileLines] = {
+		fName,
+		fWeapon,
+		fArmor,
+		NumberLine(fWeaponStr),
+		NumberLine(fArmorStr),
+		NumberLine(fGold),
+		NumberLine(fMaxHP),
+		NumberLine(fHP),
+		NumberLine(fLevel),
+		NumberLine(fXP),
+		NumberLine(fStr),
+		NumberLine(fDef),
+		NumberLine(fFights),
+		NumberLine(fLastDay),
+	};
+
+	status_t status = B_OK;
+	for (int i = 0; i < kPlayerFileLines && status == B_OK; i++)
+		status = WriteLine(file, lines[i]);
+	if (status == B_OK)
+		status = file.Sync();
+	file.Unset();
+
+	BEntry temporary(temporaryPath.String());
+	if (status == B_OK)
+		status = temporary.Rename(playerPath.String(), true);
+
+	// A record that could not be written whole never replaces the one on
+	// disk.
+	if (status != B_OK)
+		temporary.Remove();
+}
