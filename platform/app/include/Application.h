@@ -22,6 +22,12 @@ public:
 	virtual	void				ReadyToRun();
 	virtual	void				MessageReceived(BMessage* message) override;
 	virtual	bool				QuitRequested() override;
+
+private:
+			void				_Unregister();
+
+			struct Private;
+			Private*			fApplication = nullptr;
 };
 
 extern BApplication* be_app;

@@ -1,0 +1,170 @@
+#pragma once
+
+#include "Connection.h"
+#include "EventPoller.h"
+#include "MessagePrivate.h"
+
+#include <Looper.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// The in-process door of a looper: its queue, shared with every messenger
+// that targets the looper, so that a messenger may outlive the looper. Once
+// closed it takes no more messages, and a message that can no longer be
+// delivered is deleted, which releases a waiting sender with B_NO_REPLY.
+class LooperPort {
+public:
+	struct Entry {
+		BMessage*			message;
+		BHandler*			handler;
+	};
+
+								LooperPort(BLooper* looper) : fLooper(looper) {}
+
+			status_t			InitCheck() const { return fWake.InitCheck(); }
+
+			// Takes the message on success; leaves it to the caller on error.
+			status_t			Post(BMessage* message, BHandler* handler);
+			bool				Take(Entry* entry);
+			// Closes the port and deletes what is still queued.
+			void				Close();
+			bool				IsOpen() const;
+
+			int					WakeDescriptor() const
+									{ return fWake.Descriptor(); }
+			void				ClearWake() { fWake.Clear(); }
+			void				Wake() { fWake.Raise(); }
+
+			BLooper*			Looper() const { return fLooper; }
+			// The thread that runs the loop, once it runs.
+			std::atomic<thread_id> fLoopThread = -1;
+
+private:
+			BLooper* const		fLooper;
+			WakeSignal			fWake;
+
+	mutable	std::mutex			fLock;
+			// Guarded by fLock.
+			std::deque<Entry>	fQueue;
+			bool				fClosed = false;
+};
+
+// Where a sender of this team waits for its reply.
+struct LocalReplySlot {
+			std::mutex			lock;
+			std::condition_variable	answered;
+			// Guarded by lock.
+			bool				done = false;
+			BMessage			reply;
+};
+
+class LocalReplyRoute : public ReplyRoute {
+public:
+	explicit					LocalReplyRoute(
+									std::shared_ptr<LocalReplySlot> slot)
+									: ReplyRoute(true), fSlot(std::move(slot)) {}
+
+protected:
+	virtual	status_t			Deliver(const BMessage& reply,
+									bigtime_t timeout) override;
+
+private:
+			std::shared_ptr<LocalReplySlot> fSlot;
+};
+
+// The calling thread's id, as the looper records owners and loop threads.
+thread_id current_thread_id();
+
+// The state of one looper behind BLooper: the event loop, the lock, the
+// connections of other applications and the watched descriptors. Everything
+// not marked otherwise belongs to the loop's thread.
+class LooperPrivate {
+public:
+	explicit					LooperPrivate(BLooper* looper);
+								~LooperPrivate();
+
+			status_t			InitCheck() const { return fStatus; }
+	const	std::shared_ptr<LooperPort>& Port() const { return fPort; }
+
+	// The loop
+			// Runs the loop on the calling thread until it is asked to quit;
+			// calls the hook first, locked.
+			void				RunLoop(const std::function<void()>& beforeFirst);
+			// Called on any thread; see BLooper::Quit.
+			void				Quit();
+			bool				IsRunning() const { return fState == kRunning; }
+			bool				HasRun() const { return fState != kNotStarted; }
+			void				StartThread();
+			void				JoinThread();
+
+			// The listening socket of an application; its connections are
+			// accepted and read by the loop.
+			status_t			SetListener(int listener);
+			// Runs on the loop's thread when the loop has ended, before
+			// anyone waiting for the end is released.
+			void				SetFinishHook(std::function<void()> hook);
+
+	// Dispatching
+			BMessage*			CurrentMessage() const { return fCurrentMessage; }
+			BMessage*			DetachCurrentMessage();
+
+	// Locking
+			status_t			Lock(bigtime_t timeout);
+			void				Unlock();
+			bool				IsLocked() const;
+			thread_id			LockingThread() const { return fOwner; }
+
+	// Descriptors (any thread)
+			status_t			Watch(int descriptor, uint32 events,
+									BLooper::DescriptorHook hook);
+			status_t			Unwatch(int descriptor);
+
+private:
+	enum State { kNotStarted, kRunning, kFinished };
+	struct WatchEntry {
+		BLooper::DescriptorHook	hook;
+	};
+
+			void				_Dispatch(BMessage* message, BHandler* handler);
+			void				_DrainQueue();
+			void				_AcceptConnections();
+			void				_ReadConnection(uint64 key, uint32 events);
+			void				_CloseConnection(uint64 key);
+			void				_RunWatch(uint64 key, uint32 events);
+			void				_Finish();
+			void				_ReleaseLockFully(int32* count);
+
+			BLooper* const		fLooper;
+			status_t			fStatus = B_NO_INIT;
+			std::shared_ptr<LooperPort> fPort;
+			EventPoller			fPoller;
+			int					fListener = -1;
+			std::function<void()> fFinishHook;
+			std::map<uint64, std::shared_ptr<Connection>> fConnections;
+			uint64				fNextConnectionKey = 0;
+			BMessage*			fCurrentMessage = nullptr;
+			bool				fDetached = false;
+			bool				fQuitting = false;
+
+			// Set from any thread.
+			std::atomic<bool>	fQuitRequested = false;
+			std::atomic<State>	fState = kNotStarted;
+			std::mutex			fFinishLock;
+			std::condition_variable	fFinished;
+			std::thread			fThread;
+
+			// The looper's lock: recursive, with its owner known.
+			std::timed_mutex	fLockMutex;
+			std::atomic<thread_id> fOwner = -1;
+			int32				fLockCount = 0;
+
+			std::mutex			fWatchLock;
+			// Guarded by fWatchLock.
+			std::map<int, std::shared_ptr<WatchEntry>> fWatches;
+};

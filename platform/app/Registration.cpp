@@ -1,0 +1,102 @@
+#include "Registration.h"
+
+#include <BootVolume.h>
+
+#include <ctype.h>
+#include <stdio.h>
+#include <string.h>
+
+
+Registration::~Registration()
+{
+	Unregister();
+}
+
+
+status_t
+Registration::Register(const char* signature)
+{
+	if (signature == NULL || signature[0] == '\0')
+		return B_BAD_VALUE;
+	status_t status = runtime_folder(&fFolderPath);
+	if (status == B_OK)
+		status = posix::OpenFolder(fFolderPath.String(), &fFolder);
+	if (status != B_OK)
+		return status;
+
+	BString name = FileName(signature);
+	BString lockName = name;
+	lockName << ".lock";
+	status = posix::LockFile(fFolder.Get(), lockName.String(), &fLock);
+	if (status != B_OK)
+		return status;
+
+	fSocketName = name;
+	fSocketName << ".sock";
+	status = posix::ListenUnix(fFolderPath.String(), fFolder.Get(),
+		fSocketName.String(), &fListener);
+	if (status != B_OK) {
+		fLock.Close();
+		fSocketName = "";
+	}
+	return status;
+}
+
+
+void
+Registration::Unregister()
+{
+	// The socket file goes before the lock, so that the next holder of the
+	// signature never finds our socket after it has bound its own.
+	if (fListener.IsValid()) {
+		fListener.Close();
+		posix::RemoveFile(fFolder.Get(), fSocketName.String());
+	}
+	fLock.Close();
+	fFolder.Close();
+}
+
+
+BString
+Registration::FileName(const char* signature)
+{
+	// FNV-1a over the whole signature tells signatures apart; the prefix
+	// only helps a person who looks into the folder.
+	uint64 hash = 0xcbf29ce484222325ULL;
+	for (const char* c = signature; *c != '\0'; c++) {
+		hash ^= uint8(*c);
+		hash *= 0x100000001b3ULL;
+	}
+
+	const char* tail = strrchr(signature, '/');
+	tail = tail != NULL ? tail + 1 : signature;
+	BString name;
+	for (int i = 0; tail[i] != '\0' && i < 24; i++) {
+		char c = tail[i];
+		name << (isalnum(uint8(c)) || c == '.' || c == '-' ? c : '_');
+	}
+	char hex[20];
+	snprintf(hex, sizeof(hex), "-%016llx", (unsigned long long)hash);
+	name << hex;
+	return name;
+}
+
+
+status_t
+Registration::Connect(const char* signature, posix::Descriptor* socket)
+{
+	if (signature == NULL || signature[0] == '\0')
+		return B_BAD_VALUE;
+	BString folderPath;
+	posix::Descriptor folder;
+	status_t status = runtime_folder(&folderPath);
+	if (status == B_OK)
+		status = posix::OpenFolder(folderPath.String(), &folder);
+	if (status != B_OK)
+		return B_NAME_NOT_FOUND;
+
+	BString socketName = FileName(signature);
+	socketName << ".sock";
+	return posix::ConnectUnix(folderPath.String(), folder.Get(),
+		socketName.String(), socket);
+}
