@@ -116,18 +116,6 @@ TEST_F(VraskThreadTest, HangUpAtThePromptKeepsTheCommandsBeforeIt)
 }
 
 
-TEST_F(VraskThreadTest, HangUpAtTheNameQuestionSavesNothing)
-{
-	std::vector<std::string> texts = fDoor.Play("Newt", "Ne");
-
-	std::vector<std::string> expected = Concatenated({Greeting(),
-		{"\n\nIt looks like you're new here.\n",
-			"\nWhat name would you like? [", "Newt", "] : ", "N", "e"}});
-	EXPECT_EQ(Describe(texts), Describe(expected));
-	EXPECT_FALSE(HasPlayer("Newt"));
-}
-
-
 TEST_F(VraskThreadTest, CharacterDeadYesterdayPlaysAgainToday)
 {
 	StoredPlayer player;
