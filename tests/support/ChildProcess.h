@@ -3,6 +3,7 @@
 #include <OS.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 // A program started by a test, with the test's environment (boot volume,
@@ -29,17 +30,27 @@ public:
 			status_t			WaitForExit(bigtime_t timeout, int* exitCode);
 			void				Kill(int signal);
 
+			// Complete once WaitForExit has returned B_OK; a thread of the
+			// object fills them while the child runs.
 			const std::string&	Output() const { return fOutput; }
 			const std::string&	Errors() const { return fErrors; }
 
 private:
+			void				_Pump();
+			void				_StopPump();
+			void				_Ended(int status);
+
 			pid_t				fPid = -1;
 			bool				fExited = false;
 			int					fExitCode = 0;
 			std::string			fInput;
+			bool				fHasInput = false;
 			bool				fCapture = false;
+			int					fInputPipe = -1;
 			int					fOutputPipe = -1;
 			int					fErrorPipe = -1;
+			int					fWake[2] = { -1, -1 };
+			std::thread			fPump;
 			std::string			fOutput;
 			std::string			fErrors;
 };

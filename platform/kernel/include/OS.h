@@ -22,16 +22,25 @@ enum {
 };
 
 // Threads of this team (process). A spawned thread waits until it is
-// resumed. Its name is kept whole, however long; the priority is recorded
-// but does not change scheduling.
+// resumed. Its name is kept whole, however long (Linux shows its first 15
+// bytes); the priority is recorded but does not change scheduling. A thread
+// id is the thread's Linux id. spawn_thread fails when the thread cannot be
+// listed on the boot volume (see find_named_threads).
 thread_id spawn_thread(thread_func function, const char* name, int32 priority,
 	void* data);
 status_t resume_thread(thread_id thread);
-// Ends the calling thread only, unwinding its stack; the thread's status is
-// the given value. Calling it from a thread not made by spawn_thread ends
-// that thread too.
+// Ends the calling thread only, unwinding its stack (the destructors of its
+// locals run); the thread's status is the given value. Calling it from a
+// thread not made by spawn_thread ends that thread too.
 [[noreturn]] void exit_thread(status_t status);
+// Waits for the thread's end and gives its status. A thread that was never
+// resumed is resumed, since it would otherwise be waited for in vain. The
+// status of an ended thread stays available for a while, not for ever:
+// B_BAD_THREAD_ID once it has been forgotten.
 status_t wait_for_thread(thread_id thread, status_t* returnValue);
+// Waits until no spawned thread of this team runs any more, the calling one
+// aside (threads never resumed do not count); B_TIMED_OUT after the timeout.
+status_t wait_for_spawned_threads(bigtime_t timeout);
 // The thread of this team with the given name, or the calling thread for
 // NULL; B_NAME_NOT_FOUND when none has that name.
 thread_id find_thread(const char* name);
@@ -55,7 +64,8 @@ status_t snooze(bigtime_t microseconds);
 struct named_thread {
 	team_id		team;
 	thread_id	thread;
-	bigtime_t	started;	// real_time_clock_usecs() when it was spawned
+	bigtime_t	started;	// microseconds since 1970 when it was spawned,
+							// from the machine's clock (never frozen)
 };
 
 // Fills up to maxCount running threads named exactly name, oldest first;

@@ -1,0 +1,301 @@
+#include "ThreadListing.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <inttypes.h>
+#include <signal.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include <BootAccess.h>
+#include <BootVolume.h>
+#include <ErrnoStatus.h>
+
+
+static const char* const kListingFolder = "/boot/var/run/threads";
+static const char* const kTemporaryPrefix = ".new-";
+static const bigtime_t kPollInterval = 5000;
+
+
+static BString
+entry_leaf(team_id team, thread_id thread, bigtime_t started)
+{
+	// Zero-padded start time first, so that names sort oldest first.
+	char leaf[64];
+	snprintf(leaf, sizeof(leaf), "%020" PRId64 "-%" PRId32 "-%" PRId32,
+		started, team, thread);
+	return BString(leaf);
+}
+
+
+static bool
+parse_leaf(const char* leaf, named_thread* thread)
+{
+	long long started;
+	int team;
+	int id;
+	int consumed = 0;
+	if (sscanf(leaf, "%20lld-%d-%d%n", &started, &team, &id, &consumed) != 3
+		|| leaf[consumed] != '\0') {
+		return false;
+	}
+	thread->started = started;
+	thread->team = team;
+	thread->thread = id;
+	return true;
+}
+
+
+static status_t
+open_listing_folder(bool create, int* folder)
+{
+	if (create) {
+		status_t status = create_directory(kListingFolder, 0755);
+		if (status != B_OK)
+			return status;
+	}
+	return open_platform_path(kListingFolder, O_RDONLY | O_DIRECTORY, 0, folder);
+}
+
+
+static status_t
+write_all(int file, const char* data, size_t size)
+{
+	size_t done = 0;
+	while (done < size) {
+		ssize_t result = write(file, data + done, size - done);
+		if (result < 0 && errno == EINTR)
+			continue;
+		if (result <= 0)
+			return result < 0 ? status_from_errno(errno) : B_IO_ERROR;
+		done += (size_t)result;
+	}
+	return B_OK;
+}
+
+
+static int
+lock_file(int file, int operation)
+{
+	int result;
+	do {
+		result = flock(file, operation);
+	} while (result != 0 && errno == EINTR);
+	return result;
+}
+
+
+ThreadListing::~ThreadListing()
+{
+	Withdraw();
+}
+
+
+status_t
+ThreadListing::Publish(const char* name, team_id team, thread_id thread,
+	bigtime_t started)
+{
+	Withdraw();
+	status_t status = open_listing_folder(true, &fFolder);
+	if (status != B_OK)
+		return status;
+
+	// The entry is locked and complete before it gets its name, so a finder
+	// never meets a listed thread that is not locked or not yet named.
+	BString leaf = entry_leaf(team, thread, started);
+	BString temporary(kTemporaryPrefix);
+	temporary << leaf;
+	int file = openat(fFolder, temporary.String(),
+		O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+	if (file < 0) {
+		status = status_from_errno(errno);
+		close(fFolder);
+		fFolder = -1;
+		return status;
+	}
+	if (lock_file(file, LOCK_EX) != 0)
+		status = status_from_errno(errno);
+	if (status == B_OK)
+		status = write_all(file, name, strlen(name));
+	if (status == B_OK && renameat(fFolder, temporary.String(), fFolder,
+			leaf.String()) != 0) {
+		status = status_from_errno(errno);
+	}
+	if (status != B_OK) {
+		unlinkat(fFolder, temporary.String(), 0);
+		close(file);
+		close(fFolder);
+		fFolder = -1;
+		return status;
+	}
+	fFile = file;
+	fLeaf = leaf;
+	return B_OK;
+}
+
+
+void
+ThreadListing::Withdraw()
+{
+	// The name goes before the lock: a waiter that gets the lock may find
+	// the entry already gone, but never a live thread's entry unlocked.
+	if (fFile >= 0) {
+		unlinkat(fFolder, fLeaf.String(), 0);
+		close(fFile);
+		fFile = -1;
+	}
+	if (fFolder >= 0) {
+		close(fFolder);
+		fFolder = -1;
+	}
+	fLeaf = "";
+}
+
+
+void
+ThreadListing::ForgetInChild()
+{
+	if (fFile >= 0)
+		close(fFile);
+	if (fFolder >= 0)
+		close(fFolder);
+	fFile = -1;
+	fFolder = -1;
+}
+
+
+// A temporary entry is stale only when its team is gone: a live team may
+// not have locked it yet.
+static void
+remove_stale_temporary(int folder, const char* leaf)
+{
+	named_thread thread;
+	if (!parse_leaf(leaf + strlen(kTemporaryPrefix), &thread))
+		return;
+	if (kill(thread.team, 0) == 0 || errno != ESRCH)
+		return;
+	unlinkat(folder, leaf, 0);
+}
+
+
+int32
+find_named_threads(const char* name, named_thread* threads, int32 maxCount)
+{
+	if (name == nullptr || (threads == nullptr && maxCount > 0) || maxCount < 0)
+		return B_BAD_VALUE;
+
+	int folder = -1;
+	status_t status = open_listing_folder(false, &folder);
+	if (status == B_ENTRY_NOT_FOUND)
+		return 0;
+	if (status != B_OK)
+		return status;
+	DIR* stream = fdopendir(folder);
+	if (stream == nullptr) {
+		status = status_from_errno(errno);
+		close(folder);
+		return status;
+	}
+
+	std::vector<named_thread> found;
+	size_t nameLength = strlen(name);
+	struct dirent* next;
+	while ((next = readdir(stream)) != nullptr) {
+		const char* leaf = next->d_name;
+		if (strncmp(leaf, kTemporaryPrefix, strlen(kTemporaryPrefix)) == 0) {
+			remove_stale_temporary(folder, leaf);
+			continue;
+		}
+		named_thread thread;
+		if (!parse_leaf(leaf, &thread))
+			continue;
+		int file = openat(folder, leaf, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+		if (file < 0)
+			continue;
+		if (lock_file(file, LOCK_SH | LOCK_NB) == 0) {
+			// Nobody holds it: its thread has ended without withdrawing it.
+			unlinkat(folder, leaf, 0);
+			close(file);
+			continue;
+		}
+		// One byte more than the name tells a longer name from an equal one.
+		std::vector<char> content(nameLength + 1);
+		ssize_t length = pread(file, content.data(), content.size(), 0);
+		close(file);
+		if (length == (ssize_t)nameLength
+			&& memcmp(content.data(), name, nameLength) == 0) {
+			found.push_back(thread);
+		}
+	}
+	closedir(stream);
+
+	std::sort(found.begin(), found.end(),
+		[](const named_thread& a, const named_thread& b) {
+			if (a.started != b.started)
+				return a.started < b.started;
+			if (a.team != b.team)
+				return a.team < b.team;
+			return a.thread < b.thread;
+		});
+	int32 count = std::min((int32)found.size(), maxCount);
+	std::copy(found.begin(), found.begin() + count, threads);
+	return count;
+}
+
+
+status_t
+wait_for_named_thread(const named_thread& thread, bigtime_t timeout)
+{
+	if (timeout < 0)
+		return B_BAD_VALUE;
+	int folder = -1;
+	status_t status = open_listing_folder(false, &folder);
+	if (status == B_ENTRY_NOT_FOUND)
+		return B_OK;
+	if (status != B_OK)
+		return status;
+
+	BString leaf = entry_leaf(thread.team, thread.thread, thread.started);
+	int file = openat(folder, leaf.String(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+	if (file < 0) {
+		status = errno == ENOENT ? B_OK : status_from_errno(errno);
+		close(folder);
+		return status;
+	}
+
+	// Getting the lock means the thread's description is closed: it has
+	// ended, or its team has died.
+	if (timeout == B_INFINITE_TIMEOUT) {
+		status = lock_file(file, LOCK_SH) == 0 ? B_OK : status_from_errno(errno);
+	} else {
+		bigtime_t deadline = system_time() + timeout;
+		while (true) {
+			if (lock_file(file, LOCK_SH | LOCK_NB) == 0) {
+				status = B_OK;
+				break;
+			}
+			if (errno != EWOULDBLOCK) {
+				status = status_from_errno(errno);
+				break;
+			}
+			bigtime_t left = deadline - system_time();
+			if (left <= 0) {
+				status = B_TIMED_OUT;
+				break;
+			}
+			snooze(std::min(left, kPollInterval));
+		}
+	}
+	if (status == B_OK)
+		unlinkat(folder, leaf.String(), 0);
+	close(file);
+	close(folder);
+	return status;
+}
