@@ -1,0 +1,286 @@
+#include <ZenboDoorThread.h>
+
+#include <Message.h>
+#include <OS.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "ScriptedHost.h"
+#include "TestVolume.h"
+
+
+// The door runs as the small program TestDoor, in a process of its own; the
+// test process is Zenbo (the scripted host). See TestDoor.cpp for the
+// session kinds and their scripts.
+
+static const char* kDoorSignature = "application/x-vnd.DoorKitTest-TestDoor";
+static const bigtime_t kTimeout = 20000000;
+
+
+static std::vector<std::string>
+Described(const std::vector<ScriptedHost::Record>& records)
+{
+	std::vector<std::string> lines;
+	for (const ScriptedHost::Record& record : records)
+		lines.push_back(DescribeRecord(record));
+	return lines;
+}
+
+
+static BMessage
+CharAnswer(int32 value)
+{
+	BMessage answer('NONE');
+	answer.AddInt32("Char", value);
+	return answer;
+}
+
+
+class ZenboDoorThreadTest : public testing::Test {
+protected:
+	// Starts the door program; a session of the kind is made for every user.
+	void StartDoor(const char* kind, const char* script,
+		const char* threadSuffix = ".Test")
+	{
+		fDoor.CaptureOutput();
+		ASSERT_EQ(fDoor.Start(TEST_DOOR_PATH,
+			{kDoorSignature, threadSuffix, kind, script}), B_OK);
+		ASSERT_TRUE(WaitForApplication(kDoorSignature, kTimeout))
+			<< "the test door did not start";
+	}
+
+	void Enter(const char* user)
+	{
+		BMessage reply;
+		ASSERT_EQ(Host().EnterDoor(kDoorSignature, user, &reply), B_OK);
+		ASSERT_EQ(reply.what, uint32('NONE'));
+	}
+
+	// The door program ends once its last user has left; it then says how
+	// many session objects it still holds.
+	void ExpectDoorEndsWithNoSessionLeft()
+	{
+		int exitCode = -1;
+		ASSERT_EQ(fDoor.WaitForExit(kTimeout, &exitCode), B_OK)
+			<< "the door did not end";
+		EXPECT_EQ(exitCode, 0) << fDoor.Errors();
+		EXPECT_NE(fDoor.Output().find("sessions left: 0\n"), std::string::npos)
+			<< fDoor.Output();
+	}
+
+	ScriptedHost& Host() { return fRunner.Host(); }
+
+	TestVolume fVolume;
+	ScriptedHostRunner fRunner;
+	ChildProcess fDoor;
+};
+
+
+TEST_F(ZenboDoorThreadTest, GetStringExchangesEveryKeyAndItsEcho)
+{
+	Host().SetKeys("Ash", "abc\n");
+	StartDoor("script", "lq");
+	Enter("Ash");
+
+	ExpectDoorEndsWithNoSessionLeft();
+	EXPECT_EQ(Described(Host().Records("Ash")), (std::vector<std::string>{
+		"gcha UserName=\"Ash\"",
+		"sstr String=\"a\" Enum=0 UserName=\"Ash\"",
+		"gcha UserName=\"Ash\"",
+		"sstr String=\"b\" Enum=0 UserName=\"Ash\"",
+		"gcha UserName=\"Ash\"",
+		"sstr String=\"c\" Enum=0 UserName=\"Ash\"",
+		"gcha UserName=\"Ash\"",
+		"sstr String=\"\\n\" Enum=0 UserName=\"Ash\"",
+		"sstr String=\"[abc]\" Enum=0 UserName=\"Ash\"",
+	}));
+}
+
+
+TEST_F(ZenboDoorThreadTest, GetStringKeepsACarriageReturn)
+{
+	Host().SetKeys("Ash", "a\r\b\n");
+	StartDoor("script", "lq");
+	Enter("Ash");
+
+	ExpectDoorEndsWithNoSessionLeft();
+	EXPECT_EQ(Host().Texts("Ash"), (std::vector<std::string>{
+		"a", "\r", "\b", "\n", "[a\r\b]"}));
+}
+
+
+TEST_F(ZenboDoorThreadTest, GetCharTakesTheLowByteOfChar)
+{
+	Host().AddAnswer("Ash", CharAnswer(0x141));
+	Host().AddAnswer("Ash", CharAnswer(0xE9));
+	Host().AddAnswer("Ash", CharAnswer(-1));
+	StartDoor("script", "cccq");
+	Enter("Ash");
+
+	ExpectDoorEndsWithNoSessionLeft();
+	// Bytes above 0x7F come back as negative chars.
+	EXPECT_EQ(Host().Texts("Ash"), (std::vector<std::string>{
+		"A", "<65>", "\xE9", "<-23>", "\xFF", "<-1>"}));
+}
+
+
+// Answers to "gcha" that carry no key: each ends the session at its first
+// key. The session takes leave of its application (which then ends, its only
+// user gone) without showing or asking anything more.
+enum class NoKey { kLowByteZero, kMissing, kInt64, kString };
+
+
+class ZenboDoorThreadNoKeyTest : public ZenboDoorThreadTest,
+	public testing::WithParamInterface<NoKey> {
+};
+
+
+TEST_P(ZenboDoorThreadNoKeyTest, AnswerWithoutAKeyEndsTheSession)
+{
+	BMessage answer('NONE');
+	switch (GetParam()) {
+		case NoKey::kLowByteZero:
+			answer.AddInt32("Char", 0x100);
+			break;
+		case NoKey::kMissing:
+			break;
+		case NoKey::kInt64:
+			answer.AddInt64("Char", 'A');
+			break;
+		case NoKey::kString:
+			answer.AddString("Char", "A");
+			break;
+	}
+	Host().AddAnswer("Ash", answer);
+	Host().SetKeys("Ash", "x");
+	StartDoor("script", "ctc");
+	Enter("Ash");
+
+	ExpectDoorEndsWithNoSessionLeft();
+	EXPECT_EQ(Described(Host().Records("Ash")),
+		std::vector<std::string>{"gcha UserName=\"Ash\""});
+}
+
+
+INSTANTIATE_TEST_SUITE_P(Answers, ZenboDoorThreadNoKeyTest,
+	testing::Values(NoKey::kLowByteZero, NoKey::kMissing, NoKey::kInt64,
+		NoKey::kString));
+
+
+TEST_F(ZenboDoorThreadTest, QuitRequestedToATextEndsTheSession)
+{
+	// The echo of the first key is the first text, and the user is gone.
+	Host().SetKeys("Ash", "xy");
+	Host().QuitAfterTexts("Ash", 0);
+	StartDoor("script", "cc");
+	Enter("Ash");
+
+	ExpectDoorEndsWithNoSessionLeft();
+	EXPECT_EQ(Described(Host().Records("Ash")), (std::vector<std::string>{
+		"gcha UserName=\"Ash\"",
+		"sstr String=\"x\" Enum=0 UserName=\"Ash\"",
+	}));
+}
+
+
+TEST_F(ZenboDoorThreadTest, EchoAndAbnormalEndGoThroughTheSessionsOverrides)
+{
+	Host().SetKeys("Ash", "ab\n");
+	StartDoor("recorder", "lc");
+	Enter("Ash");
+
+	ExpectDoorEndsWithNoSessionLeft();
+	EXPECT_EQ(fDoor.Output(),
+		"SendString a\n"
+		"SendString b\n"
+		"SendString \\n\n"
+		"SendString [ab]\n"
+		"CloseDoor\n"
+		"sessions left: 0\n");
+}
+
+
+TEST_F(ZenboDoorThreadTest, SessionWithoutRunDoorEndsAtOnceWithoutQuitting)
+{
+	StartDoor("base", "");
+	Enter("Ash");
+
+	// The thread was spawned before the door answered; it may be gone
+	// already, or is waited for.
+	named_thread thread;
+	if (find_named_threads("Ash.Test", &thread, 1) == 1) {
+		EXPECT_EQ(wait_for_named_thread(thread, kTimeout), B_OK);
+	}
+
+	// It never spoke to Zenbo, and Ash is still in the door: the door still
+	// runs and answers the quit that the session did not send.
+	EXPECT_TRUE(Host().Records("Ash").empty());
+	EXPECT_TRUE(fDoor.IsRunning());
+	BMessage reply;
+	BMessage quit('uqui');
+	quit.AddString("UserName", "Ash");
+	ASSERT_EQ(ScriptedHost::SendToDoor(kDoorSignature, quit, &reply), B_OK);
+	EXPECT_EQ(DescribeMessage(reply), "NONE");
+	ExpectDoorEndsWithNoSessionLeft();
+}
+
+
+TEST_F(ZenboDoorThreadTest, ManySessionsAreAllReleasedWhateverTheirEnd)
+{
+	// Keeps the door open until every other user has come and gone.
+	Host().HoldKeys("Keeper");
+	Host().SetKeys("Keeper", "k");
+	StartDoor("script", "cq");
+	Enter("Keeper");
+
+	// Half of the users leave on their own, half are gone at their first key.
+	const int kUsers = 40;
+	for (int i = 0; i < kUsers; i++) {
+		std::string user = "User" + std::to_string(i);
+		if (i % 2 == 0)
+			Host().SetKeys(user, "x");
+		Enter(user.c_str());
+	}
+	ASSERT_TRUE(Host().WaitUntilAsked("Keeper", kTimeout));
+	Host().ReleaseKeys("Keeper");
+
+	// The address-sanitizer build of the door also reports any session
+	// object still allocated at its end, and fails the exit code.
+	ExpectDoorEndsWithNoSessionLeft();
+	EXPECT_EQ(fDoor.Errors().find("LeakSanitizer"), std::string::npos)
+		<< fDoor.Errors();
+	for (int i = 0; i < kUsers; i++) {
+		std::string user = "User" + std::to_string(i);
+		EXPECT_EQ(Host().Texts(user).size(), i % 2 == 0 ? 2u : 0u) << user;
+	}
+}
+
+
+TEST(ZenboDoorThreadWithoutHostTest, SessionTakesLeaveWhenZenboIsNotRunning)
+{
+	TestVolume volume;
+	ChildProcess door;
+	door.CaptureOutput();
+	ASSERT_EQ(door.Start(TEST_DOOR_PATH,
+		{kDoorSignature, ".Test", "recorder", "ct"}), B_OK);
+	ASSERT_TRUE(WaitForApplication(kDoorSignature, kTimeout));
+
+	// The test process holds no application: no Zenbo runs on this volume.
+	BMessage start('sdoo');
+	start.AddString("UserName", "Ash");
+	BMessage reply;
+	ASSERT_EQ(ScriptedHost::SendToDoor(kDoorSignature, start, &reply), B_OK);
+	EXPECT_EQ(DescribeMessage(reply), "NONE theThreadName=\"Ash.Test\"");
+
+	// The first key cannot be asked for: the session takes leave, and the
+	// application removes its only user and ends.
+	int exitCode = -1;
+	ASSERT_EQ(door.WaitForExit(kTimeout, &exitCode), B_OK);
+	EXPECT_EQ(exitCode, 0) << door.Errors();
+	EXPECT_EQ(door.Output(), "CloseDoor\nsessions left: 0\n");
+}
