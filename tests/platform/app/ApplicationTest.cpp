@@ -1,0 +1,406 @@
+#include <Application.h>
+
+#include "LooperPrivate.h"
+
+#include <Messenger.h>
+
+#include <TestVolume.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <functional>
+#include <future>
+#include <map>
+#include <thread>
+#include <unistd.h>
+
+
+static const char* kSignature = "application/x-vnd.Drelmoor-AppTest";
+static const auto kPatience = std::chrono::seconds(10);
+
+
+// An application whose answers the test gives per command, run on a thread
+// of its own while the object lives.
+class TestApp : public BApplication {
+public:
+	typedef std::function<void(TestApp*, BMessage*)> Answer;
+
+	explicit TestApp(const char* signature = kSignature)
+		:
+		BApplication(signature)
+	{
+	}
+
+	~TestApp() override
+	{
+		Stop();
+	}
+
+	void On(uint32 command, Answer answer) { fAnswers[command] = answer; }
+
+	void Start()
+	{
+		fThread = std::thread([this] { Run(); });
+		fReady.get_future().wait();
+	}
+
+	void Stop()
+	{
+		if (fThread.joinable()) {
+			Quit();
+			fThread.join();
+		}
+	}
+
+	void ReadyToRun() override
+	{
+		fLooperThread = current_thread_id();
+		fReady.set_value();
+	}
+
+	void MessageReceived(BMessage* message) override
+	{
+		auto found = fAnswers.find(message->what);
+		if (found != fAnswers.end())
+			found->second(this, message);
+		else
+			BApplication::MessageReceived(message);
+	}
+
+	thread_id LooperThread() const { return fLooperThread; }
+
+private:
+	std::map<uint32, Answer> fAnswers;
+	std::promise<void> fReady;
+	std::thread fThread;
+	std::atomic<thread_id> fLooperThread = -1;
+};
+
+
+static void
+EchoAnswer(TestApp*, BMessage* message)
+{
+	BMessage reply(*message);
+	reply.what = 'ecko';
+	message->SendReply(&reply);
+}
+
+
+TEST(ApplicationTest, MessengerForBeAppExchangesInProcess)
+{
+	TestVolume volume;
+	TestApp app;
+	ASSERT_EQ(B_OK, app.InitCheck());
+	EXPECT_EQ(&app, be_app);
+	app.On('echo', EchoAnswer);
+	app.Start();
+
+	BMessenger messenger(be_app);
+	ASSERT_EQ(B_OK, messenger.InitCheck());
+	EXPECT_TRUE(messenger.IsTargetLocal());
+	BMessage request('echo');
+	request.AddString("UserName", "Ash");
+	BMessage reply;
+	ASSERT_EQ(B_OK, messenger.SendMessage(&request, &reply));
+	EXPECT_EQ(uint32('ecko'), reply.what);
+	BString name;
+	EXPECT_EQ(B_OK, reply.FindString("UserName", &name));
+	EXPECT_EQ(BString("Ash"), name);
+
+	// A messenger for the application's own signature stays in the team.
+	BMessenger bySignature(kSignature);
+	ASSERT_EQ(B_OK, bySignature.InitCheck());
+	EXPECT_TRUE(bySignature.IsTargetLocal());
+	ASSERT_EQ(B_OK, bySignature.SendMessage(&request, &reply));
+	EXPECT_EQ(uint32('ecko'), reply.what);
+}
+
+
+TEST(ApplicationTest, DroppedMessageReleasesSenderWithNoReply)
+{
+	TestVolume volume;
+	TestApp app;
+	app.Start();
+
+	BMessage reply('fill');
+	reply.AddInt32("stale", 1);
+	EXPECT_EQ(B_OK, BMessenger(be_app).SendMessage('drop', &reply));
+	EXPECT_EQ(uint32(B_NO_REPLY), reply.what);
+	EXPECT_TRUE(reply.IsEmpty());
+}
+
+
+TEST(ApplicationTest, SecondReplyIsRefusedAndCopyCannotReply)
+{
+	TestVolume volume;
+	TestApp app;
+	std::promise<std::vector<status_t>> results;
+	app.On('twic', [&results](TestApp*, BMessage* message) {
+		BMessage copy(*message);
+		std::vector<status_t> statuses;
+		statuses.push_back(copy.SendReply('copy'));
+		statuses.push_back(message->IsSourceWaiting() ? B_OK : B_ERROR);
+		statuses.push_back(message->SendReply('one_'));
+		statuses.push_back(message->SendReply('two_'));
+		statuses.push_back(message->IsSourceWaiting() ? B_ERROR : B_OK);
+		results.set_value(statuses);
+	});
+	app.Start();
+
+	BMessage reply;
+	EXPECT_EQ(B_OK, BMessenger(be_app).SendMessage('twic', &reply));
+	EXPECT_EQ(uint32('one_'), reply.what);
+	EXPECT_EQ((std::vector<status_t>{B_BAD_REPLY, B_OK, B_OK, B_DUPLICATE_REPLY,
+		B_OK}), results.get_future().get());
+}
+
+
+TEST(ApplicationTest, SynchronousMessageToOwnLooperIsRefused)
+{
+	TestVolume volume;
+	TestApp app;
+	std::promise<std::pair<status_t, uint32>> result;
+	app.On('self', [&result](TestApp* self, BMessage*) {
+		BMessage reply;
+		status_t status = BMessenger(self).SendMessage('echo', &reply);
+		result.set_value({status, reply.what});
+	});
+	app.Start();
+
+	BMessenger(be_app).SendMessage('self');
+	auto future = result.get_future();
+	ASSERT_EQ(std::future_status::ready, future.wait_for(kPatience));
+	EXPECT_EQ(B_MESSAGE_TO_SELF, future.get().first);
+}
+
+
+TEST(ApplicationTest, DeferredReplyComesFromAnotherThread)
+{
+	TestVolume volume;
+	TestApp app;
+	std::thread replier;
+	app.On('gcha', [&replier](TestApp* self, BMessage*) {
+		BMessage* detached = self->DetachCurrentMessage();
+		ASSERT_NE(nullptr, detached);
+		EXPECT_EQ(nullptr, self->CurrentMessage());
+		replier = std::thread([detached] {
+			BMessage reply('NONE');
+			reply.AddInt32("Char", 'k');
+			detached->SendReply(&reply);
+			delete detached;
+		});
+	});
+	app.Start();
+
+	BMessage reply;
+	EXPECT_EQ(B_OK, BMessenger(be_app).SendMessage('gcha', &reply));
+	int32 key = 0;
+	EXPECT_EQ(B_OK, reply.FindInt32("Char", &key));
+	EXPECT_EQ('k', key);
+	replier.join();
+}
+
+
+TEST(ApplicationTest, DetachedMessageDeletedUnansweredGivesNoReply)
+{
+	TestVolume volume;
+	TestApp app;
+	app.On('gcha', [](TestApp* self, BMessage*) {
+		BMessage* detached = self->DetachCurrentMessage();
+		std::thread([detached] { delete detached; }).detach();
+	});
+	app.Start();
+
+	BMessage reply;
+	EXPECT_EQ(B_OK, BMessenger(be_app).SendMessage('gcha', &reply));
+	EXPECT_EQ(uint32(B_NO_REPLY), reply.what);
+}
+
+
+TEST(ApplicationTest, SenderWaitingWhileApplicationQuitsGetsNoReply)
+{
+	TestVolume volume;
+	TestApp app;
+	std::promise<void> senderStarted;
+	std::atomic<int> asked = 0;
+	app.On('hold', [&senderStarted](TestApp* self, BMessage* message) {
+		senderStarted.get_future().wait();
+		message->SendReply('NONE');
+		self->Lock();
+		self->Quit();
+	});
+	app.On('ask_', [&asked](TestApp*, BMessage* message) {
+		asked++;
+		message->SendReply('NONE');
+	});
+	app.Start();
+
+	BMessenger messenger(be_app);
+	messenger.SendMessage('hold');
+	std::promise<BMessage> askReply;
+	std::thread sender([&] {
+		BMessage reply;
+		senderStarted.set_value();
+		messenger.SendMessage('ask_', &reply);
+		askReply.set_value(reply);
+	});
+	auto future = askReply.get_future();
+	ASSERT_EQ(std::future_status::ready, future.wait_for(kPatience));
+	EXPECT_EQ(uint32(B_NO_REPLY), future.get().what);
+	EXPECT_EQ(0, asked);
+	sender.join();
+	app.Stop();
+	EXPECT_FALSE(messenger.IsValid());
+	BMessage late;
+	EXPECT_EQ(B_BAD_PORT_ID, messenger.SendMessage('ask_', &late));
+	EXPECT_EQ(uint32(B_NO_REPLY), late.what);
+}
+
+
+TEST(ApplicationTest, QueuedMessagesAreDeletedWhenThePortCloses)
+{
+	TestVolume volume;
+	auto port = std::make_shared<LooperPort>(nullptr);
+	auto slot = std::make_shared<LocalReplySlot>();
+	BMessage* queued = new BMessage('ask_');
+	MessagePrivate(queued).SetReplyRoute(std::make_shared<LocalReplyRoute>(slot));
+	ASSERT_EQ(B_OK, port->Post(queued, NULL));
+
+	port->Close();
+	EXPECT_TRUE(slot->done);
+	EXPECT_EQ(uint32(B_NO_REPLY), slot->reply.what);
+	BMessage refused('late');
+	EXPECT_EQ(B_BAD_PORT_ID, port->Post(&refused, NULL));
+}
+
+
+TEST(ApplicationTest, QuitFromItsOwnThreadWithLockHeldEndsRunAndFreesLock)
+{
+	TestVolume volume;
+	TestApp app;
+	app.On('uqui', [](TestApp* self, BMessage* message) {
+		message->SendReply('NONE');
+		self->Lock();
+		self->Quit();
+	});
+	app.Start();
+	BMessage reply;
+	EXPECT_EQ(B_OK, BMessenger(be_app).SendMessage('uqui', &reply));
+	EXPECT_EQ(uint32('NONE'), reply.what);
+	app.Stop();
+	EXPECT_EQ(B_OK, app.LockWithTimeout(1000000));
+	app.Unlock();
+}
+
+
+TEST(ApplicationTest, OnlyOneApplicationHoldsASignature)
+{
+	TestVolume volume;
+	TestApp first;
+	ASSERT_EQ(B_OK, first.InitCheck());
+	status_t status = B_OK;
+	{
+		BApplication second(kSignature, &status);
+		EXPECT_EQ(B_NAME_IN_USE, status);
+		EXPECT_EQ(B_NAME_IN_USE, second.InitCheck());
+		EXPECT_EQ(thread_id(B_NAME_IN_USE), second.Run());
+	}
+	EXPECT_EQ(nullptr, be_app);
+	BApplication other("application/x-vnd.Drelmoor-Other", &status);
+	EXPECT_EQ(B_OK, status);
+}
+
+
+TEST(ApplicationTest, ApplicationsComeAndGoManyTimesInOneProcess)
+{
+	TestVolume volume;
+	for (int round = 0; round < 25; round++) {
+		TestApp app;
+		ASSERT_EQ(B_OK, app.InitCheck()) << "round " << round;
+		app.On('echo', EchoAnswer);
+		app.Start();
+		BMessage reply;
+		ASSERT_EQ(B_OK, BMessenger(kSignature).SendMessage('echo', &reply));
+		EXPECT_EQ(uint32('ecko'), reply.what);
+		app.Stop();
+		EXPECT_NE(B_OK, BMessenger(kSignature).InitCheck());
+	}
+	EXPECT_EQ(nullptr, be_app);
+}
+
+
+TEST(ApplicationTest, WatchedDescriptorHookRunsOnLooperThreadLocked)
+{
+	TestVolume volume;
+	TestApp app;
+	app.Start();
+	int pipeEnds[2];
+	ASSERT_EQ(0, pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK));
+
+	std::promise<std::tuple<thread_id, bool, uint32, char>> seen;
+	bool once = false;
+	ASSERT_EQ(B_OK, app.WatchDescriptor(pipeEnds[0], B_DESCRIPTOR_READABLE,
+		[&](int descriptor, uint32 events) {
+			char byte = 0;
+			EXPECT_EQ(1, read(descriptor, &byte, 1));
+			app.UnwatchDescriptor(descriptor);
+			if (!once) {
+				once = true;
+				seen.set_value({current_thread_id(), app.IsLocked(), events,
+					byte});
+			}
+		}));
+	EXPECT_EQ(B_NAME_IN_USE, app.WatchDescriptor(pipeEnds[0],
+		B_DESCRIPTOR_READABLE, [](int, uint32) {}));
+	ASSERT_EQ(1, write(pipeEnds[1], "x", 1));
+
+	auto future = seen.get_future();
+	ASSERT_EQ(std::future_status::ready, future.wait_for(kPatience));
+	auto [thread, locked, events, byte] = future.get();
+	EXPECT_EQ(app.LooperThread(), thread);
+	EXPECT_TRUE(locked);
+	EXPECT_NE(0u, events & B_DESCRIPTOR_READABLE);
+	EXPECT_EQ('x', byte);
+	app.Stop();
+	close(pipeEnds[0]);
+	close(pipeEnds[1]);
+}
+
+
+TEST(ApplicationTest, LockIsRecursiveAndKnowsItsOwner)
+{
+	TestVolume volume;
+	TestApp app;
+	app.Start();
+	ASSERT_TRUE(app.Lock());
+	ASSERT_TRUE(app.Lock());
+	EXPECT_TRUE(app.IsLocked());
+	EXPECT_EQ(current_thread_id(), app.LockingThread());
+
+	std::async(std::launch::async, [&app] {
+		EXPECT_FALSE(app.IsLocked());
+		EXPECT_EQ(B_TIMED_OUT, app.LockWithTimeout(1000));
+	}).get();
+	app.Unlock();
+	app.Unlock();
+	EXPECT_FALSE(app.IsLocked());
+	// The loop dispatches again once the lock is free.
+	BMessage reply;
+	EXPECT_EQ(B_OK, BMessenger(be_app).SendMessage('drop', &reply));
+}
+
+
+TEST(ApplicationTest, QuitFromAnotherThreadHoldingTheLockDoesNotDeadlock)
+{
+	TestVolume volume;
+	TestApp app;
+	app.Start();
+	ASSERT_TRUE(app.Lock());
+	app.Quit();
+	EXPECT_TRUE(app.IsLocked());
+	app.Unlock();
+	app.Stop();
+	EXPECT_NE(B_OK, BMessenger(kSignature).InitCheck());
+}

@@ -1,0 +1,77 @@
+// A small application for the messaging tests: it registers under the
+// signature given on its command line and answers by the command of each
+// message:
+//   'echo'  replies 'ecko' with every field of the request
+//   'drop'  leaves the message unanswered
+//   'defr'  detaches the message and answers 'dfrd' from another thread,
+//           with the ids of that thread ("replier") and the looper's
+//           ("looper")
+//   'quit'  replies 'NONE', then quits
+// It exits with 0 after its loop has ended, and with 3 when the signature
+// is taken.
+#include <Application.h>
+#include <Message.h>
+
+#include <stdio.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+
+class PeerApp : public BApplication {
+public:
+	explicit PeerApp(const char* signature)
+		:
+		BApplication(signature)
+	{
+	}
+
+	void MessageReceived(BMessage* message) override
+	{
+		switch (message->what) {
+			case 'echo':
+			{
+				BMessage reply(*message);
+				reply.what = 'ecko';
+				message->SendReply(&reply);
+				break;
+			}
+			case 'defr':
+			{
+				BMessage* detached = DetachCurrentMessage();
+				int32 looper = int32(syscall(SYS_gettid));
+				std::thread([detached, looper] {
+					BMessage reply('dfrd');
+					reply.AddInt32("replier", int32(syscall(SYS_gettid)));
+					reply.AddInt32("looper", looper);
+					detached->SendReply(&reply);
+					delete detached;
+				}).detach();
+				break;
+			}
+			case 'quit':
+				message->SendReply('NONE');
+				Quit();
+				break;
+			default:
+				BApplication::MessageReceived(message);
+		}
+	}
+};
+
+
+int
+main(int argc, char** argv)
+{
+	if (argc != 2) {
+		fprintf(stderr, "usage: PeerApp <signature>\n");
+		return 2;
+	}
+	PeerApp application(argv[1]);
+	if (application.InitCheck() != B_OK) {
+		fprintf(stderr, "PeerApp: %s\n", strerror_status(application.InitCheck()));
+		return 3;
+	}
+	application.Run();
+	return 0;
+}
