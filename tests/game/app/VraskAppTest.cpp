@@ -1,10 +1,11 @@
 #include "ShellTest.h"
 
-#include <Messenger.h>
 #include <OS.h>
 #include <ZenboProtocol.h>
 
 
+// The door application as Zenbo sees it: the reply to a start message and
+// the session thread that it announces.
 namespace {
 
 
@@ -25,20 +26,19 @@ TEST_F(VraskAppTest, SessionThreadBearsTheNameThatTheReplyAnnounces)
 {
 	ASSERT_EQ(fDoor.StartDoor(), B_OK);
 
-	// While the host handles nothing, the new session waits on its first
-	// text, so its thread can be looked at.
-	ASSERT_TRUE(fDoor.Host().Lock());
+	// While the user thinks about the name, the session's thread waits for
+	// the key and can be looked at.
+	fDoor.Host().HoldKeys("Ash");
 	BMessage reply;
-	status_t status = fDoor.Enter("Ash", "\nyq", &reply);
-	bool found = HasOneDoorThread("Ash.Drelmoor");
-	fDoor.Host().Unlock();
+	ASSERT_EQ(fDoor.Enter("Ash", "\nyq", &reply), B_OK);
+	ASSERT_TRUE(fDoor.Host().WaitUntilAsked("Ash", 20000000));
+	EXPECT_TRUE(HasOneDoorThread("Ash.Drelmoor"));
+	fDoor.Host().ReleaseKeys("Ash");
 
-	ASSERT_EQ(status, B_OK);
 	EXPECT_EQ(reply.what, (uint32)kNone);
 	BString threadName;
 	EXPECT_EQ(reply.FindString(kThreadNameField, &threadName), B_OK);
 	EXPECT_EQ(threadName, "Ash.Drelmoor");
-	EXPECT_TRUE(found);
 
 	int exitCode = -1;
 	ASSERT_EQ(fDoor.WaitForDoorExit(&exitCode), B_OK);
@@ -53,20 +53,18 @@ TEST_F(VraskAppTest, StartWithoutUserNameServesTheEmptyName)
 {
 	ASSERT_EQ(fDoor.StartDoor(), B_OK);
 	fDoor.Host().SetKeys("", "\nyq");
+	fDoor.Host().HoldKeys("");
 
-	ASSERT_TRUE(fDoor.Host().Lock());
-	BMessage start(kStartDoor);
 	BMessage reply;
-	status_t status = BMessenger(kDrelmoorSignature).SendMessage(&start,
-		&reply);
-	bool found = HasOneDoorThread(".Drelmoor");
-	fDoor.Host().Unlock();
-
-	ASSERT_EQ(status, B_OK);
+	ASSERT_EQ(ScriptedHost::SendToDoor(kDrelmoorSignature,
+		BMessage(kStartDoor), &reply), B_OK);
 	BString threadName;
 	EXPECT_EQ(reply.FindString(kThreadNameField, &threadName), B_OK);
 	EXPECT_EQ(threadName, ".Drelmoor");
-	EXPECT_TRUE(found);
+
+	ASSERT_TRUE(fDoor.Host().WaitUntilAsked("", 20000000));
+	EXPECT_TRUE(HasOneDoorThread(".Drelmoor"));
+	fDoor.Host().ReleaseKeys("");
 
 	int exitCode = -1;
 	ASSERT_EQ(fDoor.WaitForDoorExit(&exitCode), B_OK);
