@@ -1,0 +1,315 @@
+#include "Bridge.h"
+
+#include "BridgeProtocol.h"
+#include "HostLog.h"
+#include "RawTerminal.h"
+#include "TerminalSocket.h"
+
+#include <BootVolume.h>
+#include <OS.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+
+// How long a bridge waits for a host it started to listen.
+static const bigtime_t kHostStartTimeout = 15000000;
+static const bigtime_t kConnectInterval = 20000;
+// A host that ends just as a bridge arrives is replaced this many times.
+static const int kMaxConnectRounds = 5;
+
+
+static status_t
+WriteAll(int descriptor, const char* data, size_t size)
+{
+	while (size > 0) {
+		ssize_t written = write(descriptor, data, size);
+		if (written < 0 && errno == EINTR)
+			continue;
+		if (written < 0)
+			return StatusFromErrno(errno);
+		data += written;
+		size -= (size_t)written;
+	}
+	return B_OK;
+}
+
+
+Bridge::Bridge(Mode mode, const BString& userName, const BString& doorProgram)
+	:
+	fMode(mode),
+	fUserName(userName),
+	fDoorProgram(doorProgram)
+{
+}
+
+
+int
+Bridge::Run()
+{
+	// A reader of standard output that goes away ends the bridge with an
+	// error from write, not with a signal.
+	signal(SIGPIPE, SIG_IGN);
+
+	RawTerminal rawTerminal;
+	for (int round = 0; round < kMaxConnectRounds; round++) {
+		int descriptor = -1;
+		status_t status = _Connect(&descriptor);
+		if (status != B_OK) {
+			BString log;
+			runtime_folder(&log);
+			HostLog("the host did not start (%s); its log is %s/zenbo.log",
+				strerror_status(status), log.String());
+			return kExitFailure;
+		}
+
+		std::string hello(1, (char)kBridgeProtocolVersion);
+		hello.append(fUserName.String(), (size_t)fUserName.Length());
+		std::string frame;
+		AppendFrame(frame, kFrameHello, hello);
+		if (WriteAll(descriptor, frame.data(), frame.size()) != B_OK) {
+			close(descriptor);
+			continue;
+		}
+
+		if (fMode == Mode::kLocal && round == 0) {
+			status = rawTerminal.Enter(STDIN_FILENO);
+			if (status != B_OK) {
+				HostLog("cannot put the terminal in raw mode: %s",
+					strerror_status(status));
+				close(descriptor);
+				return kExitFailure;
+			}
+		}
+
+		bool retry = false;
+		int exitStatus = _Pump(descriptor, &retry);
+		close(descriptor);
+		if (!retry) {
+			rawTerminal.Restore();
+			return exitStatus;
+		}
+	}
+	rawTerminal.Restore();
+	HostLog("the host keeps ending; try again");
+	return kExitFailure;
+}
+
+
+status_t
+Bridge::_Connect(int* descriptor)
+{
+	status_t status = ConnectToTerminalSocket(descriptor);
+	if (status != B_ENTRY_NOT_FOUND)
+		return status;
+
+	status = _StartHost();
+	if (status != B_OK)
+		return status;
+
+	bigtime_t deadline = system_time() + kHostStartTimeout;
+	while (system_time() < deadline) {
+		status = ConnectToTerminalSocket(descriptor);
+		if (status != B_ENTRY_NOT_FOUND)
+			return status;
+		snooze(kConnectInterval);
+	}
+	return B_TIMED_OUT;
+}
+
+
+status_t
+Bridge::_StartHost()
+{
+	char program[PATH_MAX];
+	ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
+	if (length <= 0)
+		return StatusFromErrno(errno);
+	program[length] = '\0';
+
+	BString logPath;
+	status_t status = runtime_folder(&logPath);
+	if (status != B_OK)
+		return status;
+	logPath << "/zenbo.log";
+
+	char* const arguments[] = { program, (char*)"--host",
+		(char*)"--while-terminals", (char*)"--door",
+		(char*)fDoorProgram.String(), NULL };
+
+	// Started through a child that ends at once, so that the host belongs
+	// to no terminal and to no bridge: it outlives this one and serves the
+	// next.
+	pid_t child = fork();
+	if (child < 0)
+		return StatusFromErrno(errno);
+	if (child == 0) {
+		setsid();
+		pid_t host = fork();
+		if (host == 0) {
+			sigset_t none;
+			sigemptyset(&none);
+			sigprocmask(SIG_SETMASK, &none, NULL);
+			signal(SIGPIPE, SIG_DFL);
+			int null = open("/dev/null", O_RDWR);
+			int log = open(logPath.String(),
+				O_WRONLY | O_CREAT | O_APPEND, 0644);
+			if (null >= 0) {
+				dup2(null, STDIN_FILENO);
+				dup2(null, STDOUT_FILENO);
+			}
+			if (log >= 0)
+				dup2(log, STDERR_FILENO);
+			else if (null >= 0)
+				dup2(null, STDERR_FILENO);
+			close_range(3, ~0U, 0);
+			execv(program, arguments);
+			_exit(127);
+		}
+		_exit(host < 0 ? 1 : 0);
+	}
+	int waitStatus = 0;
+	while (waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
+	}
+	return B_OK;
+}
+
+
+int
+Bridge::_Pump(int descriptor, bool* retry)
+{
+	bool welcomed = false;
+	bool inputOpen = true;
+	FrameReader reader;
+
+	while (true) {
+		pollfd descriptors[2] = {
+			{ descriptor, POLLIN, 0 },
+			{ inputOpen && welcomed ? STDIN_FILENO : -1, POLLIN, 0 },
+		};
+		if (poll(descriptors, 2, -1) < 0) {
+			if (errno == EINTR)
+				continue;
+			return kExitFailure;
+		}
+
+		if (descriptors[1].revents != 0) {
+			char keys[4096];
+			ssize_t bytesRead = read(STDIN_FILENO, keys, sizeof(keys));
+			if (bytesRead < 0 && errno == EINTR)
+				continue;
+			if (bytesRead <= 0) {
+				inputOpen = false;
+				std::string frame;
+				AppendFrame(frame, kFrameEndOfInput, std::string());
+				WriteAll(descriptor, frame.data(), frame.size());
+			} else
+				_SendKeys(descriptor, keys, (size_t)bytesRead);
+		}
+
+		if (descriptors[0].revents == 0)
+			continue;
+		char buffer[8192];
+		ssize_t bytesRead = recv(descriptor, buffer, sizeof(buffer), 0);
+		if (bytesRead < 0 && errno == EINTR)
+			continue;
+		if (bytesRead <= 0) {
+			if (!welcomed) {
+				// The host was ending as this bridge came: start another.
+				*retry = true;
+				return kExitFailure;
+			}
+			_ShowNotice("The host has gone.");
+			return kExitFailure;
+		}
+
+		reader.Feed(buffer, (size_t)bytesRead);
+		uint8 type;
+		std::string payload;
+		status_t status;
+		while ((status = reader.Next(&type, &payload)) == B_OK) {
+			switch (type) {
+				case kFrameWelcome:
+					welcomed = true;
+					break;
+				case kFrameText:
+					if (_ShowText(payload) != B_OK) {
+						// Nobody reads the texts any more: the user has
+						// gone, and closing the socket tells the host.
+						return kExitFailure;
+					}
+					break;
+				case kFrameNotice:
+					_ShowNotice(payload);
+					break;
+				case kFrameGoodbye:
+					return payload.empty() ? kExitFailure
+						: (uint8)payload[0];
+			}
+		}
+		if (status == B_BAD_DATA) {
+			_ShowNotice("The host sent something this bridge cannot read.");
+			return kExitFailure;
+		}
+	}
+}
+
+
+void
+Bridge::_SendKeys(int descriptor, const char* keys, size_t size)
+{
+	std::string translated;
+	if (fMode == Mode::kLocal) {
+		// Enter sends CR, some terminals CR LF: either is one line feed.
+		for (size_t i = 0; i < size; i++) {
+			char key = keys[i];
+			if (key == '\n' && fLastKeyWasReturn) {
+				fLastKeyWasReturn = false;
+				continue;
+			}
+			fLastKeyWasReturn = key == '\r';
+			translated += key == '\r' ? '\n' : key;
+		}
+	} else
+		translated.assign(keys, size);
+
+	std::string frame;
+	AppendFrame(frame, kFrameKeys, translated);
+	WriteAll(descriptor, frame.data(), frame.size());
+}
+
+
+status_t
+Bridge::_ShowText(const std::string& text)
+{
+	if (fMode == Mode::kStdio)
+		return WriteAll(STDOUT_FILENO, text.data(), text.size());
+
+	std::string translated;
+	for (char c : text) {
+		if (c == '\n')
+			translated += '\r';
+		translated += c;
+	}
+	return WriteAll(STDOUT_FILENO, translated.data(), translated.size());
+}
+
+
+void
+Bridge::_ShowNotice(const std::string& notice)
+{
+	if (fMode == Mode::kStdio) {
+		HostLog("%s", notice.c_str());
+		return;
+	}
+	std::string line = "\r\n" + notice + "\r\n";
+	WriteAll(STDOUT_FILENO, line.data(), line.size());
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <SupportDefs.h>
+
+#include <string>
+#include <vector>
+
+// The terminal socket: how a bridge (one terminal of stdio or local play)
+// and the one host of the boot volume talk. The bridge owns the terminal,
+// the host owns the door protocol; between them travel frames of one type
+// byte, a payload length as four bytes (most significant first) and the
+// payload.
+//
+//   bridge -> host
+//     'h' hello          protocol version (one byte), then the user name
+//     'k' keys           the bytes the user typed, in order
+//     'e' end of input   the user's input has ended (stdin reached its end);
+//                        the keys sent before it are still delivered
+//   host -> bridge
+//     'w' welcome        the host took the terminal and enters the door
+//     't' text           a text the door showed, byte for byte
+//     'n' notice         a message of the host itself for the user
+//     'x' goodbye        the session is over; one byte, the bridge's exit
+//                        status; the host closes the socket after it
+//
+// A bridge that closes its socket has hung up: the user is gone at once.
+// A host that closes the socket before its welcome was quitting; the bridge
+// tries again with a new host.
+
+enum {
+	kFrameHello = 'h',
+	kFrameKeys = 'k',
+	kFrameEndOfInput = 'e',
+	kFrameWelcome = 'w',
+	kFrameText = 't',
+	kFrameNotice = 'n',
+	kFrameGoodbye = 'x',
+};
+
+const uint8 kBridgeProtocolVersion = 1;
+const size_t kFrameHeaderSize = 5;
+// Larger frames are refused: nothing either side sends comes near it.
+const uint32 kMaxFramePayload = 1024 * 1024;
+
+// Exit statuses that a goodbye carries.
+enum {
+	kExitSessionEnded = 0,
+	kExitFailure = 1,
+	kExitDoorClosed = 3,
+};
+
+void AppendFrame(std::string& buffer, uint8 type, const void* payload,
+	size_t size);
+void AppendFrame(std::string& buffer, uint8 type, const std::string& payload);
+
+// Cuts the bytes of one socket into frames. Once the input was malformed the
+// reader stays broken, since nothing after a bad frame is aligned.
+class FrameReader {
+public:
+			void				Feed(const char* bytes, size_t size);
+			// B_OK with a frame, B_WOULD_BLOCK when more bytes are needed,
+			// B_BAD_DATA when the input is malformed.
+			status_t			Next(uint8* type, std::string* payload);
+
+private:
+			std::string			fBuffer;
+			size_t				fStart = 0;
+			bool				fBroken = false;
+};

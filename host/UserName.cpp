@@ -1,0 +1,94 @@
+#include "UserName.h"
+
+#include "TerminalSocket.h"
+
+#include <StorageDefs.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+
+
+// The game adds its thread suffix (".Drelmoor") to the name.
+static const int32 kMaxUserNameLength = B_FILE_NAME_LENGTH - 32;
+static const int kAliasLine = 7;
+static const size_t kMaxDropFileSize = 64 * 1024;
+
+
+bool
+IsValidUserName(const BString& name)
+{
+	if (name.Length() == 0 || name.Length() > kMaxUserNameLength)
+		return false;
+	if (name == "." || name == "..")
+		return false;
+	for (int32 i = 0; i < name.Length(); i++) {
+		unsigned char c = (unsigned char)name.ByteAt(i);
+		if (c < 0x20 || c == 0x7f || c == '/')
+			return false;
+	}
+	return true;
+}
+
+
+status_t
+ParseDropFileUser(const char* content, size_t size, BString* userName)
+{
+	int line = 1;
+	size_t start = 0;
+	for (size_t i = 0; i <= size; i++) {
+		if (i < size && content[i] != '\n')
+			continue;
+		if (line == kAliasLine) {
+			size_t end = i;
+			if (end > start && content[end - 1] == '\r')
+				end--;
+			std::string alias(content + start, end - start);
+			// Drop files written by hand often carry stray blanks.
+			size_t first = alias.find_first_not_of(" \t");
+			size_t last = alias.find_last_not_of(" \t");
+			if (first == std::string::npos)
+				return B_BAD_DATA;
+			alias = alias.substr(first, last - first + 1);
+			if (alias.find('\0') != std::string::npos)
+				return B_BAD_DATA;
+			BString name(alias.c_str());
+			if (!IsValidUserName(name))
+				return B_BAD_DATA;
+			*userName = name;
+			return B_OK;
+		}
+		line++;
+		start = i + 1;
+	}
+	return B_BAD_DATA;
+}
+
+
+status_t
+ReadDropFileUser(const char* path, BString* userName)
+{
+	int file = open(path, O_RDONLY | O_CLOEXEC);
+	if (file < 0)
+		return StatusFromErrno(errno);
+
+	std::string content;
+	char buffer[4096];
+	while (content.size() < kMaxDropFileSize) {
+		ssize_t bytesRead = read(file, buffer, sizeof(buffer));
+		if (bytesRead < 0 && errno == EINTR)
+			continue;
+		if (bytesRead < 0) {
+			status_t status = StatusFromErrno(errno);
+			close(file);
+			return status;
+		}
+		if (bytesRead == 0)
+			break;
+		content.append(buffer, (size_t)bytesRead);
+	}
+	close(file);
+	return ParseDropFileUser(content.data(), content.size(), userName);
+}

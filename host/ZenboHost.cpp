@@ -1,0 +1,636 @@
+#include "ZenboHost.h"
+
+#include "HostLog.h"
+#include "HostSignals.h"
+#include "Terminal.h"
+#include "TerminalSocket.h"
+#include "UserName.h"
+
+#include <ZenboProtocol.h>
+
+#include <errno.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+
+enum {
+	kMsgEntered = 'Hent',
+	kMsgSessionEnded = 'Hend',
+};
+
+// A door that shows texts faster than the bridge takes them waits for its
+// answers once this much is on the way.
+static const size_t kMaxOutputBacklog = 64 * 1024;
+// A host started by a bridge waits this long for the first terminal.
+static const bigtime_t kIdleGrace = 15000000;
+
+static const char* const kDoorClosedNotice = "The door has closed.";
+static const char* const kShutdownNotice = "The host is shutting down.";
+
+
+ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime)
+	:
+	BApplication(ZENBO_SIGNATURE),
+	fLauncher(doorProgram),
+	fLifetime(lifetime)
+{
+}
+
+
+ZenboHost::~ZenboHost()
+{
+	// The socket file goes while the signature is still held, so that it
+	// never removes the socket of a host that starts after this one.
+	if (fListener >= 0) {
+		close(fListener);
+		RemoveTerminalSocket();
+	}
+	fTerminals.clear();
+	if (fSignals >= 0)
+		close(fSignals);
+	if (fIdleTimer >= 0)
+		close(fIdleTimer);
+}
+
+
+status_t
+ZenboHost::Start()
+{
+	status_t status = ListenOnTerminalSocket(&fListener);
+	if (status != B_OK)
+		return status;
+	status = WatchDescriptor(fListener, B_DESCRIPTOR_READABLE,
+		[this](int, uint32) {
+			_Accept();
+			_DeleteRemovedTerminals();
+		});
+	if (status != B_OK)
+		return status;
+
+	status = OpenSignalDescriptor(&fSignals);
+	if (status == B_OK) {
+		status = WatchDescriptor(fSignals, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) {
+				_SignalArrived();
+				_DeleteRemovedTerminals();
+			});
+	}
+	if (status != B_OK)
+		return status;
+
+	if (fLifetime == Lifetime::kWhileTerminals) {
+		status = OpenTimerDescriptor(kIdleGrace, &fIdleTimer);
+		if (status == B_OK) {
+			status = WatchDescriptor(fIdleTimer, B_DESCRIPTOR_READABLE,
+				[this](int, uint32) {
+					_IdleTimerFired();
+					_DeleteRemovedTerminals();
+				});
+		}
+	}
+	return status;
+}
+
+
+void
+ZenboHost::MessageReceived(BMessage* message)
+{
+	switch (message->what) {
+		case kGetChar:
+			_GetChar(message);
+			break;
+		case kSendString:
+			_SendString(message);
+			break;
+		case kMsgEntered:
+			_Entered(message);
+			break;
+		case kMsgSessionEnded:
+			_SessionEnded(message);
+			break;
+		default:
+			BApplication::MessageReceived(message);
+			break;
+	}
+	_DeleteRemovedTerminals();
+}
+
+
+bool
+ZenboHost::QuitRequested()
+{
+	if (!fShuttingDown)
+		HostLog("asked to quit");
+	_ShutDown();
+	return true;
+}
+
+
+// #pragma mark - The door's requests
+
+
+void
+ZenboHost::_GetChar(BMessage* message)
+{
+	BString userName;
+	message->FindString(kUserNameField, &userName);
+	Terminal* terminal = _TerminalFor(userName);
+
+	if (terminal != NULL && !terminal->IsGone()
+		&& terminal->fKeyRequest == NULL) {
+		// Answered as soon as the user types, from _AnswerRequests.
+		terminal->fKeyRequest = DetachCurrentMessage();
+		_AnswerRequests(terminal);
+		return;
+	}
+
+	// An unknown user, one who has gone, or a second request for the same
+	// key: the asking session is told that its user is gone.
+	BMessage reply(B_REPLY);
+	reply.AddInt32(kCharField, 0);
+	message->SendReply(&reply);
+}
+
+
+void
+ZenboHost::_SendString(BMessage* message)
+{
+	BString userName;
+	message->FindString(kUserNameField, &userName);
+	Terminal* terminal = _TerminalFor(userName);
+	if (terminal == NULL || terminal->IsGone()) {
+		message->SendReply(B_QUIT_REQUESTED);
+		return;
+	}
+
+	BString text;
+	message->FindString(kStringField, &text);
+	terminal->QueueFrame(kFrameText, std::string(text.String(),
+		(size_t)text.Length()));
+	_Flush(terminal);
+	if (terminal->IsGone()) {
+		message->SendReply(B_QUIT_REQUESTED);
+		return;
+	}
+	if (terminal->Output().size() > kMaxOutputBacklog
+		|| !terminal->fTextRequests.empty()) {
+		// The text is queued; the session waits until the bridge has taken
+		// it, so a slow terminal slows the door instead of filling memory.
+		terminal->fTextRequests.push_back(DetachCurrentMessage());
+		return;
+	}
+	message->SendReply(B_REPLY);
+}
+
+
+void
+ZenboHost::_AnswerRequests(Terminal* terminal)
+{
+	if (terminal->fKeyRequest != NULL) {
+		int32 key = -1;
+		if (terminal->HasKey())
+			key = (uint8)terminal->TakeKey();
+		else if (terminal->InputExhausted() || terminal->IsGone()) {
+			terminal->SetGone();
+			key = 0;
+		}
+		if (key >= 0) {
+			BMessage reply(B_REPLY);
+			reply.AddInt32(kCharField, key);
+			terminal->fKeyRequest->SendReply(&reply);
+			delete terminal->fKeyRequest;
+			terminal->fKeyRequest = NULL;
+		}
+	}
+
+	while (!terminal->fTextRequests.empty()
+		&& (terminal->IsGone()
+			|| terminal->Output().size() <= kMaxOutputBacklog)) {
+		BMessage* request = terminal->fTextRequests.front();
+		terminal->fTextRequests.pop_front();
+		request->SendReply(terminal->IsGone() ? B_QUIT_REQUESTED : B_REPLY);
+		delete request;
+	}
+}
+
+
+// #pragma mark - Terminals
+
+
+void
+ZenboHost::_Accept()
+{
+	while (true) {
+		int descriptor = accept4(fListener, NULL, NULL,
+			SOCK_NONBLOCK | SOCK_CLOEXEC);
+		if (descriptor < 0) {
+			if (errno == EINTR)
+				continue;
+			return;
+		}
+		if (fShuttingDown) {
+			close(descriptor);
+			continue;
+		}
+
+		int32 id = fNextID++;
+		auto terminal = std::make_unique<Terminal>(id, descriptor);
+		status_t status = WatchDescriptor(descriptor, B_DESCRIPTOR_READABLE,
+			[this, id](int, uint32 events) {
+				_TerminalEvent(id, events);
+				_DeleteRemovedTerminals();
+			});
+		if (status != B_OK) {
+			HostLog("cannot watch a new terminal: %s",
+				strerror_status(status));
+			continue;
+		}
+		fTerminals[id] = std::move(terminal);
+		// From now on the host lives as long as its terminals.
+		_StopIdleTimer();
+	}
+}
+
+
+void
+ZenboHost::_TerminalEvent(int32 id, uint32 events)
+{
+	auto found = fTerminals.find(id);
+	if (found == fTerminals.end())
+		return;
+	Terminal* terminal = found->second.get();
+
+	if ((events & B_DESCRIPTOR_WRITABLE) != 0)
+		_Flush(terminal);
+	if ((events & (B_DESCRIPTOR_READABLE | B_DESCRIPTOR_HANGUP)) != 0
+		&& terminal->IsConnected()) {
+		_ReadFrames(terminal);
+	}
+}
+
+
+void
+ZenboHost::_ReadFrames(Terminal* terminal)
+{
+	char buffer[4096];
+	ssize_t bytesRead = recv(terminal->Descriptor(), buffer, sizeof(buffer),
+		0);
+	if (bytesRead < 0 && (errno == EAGAIN || errno == EINTR))
+		return;
+	if (bytesRead <= 0) {
+		_HangUp(terminal);
+		return;
+	}
+
+	terminal->Reader().Feed(buffer, (size_t)bytesRead);
+	uint8 type;
+	std::string payload;
+	status_t status;
+	while ((status = terminal->Reader().Next(&type, &payload)) == B_OK) {
+		if (terminal->CurrentState() == Terminal::State::kGreeting) {
+			if (type != kFrameHello) {
+				_HangUp(terminal);
+				return;
+			}
+			_Hello(terminal, payload);
+			if (!terminal->IsConnected())
+				return;
+			continue;
+		}
+		switch (type) {
+			case kFrameKeys:
+				terminal->AddKeys(payload.data(), payload.size());
+				break;
+			case kFrameEndOfInput:
+				terminal->EndInput();
+				break;
+			default:
+				_HangUp(terminal);
+				return;
+		}
+	}
+	if (status == B_BAD_DATA) {
+		_HangUp(terminal);
+		return;
+	}
+	_AnswerRequests(terminal);
+}
+
+
+void
+ZenboHost::_Hello(Terminal* terminal, const std::string& payload)
+{
+	if (payload.empty() || (uint8)payload[0] != kBridgeProtocolVersion) {
+		_Goodbye(terminal, kExitFailure,
+			"This bridge does not speak this host's protocol.");
+		return;
+	}
+	std::string name = payload.substr(1);
+	BString userName(name.c_str());
+	if (name.find('\0') != std::string::npos || !IsValidUserName(userName)) {
+		_Goodbye(terminal, kExitFailure, "That is not a valid user name.");
+		return;
+	}
+	if (fUsers.count(userName) != 0) {
+		BString notice(userName);
+		notice << " is already in the door.";
+		_Goodbye(terminal, kExitFailure, notice.String());
+		return;
+	}
+
+	terminal->SetUserName(userName);
+	terminal->SetState(Terminal::State::kInDoor);
+	fUsers[userName] = terminal->ID();
+	terminal->QueueFrame(kFrameWelcome, std::string());
+	_Flush(terminal);
+
+	int32 id = terminal->ID();
+	std::atomic<bool>& stop = terminal->StopFlag();
+	terminal->StartEntry(std::thread([this, id, userName, &stop]() {
+		BString threadName;
+		BString error;
+		named_thread session = {};
+		bool found = false;
+		status_t status = fLauncher.EnterDoor(userName, &threadName,
+			&session, &found, &error);
+
+		BMessage entered(kMsgEntered);
+		entered.AddInt32("terminal", id);
+		entered.AddInt32("status", status);
+		entered.AddString("error", error);
+		entered.AddString("thread", threadName);
+		entered.AddInt32("team", found ? session.team : -1);
+		PostMessage(&entered);
+		if (status != B_OK)
+			return;
+
+		if (found && !DoorLauncher::WaitForSessionEnd(session, stop))
+			return;
+		BMessage ended(kMsgSessionEnded);
+		ended.AddInt32("terminal", id);
+		ended.AddInt32("team", found ? session.team : -1);
+		PostMessage(&ended);
+	}));
+}
+
+
+void
+ZenboHost::_Flush(Terminal* terminal)
+{
+	std::string& output = terminal->Output();
+	while (terminal->IsConnected() && !output.empty()) {
+		ssize_t written = send(terminal->Descriptor(), output.data(),
+			output.size(), MSG_NOSIGNAL);
+		if (written < 0 && errno == EINTR)
+			continue;
+		if (written < 0 && errno == EAGAIN)
+			break;
+		if (written < 0) {
+			_HangUp(terminal);
+			return;
+		}
+		output.erase(0, (size_t)written);
+	}
+	if (!terminal->IsConnected())
+		return;
+
+	// Writability is watched only while output waits, or the loop would
+	// wake for nothing.
+	bool waiting = !output.empty();
+	if (waiting != terminal->fWatchingWritable) {
+		terminal->fWatchingWritable = waiting;
+		uint32 events = B_DESCRIPTOR_READABLE;
+		if (waiting)
+			events |= B_DESCRIPTOR_WRITABLE;
+		int32 id = terminal->ID();
+		UnwatchDescriptor(terminal->Descriptor());
+		WatchDescriptor(terminal->Descriptor(), events,
+			[this, id](int, uint32 watched) {
+				_TerminalEvent(id, watched);
+				_DeleteRemovedTerminals();
+			});
+	}
+
+	if (output.empty() && terminal->IsClosing()) {
+		_Remove(terminal);
+		return;
+	}
+	_AnswerRequests(terminal);
+}
+
+
+void
+ZenboHost::_HangUp(Terminal* terminal)
+{
+	if (terminal->IsConnected()) {
+		UnwatchDescriptor(terminal->Descriptor());
+		terminal->Disconnect();
+	}
+	// The session is told at its next request and ends; its terminal goes
+	// once the entry thread has seen its end.
+	_AnswerRequests(terminal);
+	if (terminal->CurrentState() != Terminal::State::kInDoor)
+		_Remove(terminal);
+}
+
+
+void
+ZenboHost::_Goodbye(Terminal* terminal, uint8 exitStatus, const char* notice)
+{
+	if (notice != NULL)
+		terminal->QueueFrame(kFrameNotice, notice);
+	terminal->QueueFrame(kFrameGoodbye, std::string(1, (char)exitStatus));
+	terminal->SetState(Terminal::State::kEnded);
+	terminal->SetClosing();
+	_Flush(terminal);
+	if (!terminal->IsConnected())
+		_Remove(terminal);
+}
+
+
+void
+ZenboHost::_Remove(Terminal* terminal)
+{
+	auto user = fUsers.find(terminal->UserName());
+	if (user != fUsers.end() && user->second == terminal->ID())
+		fUsers.erase(user);
+	if (terminal->IsConnected())
+		UnwatchDescriptor(terminal->Descriptor());
+	auto found = fTerminals.find(terminal->ID());
+	if (found != fTerminals.end()) {
+		fRemoved.push_back(std::move(found->second));
+		fTerminals.erase(found);
+	}
+	_QuitWhenIdle();
+}
+
+
+void
+ZenboHost::_DeleteRemovedTerminals()
+{
+	fRemoved.clear();
+}
+
+
+Terminal*
+ZenboHost::_TerminalFor(const BString& userName) const
+{
+	auto user = fUsers.find(userName);
+	if (user == fUsers.end())
+		return NULL;
+	auto terminal = fTerminals.find(user->second);
+	return terminal != fTerminals.end() ? terminal->second.get() : NULL;
+}
+
+
+// #pragma mark - Entry threads' reports
+
+
+void
+ZenboHost::_Entered(BMessage* message)
+{
+	int32 id = -1;
+	int32 status = B_ERROR;
+	BString error;
+	BString threadName;
+	int32 team = -1;
+	message->FindInt32("terminal", &id);
+	message->FindInt32("status", &status);
+	message->FindString("error", &error);
+	message->FindString("thread", &threadName);
+	message->FindInt32("team", &team);
+
+	auto found = fTerminals.find(id);
+	if (found == fTerminals.end())
+		return;
+	Terminal* terminal = found->second.get();
+
+	if (status != B_OK) {
+		HostLog("%s could not enter the door: %s",
+			terminal->UserName().String(), error.String());
+		_Goodbye(terminal, kExitFailure, error.String());
+		return;
+	}
+	HostLog("%s entered the door (session %s, team %d)",
+		terminal->UserName().String(), threadName.String(), (int)team);
+}
+
+
+void
+ZenboHost::_SessionEnded(BMessage* message)
+{
+	int32 id = -1;
+	int32 team = -1;
+	message->FindInt32("terminal", &id);
+	message->FindInt32("team", &team);
+	auto found = fTerminals.find(id);
+	if (found == fTerminals.end())
+		return;
+	Terminal* terminal = found->second.get();
+
+	// A session that ends on its own is never waiting for the host; one
+	// that ends while its request waits here was killed with its door.
+	bool doorClosed = terminal->HasWaitingRequests()
+		|| (team >= 0 && fLauncher.DiedAbnormally(team));
+	if (doorClosed) {
+		HostLog("%s's session ended: the door closed",
+			terminal->UserName().String());
+	} else
+		HostLog("%s left the door", terminal->UserName().String());
+
+	// Nobody waits for these answers any more.
+	delete terminal->fKeyRequest;
+	terminal->fKeyRequest = NULL;
+	for (BMessage* request : terminal->fTextRequests)
+		delete request;
+	terminal->fTextRequests.clear();
+
+	if (doorClosed)
+		_Goodbye(terminal, kExitDoorClosed, kDoorClosedNotice);
+	else
+		_Goodbye(terminal, kExitSessionEnded, NULL);
+}
+
+
+// #pragma mark - Life of the host
+
+
+void
+ZenboHost::_SignalArrived()
+{
+	int signalNumber;
+	while ((signalNumber = ReadSignal(fSignals)) != 0) {
+		if (signalNumber == SIGCHLD) {
+			fLauncher.ReapDoors();
+			continue;
+		}
+		if (!fShuttingDown) {
+			HostLog("stopping on signal %d", signalNumber);
+			_ShutDown();
+			Quit();
+			return;
+		}
+	}
+}
+
+
+void
+ZenboHost::_IdleTimerFired()
+{
+	_StopIdleTimer();
+	_QuitWhenIdle();
+}
+
+
+void
+ZenboHost::_StopIdleTimer()
+{
+	if (fIdleTimer < 0)
+		return;
+	UnwatchDescriptor(fIdleTimer);
+	close(fIdleTimer);
+	fIdleTimer = -1;
+}
+
+
+void
+ZenboHost::_ShutDown()
+{
+	if (fShuttingDown)
+		return;
+	fShuttingDown = true;
+	if (fListener >= 0) {
+		UnwatchDescriptor(fListener);
+		close(fListener);
+		fListener = -1;
+		RemoveTerminalSocket();
+	}
+
+	// Every session is told that its user is gone; the queued requests
+	// of sessions are released with B_NO_REPLY as the loop ends.
+	std::vector<Terminal*> terminals;
+	for (auto& entry : fTerminals)
+		terminals.push_back(entry.second.get());
+	for (Terminal* terminal : terminals) {
+		terminal->SetGone();
+		terminal->StopFlag() = true;
+		_AnswerRequests(terminal);
+		if (terminal->IsConnected())
+			_Goodbye(terminal, kExitFailure, kShutdownNotice);
+	}
+}
+
+
+void
+ZenboHost::_QuitWhenIdle()
+{
+	if (fLifetime != Lifetime::kWhileTerminals || fShuttingDown
+		|| !fTerminals.empty() || fIdleTimer >= 0) {
+		// Before the first terminal, the idle timer decides.
+		return;
+	}
+	HostLog("the last terminal has gone; the host ends");
+	_ShutDown();
+	Quit();
+}

@@ -1,0 +1,210 @@
+#include "BootVolumeSetup.h"
+#include "BridgeProtocol.h"
+#include "Bridge.h"
+#include "HostLog.h"
+#include "HostOptions.h"
+#include "HostSignals.h"
+#include "TerminalSocket.h"
+#include "UserName.h"
+#include "ZenboHost.h"
+
+#include <BootVolume.h>
+
+#include <limits.h>
+#include <pwd.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+
+static BString
+AbsolutePath(const BString& path)
+{
+	if (path.Length() > 0 && path[0] == '/')
+		return path;
+	char folder[PATH_MAX];
+	if (getcwd(folder, sizeof(folder)) == NULL)
+		return path;
+	BString absolute(folder);
+	absolute << "/" << path;
+	return absolute;
+}
+
+
+static bool
+CheckDoorProgram(const BString& doorProgram)
+{
+	if (access(doorProgram.String(), X_OK) == 0)
+		return true;
+	HostLog("no door program at %s (name one with --door PATH)",
+		doorProgram.String());
+	return false;
+}
+
+
+static int
+MakeVolume(const HostOptions& options)
+{
+	BString dataFolder = options.dataFolder;
+	if (dataFolder.Length() == 0 && FindDoorDataFolder(&dataFolder) != B_OK) {
+		HostLog("the door's data files are nowhere to be found (looked in %s"
+			"/../share/drelmoor and the source tree); name them with --data",
+			ProgramFolder().String());
+		return kExitFailure;
+	}
+	BString report;
+	status_t status = MakeBootVolume(AbsolutePath(dataFolder), &report);
+	if (status != B_OK) {
+		HostLog("cannot lay out the boot volume %s: %s",
+			boot_volume_folder().String(), strerror_status(status));
+		return kExitFailure;
+	}
+	HostLog("%s", report.String());
+	return kExitSessionEnded;
+}
+
+
+static int
+RunHost(const HostOptions& options)
+{
+	BString problem;
+	if (CheckBootVolume(&problem) != B_OK) {
+		HostLog("%s", problem.String());
+		return kExitFailure;
+	}
+	if (!CheckDoorProgram(options.doorProgram))
+		return kExitFailure;
+
+	// Before the application's threads start, so that all inherit the mask.
+	status_t status = BlockHostSignals();
+	if (status != B_OK) {
+		HostLog("cannot take the host's signals: %s", strerror_status(status));
+		return kExitFailure;
+	}
+
+	ZenboHost host(options.doorProgram, options.whileTerminals
+		? ZenboHost::Lifetime::kWhileTerminals
+		: ZenboHost::Lifetime::kUntilStopped);
+	status = host.InitCheck();
+	if (status == B_NAME_IN_USE) {
+		// A bridge that raced another one to start the host is served by
+		// the other host: nothing is wrong.
+		if (options.whileTerminals)
+			return kExitSessionEnded;
+		HostLog("a host already runs on the boot volume %s",
+			boot_volume_folder().String());
+		return kExitFailure;
+	}
+	if (status == B_OK)
+		status = host.Start();
+	if (status != B_OK) {
+		HostLog("cannot start the host: %s", strerror_status(status));
+		return kExitFailure;
+	}
+
+	BString socketPath;
+	TerminalSocketPath(&socketPath);
+	HostLog("serving the boot volume %s (terminals at %s)",
+		boot_volume_folder().String(), socketPath.String());
+	host.Run();
+	return kExitSessionEnded;
+}
+
+
+static bool
+FindUserName(const HostOptions& options, BString* userName)
+{
+	if (options.dropFile.Length() > 0) {
+		status_t status = ReadDropFileUser(options.dropFile.String(),
+			userName);
+		if (status == B_BAD_DATA) {
+			HostLog("the drop file %s names no usable user (its seventh line,"
+				" the alias)", options.dropFile.String());
+			return false;
+		}
+		if (status != B_OK) {
+			HostLog("cannot read the drop file %s: %s",
+				options.dropFile.String(), strerror_status(status));
+			return false;
+		}
+		return true;
+	}
+
+	*userName = options.userName;
+	if (userName->Length() == 0) {
+		const passwd* account = getpwuid(getuid());
+		const char* login = account != NULL ? account->pw_name
+			: getenv("USER");
+		userName->SetTo(login != NULL ? login : "");
+	}
+	if (!IsValidUserName(*userName)) {
+		HostLog("\"%s\" cannot be a user name (one plain file name: no \"/\","
+			" no control characters)", userName->String());
+		return false;
+	}
+	return true;
+}
+
+
+static int
+RunBridge(const HostOptions& options)
+{
+	Bridge::Mode mode = options.command == HostOptions::Command::kLocal
+		? Bridge::Mode::kLocal : Bridge::Mode::kStdio;
+	if (mode == Bridge::Mode::kLocal
+		&& (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))) {
+		HostLog("--local plays on a terminal; use --stdio with pipes");
+		return kExitFailure;
+	}
+
+	BString userName;
+	if (!FindUserName(options, &userName))
+		return kExitFailure;
+	BString problem;
+	if (CheckBootVolume(&problem) != B_OK) {
+		HostLog("%s", problem.String());
+		return kExitFailure;
+	}
+	if (!CheckDoorProgram(options.doorProgram))
+		return kExitFailure;
+
+	Bridge bridge(mode, userName, options.doorProgram);
+	return bridge.Run();
+}
+
+
+int
+main(int argumentCount, char** arguments)
+{
+	HostOptions options;
+	BString error;
+	if (ParseHostOptions(argumentCount, arguments, &options, &error) != B_OK) {
+		HostLog("%s (see zenbo --help)", error.String());
+		return 2;
+	}
+	if (options.command == HostOptions::Command::kHelp) {
+		fputs(kHostUsage, stdout);
+		return 0;
+	}
+
+	// The door and a host this program starts inherit the volume.
+	if (options.volume.Length() > 0)
+		setenv("BOOT_VOLUME", AbsolutePath(options.volume).String(), 1);
+	if (options.doorProgram.Length() == 0) {
+		options.doorProgram = ProgramFolder();
+		options.doorProgram << "/Drelmoor";
+	}
+	options.doorProgram = AbsolutePath(options.doorProgram);
+
+	switch (options.command) {
+		case HostOptions::Command::kMakeVolume:
+			return MakeVolume(options);
+		case HostOptions::Command::kHost:
+			return RunHost(options);
+		case HostOptions::Command::kStdio:
+		case HostOptions::Command::kLocal:
+			return RunBridge(options);
+		default:
+			return 2;
+	}
+}
