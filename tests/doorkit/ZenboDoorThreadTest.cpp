@@ -135,6 +135,15 @@ TEST_F(ZenboDoorThreadTest, GetCharTakesTheLowByteOfChar)
 enum class NoKey { kLowByteZero, kMissing, kInt64, kString };
 
 
+static std::string
+NoKeyName(const testing::TestParamInfo<NoKey>& info)
+{
+	static const char* const kNames[] = {"CharWithLowByteZero", "NoChar",
+		"CharAsInt64", "CharAsString"};
+	return kNames[int(info.param)];
+}
+
+
 class ZenboDoorThreadNoKeyTest : public ZenboDoorThreadTest,
 	public testing::WithParamInterface<NoKey> {
 };
@@ -169,7 +178,8 @@ TEST_P(ZenboDoorThreadNoKeyTest, AnswerWithoutAKeyEndsTheSession)
 
 INSTANTIATE_TEST_SUITE_P(Answers, ZenboDoorThreadNoKeyTest,
 	testing::Values(NoKey::kLowByteZero, NoKey::kMissing, NoKey::kInt64,
-		NoKey::kString));
+		NoKey::kString),
+	NoKeyName);
 
 
 TEST_F(ZenboDoorThreadTest, QuitRequestedToATextEndsTheSession)
