@@ -1,0 +1,466 @@
+// The host as its users meet it: real bridges (zenbo --stdio), the host
+// that the first bridge starts, and a real door program, all in the test's
+// boot volume.
+
+#include "BridgeProcess.h"
+
+#include <ChildProcess.h>
+#include <DoorSession.h>
+#include <Messenger.h>
+#include <OS.h>
+#include <TestVolume.h>
+#include <ZenboProtocol.h>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+
+
+namespace {
+
+const bigtime_t kTimeout = 20000000;
+const char* const kDoorSignature = "application/x-vnd.Zenbo.VraskApp";
+const char* const kMonstersFile = "/boot/home/Zenbo/doors/vrask/monsters";
+const char* const kHostLog = "/boot/var/run/zenbo.log";
+
+
+std::string
+TestDoorProgram()
+{
+	return DRELMOOR_BINARY_DIR "/tests/TestDoor";
+}
+
+
+// The host wants every data file; these sessions never enter the caves, so
+// an empty monster file does when the tree has none.
+void
+InstallDoorData(const TestVolume& volume)
+{
+	volume.InstallGameData();
+	if (!volume.Exists(kMonstersFile))
+		volume.WriteFile(kMonstersFile, "");
+}
+
+
+std::vector<std::string>
+StdioArguments(const std::string& user, const std::string& door)
+{
+	return { "--stdio", "--user", user, "--door", door };
+}
+
+
+// Ends whatever a failing test leaves running on its volume.
+class RunningGuard {
+public:
+	~RunningGuard()
+	{
+		for (const char* signature : { ZENBO_SIGNATURE, kDoorSignature }) {
+			BMessenger running(signature);
+			if (running.IsValid() && running.Team() > 0)
+				kill(running.Team(), SIGKILL);
+		}
+	}
+};
+
+
+std::string
+HostLog(const TestVolume& volume)
+{
+	return volume.Exists(kHostLog) ? volume.ReadFile(kHostLog) : "";
+}
+
+
+int
+CountOf(const std::string& text, const std::string& part)
+{
+	int count = 0;
+	for (size_t at = text.find(part); at != std::string::npos;
+			at = text.find(part, at + 1)) {
+		count++;
+	}
+	return count;
+}
+
+
+bool
+WaitUntilNotRunning(const char* signature, bigtime_t timeout)
+{
+	bigtime_t deadline = system_time() + timeout;
+	while (BMessenger(signature).IsValid()) {
+		if (system_time() >= deadline)
+			return false;
+		snooze(10000);
+	}
+	return true;
+}
+
+
+// The host's log is written as it goes; waits until it holds the text.
+bool
+WaitForLog(const TestVolume& volume, const std::string& text,
+	bigtime_t timeout)
+{
+	bigtime_t deadline = system_time() + timeout;
+	while (HostLog(volume).find(text) == std::string::npos) {
+		if (system_time() >= deadline)
+			return false;
+		snooze(10000);
+	}
+	return true;
+}
+
+
+int
+RunStdio(ChildProcess& bridge, const std::string& keys,
+	const std::vector<std::string>& arguments)
+{
+	bridge.SetInput(keys);
+	bridge.CaptureOutput();
+	EXPECT_EQ(B_OK, bridge.Start(ZenboProgram(), arguments));
+	int exitCode = -1;
+	EXPECT_EQ(B_OK, bridge.WaitForExit(kTimeout, &exitCode));
+	return exitCode;
+}
+
+}	// namespace
+
+
+// #pragma mark - Standard I/O
+
+
+TEST(ZenboHostStdioTest, WholeGameIsTheDoorsTextsByteForByte)
+{
+	FrozenClock clock(1765000000);
+	const std::string keys = "Ash\nyswbtq";
+
+	// What the door sends for these keys, taken by the scripted host.
+	std::string expected;
+	{
+		TestVolume volume;
+		InstallDoorData(volume);
+		DoorSession session;
+		for (const std::string& text : session.Play("Ash", keys))
+			expected += text;
+	}
+	ASSERT_NE(std::string::npos, expected.find("Ash")) << expected;
+
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	ChildProcess bridge;
+	EXPECT_EQ(0, RunStdio(bridge, keys, StdioArguments("Ash",
+		DRELMOOR_BINARY_DIR "/bin/Drelmoor"))) << bridge.Errors();
+	EXPECT_EQ(expected, bridge.Output());
+	EXPECT_TRUE(volume.Exists("/boot/home/Zenbo/doors/vrask/users/Ash"));
+}
+
+
+TEST(ZenboHostStdioTest, BytesPassUnchangedAndZeroIsNeverAKey)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	ChildProcess bridge;
+	EXPECT_EQ(0, RunStdio(bridge, std::string("a\0\r\x7f\xe9q", 6),
+		StdioArguments("Bo", TestDoorProgram()))) << bridge.Errors();
+	EXPECT_EQ("Hello, Bo\na <97>\r <13>\x7f <127>\xe9 <233>q\nBye\n",
+		bridge.Output());
+}
+
+
+TEST(ZenboHostStdioTest, EndOfInputTakesTheUserAwayAfterTheLastKey)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	ChildProcess bridge;
+	EXPECT_EQ(0, RunStdio(bridge, "ab", StdioArguments("Bo",
+		TestDoorProgram()))) << bridge.Errors();
+	// The texts that the last key brings are still shown.
+	EXPECT_EQ("Hello, Bo\na <97>b <98>", bridge.Output());
+	EXPECT_TRUE(WaitForLog(volume, "Bo left the door", kTimeout))
+		<< HostLog(volume);
+	EXPECT_EQ(1, CountOf(HostLog(volume), "Bo entered the door"));
+}
+
+
+TEST(ZenboHostStdioTest, DropFileNamesTheUser)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	volume.WriteFile("/boot/node1/DOOR32.SYS",
+		"2\r\n5\r\n38400\r\nKorrin BBS\r\n17\r\nWren Hale\r\nWren\r\n30\r\n");
+	RunningGuard guard;
+	ChildProcess bridge;
+	EXPECT_EQ(0, RunStdio(bridge, "q", { "--stdio", "--dropfile",
+		volume.MachinePath("/boot/node1/DOOR32.SYS"), "--door",
+		TestDoorProgram() })) << bridge.Errors();
+	EXPECT_EQ("Hello, Wren\nq\nBye\n", bridge.Output());
+}
+
+
+TEST(ZenboHostStdioTest, MissingVolumeDataOrDoorIsAClearError)
+{
+	TestVolume volume;
+	RunningGuard guard;
+	struct Case {
+		std::vector<std::string> arguments;
+		const char* message;
+	};
+	const Case cases[] = {
+		{ { "--volume", volume.Folder() + "/none" }, "no boot volume at" },
+		{ {}, "has no door data (missing monsters, weapons, armor" },
+		{ { "--door", volume.Folder() + "/NoDoor" }, "no door program at" },
+	};
+	for (const Case& which : cases) {
+		if (std::string(which.message) == "no door program at")
+			InstallDoorData(volume);
+		std::vector<std::string> arguments = { "--stdio", "--user", "Bo" };
+		arguments.insert(arguments.end(), which.arguments.begin(),
+			which.arguments.end());
+		ChildProcess bridge;
+		EXPECT_EQ(1, RunStdio(bridge, "q", arguments)) << which.message;
+		EXPECT_EQ("", bridge.Output());
+		EXPECT_NE(std::string::npos, bridge.Errors().find(which.message))
+			<< bridge.Errors();
+	}
+	EXPECT_FALSE(BMessenger(ZENBO_SIGNATURE).IsValid());
+}
+
+
+// #pragma mark - The door
+
+
+TEST(ZenboHostDoorTest, DoorIsLaunchedOnDemandAndQuitsWithItsLastUser)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	ASSERT_FALSE(BMessenger(kDoorSignature).IsValid());
+
+	ChildProcess bridge;
+	EXPECT_EQ(0, RunStdio(bridge, "q", StdioArguments("Bo",
+		TestDoorProgram()))) << bridge.Errors();
+	EXPECT_EQ("Hello, Bo\nq\nBye\n", bridge.Output());
+	EXPECT_TRUE(WaitUntilNotRunning(kDoorSignature, kTimeout));
+	EXPECT_TRUE(WaitForLog(volume, "exited with status 0", kTimeout))
+		<< HostLog(volume);
+	EXPECT_EQ(1, CountOf(HostLog(volume), "launched the door"));
+}
+
+
+TEST(ZenboHostDoorTest, RunningDoorIsEnteredWithoutALaunch)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	ChildProcess door;
+	ASSERT_EQ(B_OK, door.Start(TestDoorProgram()));
+	ASSERT_TRUE(WaitForApplication(kDoorSignature, kTimeout));
+
+	ChildProcess bridge;
+	EXPECT_EQ(0, RunStdio(bridge, "q", StdioArguments("Bo",
+		TestDoorProgram()))) << bridge.Errors();
+	EXPECT_EQ("Hello, Bo\nq\nBye\n", bridge.Output());
+	// The door that served the user was the one already running.
+	int exitCode = -1;
+	EXPECT_EQ(B_OK, door.WaitForExit(kTimeout, &exitCode));
+	EXPECT_EQ(0, exitCode);
+	EXPECT_EQ(0, CountOf(HostLog(volume), "launched the door"));
+}
+
+
+TEST(ZenboHostDoorTest, DoorQuittingAtTheStartMessageIsLaunchedAgain)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	std::string marker = volume.Folder() + "/quit-marker";
+	setenv("TEST_DOOR_QUIT_FIRST", marker.c_str(), 1);
+
+	ChildProcess bridge;
+	int exitCode = RunStdio(bridge, "q", StdioArguments("Bo",
+		TestDoorProgram()));
+	unsetenv("TEST_DOOR_QUIT_FIRST");
+
+	EXPECT_EQ(0, exitCode) << bridge.Errors() << HostLog(volume);
+	EXPECT_EQ("Hello, Bo\nq\nBye\n", bridge.Output());
+	EXPECT_TRUE(volume.Exists("/boot/quit-marker"));
+	std::string log = HostLog(volume);
+	EXPECT_EQ(2, CountOf(log, "launched the door")) << log;
+	EXPECT_EQ(1, CountOf(log, "the door was quitting as Bo came")) << log;
+}
+
+
+TEST(ZenboHostDoorTest, DoorKilledMidSessionIsToldAndTheBridgeEnds)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	BridgeProcess bridge;
+	ASSERT_EQ(B_OK, bridge.Start(StdioArguments("Bo", TestDoorProgram())));
+	ASSERT_TRUE(bridge.WaitForOutput("Hello, Bo\n", kTimeout))
+		<< bridge.Errors();
+	bridge.Type("x");
+	ASSERT_TRUE(bridge.WaitForOutput("x <120>", kTimeout));
+
+	BMessenger door(kDoorSignature);
+	ASSERT_TRUE(door.IsValid());
+	ASSERT_EQ(0, kill(door.Team(), SIGKILL));
+
+	int exitCode = -1;
+	ASSERT_EQ(B_OK, bridge.WaitForExit(kTimeout, &exitCode));
+	EXPECT_EQ(3, exitCode);
+	EXPECT_NE(std::string::npos, bridge.Errors().find("The door has closed."))
+		<< bridge.Errors();
+	EXPECT_EQ("Hello, Bo\nx <120>", bridge.Output());
+	// The host ends with its last terminal, killed door or not.
+	EXPECT_TRUE(WaitUntilNotRunning(ZENBO_SIGNATURE, kTimeout));
+	EXPECT_NE(std::string::npos, HostLog(volume).find("killed by signal 9"))
+		<< HostLog(volume);
+}
+
+
+TEST(ZenboHostDoorTest, HostKilledEndsTheSessionsAndTheDoorItself)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	BridgeProcess bridge;
+	ASSERT_EQ(B_OK, bridge.Start(StdioArguments("Bo", TestDoorProgram())));
+	ASSERT_TRUE(bridge.WaitForOutput("Hello, Bo\n", kTimeout))
+		<< bridge.Errors();
+
+	named_thread session;
+	ASSERT_EQ(1, find_named_threads("Bo.Drelmoor", &session, 1));
+	BMessenger host(ZENBO_SIGNATURE);
+	ASSERT_TRUE(host.IsValid());
+	ASSERT_EQ(0, kill(host.Team(), SIGKILL));
+
+	int exitCode = -1;
+	ASSERT_EQ(B_OK, bridge.WaitForExit(kTimeout, &exitCode));
+	EXPECT_EQ(1, exitCode);
+	EXPECT_NE(std::string::npos, bridge.Errors().find("The host has gone."));
+	// The session waiting for a key learns that the host is gone, takes
+	// leave, and the door quits with its last user.
+	EXPECT_EQ(B_OK, wait_for_named_thread(session, kTimeout));
+	EXPECT_TRUE(WaitUntilNotRunning(kDoorSignature, kTimeout));
+}
+
+
+// #pragma mark - Several terminals
+
+
+TEST(ZenboHostTerminalsTest, SeveralUsersShareOneHostAndOneDoor)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	const char* const users[] = { "Ann", "Bob", "Cy" };
+	BridgeProcess bridges[3];
+	for (int i = 0; i < 3; i++)
+		ASSERT_EQ(B_OK, bridges[i].Start(StdioArguments(users[i],
+			TestDoorProgram())));
+
+	team_id doorTeam = -1;
+	for (int i = 0; i < 3; i++) {
+		ASSERT_TRUE(bridges[i].WaitForOutput(std::string("Hello, ")
+			+ users[i] + "\n", kTimeout)) << bridges[i].Errors();
+		named_thread session;
+		std::string threadName = std::string(users[i]) + ".Drelmoor";
+		ASSERT_EQ(1, find_named_threads(threadName.c_str(), &session, 1));
+		if (doorTeam < 0)
+			doorTeam = session.team;
+		EXPECT_EQ(doorTeam, session.team) << users[i];
+	}
+
+	// Each terminal gets its own keys' answers, and only those.
+	for (int i = 0; i < 3; i++)
+		bridges[i].Type(std::string(1, (char)('a' + i)));
+	for (int i = 0; i < 3; i++) {
+		std::string answer = std::string(1, (char)('a' + i)) + " <"
+			+ std::to_string(97 + i) + ">";
+		ASSERT_TRUE(bridges[i].WaitForOutput(answer, kTimeout)) << users[i];
+	}
+	for (int i = 0; i < 3; i++)
+		bridges[i].Type("q");
+	for (int i = 0; i < 3; i++) {
+		int exitCode = -1;
+		ASSERT_EQ(B_OK, bridges[i].WaitForExit(kTimeout, &exitCode));
+		EXPECT_EQ(0, exitCode) << bridges[i].Errors();
+		EXPECT_EQ(std::string("Hello, ") + users[i] + "\n"
+			+ (char)('a' + i) + " <" + std::to_string(97 + i) + ">q\nBye\n",
+			bridges[i].Output());
+	}
+
+	std::string log = HostLog(volume);
+	EXPECT_EQ(1, CountOf(log, "serving the boot volume")) << log;
+	EXPECT_EQ(1, CountOf(log, "launched the door")) << log;
+	EXPECT_TRUE(WaitUntilNotRunning(ZENBO_SIGNATURE, kTimeout));
+}
+
+
+TEST(ZenboHostTerminalsTest, SecondTerminalForAUserInTheDoorIsRefused)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	BridgeProcess first;
+	ASSERT_EQ(B_OK, first.Start(StdioArguments("Bo", TestDoorProgram())));
+	ASSERT_TRUE(first.WaitForOutput("Hello, Bo\n", kTimeout));
+
+	ChildProcess second;
+	EXPECT_EQ(1, RunStdio(second, "x", StdioArguments("Bo",
+		TestDoorProgram())));
+	EXPECT_EQ("", second.Output());
+	EXPECT_NE(std::string::npos,
+		second.Errors().find("Bo is already in the door.")) << second.Errors();
+
+	first.Type("yq");
+	int exitCode = -1;
+	ASSERT_EQ(B_OK, first.WaitForExit(kTimeout, &exitCode));
+	EXPECT_EQ(0, exitCode);
+	EXPECT_EQ("Hello, Bo\ny <121>q\nBye\n", first.Output());
+}
+
+
+// #pragma mark - The door protocol
+
+
+TEST(ZenboHostProtocolTest, UnknownUsersAreAnsweredAsGone)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	ChildProcess host;
+	host.CaptureOutput();
+	ASSERT_EQ(B_OK, host.Start(ZenboProgram(), { "--host", "--door",
+		TestDoorProgram() }));
+	ASSERT_TRUE(WaitForApplication(ZENBO_SIGNATURE, kTimeout));
+
+	BMessenger zenbo(ZENBO_SIGNATURE);
+	BMessage getChar(kGetChar);
+	getChar.AddString(kUserNameField, "Nobody");
+	BMessage reply;
+	ASSERT_EQ(B_OK, zenbo.SendMessage(&getChar, &reply, kTimeout, kTimeout));
+	int32 key = -1;
+	EXPECT_EQ(B_OK, reply.FindInt32(kCharField, &key));
+	EXPECT_EQ(0, key);
+
+	BMessage sendString(kSendString);
+	sendString.AddString(kStringField, "hello");
+	sendString.AddInt32(kEnumField, 0);
+	sendString.AddString(kUserNameField, "Nobody");
+	ASSERT_EQ(B_OK, zenbo.SendMessage(&sendString, &reply, kTimeout,
+		kTimeout));
+	EXPECT_EQ((uint32)B_QUIT_REQUESTED, reply.what);
+
+	// A host started by hand runs until it is stopped.
+	ASSERT_EQ(0, kill(host.Pid(), SIGTERM));
+	int exitCode = -1;
+	ASSERT_EQ(B_OK, host.WaitForExit(kTimeout, &exitCode));
+	EXPECT_EQ(0, exitCode);
+	EXPECT_NE(std::string::npos, host.Errors().find("stopping on signal"));
+	EXPECT_FALSE(BMessenger(ZENBO_SIGNATURE).IsValid());
+}
