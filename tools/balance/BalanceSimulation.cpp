@@ -1,0 +1,488 @@
+// Plays the caves for many characters over many game days, with the game's
+// own player record and monster catalogue (the monsters file read through
+// the platform from a boot volume of the tool's own), and reports how many
+// days a steady player needs to kill the Giant Vrask Beastie.
+//
+// The player follows one plain strategy: every day it fights all its cave
+// fights, heals at the healer when it is low, buys the best weapon and armor
+// it can afford (unless told to skip the blacksmith), runs from a fight that
+// goes badly, goes one level deeper after a run of easy kills and one level
+// up after running away or dying. The fight itself is played as the caves
+// play it: the same blows, in the same order, from the same rules.
+
+#include "Monster.h"
+#include "Player.h"
+#include "VraskPaths.h"
+
+#include <BootVolume.h>
+#include <File.h>
+
+#include <ftw.h>
+#include <math.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+
+namespace {
+
+const int32 kDailyFights = 15;
+const int32 kDeepestLevel = 10;
+const int32 kQuietPassLimit = 1000000;
+
+// The strategy's thresholds, in parts of the maximum hit points.
+const double kHealBelow = 0.6;
+const double kRestBelow = 0.35;
+const double kRunBelow = 0.3;
+// A kill that cost less than this part of the maximum hit points is easy;
+// this many easy kills in a row send the player one level deeper.
+const double kEasyKill = 0.1;
+const int32 kEasyKillsToGoDown = 4;
+
+
+struct Options {
+	int32				characters = 200;
+	int32				maxDays = 365;
+	uint32				seed = 1;
+	bool				blacksmith = true;
+	std::string			monstersFile;
+	int32				weaponCount = 0;
+	int32				armorCount = 0;
+};
+
+
+struct CaveLevelRecord {
+	int64				fights = 0;
+	int64				deaths = 0;
+	int64				runs = 0;
+};
+
+
+struct Results {
+	std::vector<int32>	daysToWin;
+	int32				notWon = 0;
+	int64				finalFights = 0;
+	int64				finalDeaths = 0;
+	CaveLevelRecord		levels[kDeepestLevel + 1];
+	std::vector<int32>	deepestReached;
+	std::vector<int32>	weaponAtWin;
+	std::vector<int32>	armorAtWin;
+	std::vector<int32>	levelAtWin;
+};
+
+
+enum class Outcome {
+	kKilled,
+	kRan,
+	kDied,
+	kSpecialEvent,
+	kWon,
+};
+
+
+int32
+AttackPower(const CPlayer& player)
+{
+	double power = pow(2.0, player.GetWeaponStr()) + player.GetStr();
+	return power >= (double)INT32_MAX ? INT32_MAX : (int32)power;
+}
+
+
+int64
+WeaponPrice(int32 strength)
+{
+	return (int64)25 << strength;
+}
+
+
+int64
+ArmorPrice(int32 strength)
+{
+	return (int64)20 << strength;
+}
+
+
+int64
+HealingPrice(const CPlayer& player, int32 hitPoints)
+{
+	return (int64)(player.GetLevel() / 5) * hitPoints;
+}
+
+
+// The best item of the file whose price fits the gold, or 0.
+int32
+BestAffordable(int32 count, int32 current, int64 gold, int64 (*price)(int32))
+{
+	for (int32 strength = count; strength > current; strength--) {
+		if (price(strength) <= gold)
+			return strength;
+	}
+	return 0;
+}
+
+
+// Keeps back what a full heal costs, then buys the better of the two kinds
+// first where the weaker one is weaker: a weapon kills, armor survives.
+void
+VisitBlacksmith(CPlayer& player, const Options& options)
+{
+	for (;;) {
+		int64 gold = player.GetBalance()
+			- HealingPrice(player, player.GetMaxHP());
+		int32 weapon = BestAffordable(options.weaponCount,
+			player.GetWeaponStr(), gold, WeaponPrice);
+		int32 armor = BestAffordable(options.armorCount,
+			player.GetArmorStr(), gold, ArmorPrice);
+		bool buyWeapon = weapon != 0
+			&& (armor == 0 || player.GetWeaponStr() <= player.GetArmorStr());
+		if (buyWeapon && player.SpendGold((int32)WeaponPrice(weapon)))
+			player.SetWeapon("weapon", weapon);
+		else if (!buyWeapon && armor != 0
+			&& player.SpendGold((int32)ArmorPrice(armor)))
+			player.SetArmor("armor", armor);
+		else
+			return;
+	}
+}
+
+
+void
+VisitHealer(CPlayer& player)
+{
+	int32 missing = player.GetMaxHP() - player.GetHP();
+	int32 pricePerPoint = player.GetLevel() / 5;
+	if (missing <= 0)
+		return;
+	if (pricePerPoint > 0)
+		missing = std::min<int64>(missing, player.GetBalance() / pricePerPoint);
+	if (missing <= 0)
+		return;
+	if (player.SpendGold(pricePerPoint * missing))
+		player.Heal(missing);
+}
+
+
+Outcome Fight(CPlayer& player, bool finalFight, Results& results);
+
+
+// The lucky events, with the draws of the caves.
+Outcome
+SpecialEvent(CPlayer& player, Results& results)
+{
+	player.AddFights(1);
+	if (player.GetCaveLevel() == kDeepestLevel && rand() % 10 == 1) {
+		if (!player.Fights())
+			return Outcome::kSpecialEvent;
+		return Fight(player, true, results);
+	}
+	int32 level = std::max(1, player.GetLevel());
+	switch (rand() % 5) {
+		case 0:
+			player.Heal(99999);
+			break;
+		case 1:
+			player.AddFights(3);
+			break;
+		case 2:
+			player.AddStr(rand() % level + 1);
+			break;
+		case 3:
+			player.AddGold(rand() % (10 * level) + 1);
+			break;
+		case 4:
+			player.AddDef(rand() % level + 1);
+			break;
+	}
+	return Outcome::kSpecialEvent;
+}
+
+
+Outcome
+Fight(CPlayer& player, bool finalFight, Results& results)
+{
+	CMonster monster;
+	monster.GetMonster(finalFight ? kFinalMonsterLevel : player.GetCaveLevel());
+	if (monster.InitCheck() != B_OK) {
+		fprintf(stderr, "The monsters file gave no monster for cave level %d.\n",
+			player.GetCaveLevel());
+		exit(1);
+	}
+	if (monster.IsSpecialEvent())
+		return SpecialEvent(player, results);
+
+	CaveLevelRecord& record = results.levels[player.GetCaveLevel()];
+	if (finalFight)
+		results.finalFights++;
+	else
+		record.fights++;
+
+	for (;;) {
+		if (!finalFight && player.GetHP() < kRunBelow * player.GetMaxHP()) {
+			record.runs++;
+			return Outcome::kRan;
+		}
+
+		int32 dealt = 0;
+		int32 taken = 0;
+		int32 passes = 0;
+		do {
+			dealt = monster.IsHitBy(AttackPower(player));
+			taken = player.IsHitBy(monster.GetStr());
+		} while (dealt == 0 && taken == 0 && ++passes < kQuietPassLimit);
+
+		if (dealt > 0 && monster.GetHP() <= 0) {
+			player.Heal(taken);
+			player.AddGold(monster.GetGold());
+			player.AddXP(monster.GetXP());
+			return finalFight ? Outcome::kWon : Outcome::kKilled;
+		}
+		if (player.GetHP() <= 0) {
+			if (finalFight)
+				results.finalDeaths++;
+			else
+				record.deaths++;
+			return Outcome::kDied;
+		}
+	}
+}
+
+
+// One character from its creation until it wins or the days run out; the
+// day of the win, or 0.
+int32
+PlayCharacter(const Options& options, Results& results)
+{
+	CPlayer player;
+	player.AddGold(100);
+	int32 targetLevel = 1;
+	int32 deepest = 1;
+
+	for (int32 day = 1; day <= options.maxDays; day++) {
+		// The daily reset of the player file.
+		player.Heal(99999);
+		player.AddFights(kDailyFights - player.GetFights());
+		int32 easyKills = 0;
+
+		while (player.GetFights() > 0) {
+			if (options.blacksmith)
+				VisitBlacksmith(player, options);
+			if (player.GetHP() < kHealBelow * player.GetMaxHP())
+				VisitHealer(player);
+			if (player.GetHP() < kRestBelow * player.GetMaxHP())
+				break;
+
+			while (player.GetCaveLevel() < targetLevel)
+				player.GoDown();
+			while (player.GetCaveLevel() > targetLevel)
+				player.GoUp();
+			deepest = std::max(deepest, player.GetCaveLevel());
+
+			int32 before = player.GetHP();
+			if (!player.Fights())
+				break;
+			Outcome outcome = Fight(player, false, results);
+			if (outcome == Outcome::kWon) {
+				results.weaponAtWin.push_back(player.GetWeaponStr());
+				results.armorAtWin.push_back(player.GetArmorStr());
+				results.levelAtWin.push_back(player.GetLevel());
+				results.deepestReached.push_back(deepest);
+				return day;
+			}
+			if (outcome == Outcome::kDied || outcome == Outcome::kRan) {
+				targetLevel = std::max(1, targetLevel - 1);
+				easyKills = 0;
+				if (outcome == Outcome::kDied)
+					break;
+			} else if (outcome == Outcome::kKilled) {
+				if (before - player.GetHP() < kEasyKill * player.GetMaxHP())
+					easyKills++;
+				else
+					easyKills = 0;
+				if (easyKills >= kEasyKillsToGoDown) {
+					targetLevel = std::min(kDeepestLevel, targetLevel + 1);
+					easyKills = 0;
+				}
+			}
+		}
+	}
+	results.deepestReached.push_back(deepest);
+	return 0;
+}
+
+
+int32
+Percentile(const std::vector<int32>& sorted, double fraction)
+{
+	if (sorted.empty())
+		return 0;
+	size_t index = (size_t)(fraction * (sorted.size() - 1) + 0.5);
+	return sorted[std::min(index, sorted.size() - 1)];
+}
+
+
+void
+PrintDistribution(const char* title, std::vector<int32> values)
+{
+	std::sort(values.begin(), values.end());
+	printf("%s: min %d, 25%% %d, median %d, 75%% %d, 90%% %d, max %d\n", title,
+		Percentile(values, 0), Percentile(values, 0.25),
+		Percentile(values, 0.5), Percentile(values, 0.75),
+		Percentile(values, 0.9), Percentile(values, 1));
+}
+
+
+void
+PrintResults(const Options& options, const Results& results)
+{
+	printf("%d characters, %s the blacksmith, at most %d days each, seed %u\n",
+		options.characters, options.blacksmith ? "using" : "skipping",
+		options.maxDays, options.seed);
+	printf("won: %zu, not won within %d days: %d\n", results.daysToWin.size(),
+		options.maxDays, results.notWon);
+	if (!results.daysToWin.empty()) {
+		PrintDistribution("days to win", results.daysToWin);
+		PrintDistribution("character level at the win", results.levelAtWin);
+		PrintDistribution("weapon strength at the win", results.weaponAtWin);
+		PrintDistribution("armor strength at the win", results.armorAtWin);
+	}
+	PrintDistribution("deepest cave level reached", results.deepestReached);
+	printf("final fights: %lld, lost: %lld\n",
+		(long long)results.finalFights, (long long)results.finalDeaths);
+	printf("cave level: fights, deaths per 1000 fights, runs per 1000 fights\n");
+	for (int32 level = 1; level <= kDeepestLevel; level++) {
+		const CaveLevelRecord& record = results.levels[level];
+		double perMille = record.fights > 0 ? 1000.0 / record.fights : 0;
+		printf("  %2d: %8lld %8.1f %8.1f\n", level, (long long)record.fights,
+			record.deaths * perMille, record.runs * perMille);
+	}
+}
+
+
+// The number of items in an item file: its first line.
+int32
+ItemCount(const std::string& path)
+{
+	std::ifstream file(path);
+	std::string line;
+	if (!std::getline(file, line))
+		return -1;
+	return (int32)strtol(line.c_str(), NULL, 10);
+}
+
+
+int
+RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
+{
+	return remove(path);
+}
+
+
+// A boot volume of the tool's own, in a temporary folder, holding the
+// monsters file to be played; removed when the tool ends.
+class SimulationVolume {
+public:
+	explicit SimulationVolume(const std::string& monstersFile)
+	{
+		char folder[] = "/tmp/drelmoor-balance-XXXXXX";
+		if (mkdtemp(folder) == NULL) {
+			perror("mkdtemp");
+			exit(1);
+		}
+		fFolder = folder;
+		setenv("BOOT_VOLUME", fFolder.c_str(), 1);
+
+		std::ifstream source(monstersFile, std::ios::binary);
+		if (!source) {
+			fprintf(stderr, "Cannot read %s\n", monstersFile.c_str());
+			exit(1);
+		}
+		std::stringstream content;
+		content << source.rdbuf();
+		std::string text = content.str();
+
+		BFile file;
+		if (create_directory(kVraskFolder, 0755) != B_OK
+			|| file.SetTo(kMonstersFile, B_WRITE_ONLY | B_CREATE_FILE
+				| B_ERASE_FILE) != B_OK
+			|| file.Write(text.data(), text.size()) != (ssize_t)text.size()) {
+			fprintf(stderr, "Cannot set up the boot volume in %s\n", folder);
+			exit(1);
+		}
+	}
+
+	~SimulationVolume()
+	{
+		nftw(fFolder.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+	}
+
+private:
+	std::string			fFolder;
+};
+
+
+void
+Usage()
+{
+	fprintf(stderr, "usage: DrelmoorBalance [--characters N] [--days N] "
+		"[--seed N] [--skip-blacksmith] [--data FOLDER]\n"
+		"FOLDER holds monsters, weapons and armor (default: the source "
+		"tree's data folder).\n");
+	exit(2);
+}
+
+}	// namespace
+
+
+int
+main(int argc, char** argv)
+{
+	Options options;
+	std::string data = DRELMOOR_DATA_DIR;
+	for (int i = 1; i < argc; i++) {
+		std::string argument = argv[i];
+		bool hasValue = i + 1 < argc;
+		if (argument == "--characters" && hasValue)
+			options.characters = atoi(argv[++i]);
+		else if (argument == "--days" && hasValue)
+			options.maxDays = atoi(argv[++i]);
+		else if (argument == "--seed" && hasValue)
+			options.seed = strtoul(argv[++i], NULL, 10);
+		else if (argument == "--data" && hasValue)
+			data = argv[++i];
+		else if (argument == "--skip-blacksmith")
+			options.blacksmith = false;
+		else
+			Usage();
+	}
+	if (options.characters < 1 || options.maxDays < 1)
+		Usage();
+
+	options.monstersFile = data + "/monsters";
+	options.weaponCount = ItemCount(data + "/weapons");
+	options.armorCount = ItemCount(data + "/armor");
+	if (options.weaponCount < 1 || options.armorCount < 1) {
+		fprintf(stderr, "Cannot read the item counts in %s\n", data.c_str());
+		return 1;
+	}
+
+	SimulationVolume volume(options.monstersFile);
+	srand(options.seed);
+	Results results;
+	for (int32 character = 0; character < options.characters; character++) {
+		int32 day = PlayCharacter(options, results);
+		if (day > 0)
+			results.daysToWin.push_back(day);
+		else
+			results.notWon++;
+	}
+	PrintResults(options, results);
+	return 0;
+}
