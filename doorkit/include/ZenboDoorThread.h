@@ -5,10 +5,11 @@
 
 // One user's session in a door program: the session's terminal, by way of
 // synchronous exchanges with Zenbo. The object is built on the application
-// thread; from then on only its own thread uses it. GetChar, GetString and
-// SendString do not return once Zenbo reports the user gone or cannot be
-// reached: the session then takes leave of its application (CloseDoor) and
-// its thread ends. The object is released when its thread ends.
+// thread; once its thread is resumed it belongs to that thread alone, and
+// nobody else may touch or delete it. GetChar, GetString and SendString do
+// not return once Zenbo reports the user gone or cannot be reached: the
+// session then takes leave of its application (CloseDoor) and its thread
+// ends. Run releases the object when the thread ends, however it ends.
 class ZenboDoorThread {
 public:
 								ZenboDoorThread(BString userName,
@@ -26,7 +27,12 @@ public:
 			BMessage			PostToZenbo(BMessage message);
 	[[noreturn]] void			AbnormalTerminate();
 
-	// The thread function for spawn_thread; the argument is the session.
+	// The thread function for spawn_thread; the argument is the session,
+	// which Run deletes once RunDoor has returned or exit_thread has ended
+	// the thread (its stack is unwound), after the last exchange. So the
+	// session must be made with new, and code on the session thread must
+	// let that unwinding pass: no catch (...) that does not rethrow, and no
+	// noexcept function around an exchange.
 	static	int32				Run(void* data);
 
 protected:
