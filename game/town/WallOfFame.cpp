@@ -31,7 +31,7 @@ VraskThread::WallOfFame()
 		// owner's session is rewriting at this moment is passed over,
 		// rather than shown with the values an earlier entry left in the
 		// record.
-		if (!entry.IsFile() || entry.IsSymLink())
+		if (!entry.IsFile())
 			continue;
 		if (entry.GetName(fileName) != B_OK)
 			continue;

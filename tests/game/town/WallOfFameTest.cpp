@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 // The Wall of Fame seen by a visitor of the door. The visitor's host name
@@ -125,6 +126,9 @@ TEST(WallOfFameTest, EntriesThatAreNoWholePlayerFileAreSkipped)
 	volume.WriteFile(UserFile("notes.txt").c_str(), "buy more potions\n");
 	volume.WriteFile(UserFile("saving").c_str(),
 		whole.substr(0, whole.find("\n0\n7\n")));
+	// A link is not followed, even to a player file beside it.
+	ASSERT_EQ(symlink("ash", volume.MachinePath(UserFile("alias").c_str())
+		.c_str()), 0);
 	DoorSession door;
 
 	Pieces texts = door.Play(kVisitor, kLookAtTheWall);
