@@ -610,3 +610,25 @@ TEST_F(CombatTest, FinalMonsterCannotBeRunFromAndItsDeathResetsTheWinner)
 	ASSERT_NE(caves, texts.end());
 	EXPECT_EQ(PromptLine("Champ", "Caves", 10)[0], *(caves + 1));
 }
+
+
+TEST_F(CombatTest, ExchangeThatWouldTakeAgesToLandEndsAsAMissAndAStumble)
+{
+	// The player's blows get through this hide once in hundreds of millions
+	// of tries, and the monster's never get through at all.
+	fVolume.WriteFile(kMonstersFile,
+		EveryLevel("1\nAdamant Snail,Slow Slime,50,1,2000000000,1,1\n"));
+	WritePlayer("Patient", Hero("Patient"));
+	uint32 second = FindSecond(OrdinaryMonsterOnTopLevel);
+
+	std::vector<std::string> texts = Play(second, "Patient", "cfarq");
+
+	EXPECT_EQ(FightPieces(texts), Join({
+		{"\nYou are fighting a viscious looking ", "Adamant Snail", "."},
+		FightScreen("Adamant Snail", "50", "Patient", "10", "10"),
+		{"a", "Attack!", "\n\nYou missed the ", "Adamant Snail",
+			".  Don't you look foolish.", "\n", "Adamant Snail",
+			" stumbles around flailing miserably."},
+		FightScreen("Adamant Snail", "50", "Patient", "10", "10"),
+		{"r", "Run!"}})) << Describe(texts);
+}
