@@ -43,12 +43,14 @@ gcc: deps
 bench: build
 	build/bin/messaging_bench
 
+# A boot volume for local play: the door's data files and an empty users
+# folder. Player files and data files edited by hand are never replaced.
 volume: build
-	build/bin/zenbo --make-volume --volume $(VOLUME)
+	build/bin/zenbo --make-volume --volume "$(VOLUME)"
 
 play: build
-	@if [ ! -x build/bin/zenbo ]; then echo "The host is not built yet: nothing can play the door." >&2; exit 1; fi
-	build/bin/zenbo --local --volume $(VOLUME)
+	@[ -d "$(VOLUME)/home/Zenbo/doors/vrask" ] || build/bin/zenbo --make-volume --volume "$(VOLUME)"
+	build/bin/zenbo --local --volume "$(VOLUME)"
 
 clean:
 	rm -rf build build-asan build-tsan build-gcc

@@ -251,8 +251,8 @@ Bridge::_Pump(int descriptor, bool* retry)
 					_ShowNotice(payload);
 					break;
 				case kFrameGoodbye:
-					return payload.empty() ? kExitFailure
-						: (uint8)payload[0];
+					return payload.empty() ? (int)kExitFailure
+						: (int)(uint8)payload[0];
 			}
 		}
 		if (status == B_BAD_DATA) {
