@@ -196,11 +196,8 @@ LooperPrivate::Quit()
 		std::unique_lock<std::mutex> lock(fFinishLock);
 		fFinished.wait(lock, [this] { return fState == kFinished; });
 	}
-	if (heldCount > 0) {
-		fLockMutex.lock();
-		fOwner = thread;
-		fLockCount = heldCount;
-	}
+	if (heldCount > 0)
+		_TakeLockAgain(heldCount);
 }
 
 
@@ -255,13 +252,16 @@ status_t
 LooperPrivate::Lock(bigtime_t timeout)
 {
 	thread_id thread = current_thread_id();
+	std::unique_lock<std::mutex> lock(fLockState);
 	if (fOwner == thread) {
 		fLockCount++;
 		return B_OK;
 	}
+	auto isFree = [this] { return fOwner == -1; };
 	if (timeout == B_INFINITE_TIMEOUT)
-		fLockMutex.lock();
-	else if (!fLockMutex.try_lock_for(std::chrono::microseconds(timeout)))
+		fLockFree.wait(lock, isFree);
+	else if (!fLockFree.wait_for(lock, std::chrono::microseconds(timeout),
+			isFree))
 		return B_TIMED_OUT;
 	fOwner = thread;
 	fLockCount = 1;
@@ -272,11 +272,13 @@ LooperPrivate::Lock(bigtime_t timeout)
 void
 LooperPrivate::Unlock()
 {
+	std::unique_lock<std::mutex> lock(fLockState);
 	if (fOwner != current_thread_id())
 		fail_loudly("a looper was unlocked by a thread that does not hold it");
 	if (--fLockCount == 0) {
 		fOwner = -1;
-		fLockMutex.unlock();
+		lock.unlock();
+		fLockFree.notify_one();
 	}
 }
 
@@ -291,10 +293,23 @@ LooperPrivate::IsLocked() const
 void
 LooperPrivate::_ReleaseLockFully(int32* count)
 {
-	*count = fLockCount;
-	fLockCount = 0;
-	fOwner = -1;
-	fLockMutex.unlock();
+	{
+		std::lock_guard<std::mutex> lock(fLockState);
+		*count = fLockCount;
+		fLockCount = 0;
+		fOwner = -1;
+	}
+	fLockFree.notify_one();
+}
+
+
+void
+LooperPrivate::_TakeLockAgain(int32 count)
+{
+	std::unique_lock<std::mutex> lock(fLockState);
+	fLockFree.wait(lock, [this] { return fOwner == -1; });
+	fOwner = current_thread_id();
+	fLockCount = count;
 }
 
 

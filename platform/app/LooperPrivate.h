@@ -139,6 +139,7 @@ private:
 			void				_RunWatch(uint64 key, uint32 events);
 			void				_Finish();
 			void				_ReleaseLockFully(int32* count);
+			void				_TakeLockAgain(int32 count);
 
 			BLooper* const		fLooper;
 			status_t			fStatus = B_NO_INIT;
@@ -159,8 +160,11 @@ private:
 			std::condition_variable	fFinished;
 			std::thread			fThread;
 
-			// The looper's lock: recursive, with its owner known.
-			std::timed_mutex	fLockMutex;
+			// The looper's lock: recursive, with its owner known. The owner
+			// is also read without fLockState, to tell whether the calling
+			// thread holds the lock.
+			std::mutex			fLockState;
+			std::condition_variable	fLockFree;
 			std::atomic<thread_id> fOwner = -1;
 			int32				fLockCount = 0;
 

@@ -51,7 +51,7 @@ bool
 RemoteLink::IsBroken() const
 {
 	std::lock_guard<std::mutex> lock(fLock);
-	return fBroken;
+	return fBroken || posix::IsHungUp(fSocket.Get());
 }
 
 

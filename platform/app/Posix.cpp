@@ -277,6 +277,15 @@ Shutdown(int socket)
 }
 
 
+bool
+IsHungUp(int socket)
+{
+	pollfd entry = {socket, POLLRDHUP, 0};
+	return poll(&entry, 1, 0) > 0
+		&& (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+
 pid_t
 PeerProcess(int socket)
 {

@@ -73,6 +73,9 @@ status_t Receive(int socket, char* buffer, size_t size, bigtime_t timeout,
 // without closing its descriptor.
 void Shutdown(int socket);
 
+// True when the peer of a connected socket has closed its end.
+bool IsHungUp(int socket);
+
 // The process at the other end of a connected Unix socket, or -1.
 pid_t PeerProcess(int socket);
 

@@ -211,10 +211,10 @@ TEST(MessengerTest, QuitApplicationAnswersThenReadsAsNotRunning)
 	ASSERT_EQ(B_OK, peer.Child().WaitForExit(kPatience, &exitCode));
 	EXPECT_EQ(0, exitCode);
 
+	EXPECT_FALSE(messenger.IsValid());
 	BMessage late('echo');
 	EXPECT_EQ(B_BAD_PORT_ID, messenger.SendMessage(&late, &late));
 	EXPECT_EQ(uint32(B_NO_REPLY), late.what);
-	EXPECT_FALSE(messenger.IsValid());
 	EXPECT_NE(B_OK, BMessenger(kPeerSignature).InitCheck());
 	EXPECT_TRUE(SocketFiles(volume).empty());
 }
