@@ -13,8 +13,9 @@
 //   recorder  runs the script too, and writes every SendString and
 //             CloseDoor that reaches it to standard output, before passing
 //             it on to the kit.
-// When the application has ended, the program writes how many session
-// objects are still alive: "sessions left: n".
+// When the application has ended, the program writes the exit status of
+// every session thread ("thread Ash.Test ended with 0") and how many session
+// objects are still alive ("sessions left: 0").
 
 #include <ZenboDoorKit.h>
 #include <ZenboDoorThread.h>
@@ -27,10 +28,14 @@
 #include <stdio.h>
 #include <string.h>
 #include <string>
+#include <utility>
+#include <vector>
 
 
 static std::atomic<int32> sLiveSessions = 0;
 static std::mutex sOutputLock;
+// The session threads by name; only the application's thread uses it.
+static std::vector<std::pair<std::string, thread_id>> sThreads;
 
 
 static void
@@ -166,8 +171,10 @@ public:
 			threadName.String(), B_NORMAL_PRIORITY, session);
 		if (thread < 0)
 			delete session;
-		else
+		else {
+			sThreads.push_back({threadName.String(), thread});
 			resume_thread(thread);
+		}
 
 		ZenboDoorKit::StartDoor(message);
 	}
@@ -199,6 +206,16 @@ main(int argc, char** argv)
 		application.Run();
 	}
 
-	WriteLine("sessions left: " + std::to_string(sLiveSessions.load()));
+	// Counted before this program waits for any thread of its own, so that
+	// the count tells what the application left behind.
+	int32 sessionsLeft = sLiveSessions;
+	for (const auto& [name, thread] : sThreads) {
+		status_t status;
+		status_t result = wait_for_thread(thread, &status);
+		WriteLine("thread " + name + " ended with "
+			+ (result == B_OK ? std::to_string(status)
+				: strerror_status(result)));
+	}
+	WriteLine("sessions left: " + std::to_string(sessionsLeft));
 	return 0;
 }

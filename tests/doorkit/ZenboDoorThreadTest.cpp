@@ -211,6 +211,7 @@ TEST_F(ZenboDoorThreadTest, EchoAndAbnormalEndGoThroughTheSessionsOverrides)
 		"SendString \\n\n"
 		"SendString [ab]\n"
 		"CloseDoor\n"
+		"thread Ash.Test ended with 0\n"
 		"sessions left: 0\n");
 }
 
@@ -237,6 +238,9 @@ TEST_F(ZenboDoorThreadTest, SessionWithoutRunDoorEndsAtOnceWithoutQuitting)
 	ASSERT_EQ(ScriptedHost::SendToDoor(kDoorSignature, quit, &reply), B_OK);
 	EXPECT_EQ(DescribeMessage(reply), "NONE");
 	ExpectDoorEndsWithNoSessionLeft();
+	EXPECT_EQ(fDoor.Output(),
+		"thread Ash.Test ended with 0\n"
+		"sessions left: 0\n");
 }
 
 
@@ -292,5 +296,8 @@ TEST(ZenboDoorThreadWithoutHostTest, SessionTakesLeaveWhenZenboIsNotRunning)
 	int exitCode = -1;
 	ASSERT_EQ(door.WaitForExit(kTimeout, &exitCode), B_OK);
 	EXPECT_EQ(exitCode, 0) << door.Errors();
-	EXPECT_EQ(door.Output(), "CloseDoor\nsessions left: 0\n");
+	EXPECT_EQ(door.Output(),
+		"CloseDoor\n"
+		"thread Ash.Test ended with 0\n"
+		"sessions left: 0\n");
 }
