@@ -24,6 +24,7 @@ static const size_t kLinuxNameLength = 15;
 // Ended threads whose status can still be asked for; older ones are
 // forgotten, so that a door that runs for months does not grow.
 static const size_t kKeptEndedThreads = 256;
+static const bigtime_t kForever = (bigtime_t)365 * 24 * 3600 * 1000000;
 
 
 namespace {
@@ -288,7 +289,9 @@ wait_for_spawned_threads(bigtime_t timeout)
 	int32 own = tCurrentThread && tCurrentThread->state == ThreadState::kRunning
 		? 1 : 0;
 	auto done = [own] { return sRunningThreads <= own; };
-	if (timeout == B_INFINITE_TIMEOUT) {
+	// Beyond a year the deadline would overflow the clock's nanoseconds; no
+	// caller means anything but "for ever" by it.
+	if (timeout >= kForever) {
 		sThreadEnded.wait(locker, done);
 		return B_OK;
 	}

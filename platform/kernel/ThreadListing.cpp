@@ -275,7 +275,8 @@ wait_for_named_thread(const named_thread& thread, bigtime_t timeout)
 	if (timeout == B_INFINITE_TIMEOUT) {
 		status = lock_file(file, LOCK_SH) == 0 ? B_OK : status_from_errno(errno);
 	} else {
-		bigtime_t deadline = system_time() + timeout;
+		bigtime_t now = system_time();
+		bigtime_t deadline = timeout > INT64_MAX - now ? INT64_MAX : now + timeout;
 		while (true) {
 			if (lock_file(file, LOCK_SH | LOCK_NB) == 0) {
 				status = B_OK;

@@ -167,8 +167,8 @@ ChildProcess::WaitForExit(bigtime_t timeout, int* exitCode)
 	if (fPid <= 0)
 		return B_NO_INIT;
 	if (!fExited) {
-		bigtime_t deadline = timeout == B_INFINITE_TIMEOUT
-			? B_INFINITE_TIMEOUT : system_time() + timeout;
+		bigtime_t now = system_time();
+		bigtime_t deadline = timeout > INT64_MAX - now ? INT64_MAX : now + timeout;
 		while (true) {
 			int status;
 			pid_t result = waitpid(fPid, &status,
@@ -287,7 +287,8 @@ ChildProcess::_Pump()
 bool
 WaitForApplication(const char* signature, bigtime_t timeout)
 {
-	bigtime_t deadline = system_time() + timeout;
+	bigtime_t now = system_time();
+	bigtime_t deadline = timeout > INT64_MAX - now ? INT64_MAX : now + timeout;
 	while (true) {
 		if (BMessenger(signature).IsValid())
 			return true;
