@@ -1,9 +1,9 @@
 #include "VraskThread.h"
 
-#include "Location.h"
-
 #include <math.h>
 #include <stdint.h>
+
+#include "Location.h"
 
 
 // 2 raised to the exponent, truncated toward zero, as every growth in the

@@ -1,8 +1,8 @@
 #include "VraskThread.h"
 
-#include "Location.h"
-
 #include <stdint.h>
+
+#include "Location.h"
 
 
 // The text that completes the echoed key into the word of its command, or

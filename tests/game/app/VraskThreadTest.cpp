@@ -2,6 +2,7 @@
 
 #include <VraskPaths.h>
 
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <sstream>
