@@ -78,24 +78,42 @@ open_by_walk(int volume, const BString& relative, int flags, mode_t mode)
 }
 
 
+// Whether this kernel lets us use openat2. Asked once, on a path that
+// always opens: a sandbox that filters the call may answer EPERM instead of
+// ENOSYS, and a real permission problem would never come from "/".
+static bool
+openat2_available()
+{
+	static const bool sAvailable = [] {
+		struct open_how how = {};
+		how.flags = O_PATH | O_CLOEXEC;
+		int descriptor = (int)syscall(SYS_openat2, AT_FDCWD, "/", &how,
+			sizeof(how));
+		if (descriptor < 0)
+			return false;
+		close(descriptor);
+		return true;
+	}();
+	return sAvailable;
+}
+
+
 static int
 open_beneath(int volume, const BString& relative, int flags, mode_t mode)
 {
-	if (!sWalkFallback) {
-		struct open_how how = {};
-		how.flags = (uint64)flags;
-		how.mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? mode : 0;
-		how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
-		int descriptor;
-		do {
-			descriptor = (int)syscall(SYS_openat2, volume, relative.String(),
-				&how, sizeof(how));
-		} while (descriptor < 0 && (errno == EINTR || errno == EAGAIN));
-		if (descriptor >= 0 || errno != ENOSYS)
-			return descriptor;
-		sWalkFallback = true;
-	}
-	return open_by_walk(volume, relative, flags, mode);
+	if (sWalkFallback || !openat2_available())
+		return open_by_walk(volume, relative, flags, mode);
+
+	struct open_how how = {};
+	how.flags = (uint64)flags;
+	how.mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? mode : 0;
+	how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+	int descriptor;
+	do {
+		descriptor = (int)syscall(SYS_openat2, volume, relative.String(), &how,
+			sizeof(how));
+	} while (descriptor < 0 && (errno == EINTR || errno == EAGAIN));
+	return descriptor;
 }
 
 

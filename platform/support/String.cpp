@@ -172,7 +172,7 @@ BString::Truncate(int32 newLength)
 BString&
 BString::operator+=(const BString& string)
 {
-	fData.append(std::string(string.fData));
+	fData.append(string.fData);
 	return *this;
 }
 

@@ -19,7 +19,9 @@ public:
 			void				Unset();
 
 	// Walking the entries; B_ENTRY_NOT_FOUND after the last one. With
-	// traverse, an entry that is a link stands for what the link names.
+	// traverse, an entry that is a link stands for what the link names, and
+	// a link that names nothing reachable (dangling, or out of the volume)
+	// is passed over. CountEntries leaves the walk where it was.
 			status_t			GetNextEntry(BEntry* entry, bool traverse = false);
 			status_t			Rewind();
 			int32				CountEntries();

@@ -3,7 +3,10 @@
 #include <String.h>
 #include <StorageDefs.h>
 
-// A name in a folder: it may name a file, a folder, a link, or nothing yet.
+// A name in a folder: it may name a file, a folder, a link, or nothing yet
+// (but its folder must exist). With traverse, a link stands for what it
+// names, followed link by link within the volume. A plain value, used by
+// one thread at a time.
 class BEntry {
 public:
 								BEntry();
@@ -26,8 +29,9 @@ public:
 			// The path as the platform names it ("/boot/...").
 			const char*			Path() const;
 
-			// Moves the entry to another path on the same volume; with
-			// clobber, an existing file there is replaced in one step.
+			// Moves the entry to another path on the same volume (a bare name
+			// stays in the entry's folder); with clobber, an existing file
+			// there is replaced in one step, without it B_FILE_EXISTS.
 			status_t			Rename(const char* path, bool clobber = false);
 			status_t			Remove();
 
