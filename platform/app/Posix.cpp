@@ -98,6 +98,8 @@ MakeAddress(const char* folderPath, int folder, const char* name,
 		"%s/%s", folderPath, name);
 	if (length > 0 && size_t(length) < sizeof(address->sun_path))
 		return B_OK;
+	if (folder < 0)
+		return B_NAME_TOO_LONG;
 	length = snprintf(address->sun_path, sizeof(address->sun_path),
 		"/proc/self/fd/%d/%s", folder, name);
 	if (length > 0 && size_t(length) < sizeof(address->sun_path))
@@ -139,11 +141,18 @@ RemoveFile(int folder, const char* name)
 
 
 status_t
-ConnectUnix(const char* folderPath, int folder, const char* name,
-	Descriptor* socket)
+ConnectUnix(const char* folderPath, const char* name, Descriptor* socket)
 {
+	// The folder is opened only when its path is too long for an address.
 	sockaddr_un address;
-	status_t status = MakeAddress(folderPath, folder, name, &address);
+	Descriptor folder;
+	status_t status = MakeAddress(folderPath, -1, name, &address);
+	if (status == B_NAME_TOO_LONG) {
+		status = OpenFolder(folderPath, &folder);
+		if (status != B_OK)
+			return B_NAME_NOT_FOUND;
+		status = MakeAddress(folderPath, folder.Get(), name, &address);
+	}
 	if (status != B_OK)
 		return status;
 

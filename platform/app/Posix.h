@@ -52,7 +52,7 @@ void RemoveFile(int folder, const char* name);
 
 // A blocking socket connected to name in the folder: B_NAME_NOT_FOUND
 // without a socket file, B_BAD_PORT_ID when nobody listens on it.
-status_t ConnectUnix(const char* folderPath, int folder, const char* name,
+status_t ConnectUnix(const char* folderPath, const char* name,
 	Descriptor* socket);
 
 // Accepts one waiting connection as a non-blocking socket; B_WOULD_BLOCK

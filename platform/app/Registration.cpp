@@ -3,6 +3,9 @@
 #include <BootVolume.h>
 
 #include <ctype.h>
+#include <mutex>
+#include <stdlib.h>
+#include <string>
 #include <stdio.h>
 #include <string.h>
 
@@ -87,16 +90,28 @@ Registration::Connect(const char* signature, posix::Descriptor* socket)
 {
 	if (signature == NULL || signature[0] == '\0')
 		return B_BAD_VALUE;
+
+	// Sessions make a messenger for every message they send, so the runtime
+	// folder is looked up once per boot volume, not once per message.
+	static std::mutex sCacheLock;
+	static std::string sCachedVolume;
+	static BString sCachedFolder;
+	const char* volume = getenv("BOOT_VOLUME");
+	std::string volumeKey = volume != NULL ? volume : "";
 	BString folderPath;
-	posix::Descriptor folder;
-	status_t status = runtime_folder(&folderPath);
-	if (status == B_OK)
-		status = posix::OpenFolder(folderPath.String(), &folder);
-	if (status != B_OK)
-		return B_NAME_NOT_FOUND;
+	{
+		std::lock_guard<std::mutex> lock(sCacheLock);
+		if (sCachedFolder.Length() == 0 || sCachedVolume != volumeKey) {
+			BString found;
+			if (runtime_folder(&found) != B_OK)
+				return B_NAME_NOT_FOUND;
+			sCachedVolume = volumeKey;
+			sCachedFolder = found;
+		}
+		folderPath = sCachedFolder;
+	}
 
 	BString socketName = FileName(signature);
 	socketName << ".sock";
-	return posix::ConnectUnix(folderPath.String(), folder.Get(),
-		socketName.String(), socket);
+	return posix::ConnectUnix(folderPath.String(), socketName.String(), socket);
 }

@@ -406,3 +406,37 @@ TEST(ApplicationTest, QuitFromAnotherThreadHoldingTheLockDoesNotDeadlock)
 	app.Stop();
 	EXPECT_NE(B_OK, BMessenger(kSignature).InitCheck());
 }
+
+
+TEST(ApplicationTest, PlainLooperRunsOnAThreadOfItsOwn)
+{
+	TestVolume volume;
+	struct Worker : BLooper {
+		Worker() : BLooper("worker") {}
+		void MessageReceived(BMessage* message) override
+		{
+			BMessage reply('done');
+			reply.AddInt32("thread", current_thread_id());
+			reply.AddBool("locked", IsLocked());
+			message->SendReply(&reply);
+		}
+	};
+	Worker worker;
+	thread_id thread = worker.Run();
+	ASSERT_GT(thread, 0);
+	EXPECT_EQ(thread, worker.Thread());
+	EXPECT_NE(current_thread_id(), thread);
+
+	BMessage reply;
+	ASSERT_EQ(B_OK, BMessenger(&worker).SendMessage('work', &reply));
+	int32 handledOn = 0;
+	bool locked = false;
+	EXPECT_EQ(B_OK, reply.FindInt32("thread", &handledOn));
+	EXPECT_EQ(B_OK, reply.FindBool("locked", 0, &locked));
+	EXPECT_EQ(thread, handledOn);
+	EXPECT_TRUE(locked);
+
+	worker.Quit();
+	EXPECT_FALSE(BMessenger(&worker).IsValid());
+	EXPECT_EQ(B_BAD_PORT_ID, worker.PostMessage('late'));
+}
