@@ -250,6 +250,11 @@ Bridge::_Pump(int descriptor, bool* retry)
 				case kFrameNotice:
 					_ShowNotice(payload);
 					break;
+				case kFrameLog:
+					// The game's screen is no place for the host's log.
+					if (fMode == Mode::kStdio)
+						HostLog("%s", payload.c_str());
+					break;
 				case kFrameGoodbye:
 					return payload.empty() ? (int)kExitFailure
 						: (int)(uint8)payload[0];

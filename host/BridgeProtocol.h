@@ -20,6 +20,8 @@
 //     'w' welcome        the host took the terminal and enters the door
 //     't' text           a text the door showed, byte for byte
 //     'n' notice         a message of the host itself for the user
+//     'l' log            the host's log line about this user (entry, exit);
+//                        a stdio bridge writes it to standard error
 //     'x' goodbye        the session is over; one byte, the bridge's exit
 //                        status; the host closes the socket after it
 //
@@ -34,6 +36,7 @@ enum {
 	kFrameWelcome = 'w',
 	kFrameText = 't',
 	kFrameNotice = 'n',
+	kFrameLog = 'l',
 	kFrameGoodbye = 'x',
 };
 

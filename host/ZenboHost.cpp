@@ -484,6 +484,16 @@ ZenboHost::_TerminalFor(const BString& userName) const
 }
 
 
+void
+ZenboHost::_LogForTerminal(Terminal* terminal, const BString& line)
+{
+	HostLog("%s", line.String());
+	terminal->QueueFrame(kFrameLog, std::string(line.String(),
+		(size_t)line.Length()));
+	_Flush(terminal);
+}
+
+
 // #pragma mark - Entry threads' reports
 
 
@@ -506,14 +516,16 @@ ZenboHost::_Entered(BMessage* message)
 		return;
 	Terminal* terminal = found->second.get();
 
+	BString line(terminal->UserName());
 	if (status != B_OK) {
-		HostLog("%s could not enter the door: %s",
-			terminal->UserName().String(), error.String());
+		line << " could not enter the door: " << error;
+		HostLog("%s", line.String());
 		_Goodbye(terminal, kExitFailure, error.String());
 		return;
 	}
-	HostLog("%s entered the door (session %s, team %d)",
-		terminal->UserName().String(), threadName.String(), (int)team);
+	line << " entered the door (session " << threadName << ", team " << team
+		<< ")";
+	_LogForTerminal(terminal, line);
 }
 
 
@@ -531,13 +543,14 @@ ZenboHost::_SessionEnded(BMessage* message)
 
 	// A session that ends on its own is never waiting for the host; one
 	// that ends while its request waits here was killed with its door.
-	bool doorClosed = terminal->HasWaitingRequests()
-		|| (team >= 0 && fLauncher.DiedAbnormally(team));
-	if (doorClosed) {
-		HostLog("%s's session ended: the door closed",
-			terminal->UserName().String());
-	} else
-		HostLog("%s left the door", terminal->UserName().String());
+	bool doorDied = team >= 0 && fLauncher.DiedAbnormally(team);
+	bool doorClosed = doorDied || terminal->HasWaitingRequests();
+	BString line(terminal->UserName());
+	if (doorClosed)
+		line << "'s session ended: the door closed";
+	else
+		line << " left the door";
+	_LogForTerminal(terminal, line);
 
 	// Nobody waits for these answers any more.
 	delete terminal->fKeyRequest;

@@ -56,6 +56,9 @@ private:
 			void				_Remove(Terminal* terminal);
 			void				_DeleteRemovedTerminals();
 			Terminal*			_TerminalFor(const BString& userName) const;
+			// Logs the line and hands it to the terminal's bridge too.
+			void				_LogForTerminal(Terminal* terminal,
+									const BString& line);
 
 	// Entry threads' reports
 			void				_Entered(BMessage* message);

@@ -182,6 +182,11 @@ TEST(ZenboHostStdioTest, EndOfInputTakesTheUserAwayAfterTheLastKey)
 	EXPECT_TRUE(WaitForLog(volume, "Bo left the door", kTimeout))
 		<< HostLog(volume);
 	EXPECT_EQ(1, CountOf(HostLog(volume), "Bo entered the door"));
+	// The host's lines about the user reach the bridge's standard error.
+	EXPECT_NE(std::string::npos, bridge.Errors().find(
+		"zenbo: Bo entered the door (session Bo.Drelmoor")) << bridge.Errors();
+	EXPECT_NE(std::string::npos, bridge.Errors().find("zenbo: Bo left the door"))
+		<< bridge.Errors();
 }
 
 
@@ -244,7 +249,7 @@ TEST(ZenboHostDoorTest, DoorIsLaunchedOnDemandAndQuitsWithItsLastUser)
 		TestDoorProgram()))) << bridge.Errors();
 	EXPECT_EQ("Hello, Bo\nq\nBye\n", bridge.Output());
 	EXPECT_TRUE(WaitUntilNotRunning(kDoorSignature, kTimeout));
-	EXPECT_TRUE(WaitForLog(volume, "exited with status 0", kTimeout))
+	EXPECT_TRUE(WaitForLog(volume, "Bo left the door", kTimeout))
 		<< HostLog(volume);
 	EXPECT_EQ(1, CountOf(HostLog(volume), "launched the door"));
 }
@@ -317,7 +322,8 @@ TEST(ZenboHostDoorTest, DoorKilledMidSessionIsToldAndTheBridgeEnds)
 	EXPECT_EQ("Hello, Bo\nx <120>", bridge.Output());
 	// The host ends with its last terminal, killed door or not.
 	EXPECT_TRUE(WaitUntilNotRunning(ZENBO_SIGNATURE, kTimeout));
-	EXPECT_NE(std::string::npos, HostLog(volume).find("killed by signal 9"))
+	EXPECT_NE(std::string::npos,
+		HostLog(volume).find("Bo's session ended: the door closed"))
 		<< HostLog(volume);
 }
 
