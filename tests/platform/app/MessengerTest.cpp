@@ -220,6 +220,54 @@ TEST(MessengerTest, QuitApplicationAnswersThenReadsAsNotRunning)
 }
 
 
+TEST(MessengerTest, ApplicationDyingWhileSenderWaitsGivesNoReply)
+{
+	TestVolume volume;
+	Peer peer;
+	ASSERT_TRUE(peer.Start());
+	BMessenger messenger(kPeerSignature);
+	BMessage request('crsh');
+	request.AddString("UserName", "Ash");
+	BMessage reply;
+	EXPECT_EQ(B_BAD_PORT_ID, messenger.SendMessage(&request, &reply));
+	EXPECT_EQ(uint32(B_NO_REPLY), reply.what);
+	EXPECT_TRUE(reply.IsEmpty());
+	int exitCode = -1;
+	ASSERT_EQ(B_OK, peer.Child().WaitForExit(kPatience, &exitCode));
+	EXPECT_EQ(9, exitCode);
+}
+
+
+TEST(MessengerTest, ReplyAfterTheSenderGaveUpIsPassedOver)
+{
+	TestVolume volume;
+	Peer peer;
+	ASSERT_TRUE(peer.Start());
+	BMessenger messenger(kPeerSignature);
+	BMessage late('late');
+	BMessage reply;
+	EXPECT_EQ(B_TIMED_OUT, messenger.SendMessage(&late, &reply,
+		B_INFINITE_TIMEOUT, 100000));
+	EXPECT_EQ(uint32(B_NO_REPLY), reply.what);
+	// The peer answers 'late' now, before the echo; that answer is skipped.
+	EXPECT_EQ(uint32('ecko'), Echo(messenger, BMessage()).what);
+	EXPECT_EQ(uint32('ecko'), Echo(messenger, BMessage()).what);
+}
+
+
+TEST(MessengerTest, QuitRequestedFromAnotherProcessEndsTheApplication)
+{
+	TestVolume volume;
+	Peer peer;
+	ASSERT_TRUE(peer.Start());
+	EXPECT_EQ(B_OK, BMessenger(kPeerSignature).SendMessage(B_QUIT_REQUESTED));
+	int exitCode = -1;
+	ASSERT_EQ(B_OK, peer.Child().WaitForExit(kPatience, &exitCode));
+	EXPECT_EQ(0, exitCode);
+	EXPECT_TRUE(SocketFiles(volume).empty());
+}
+
+
 TEST(MessengerTest, KilledApplicationReadsAsNotRunningAndCanBeReplaced)
 {
 	TestVolume volume;

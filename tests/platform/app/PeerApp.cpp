@@ -6,6 +6,8 @@
 //   'defr'  detaches the message and answers 'dfrd' from another thread,
 //           with the ids of that thread ("replier") and the looper's
 //           ("looper")
+//   'late'  is answered 'tard' only after the next message has arrived
+//   'crsh'  ends the process at once, without answering
 //   'quit'  replies 'NONE', then quits
 // It exits with 0 after its loop has ended, and with 3 when the signature
 // is taken.
@@ -26,8 +28,18 @@ public:
 	{
 	}
 
+	~PeerApp() override
+	{
+		delete fLate;
+	}
+
 	void MessageReceived(BMessage* message) override
 	{
+		if (fLate != NULL) {
+			fLate->SendReply('tard');
+			delete fLate;
+			fLate = NULL;
+		}
 		switch (message->what) {
 			case 'echo':
 			{
@@ -49,6 +61,11 @@ public:
 				}).detach();
 				break;
 			}
+			case 'late':
+				fLate = DetachCurrentMessage();
+				break;
+			case 'crsh':
+				_exit(9);
 			case 'quit':
 				message->SendReply('NONE');
 				Quit();
@@ -57,6 +74,9 @@ public:
 				BApplication::MessageReceived(message);
 		}
 	}
+
+private:
+	BMessage* fLate = NULL;
 };
 
 
