@@ -53,6 +53,10 @@ struct Options {
 	int32				maxDays = 365;
 	uint32				seed = 1;
 	bool				blacksmith = true;
+	// From the day after diveDay on, the character fights on diveLevel and
+	// never runs: how a reckless player fares there.
+	int32				diveLevel = 0;
+	int32				diveDay = 30;
 	std::string			monstersFile;
 	int32				weaponCount = 0;
 	int32				armorCount = 0;
@@ -170,18 +174,19 @@ VisitHealer(CPlayer& player)
 }
 
 
-Outcome Fight(CPlayer& player, bool finalFight, Results& results);
+Outcome Fight(CPlayer& player, bool finalFight, bool mayRun,
+	Results& results);
 
 
 // The lucky events, with the draws of the caves.
 Outcome
-SpecialEvent(CPlayer& player, Results& results)
+SpecialEvent(CPlayer& player, bool mayRun, Results& results)
 {
 	player.AddFights(1);
 	if (player.GetCaveLevel() == kDeepestLevel && rand() % 10 == 1) {
 		if (!player.Fights())
 			return Outcome::kSpecialEvent;
-		return Fight(player, true, results);
+		return Fight(player, true, mayRun, results);
 	}
 	int32 level = std::max(1, player.GetLevel());
 	switch (rand() % 5) {
@@ -206,7 +211,7 @@ SpecialEvent(CPlayer& player, Results& results)
 
 
 Outcome
-Fight(CPlayer& player, bool finalFight, Results& results)
+Fight(CPlayer& player, bool finalFight, bool mayRun, Results& results)
 {
 	CMonster monster;
 	monster.GetMonster(finalFight ? kFinalMonsterLevel : player.GetCaveLevel());
@@ -216,7 +221,7 @@ Fight(CPlayer& player, bool finalFight, Results& results)
 		exit(1);
 	}
 	if (monster.IsSpecialEvent())
-		return SpecialEvent(player, results);
+		return SpecialEvent(player, mayRun, results);
 
 	CaveLevelRecord& record = results.levels[player.GetCaveLevel()];
 	if (finalFight)
@@ -225,7 +230,8 @@ Fight(CPlayer& player, bool finalFight, Results& results)
 		record.fights++;
 
 	for (;;) {
-		if (!finalFight && player.GetHP() < kRunBelow * player.GetMaxHP()) {
+		if (!finalFight && mayRun
+			&& player.GetHP() < kRunBelow * player.GetMaxHP()) {
 			record.runs++;
 			return Outcome::kRan;
 		}
@@ -270,6 +276,7 @@ PlayCharacter(const Options& options, Results& results)
 		player.Heal(99999);
 		player.AddFights(kDailyFights - player.GetFights());
 		int32 easyKills = 0;
+		bool diving = options.diveLevel > 0 && day > options.diveDay;
 
 		while (player.GetFights() > 0) {
 			if (options.blacksmith)
@@ -279,6 +286,8 @@ PlayCharacter(const Options& options, Results& results)
 			if (player.GetHP() < kRestBelow * player.GetMaxHP())
 				break;
 
+			if (diving)
+				targetLevel = options.diveLevel;
 			while (player.GetCaveLevel() < targetLevel)
 				player.GoDown();
 			while (player.GetCaveLevel() > targetLevel)
@@ -288,7 +297,7 @@ PlayCharacter(const Options& options, Results& results)
 			int32 before = player.GetHP();
 			if (!player.Fights())
 				break;
-			Outcome outcome = Fight(player, false, results);
+			Outcome outcome = Fight(player, false, !diving, results);
 			if (outcome == Outcome::kWon) {
 				results.weaponAtWin.push_back(player.GetWeaponStr());
 				results.armorAtWin.push_back(player.GetArmorStr());
@@ -432,7 +441,8 @@ void
 Usage()
 {
 	fprintf(stderr, "usage: DrelmoorBalance [--characters N] [--days N] "
-		"[--seed N] [--skip-blacksmith] [--data FOLDER]\n"
+		"[--seed N] [--skip-blacksmith] [--dive LEVEL [--dive-after DAYS]]\n"
+		"       [--data FOLDER]\n"
 		"FOLDER holds monsters, weapons and armor (default: the source "
 		"tree's data folder).\n");
 	exit(2);
@@ -457,12 +467,17 @@ main(int argc, char** argv)
 			options.seed = strtoul(argv[++i], NULL, 10);
 		else if (argument == "--data" && hasValue)
 			data = argv[++i];
+		else if (argument == "--dive" && hasValue)
+			options.diveLevel = atoi(argv[++i]);
+		else if (argument == "--dive-after" && hasValue)
+			options.diveDay = atoi(argv[++i]);
 		else if (argument == "--skip-blacksmith")
 			options.blacksmith = false;
 		else
 			Usage();
 	}
-	if (options.characters < 1 || options.maxDays < 1)
+	if (options.characters < 1 || options.maxDays < 1 || options.diveLevel < 0
+		|| options.diveLevel > kDeepestLevel)
 		Usage();
 
 	options.monstersFile = data + "/monsters";
