@@ -23,7 +23,8 @@ public:
 	struct Field {
 		std::string			name;
 		type_code			type;
-		std::string			value;		// a string's bytes, or a number in decimal
+		// A string's bytes, a number in decimal, other data in hexadecimal.
+		std::string			value;
 	};
 	struct Record {
 		uint32				what;
