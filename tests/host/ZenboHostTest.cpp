@@ -205,6 +205,27 @@ TEST(ZenboHostStdioTest, DropFileNamesTheUser)
 }
 
 
+TEST(ZenboHostStdioTest, VolumeTooDeepForASocketAddressStillServes)
+{
+	TestVolume volume;
+	RunningGuard guard;
+	std::string deep = "/boot";
+	for (int i = 0; i < 8; i++)
+		deep += "/a-folder-name-of-some-length";
+	for (const char* name : { "monsters", "weapons", "armor" }) {
+		volume.WriteFile((deep + "/home/Zenbo/doors/vrask/" + name).c_str(),
+			"");
+	}
+	std::string folder = volume.MachinePath(deep.c_str());
+	ASSERT_GT(folder.size(), 108u);
+
+	ChildProcess bridge;
+	EXPECT_EQ(0, RunStdio(bridge, "q", { "--stdio", "--user", "Bo", "--volume",
+		folder, "--door", TestDoorProgram() })) << bridge.Errors();
+	EXPECT_EQ("Hello, Bo\nq\nBye\n", bridge.Output());
+}
+
+
 TEST(ZenboHostStdioTest, MissingVolumeDataOrDoorIsAClearError)
 {
 	TestVolume volume;
