@@ -119,9 +119,13 @@ FindDoorDataFolder(BString* folder)
 #endif
 	};
 	for (const BString& candidate : candidates) {
-		BString monsters = candidate;
-		monsters << "/monsters";
-		if (Exists(monsters.String())) {
+		bool complete = true;
+		for (const char* name : kDataFiles) {
+			BString path = candidate;
+			path << "/" << name;
+			complete = complete && Exists(path.String());
+		}
+		if (complete) {
 			*folder = candidate;
 			return B_OK;
 		}
@@ -155,6 +159,11 @@ MakeBootVolume(const BString& dataFolder, BString* report)
 			BString source = dataFolder;
 			source << "/" << name;
 			status = CopyNewFile(source, destination);
+			if (status == B_ENTRY_NOT_FOUND) {
+				report->SetTo("there is no data file ");
+				*report << source;
+				return status;
+			}
 			if (status == B_FILE_EXISTS) {
 				// A sysop's file appeared meanwhile: it wins.
 				status = B_OK;

@@ -16,7 +16,8 @@ status_t FindDoorDataFolder(BString* folder);
 // Creates the boot volume folder, the door's folders and every data file
 // that is missing, copied from dataFolder. Never replaces a file that is
 // there: player files and data files a sysop edited stay as they are.
-// The report lists what was installed and what was kept.
+// The report lists what was installed and what was kept, or names the data
+// file that is missing.
 status_t MakeBootVolume(const BString& dataFolder, BString* report);
 
 // Whether the volume can serve the door; otherwise a message for the user

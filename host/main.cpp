@@ -47,16 +47,17 @@ MakeVolume(const HostOptions& options)
 {
 	BString dataFolder = options.dataFolder;
 	if (dataFolder.Length() == 0 && FindDoorDataFolder(&dataFolder) != B_OK) {
-		HostLog("the door's data files are nowhere to be found (looked in %s"
-			"/../share/drelmoor and the source tree); name them with --data",
-			ProgramFolder().String());
+		HostLog("no complete set of the door's data files (monsters, weapons,"
+			" armor) in %s/../share/drelmoor or the source tree; name a folder"
+			" with --data", ProgramFolder().String());
 		return kExitFailure;
 	}
 	BString report;
 	status_t status = MakeBootVolume(AbsolutePath(dataFolder), &report);
 	if (status != B_OK) {
 		HostLog("cannot lay out the boot volume %s: %s",
-			boot_volume_folder().String(), strerror_status(status));
+			boot_volume_folder().String(), report.Length() > 0
+				? report.String() : strerror_status(status));
 		return kExitFailure;
 	}
 	HostLog("%s", report.String());
