@@ -17,7 +17,7 @@
 
 namespace {
 
-const int kDraws = 3000;
+const int kDraws = 1500;
 
 
 // A monsters file whose ten sections all hold the same lines, so that the
@@ -462,3 +462,44 @@ INSTANTIATE_TEST_SUITE_P(MonsterTest, BrokenMonstersFileTest, testing::Values(
 	[](const testing::TestParamInfo<BrokenMonstersFileTest::ParamType>& info) {
 		return std::string(info.param.name);
 	});
+
+
+TEST(MonsterTest, GamesMonstersFileGivesFiveOrMoreMonstersPerLevelGrowingWithDepth)
+{
+	TestVolume volume;
+	volume.InstallGameData();
+
+	double previousReward = 0;
+	double previousStrength = 0;
+	for (int level = 1; level <= 10; level++) {
+		std::map<std::string, int> names;
+		double reward = 0;
+		double strength = 0;
+		int drawn = 0;
+		srand(level);
+		for (int draw = 0; draw < 80; draw++) {
+			CMonster monster;
+			monster.GetMonster(level);
+			ASSERT_EQ(B_OK, monster.InitCheck()) << "level " << level;
+			if (monster.IsSpecialEvent())
+				continue;
+			ASSERT_GE(monster.GetStr(), 1);
+			ASSERT_GE(monster.GetDef(), 1);
+			ASSERT_GE(monster.GetHP(), 1);
+			EXPECT_GE(monster.GetXP(), 1);
+			EXPECT_GE(monster.GetGold(), 1);
+			EXPECT_NE(monster.GetName(), monster.GetAttack());
+			names[monster.GetName().String()]++;
+			reward += monster.GetGold();
+			strength += monster.GetStr();
+			drawn++;
+		}
+		EXPECT_GE(names.size(), 5u) << "level " << level;
+		reward /= drawn;
+		strength /= drawn;
+		EXPECT_GT(reward, previousReward) << "level " << level;
+		EXPECT_GT(strength, previousStrength) << "level " << level;
+		previousReward = reward;
+		previousStrength = strength;
+	}
+}
