@@ -29,7 +29,7 @@ void
 VraskApp::StartDoor(BMessage* message)
 {
 	BString userName;
-	if (message->FindString("UserName", 0, &userName) != B_OK)
+	if (message->FindString(kUserNameField, 0, &userName) != B_OK)
 		userName = "";
 
 	// The session starts its own thread and is released when that thread
