@@ -81,4 +81,24 @@ TEST_F(VraskAppTest, StartWithoutUserNameServesTheEmptyName)
 }
 
 
+TEST_F(VraskAppTest, SecondDoorOnTheSameVolumeEndsWithAnError)
+{
+	ASSERT_EQ(fDoor.StartDoor(), B_OK);
+
+	ChildProcess second;
+	second.CaptureOutput();
+	ASSERT_EQ(second.Start(DRELMOOR_BINARY_DIR "/bin/Drelmoor"), B_OK);
+	int exitCode = 0;
+	ASSERT_EQ(second.WaitForExit(20000000, &exitCode), B_OK);
+	EXPECT_NE(exitCode, 0);
+	EXPECT_NE(second.Errors().find(kDrelmoorSignature), std::string::npos)
+		<< second.Errors();
+
+	// The first door still serves its users.
+	std::vector<std::string> texts = fDoor.Play("Ash", "\nyq");
+	ASSERT_FALSE(texts.empty());
+	EXPECT_EQ(texts.back(), "uit");
+}
+
+
 }	// namespace
