@@ -94,6 +94,9 @@ Bridge::Run()
 		int exitStatus = _Pump(descriptor, &retry);
 		close(descriptor);
 		if (!retry) {
+			// The shell's prompt starts on a line of its own.
+			if (fMode == Mode::kLocal && !fAtLineStart)
+				WriteAll(STDOUT_FILENO, "\r\n", 2);
 			rawTerminal.Restore();
 			return exitStatus;
 		}
@@ -304,6 +307,8 @@ Bridge::_ShowText(const std::string& text)
 			translated += '\r';
 		translated += c;
 	}
+	if (!text.empty())
+		fAtLineStart = text.back() == '\n';
 	return WriteAll(STDOUT_FILENO, translated.data(), translated.size());
 }
 
@@ -315,6 +320,7 @@ Bridge::_ShowNotice(const std::string& notice)
 		HostLog("%s", notice.c_str());
 		return;
 	}
-	std::string line = "\r\n" + notice + "\r\n";
+	std::string line = (fAtLineStart ? "" : "\r\n") + notice + "\r\n";
 	WriteAll(STDOUT_FILENO, line.data(), line.size());
+	fAtLineStart = true;
 }

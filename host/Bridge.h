@@ -38,4 +38,6 @@ private:
 			BString				fUserName;
 			BString				fDoorProgram;
 			bool				fLastKeyWasReturn = false;
+			// Local mode: whether the terminal's cursor is at a line's start.
+			bool				fAtLineStart = true;
 };

@@ -3,10 +3,12 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utmp.h>
 
 #include <chrono>
 
@@ -30,6 +32,8 @@ BridgeProcess::~BridgeProcess()
 	CloseInput();
 	if (fCollector.joinable())
 		fCollector.join();
+	if (fTerminal >= 0)
+		close(fTerminal);
 }
 
 
@@ -50,14 +54,8 @@ BridgeProcess::Start(const std::vector<std::string>& arguments)
 	posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
 	posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
 
-	std::string program = ZenboProgram();
-	std::vector<char*> argv;
-	argv.push_back(program.data());
-	for (const std::string& argument : arguments)
-		argv.push_back(const_cast<char*>(argument.c_str()));
-	argv.push_back(nullptr);
-
-	int error = posix_spawn(&fPid, program.c_str(), &actions, nullptr,
+	std::vector<char*> argv = _Arguments(arguments);
+	int error = posix_spawn(&fPid, fProgram.c_str(), &actions, nullptr,
 		argv.data(), environ);
 	posix_spawn_file_actions_destroy(&actions);
 	close(input[0]);
@@ -72,6 +70,54 @@ BridgeProcess::Start(const std::vector<std::string>& arguments)
 	}
 	fCollector = std::thread(&BridgeProcess::_Collect, this);
 	return B_OK;
+}
+
+
+status_t
+BridgeProcess::StartOnTerminal(const std::vector<std::string>& arguments)
+{
+	int terminal = -1;
+	if (openpty(&fTerminal, &terminal, NULL, NULL, NULL) != 0)
+		return B_ERROR;
+	fcntl(fTerminal, F_SETFD, FD_CLOEXEC);
+
+	std::vector<char*> argv = _Arguments(arguments);
+	fPid = fork();
+	if (fPid == 0) {
+		login_tty(terminal);
+		execv(argv[0], argv.data());
+		_exit(127);
+	}
+	close(terminal);
+	if (fPid < 0)
+		return B_LAUNCH_FAILED;
+
+	// The same descriptor is the bridge's keyboard and screen; the copies
+	// let CloseInput and the collector close theirs independently.
+	fInput = dup(fTerminal);
+	fOutputPipe = dup(fTerminal);
+	fCollector = std::thread(&BridgeProcess::_Collect, this);
+	return B_OK;
+}
+
+
+status_t
+BridgeProcess::GetTerminalMode(struct termios* mode) const
+{
+	return fTerminal >= 0 && tcgetattr(fTerminal, mode) == 0 ? B_OK : B_ERROR;
+}
+
+
+std::vector<char*>
+BridgeProcess::_Arguments(const std::vector<std::string>& arguments)
+{
+	fProgram = ZenboProgram();
+	std::vector<char*> argv;
+	argv.push_back(fProgram.data());
+	for (const std::string& argument : arguments)
+		argv.push_back(const_cast<char*>(argument.c_str()));
+	argv.push_back(nullptr);
+	return argv;
 }
 
 
@@ -163,7 +209,7 @@ BridgeProcess::_Collect()
 		{ fOutputPipe, POLLIN, 0 },
 		{ fErrorPipe, POLLIN, 0 },
 	};
-	int open = 2;
+	int open = fErrorPipe >= 0 ? 2 : 1;
 	while (open > 0) {
 		if (poll(descriptors, 2, -1) < 0) {
 			if (errno == EINTR)

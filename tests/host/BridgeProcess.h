@@ -2,6 +2,8 @@
 
 #include <OS.h>
 
+#include <termios.h>
+
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -20,6 +22,12 @@ public:
 								~BridgeProcess();
 
 			status_t			Start(const std::vector<std::string>& arguments);
+			// On a terminal of its own (a pseudo-terminal in its initial,
+			// cooked mode): both its outputs arrive as Output.
+			status_t			StartOnTerminal(
+									const std::vector<std::string>& arguments);
+			// The terminal's mode as it is now (StartOnTerminal only).
+			status_t			GetTerminalMode(struct termios* mode) const;
 			void				Type(const std::string& keys);
 			void				CloseInput();
 
@@ -30,11 +38,14 @@ public:
 			// B_OK with the exit code (128 + signal when killed).
 			status_t			WaitForExit(bigtime_t timeout, int* exitCode);
 
+			pid_t				Pid() const { return fPid; }
 			std::string			Output();
 			std::string			Errors();
 
 private:
 			void				_Collect();
+			std::vector<char*>	_Arguments(
+									const std::vector<std::string>& arguments);
 
 			pid_t				fPid = -1;
 			int					fInput = -1;
@@ -45,6 +56,8 @@ private:
 			std::condition_variable fChanged;
 			std::string			fOutput;
 			std::string			fErrors;
+			std::string			fProgram;
+			int					fTerminal = -1;
 			bool				fExited = false;
 			int					fExitCode = 0;
 };

@@ -491,3 +491,122 @@ TEST(ZenboHostProtocolTest, UnknownUsersAreAnsweredAsGone)
 	EXPECT_NE(std::string::npos, host.Errors().find("stopping on signal"));
 	EXPECT_FALSE(BMessenger(ZENBO_SIGNATURE).IsValid());
 }
+
+
+// #pragma mark - Local play
+
+
+namespace {
+
+// The flags that raw mode changes; all must be back as they were.
+void
+ExpectSameMode(const termios& before, const termios& after)
+{
+	EXPECT_EQ(before.c_lflag, after.c_lflag);
+	EXPECT_EQ(before.c_iflag, after.c_iflag);
+	EXPECT_EQ(before.c_oflag, after.c_oflag);
+	EXPECT_EQ(before.c_cc[VSUSP], after.c_cc[VSUSP]);
+}
+
+
+std::vector<std::string>
+LocalArguments()
+{
+	return { "--local", "--user", "Bo", "--door", TestDoorProgram() };
+}
+
+}	// namespace
+
+
+TEST(ZenboHostLocalTest, EnterIsOneLineFeedAndLinesEndInCrLf)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	BridgeProcess bridge;
+	ASSERT_EQ(B_OK, bridge.StartOnTerminal(LocalArguments()));
+	ASSERT_TRUE(bridge.WaitForOutput("Hello, Bo\r\n", kTimeout))
+		<< bridge.Output();
+
+	// Enter as CR, then as CR LF: one line feed each.
+	bridge.Type("\r");
+	ASSERT_TRUE(bridge.WaitForOutput("\r\n <10>", kTimeout)) << bridge.Output();
+	bridge.Type("\r\n");
+	ASSERT_TRUE(bridge.WaitForOutput("<10>\r\n <10>", kTimeout))
+		<< bridge.Output();
+	bridge.Type("xq");
+	int exitCode = -1;
+	ASSERT_EQ(B_OK, bridge.WaitForExit(kTimeout, &exitCode));
+	EXPECT_EQ(0, exitCode);
+	EXPECT_NE(std::string::npos, bridge.Output().find(
+		"Hello, Bo\r\n\r\n <10>\r\n <10>x <120>q\r\nBye\r\n"))
+		<< bridge.Output();
+	// The game's screen holds no log lines of the host.
+	EXPECT_EQ(std::string::npos, bridge.Output().find("zenbo:"));
+}
+
+
+TEST(ZenboHostLocalTest, TerminalModeIsRestoredOnEveryWayOut)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+
+	enum class WayOut { kQuit, kTerminate, kInterrupt, kDoorKilled };
+	struct Case {
+		WayOut		way;
+		int			exitCode;
+	};
+	const Case cases[] = {
+		{ WayOut::kQuit, 0 },
+		{ WayOut::kTerminate, 128 + SIGTERM },
+		{ WayOut::kInterrupt, 128 + SIGINT },
+		{ WayOut::kDoorKilled, 3 },
+	};
+	for (const Case& which : cases) {
+		SCOPED_TRACE((int)which.way);
+		BridgeProcess bridge;
+		ASSERT_EQ(B_OK, bridge.StartOnTerminal(LocalArguments()));
+		termios cooked;
+		ASSERT_EQ(B_OK, bridge.GetTerminalMode(&cooked));
+		ASSERT_TRUE(bridge.WaitForOutput("Hello, Bo\r\n", kTimeout))
+			<< bridge.Output();
+		termios raw;
+		ASSERT_EQ(B_OK, bridge.GetTerminalMode(&raw));
+		EXPECT_EQ(0u, raw.c_lflag & (ICANON | ECHO));
+
+		switch (which.way) {
+			case WayOut::kQuit:
+				bridge.Type("q");
+				break;
+			case WayOut::kTerminate:
+				// kill, not the pid's group: only the bridge gets it.
+				ASSERT_EQ(0, kill(bridge.Pid(), SIGTERM));
+				break;
+			case WayOut::kInterrupt:
+				// Ctrl-C on the keyboard.
+				bridge.Type("\x03");
+				break;
+			case WayOut::kDoorKilled:
+			{
+				BMessenger door(kDoorSignature);
+				ASSERT_TRUE(door.IsValid());
+				ASSERT_EQ(0, kill(door.Team(), SIGKILL));
+				break;
+			}
+		}
+		int exitCode = -1;
+		ASSERT_EQ(B_OK, bridge.WaitForExit(kTimeout, &exitCode));
+		EXPECT_EQ(which.exitCode, exitCode) << bridge.Output();
+		termios after;
+		ASSERT_EQ(B_OK, bridge.GetTerminalMode(&after));
+		ExpectSameMode(cooked, after);
+		if (which.way == WayOut::kDoorKilled) {
+			EXPECT_NE(std::string::npos,
+				bridge.Output().find("The door has closed.\r\n"));
+		}
+		// The user left one way or another: the host lets the user go
+		// before the next case enters the same name.
+		ASSERT_TRUE(WaitUntilNotRunning(ZENBO_SIGNATURE, kTimeout));
+	}
+}
