@@ -32,14 +32,11 @@ TestDoorProgram()
 }
 
 
-// The host wants every data file; these sessions never enter the caves, so
-// an empty monster file does when the tree has none.
 void
 InstallDoorData(const TestVolume& volume)
 {
 	volume.InstallGameData();
-	if (!volume.Exists(kMonstersFile))
-		volume.WriteFile(kMonstersFile, "");
+	ASSERT_TRUE(volume.Exists(kMonstersFile));
 }
 
 
@@ -373,6 +370,12 @@ TEST(ZenboHostDoorTest, HostKilledEndsTheSessionsAndTheDoorItself)
 	// leave, and the door quits with its last user.
 	EXPECT_EQ(B_OK, wait_for_named_thread(session, kTimeout));
 	EXPECT_TRUE(WaitUntilNotRunning(kDoorSignature, kTimeout));
+
+	// The next bridge starts a new host over the dead one's socket file.
+	ChildProcess next;
+	EXPECT_EQ(0, RunStdio(next, "q", StdioArguments("Bo", TestDoorProgram())))
+		<< next.Errors();
+	EXPECT_EQ("Hello, Bo\nq\nBye\n", next.Output());
 }
 
 
