@@ -223,8 +223,10 @@ LooperPrivate::SetListener(int listener)
 {
 	status_t status = fPoller.Add(listener, B_DESCRIPTOR_READABLE,
 		kListenerKey);
-	if (status == B_OK)
+	if (status == B_OK) {
 		fListener = listener;
+		posix::OpenSpare(&fSpare);
+	}
 	return status;
 }
 
@@ -376,7 +378,24 @@ LooperPrivate::_AcceptConnections()
 {
 	while (true) {
 		posix::Descriptor socket;
-		if (posix::Accept(fListener, &socket) != B_OK)
+		status_t status = posix::Accept(fListener, &socket);
+		if (status == B_NO_MEMORY && fSpare.IsValid()) {
+			// Out of descriptors: the waiting peer would keep the listener
+			// ready and the loop spinning. The spare descriptor makes room
+			// to take the connection and close it; the peer reads that as
+			// not answered.
+			// Accept fails for want of a descriptor even when nobody
+			// waits, so only an actual newcomer makes the loop go on.
+			fSpare.Close();
+			posix::Descriptor refused;
+			status = posix::Accept(fListener, &refused);
+			refused.Close();
+			posix::OpenSpare(&fSpare);
+			if (status != B_OK)
+				return;
+			continue;
+		}
+		if (status != B_OK)
 			return;
 		auto connection = std::make_shared<Connection>(std::move(socket));
 		uint64 key = kConnectionTag | ++fNextConnectionKey;
@@ -487,6 +506,7 @@ LooperPrivate::_Finish()
 		fPoller.Remove(fListener);
 		fListener = -1;
 	}
+	fSpare.Close();
 	if (fFinishHook)
 		fFinishHook();
 

@@ -146,6 +146,8 @@ private:
 			std::shared_ptr<LooperPort> fPort;
 			EventPoller			fPoller;
 			int					fListener = -1;
+			// Held back for the moment the team runs out of descriptors.
+			posix::Descriptor	fSpare;
 			std::function<void()> fFinishHook;
 			std::map<uint64, std::shared_ptr<Connection>> fConnections;
 			uint64				fNextConnectionKey = 0;

@@ -192,6 +192,17 @@ Accept(int listener, Descriptor* socket)
 }
 
 
+status_t
+OpenSpare(Descriptor* spare)
+{
+	Descriptor opened(open("/dev/null", O_RDONLY | O_CLOEXEC));
+	if (!opened.IsValid())
+		return status_from_errno(errno);
+	*spare = std::move(opened);
+	return B_OK;
+}
+
+
 // Waits for the events until the deadline; B_TIMED_OUT after it.
 static status_t
 WaitFor(int socket, short events, bigtime_t deadline)

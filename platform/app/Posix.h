@@ -59,6 +59,9 @@ status_t ConnectUnix(const char* folderPath, const char* name,
 // when none waits.
 status_t Accept(int listener, Descriptor* socket);
 
+// A descriptor that only holds a place (of /dev/null).
+status_t OpenSpare(Descriptor* spare);
+
 // Writes all bytes, waiting while the socket is full, but not past the
 // timeout (B_INFINITE_TIMEOUT for none). Never raises SIGPIPE.
 status_t SendAll(int socket, const char* data, size_t size, bigtime_t timeout);

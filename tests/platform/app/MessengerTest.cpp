@@ -268,6 +268,27 @@ TEST(MessengerTest, QuitRequestedFromAnotherProcessEndsTheApplication)
 }
 
 
+TEST(MessengerTest, ApplicationOutOfDescriptorsTurnsNewcomersAway)
+{
+	TestVolume volume;
+	Peer peer;
+	ASSERT_TRUE(peer.Start());
+	BMessenger first(kPeerSignature);
+	BMessage reply;
+	ASSERT_EQ(B_OK, first.SendMessage('limt', &reply));
+	ASSERT_EQ(uint32('NONE'), reply.what);
+
+	for (int newcomer = 0; newcomer < 3; newcomer++) {
+		BMessenger turnedAway(kPeerSignature);
+		BMessage request('echo');
+		EXPECT_EQ(B_BAD_PORT_ID, turnedAway.SendMessage(&request, &reply,
+			B_INFINITE_TIMEOUT, kPatience));
+		EXPECT_EQ(uint32(B_NO_REPLY), reply.what);
+	}
+	EXPECT_EQ(uint32('ecko'), Echo(first, BMessage()).what);
+}
+
+
 TEST(MessengerTest, KilledApplicationReadsAsNotRunningAndCanBeReplaced)
 {
 	TestVolume volume;

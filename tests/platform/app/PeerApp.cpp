@@ -8,16 +8,37 @@
 //           ("looper")
 //   'late'  is answered 'tard' only after the next message has arrived
 //   'crsh'  ends the process at once, without answering
+//   'limt'  lowers the descriptor limit so that nothing more can be opened,
+//           then replies 'NONE'
 //   'quit'  replies 'NONE', then quits
 // It exits with 0 after its loop has ended, and with 3 when the signature
 // is taken.
 #include <Application.h>
 #include <Message.h>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
+
+
+static int
+HighestDescriptor()
+{
+	int highest = 0;
+	DIR* folder = opendir("/proc/self/fd");
+	while (dirent* entry = readdir(folder)) {
+		int fd = atoi(entry->d_name);
+		if (fd > highest && fd != dirfd(folder))
+			highest = fd;
+	}
+	closedir(folder);
+	return highest;
+}
 
 
 class PeerApp : public BApplication {
@@ -66,6 +87,18 @@ public:
 				break;
 			case 'crsh':
 				_exit(9);
+			case 'limt':
+			{
+				rlimit limit;
+				getrlimit(RLIMIT_NOFILE, &limit);
+				limit.rlim_cur = HighestDescriptor() + 1;
+				setrlimit(RLIMIT_NOFILE, &limit);
+				// Fill the gaps below the limit too; these stay open.
+				while (open("/dev/null", O_RDONLY | O_CLOEXEC) >= 0)
+					;
+				message->SendReply('NONE');
+				break;
+			}
 			case 'quit':
 				message->SendReply('NONE');
 				Quit();
