@@ -28,7 +28,7 @@ const char* const kHostLog = "/boot/var/run/zenbo.log";
 std::string
 TestDoorProgram()
 {
-	return DRELMOOR_BINARY_DIR "/tests/TestDoor";
+	return DRELMOOR_BINARY_DIR "/tests/HostTestDoor";
 }
 
 
