@@ -60,6 +60,7 @@ Bridge::Run()
 	signal(SIGPIPE, SIG_IGN);
 
 	RawTerminal rawTerminal;
+	bool raw = false;
 	for (int round = 0; round < kMaxConnectRounds; round++) {
 		int descriptor = -1;
 		status_t status = _Connect(&descriptor);
@@ -80,7 +81,8 @@ Bridge::Run()
 			continue;
 		}
 
-		if (fMode == Mode::kLocal && round == 0) {
+		if (fMode == Mode::kLocal && !raw) {
+			raw = true;
 			status = rawTerminal.Enter(STDIN_FILENO);
 			if (status != B_OK) {
 				HostLog("cannot put the terminal in raw mode: %s",

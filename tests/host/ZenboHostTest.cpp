@@ -252,6 +252,24 @@ TEST(ZenboHostStdioTest, MissingVolumeDataOrDoorIsAClearError)
 }
 
 
+TEST(ZenboHostStdioTest, NameThatIsNoPlainFileNameIsRefused)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	for (const char* name : { "../Ash", "a/b", "..", "Ash\x1b[2J" }) {
+		ChildProcess bridge;
+		EXPECT_EQ(1, RunStdio(bridge, "q", StdioArguments(name,
+			TestDoorProgram()))) << name;
+		EXPECT_EQ("", bridge.Output());
+		EXPECT_NE(std::string::npos,
+			bridge.Errors().find("cannot be a user name")) << bridge.Errors();
+	}
+	// Nothing was started for them.
+	EXPECT_FALSE(volume.Exists(kHostLog));
+}
+
+
 // #pragma mark - The door
 
 
