@@ -153,7 +153,7 @@ private:
 			uint64				fNextConnectionKey = 0;
 			BMessage*			fCurrentMessage = nullptr;
 			bool				fDetached = false;
-			bool				fQuitting = false;
+			std::atomic<bool>	fQuitting = false;
 
 			// Set from any thread.
 			std::atomic<bool>	fQuitRequested = false;

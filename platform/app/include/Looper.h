@@ -23,7 +23,8 @@ public:
 	virtual	thread_id			Run();
 	// On the looper's own thread: ends the loop after the current message.
 	// From another thread: asks the loop to end and waits until it has.
-	// Messages still queued are deleted unanswered (B_NO_REPLY).
+	// Messages still queued are deleted unanswered (B_NO_REPLY). The
+	// looper object itself stays; its owner deletes it.
 	virtual	void				Quit();
 	virtual	bool				QuitRequested();
 			thread_id			Thread() const;

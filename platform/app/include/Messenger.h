@@ -10,7 +10,8 @@ class MessengerPrivate;
 // The way to send a message to a looper: to an application of any team on
 // the boot volume by its signature, or to a handler of this team. A
 // messenger for a signature connects when it is made, so that InitCheck
-// tells at once whether an application holds the signature. A synchronous
+// tells at once whether an application holds the signature; one for an
+// application of this team posts straight into its queue. A synchronous
 // SendMessage blocks its thread until the reply comes; an unanswered
 // message, or a target that goes away, gives the reply B_NO_REPLY.
 class BMessenger {

@@ -18,6 +18,16 @@
 #include <unistd.h>
 
 
+// The sanitizers' own checks open descriptors; in a process that has none
+// left they fail and end it.
+#if defined(__SANITIZE_ADDRESS__)
+static const bool kSanitized = true;
+#elif defined(__has_feature)
+static const bool kSanitized = __has_feature(address_sanitizer);
+#else
+static const bool kSanitized = false;
+#endif
+
 static const char* kPeerSignature = "application/x-vnd.Drelmoor-Peer";
 static const bigtime_t kPatience = 10000000;
 
@@ -270,6 +280,8 @@ TEST(MessengerTest, QuitRequestedFromAnotherProcessEndsTheApplication)
 
 TEST(MessengerTest, ApplicationOutOfDescriptorsTurnsNewcomersAway)
 {
+	if (kSanitized)
+		GTEST_SKIP() << "a sanitized peer cannot run out of descriptors";
 	TestVolume volume;
 	Peer peer;
 	ASSERT_TRUE(peer.Start());

@@ -89,6 +89,8 @@ public:
 				_exit(9);
 			case 'limt':
 			{
+				// Answered first: even a sanitizer's checks need descriptors.
+				message->SendReply('NONE');
 				rlimit limit;
 				getrlimit(RLIMIT_NOFILE, &limit);
 				limit.rlim_cur = HighestDescriptor() + 1;
@@ -96,7 +98,6 @@ public:
 				// Fill the gaps below the limit too; these stay open.
 				while (open("/dev/null", O_RDONLY | O_CLOEXEC) >= 0)
 					;
-				message->SendReply('NONE');
 				break;
 			}
 			case 'quit':
