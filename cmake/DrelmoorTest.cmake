@@ -10,8 +10,14 @@ function(drelmoor_add_test name)
 	add_executable(${name} ${ARG_SOURCES})
 	target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
 	set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+	# An empty label list would swallow the next property's name, so the
+	# labels are named only when there are some.
+	set(properties TIMEOUT 120)
+	if(ARG_LABELS)
+		list(APPEND properties LABELS "${ARG_LABELS}")
+	endif()
 	gtest_discover_tests(${name}
 		WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-		PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120
+		PROPERTIES ${properties}
 		DISCOVERY_TIMEOUT 60)
 endfunction()

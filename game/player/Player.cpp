@@ -342,11 +342,14 @@ CPlayer::GetLastDay() const
 CPlayer::Today()
 {
 	// Many session threads ask at once, so the broken-down time is kept in
-	// this call's own buffer. tzset first, as localtime itself would, so a
-	// change of the local time zone is seen.
+	// this call's own buffer. The time zone is read once for the process,
+	// before the first day is worked out: reading it again on every call
+	// would rewrite the C library's zone while other sessions use it.
+	static const bool sZoneRead = (tzset(), true);
+	(void)sZoneRead;
+
 	time_t now = (time_t)real_time_clock();
 	struct tm local;
-	tzset();
 	if (localtime_r(&now, &local) == NULL)
 		return 0;
 
