@@ -4,7 +4,6 @@
 
 #include <Message.h>
 
-#include <future>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/syscall.h>
