@@ -6,7 +6,7 @@
 
 // The final monster, fought only at the bottom of the caves; it never comes
 // from the monsters file.
-#define kFinalMonsterLevel	-1
+#define kFinalMonsterLevel	(-1)
 
 // The opponent of one fight, drawn for a cave level from the monsters file
 // (read afresh for every fight), or the final monster, or the marker of a
