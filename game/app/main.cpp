@@ -1,11 +1,29 @@
 #include "VraskApp.h"
 
 #include <stdio.h>
+#include <string.h>
+
+
+static const char* kUsage =
+	"Usage: Drelmoor\n"
+	"The Drelmoor door program. It takes no options: the board's host\n"
+	"(zenbo) starts it when a user enters the door, and it ends when the\n"
+	"last user has left. Its data lives on the boot volume (BOOT_VOLUME),\n"
+	"under /boot/home/Zenbo/doors/vrask/.\n";
 
 
 int
-main()
+main(int argc, char** argv)
 {
+	// The door has no configuration; a sysop who asks is told how it runs,
+	// and anything else on the command line is a mistake worth naming.
+	if (argc > 1) {
+		bool askedForHelp = strcmp(argv[1], "--help") == 0
+			|| strcmp(argv[1], "-h") == 0;
+		fputs(kUsage, askedForHelp ? stdout : stderr);
+		return askedForHelp ? 0 : 2;
+	}
+
 	BString signature(kVraskSignature);
 	BString threadSuffix(kVraskThreadSuffix);
 

@@ -1,5 +1,6 @@
 #include "ShellTest.h"
 
+#include <Messenger.h>
 #include <OS.h>
 #include <ZenboProtocol.h>
 
@@ -98,6 +99,30 @@ TEST_F(VraskAppTest, SecondDoorOnTheSameVolumeEndsWithAnError)
 	std::vector<std::string> texts = fDoor.Play("Ash", "\nyq");
 	ASSERT_FALSE(texts.empty());
 	EXPECT_EQ(texts.back(), "uit");
+}
+
+
+TEST_F(VraskAppTest, HelpIsAnsweredAndOtherArgumentsRefusedWithoutRunning)
+{
+	ChildProcess help;
+	help.CaptureOutput();
+	ASSERT_EQ(help.Start(DRELMOOR_BINARY_DIR "/bin/Drelmoor", {"--help"}),
+		B_OK);
+	int exitCode = -1;
+	ASSERT_EQ(help.WaitForExit(20000000, &exitCode), B_OK);
+	EXPECT_EQ(exitCode, 0);
+	EXPECT_EQ(help.Output().rfind("Usage: Drelmoor", 0), 0u) << help.Output();
+
+	ChildProcess mistaken;
+	mistaken.CaptureOutput();
+	ASSERT_EQ(mistaken.Start(DRELMOOR_BINARY_DIR "/bin/Drelmoor",
+		{"--port", "23"}), B_OK);
+	ASSERT_EQ(mistaken.WaitForExit(20000000, &exitCode), B_OK);
+	EXPECT_EQ(exitCode, 2);
+	EXPECT_TRUE(mistaken.Output().empty());
+
+	// Neither of them took the door's signature.
+	EXPECT_FALSE(BMessenger(kDrelmoorSignature).IsValid());
 }
 
 
