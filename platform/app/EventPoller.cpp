@@ -1,7 +1,7 @@
 #include "EventPoller.h"
 
 #include <AppDefs.h>
-#include <ErrnoStatus.h>
+#include <Errors.h>
 
 #include <errno.h>
 #include <stdint.h>

@@ -1,6 +1,6 @@
 #include "Posix.h"
 
-#include <ErrnoStatus.h>
+#include <Errors.h>
 
 #include <OS.h>
 

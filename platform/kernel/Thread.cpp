@@ -13,7 +13,7 @@
 #include <memory>
 #include <mutex>
 
-#include <ErrnoStatus.h>
+#include <Errors.h>
 #include <String.h>
 
 #include "ThreadListing.h"

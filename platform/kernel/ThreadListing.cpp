@@ -16,7 +16,7 @@
 
 #include <BootAccess.h>
 #include <BootVolume.h>
-#include <ErrnoStatus.h>
+#include <Errors.h>
 
 
 static const char* const kListingFolder = "/boot/var/run/threads";

@@ -10,7 +10,7 @@
 #include <atomic>
 
 #include <BootVolume.h>
-#include <ErrnoStatus.h>
+#include <Errors.h>
 
 
 static std::atomic<bool> sWalkFallback{false};

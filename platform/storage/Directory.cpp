@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include <Entry.h>
-#include <ErrnoStatus.h>
+#include <Errors.h>
 
 #include "BootAccess.h"
 

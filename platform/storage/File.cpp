@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <ErrnoStatus.h>
+#include <Errors.h>
 
 #include "BootAccess.h"
 

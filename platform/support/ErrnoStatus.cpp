@@ -1,9 +1,9 @@
-#include "ErrnoStatus.h"
+#include <Errors.h>
 
 #include <errno.h>
 
 
-status_t
+int32_t
 status_from_errno(int error)
 {
 	switch (error) {
@@ -59,6 +59,8 @@ status_from_errno(int error)
 		case ENOSPC:
 		case EDQUOT:
 			return B_NO_SPACE;
+		case EADDRINUSE:
+			return B_NAME_IN_USE;
 	}
 	return B_ERROR;
 }

@@ -58,3 +58,9 @@ enum {
 
 // A short English text for a status, for logs and error messages.
 const char* strerror_status(int32_t status);
+
+// The one place where an errno value from a Linux call becomes a status, for
+// the kits' sources and for the programs' own Linux mechanics, so that a
+// failure reads the same whichever layer met it. 0 is B_OK; a value with no
+// closer status is B_ERROR.
+int32_t status_from_errno(int error);
