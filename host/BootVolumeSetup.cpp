@@ -1,8 +1,9 @@
 #include "BootVolumeSetup.h"
 
-#include "TerminalSocket.h"
+#include "WriteAll.h"
 
 #include <BootVolume.h>
+#include <Errors.h>
 #include <VraskPaths.h>
 
 #include <errno.h>
@@ -47,22 +48,6 @@ ProgramFolder()
 }
 
 
-static status_t
-WriteAll(int file, const char* data, size_t size)
-{
-	while (size > 0) {
-		ssize_t written = write(file, data, size);
-		if (written < 0 && errno == EINTR)
-			continue;
-		if (written < 0)
-			return StatusFromErrno(errno);
-		data += written;
-		size -= (size_t)written;
-	}
-	return B_OK;
-}
-
-
 // Copies the file to a private name first and links it into place, so that
 // nobody ever sees half a data file and a file that appeared meanwhile is
 // not replaced.
@@ -71,14 +56,14 @@ CopyNewFile(const BString& source, const BString& destination)
 {
 	int input = open(source.String(), O_RDONLY | O_CLOEXEC);
 	if (input < 0)
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 
 	BString temporary = destination;
 	temporary << ".new-" << (int32)getpid();
 	int output = open(temporary.String(),
 		O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
 	if (output < 0) {
-		status_t status = StatusFromErrno(errno);
+		status_t status = status_from_errno(errno);
 		close(input);
 		return status;
 	}
@@ -90,20 +75,20 @@ CopyNewFile(const BString& source, const BString& destination)
 		if (bytesRead < 0 && errno == EINTR)
 			continue;
 		if (bytesRead < 0)
-			status = StatusFromErrno(errno);
+			status = status_from_errno(errno);
 		else if (bytesRead == 0)
 			break;
 		else
 			status = WriteAll(output, buffer, (size_t)bytesRead);
 	}
 	if (status == B_OK && fsync(output) != 0)
-		status = StatusFromErrno(errno);
+		status = status_from_errno(errno);
 	if (close(output) != 0 && status == B_OK)
-		status = StatusFromErrno(errno);
+		status = status_from_errno(errno);
 	close(input);
 
 	if (status == B_OK && link(temporary.String(), destination.String()) != 0)
-		status = StatusFromErrno(errno);
+		status = status_from_errno(errno);
 	unlink(temporary.String());
 	return status;
 }

@@ -4,8 +4,10 @@
 #include "HostLog.h"
 #include "RawTerminal.h"
 #include "TerminalSocket.h"
+#include "WriteAll.h"
 
 #include <BootVolume.h>
+#include <Errors.h>
 #include <OS.h>
 
 #include <errno.h>
@@ -25,22 +27,6 @@ static const bigtime_t kHostStartTimeout = 15000000;
 static const bigtime_t kConnectInterval = 20000;
 // A host that ends just as a bridge arrives is replaced this many times.
 static const int kMaxConnectRounds = 5;
-
-
-static status_t
-WriteAll(int descriptor, const char* data, size_t size)
-{
-	while (size > 0) {
-		ssize_t written = write(descriptor, data, size);
-		if (written < 0 && errno == EINTR)
-			continue;
-		if (written < 0)
-			return StatusFromErrno(errno);
-		data += written;
-		size -= (size_t)written;
-	}
-	return B_OK;
-}
 
 
 Bridge::Bridge(Mode mode, const BString& userName, const BString& doorProgram)
@@ -137,7 +123,7 @@ Bridge::_StartHost()
 	char program[PATH_MAX];
 	ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
 	if (length <= 0)
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 	program[length] = '\0';
 
 	BString logPath;
@@ -155,7 +141,7 @@ Bridge::_StartHost()
 	// next.
 	pid_t child = fork();
 	if (child < 0)
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 	if (child == 0) {
 		setsid();
 		pid_t host = fork();

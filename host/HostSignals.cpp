@@ -1,6 +1,6 @@
 #include "HostSignals.h"
 
-#include "TerminalSocket.h"
+#include <Errors.h>
 
 #include <errno.h>
 #include <signal.h>
@@ -28,7 +28,7 @@ BlockHostSignals()
 	sigset_t set;
 	HostSignalSet(&set);
 	if (sigprocmask(SIG_BLOCK, &set, NULL) != 0)
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 	return B_OK;
 }
 
@@ -40,7 +40,7 @@ OpenSignalDescriptor(int* descriptor)
 	HostSignalSet(&set);
 	int signals = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
 	if (signals < 0)
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 	*descriptor = signals;
 	return B_OK;
 }
@@ -62,12 +62,12 @@ OpenTimerDescriptor(bigtime_t delay, int* descriptor)
 {
 	int timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
 	if (timer < 0)
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 	itimerspec when = {};
 	when.it_value.tv_sec = delay / 1000000;
 	when.it_value.tv_nsec = (delay % 1000000) * 1000;
 	if (timerfd_settime(timer, 0, &when, NULL) != 0) {
-		status_t status = StatusFromErrno(errno);
+		status_t status = status_from_errno(errno);
 		close(timer);
 		return status;
 	}

@@ -1,6 +1,6 @@
 #include "RawTerminal.h"
 
-#include "TerminalSocket.h"
+#include <Errors.h>
 
 #include <errno.h>
 #include <signal.h>
@@ -52,7 +52,7 @@ RawTerminal::Enter(int descriptor)
 {
 	struct termios mode;
 	if (tcgetattr(descriptor, &mode) != 0)
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 	sSavedMode = mode;
 
 	mode.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL
@@ -76,7 +76,7 @@ RawTerminal::Enter(int descriptor)
 	sRawDescriptor = descriptor;
 	if (tcsetattr(descriptor, TCSAFLUSH, &mode) != 0) {
 		sRawDescriptor = -1;
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 	}
 	return B_OK;
 }

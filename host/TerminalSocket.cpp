@@ -1,6 +1,7 @@
 #include "TerminalSocket.h"
 
 #include <BootVolume.h>
+#include <Errors.h>
 
 #include <errno.h>
 #include <fcntl.h>
@@ -47,7 +48,7 @@ public:
 				fFolder = open(folder.String(),
 					O_PATH | O_DIRECTORY | O_CLOEXEC);
 				if (fFolder < 0)
-					return StatusFromErrno(errno);
+					return status_from_errno(errno);
 				snprintf(fAddress.sun_path, sizeof(fAddress.sun_path),
 					"/proc/self/fd/%d/%s", fFolder, kTerminalSocketName);
 				return B_OK;
@@ -65,40 +66,6 @@ private:
 };
 
 }	// namespace
-
-
-status_t
-StatusFromErrno(int error)
-{
-	switch (error) {
-		case 0:
-			return B_OK;
-		case ENOENT:
-		case ECONNREFUSED:
-			return B_ENTRY_NOT_FOUND;
-		case EACCES:
-		case EPERM:
-			return B_PERMISSION_DENIED;
-		case ENOMEM:
-			return B_NO_MEMORY;
-		case EAGAIN:
-			return B_WOULD_BLOCK;
-		case EINTR:
-			return B_INTERRUPTED;
-		case EEXIST:
-			return B_FILE_EXISTS;
-		case EADDRINUSE:
-			return B_NAME_IN_USE;
-		case ENAMETOOLONG:
-			return B_NAME_TOO_LONG;
-		case ENOTDIR:
-			return B_NOT_A_DIRECTORY;
-		case ENOSPC:
-			return B_NO_SPACE;
-		default:
-			return B_IO_ERROR;
-	}
-}
 
 
 status_t
@@ -122,12 +89,12 @@ ListenOnTerminalSocket(int* descriptor)
 	int socketFD = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
 		0);
 	if (socketFD < 0)
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 
 	unlink(address.Path());
 	if (bind(socketFD, address.Address(), address.Length()) != 0
 		|| listen(socketFD, 16) != 0) {
-		status = StatusFromErrno(errno);
+		status = status_from_errno(errno);
 		close(socketFD);
 		return status;
 	}
@@ -155,9 +122,12 @@ ConnectToTerminalSocket(int* descriptor)
 
 	int socketFD = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
 	if (socketFD < 0)
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 	if (connect(socketFD, address.Address(), address.Length()) != 0) {
-		status = StatusFromErrno(errno);
+		// Nobody listens on a socket file left by a host that has gone or
+		// is going: for a bridge that is the same as no host at all.
+		status = errno == ECONNREFUSED
+			? B_ENTRY_NOT_FOUND : status_from_errno(errno);
 		close(socketFD);
 		return status;
 	}

@@ -23,6 +23,3 @@ void RemoveTerminalSocket();
 // A connected, blocking, close-on-exec socket; B_ENTRY_NOT_FOUND when no
 // host listens.
 status_t ConnectToTerminalSocket(int* descriptor);
-
-// Turns errno into a status, for the host's Linux mechanics.
-status_t StatusFromErrno(int error);

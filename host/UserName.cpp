@@ -1,7 +1,6 @@
 #include "UserName.h"
 
-#include "TerminalSocket.h"
-
+#include <Errors.h>
 #include <StorageDefs.h>
 
 #include <errno.h>
@@ -72,7 +71,7 @@ ReadDropFileUser(const char* path, BString* userName)
 {
 	int file = open(path, O_RDONLY | O_CLOEXEC);
 	if (file < 0)
-		return StatusFromErrno(errno);
+		return status_from_errno(errno);
 
 	std::string content;
 	char buffer[4096];
@@ -81,7 +80,7 @@ ReadDropFileUser(const char* path, BString* userName)
 		if (bytesRead < 0 && errno == EINTR)
 			continue;
 		if (bytesRead < 0) {
-			status_t status = StatusFromErrno(errno);
+			status_t status = status_from_errno(errno);
 			close(file);
 			return status;
 		}
