@@ -7,12 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <future>
-#include <mutex>
 #include <string>
 
 #include "ChildProcess.h"
+#include "Gate.h"
 #include "TestVolume.h"
 
 
@@ -40,27 +39,6 @@ WaitForListing(const char* name, int32 expected, named_thread* first)
 	}
 	return false;
 }
-
-
-class Gate {
-public:
-	void Open()
-	{
-		std::lock_guard<std::mutex> locker(fLock);
-		fOpen = true;
-		fChanged.notify_all();
-	}
-	void Wait()
-	{
-		std::unique_lock<std::mutex> locker(fLock);
-		fChanged.wait(locker, [this] { return fOpen; });
-	}
-
-private:
-	std::mutex fLock;
-	std::condition_variable fChanged;
-	bool fOpen = false;
-};
 
 
 status_t

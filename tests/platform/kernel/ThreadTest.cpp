@@ -7,36 +7,13 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 
+#include "Gate.h"
 #include "TestVolume.h"
 
 
 namespace {
-
-// A gate that spawned threads wait at until the test opens it.
-class Gate {
-public:
-	void Open()
-	{
-		std::lock_guard<std::mutex> locker(fLock);
-		fOpen = true;
-		fChanged.notify_all();
-	}
-	void Wait()
-	{
-		std::unique_lock<std::mutex> locker(fLock);
-		fChanged.wait(locker, [this] { return fOpen; });
-	}
-
-private:
-	std::mutex fLock;
-	std::condition_variable fChanged;
-	bool fOpen = false;
-};
-
 
 status_t
 WaitAtGate(void* data)
