@@ -1,3 +1,4 @@
+#include "Player.h"
 #include "VraskApp.h"
 
 #include <stdio.h>
@@ -37,6 +38,10 @@ main(int argc, char** argv)
 			strerror_status(status));
 		return 1;
 	}
+
+	// This door alone writes player files on this volume now, so a save
+	// left half done by a door before it can only be clutter.
+	CPlayer::ClearUnfinishedSaves();
 
 	application.Run();
 	return 0;

@@ -59,6 +59,10 @@ public:
 	// The player file
 			bool				LoadPlayer(BString userName);
 			void				SavePlayer(BString userName);
+	// Removes the temporary files of saves that were cut off (a door killed
+	// in the middle of a save). Only while no save can be running: when the
+	// door starts, holding its signature.
+	static	void				ClearUnfinishedSaves();
 
 	// Today's day number, yyyymmdd of the local date.
 	static	int					Today();

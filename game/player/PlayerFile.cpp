@@ -4,6 +4,7 @@
 #include "Player.h"
 
 #include <BootVolume.h>
+#include <Directory.h>
 #include <Entry.h>
 #include <File.h>
 #include <OS.h>
@@ -237,4 +238,22 @@ CPlayer::SavePlayer(BString userName)
 	// disk.
 	if (status != B_OK)
 		temporary.Remove();
+}
+
+
+/*static*/ void
+CPlayer::ClearUnfinishedSaves()
+{
+	// Every save renames or removes its temporary file before it returns,
+	// so whatever is left here belongs to a door that was killed mid-save
+	// and holds no record that a player file lacks.
+	BDirectory saving(kSavingFolder);
+	if (saving.InitCheck() != B_OK)
+		return;
+
+	BEntry entry;
+	while (saving.GetNextEntry(&entry, false) == B_OK) {
+		if (entry.IsFile())
+			entry.Remove();
+	}
 }

@@ -372,6 +372,29 @@ TEST_F(PlayerFileTest, SaveLeavesOnlyThePlayerFileBehind)
 }
 
 
+TEST_F(PlayerFileTest, UnfinishedSavesAreClearedAndPlayerFilesKept)
+{
+	CPlayer player = VeteranRecord();
+	player.SavePlayer("ash");
+	std::string saved = fVolume.ReadFile(kUsersFolder "ash");
+
+	// What a door killed in the middle of two saves leaves behind.
+	fVolume.WriteFile(kVraskFolder ".saving/4711.4712.3", "Ash\nhalf a rec");
+	fVolume.WriteFile(kVraskFolder ".saving/4711.4713.9", "");
+
+	CPlayer::ClearUnfinishedSaves();
+
+	EXPECT_TRUE(std::filesystem::is_empty(
+		fVolume.MachinePath(kVraskFolder ".saving")));
+	EXPECT_EQ(fVolume.ReadFile(kUsersFolder "ash"), saved);
+
+	// Without a saving folder there is nothing to clear and nothing fails.
+	std::filesystem::remove_all(fVolume.MachinePath(kVraskFolder ".saving"));
+	CPlayer::ClearUnfinishedSaves();
+	EXPECT_EQ(fVolume.ReadFile(kUsersFolder "ash"), saved);
+}
+
+
 TEST_F(PlayerFileTest, SaveWithoutUsersFolderWritesNothing)
 {
 	std::filesystem::remove(fVolume.MachinePath(kUsersFolder));
