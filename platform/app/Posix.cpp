@@ -7,11 +7,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <stdio.h>
-#include <string.h>
 #include <sys/file.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -81,95 +78,6 @@ OpenFolder(const char* path, Descriptor* folder)
 	if (!opened.IsValid())
 		return status_from_errno(errno);
 	*folder = std::move(opened);
-	return B_OK;
-}
-
-
-// Fills the address of name in the folder. A socket address holds only
-// about a hundred bytes; a longer path goes through the folder's
-// descriptor, which the kernel resolves like the folder itself.
-static status_t
-MakeAddress(const char* folderPath, int folder, const char* name,
-	sockaddr_un* address)
-{
-	memset(address, 0, sizeof(*address));
-	address->sun_family = AF_UNIX;
-	int length = snprintf(address->sun_path, sizeof(address->sun_path),
-		"%s/%s", folderPath, name);
-	if (length > 0 && size_t(length) < sizeof(address->sun_path))
-		return B_OK;
-	if (folder < 0)
-		return B_NAME_TOO_LONG;
-	length = snprintf(address->sun_path, sizeof(address->sun_path),
-		"/proc/self/fd/%d/%s", folder, name);
-	if (length > 0 && size_t(length) < sizeof(address->sun_path))
-		return B_OK;
-	return B_NAME_TOO_LONG;
-}
-
-
-status_t
-ListenUnix(const char* folderPath, int folder, const char* name,
-	Descriptor* socket)
-{
-	sockaddr_un address;
-	status_t status = MakeAddress(folderPath, folder, name, &address);
-	if (status != B_OK)
-		return status;
-
-	Descriptor listener(::socket(AF_UNIX,
-		SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-	if (!listener.IsValid())
-		return status_from_errno(errno);
-	// The caller holds the signature's lock, so a socket file that is still
-	// there was left by an application that is gone.
-	RemoveFile(folder, name);
-	if (bind(listener.Get(), reinterpret_cast<sockaddr*>(&address),
-			sizeof(address)) != 0
-		|| listen(listener.Get(), SOMAXCONN) != 0)
-		return status_from_errno(errno);
-	*socket = std::move(listener);
-	return B_OK;
-}
-
-
-void
-RemoveFile(int folder, const char* name)
-{
-	unlinkat(folder, name, 0);
-}
-
-
-status_t
-ConnectUnix(const char* folderPath, const char* name, Descriptor* socket)
-{
-	// The folder is opened only when its path is too long for an address.
-	sockaddr_un address;
-	Descriptor folder;
-	status_t status = MakeAddress(folderPath, -1, name, &address);
-	if (status == B_NAME_TOO_LONG) {
-		status = OpenFolder(folderPath, &folder);
-		if (status != B_OK)
-			return B_NAME_NOT_FOUND;
-		status = MakeAddress(folderPath, folder.Get(), name, &address);
-	}
-	if (status != B_OK)
-		return status;
-
-	Descriptor connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-	if (!connection.IsValid())
-		return status_from_errno(errno);
-	int result;
-	do {
-		result = connect(connection.Get(),
-			reinterpret_cast<sockaddr*>(&address), sizeof(address));
-	} while (result != 0 && errno == EINTR);
-	if (result != 0) {
-		if (errno == ENOENT)
-			return B_NAME_NOT_FOUND;
-		return B_BAD_PORT_ID;
-	}
-	*socket = std::move(connection);
 	return B_OK;
 }
 

@@ -6,7 +6,8 @@
 #include <sys/types.h>
 
 // The Linux mechanics under the application kit: descriptors, Unix-domain
-// sockets and file locks. The kit's own files speak of applications,
+// sockets and file locks (the storage kit makes and connects the sockets in
+// the runtime folder). The kit's own files speak of applications,
 // connections and frames; only this file and EventPoller know the system
 // calls.
 namespace posix {
@@ -42,18 +43,6 @@ status_t LockFile(int folder, const char* name, Descriptor* lock);
 
 // A folder opened only to name files in it (O_PATH).
 status_t OpenFolder(const char* path, Descriptor* folder);
-
-// A listening, non-blocking socket bound to name in the folder, replacing a
-// socket file that is left there. Folder paths too long for a socket address
-// are reached through the folder's descriptor.
-status_t ListenUnix(const char* folderPath, int folder, const char* name,
-	Descriptor* socket);
-void RemoveFile(int folder, const char* name);
-
-// A blocking socket connected to name in the folder: B_NAME_NOT_FOUND
-// without a socket file, B_BAD_PORT_ID when nobody listens on it.
-status_t ConnectUnix(const char* folderPath, const char* name,
-	Descriptor* socket);
 
 // Accepts one waiting connection as a non-blocking socket; B_WOULD_BLOCK
 // when none waits.

@@ -3,11 +3,9 @@
 #include <BootVolume.h>
 
 #include <ctype.h>
-#include <mutex>
-#include <stdlib.h>
-#include <string>
 #include <stdio.h>
 #include <string.h>
+#include <sys/socket.h>
 
 
 Registration::~Registration()
@@ -21,9 +19,10 @@ Registration::Register(const char* signature)
 {
 	if (signature == NULL || signature[0] == '\0')
 		return B_BAD_VALUE;
-	status_t status = runtime_folder(&fFolderPath);
+	BString folderPath;
+	status_t status = runtime_folder(&folderPath);
 	if (status == B_OK)
-		status = posix::OpenFolder(fFolderPath.String(), &fFolder);
+		status = posix::OpenFolder(folderPath.String(), &fFolder);
 	if (status != B_OK)
 		return status;
 
@@ -36,13 +35,18 @@ Registration::Register(const char* signature)
 
 	fSocketName = name;
 	fSocketName << ".sock";
-	status = posix::ListenUnix(fFolderPath.String(), fFolder.Get(),
-		fSocketName.String(), &fListener);
+	// The lock is held, so a socket file that is still there was left by an
+	// application that is gone.
+	int listener = -1;
+	status = listen_on_runtime_socket(fSocketName.String(), SOMAXCONN,
+		&listener);
 	if (status != B_OK) {
 		fLock.Close();
 		fSocketName = "";
+		return status;
 	}
-	return status;
+	fListener = posix::Descriptor(listener);
+	return B_OK;
 }
 
 
@@ -53,7 +57,7 @@ Registration::Unregister()
 	// signature never finds our socket after it has bound its own.
 	if (fListener.IsValid()) {
 		fListener.Close();
-		posix::RemoveFile(fFolder.Get(), fSocketName.String());
+		remove_runtime_socket(fSocketName.String());
 	}
 	fLock.Close();
 	fFolder.Close();
@@ -91,27 +95,24 @@ Registration::Connect(const char* signature, posix::Descriptor* socket)
 	if (signature == NULL || signature[0] == '\0')
 		return B_BAD_VALUE;
 
-	// Sessions make a messenger for every message they send, so the runtime
-	// folder is looked up once per boot volume, not once per message.
-	static std::mutex sCacheLock;
-	static std::string sCachedVolume;
-	static BString sCachedFolder;
-	const char* volume = getenv("BOOT_VOLUME");
-	std::string volumeKey = volume != NULL ? volume : "";
-	BString folderPath;
-	{
-		std::lock_guard<std::mutex> lock(sCacheLock);
-		if (sCachedFolder.Length() == 0 || sCachedVolume != volumeKey) {
-			BString found;
-			if (runtime_folder(&found) != B_OK)
-				return B_NAME_NOT_FOUND;
-			sCachedVolume = volumeKey;
-			sCachedFolder = found;
-		}
-		folderPath = sCachedFolder;
-	}
-
 	BString socketName = FileName(signature);
 	socketName << ".sock";
-	return posix::ConnectUnix(folderPath.String(), socketName.String(), socket);
+	int connection = -1;
+	status_t status = connect_to_runtime_socket(socketName.String(),
+		&connection);
+	switch (status) {
+		case B_OK:
+			*socket = posix::Descriptor(connection);
+			return B_OK;
+		case B_ENTRY_NOT_FOUND:
+			// No socket file: no application holds the signature.
+			return B_NAME_NOT_FOUND;
+		case B_NO_MEMORY:
+			// Out of descriptors: nothing is known about the application.
+			return status;
+		default:
+			// A socket file that nobody accepts on was left by an
+			// application that has gone, or is going.
+			return B_BAD_PORT_ID;
+	}
 }

@@ -34,7 +34,6 @@ public:
 									posix::Descriptor* socket);
 
 private:
-			BString				fFolderPath;
 			posix::Descriptor	fFolder;
 			posix::Descriptor	fLock;
 			posix::Descriptor	fListener;

@@ -22,6 +22,31 @@ status_t resolve_boot_path(const char* path, BString* machinePath);
 // applications keep their sockets and locks; created when missing.
 status_t runtime_folder(BString* machinePath);
 
+// Sockets in the runtime folder
+//
+// A running program is reached through a Unix socket of a known name in the
+// runtime folder. The descriptors these give belong to the caller, who
+// closes them. A folder path too long for a socket address (a volume deep in
+// other folders) is reached through the folder's open descriptor, so names
+// work wherever the volume lies.
+
+// A listening socket of that name, non-blocking and close-on-exec, with room
+// for backlog waiting connections. The caller guarantees that no other
+// program listens on the name (by holding a lock): a socket file that is
+// still there was left by one that is gone, and is replaced.
+status_t listen_on_runtime_socket(const char* name, int backlog, int* socket);
+
+// A blocking, close-on-exec socket connected to the one of that name.
+// Nobody listens when there is no socket file (B_ENTRY_NOT_FOUND) or when
+// one is left but no program accepts on it (B_BAD_PORT_ID); other failures
+// come as their errno's status. The runtime folder is looked up once per
+// boot volume, since programs may connect for every message they send.
+status_t connect_to_runtime_socket(const char* name, int* socket);
+
+// Removes the socket file of that name, when the program that listened on
+// it stops listening.
+void remove_runtime_socket(const char* name);
+
 // Creates the folder and every missing folder above it (for "/boot" paths
 // the volume's own folder too).
 status_t create_directory(const char* path, mode_t mode);
