@@ -111,6 +111,20 @@ ToWireOrder(type_code type, char* value)
 	}
 }
 
+// Reads one value of a fixed-size type; values are stored unaligned, so
+// they are copied out rather than read in place.
+template<typename Value>
+status_t
+FindFixed(const BMessage& message, const char* name, type_code type,
+	int32 index, Value* value)
+{
+	const void* data;
+	status_t status = message.FindData(name, type, index, &data, NULL);
+	if (status == B_OK && value != NULL)
+		memcpy(value, data, sizeof(*value));
+	return status;
+}
+
 }	// namespace
 
 
@@ -284,32 +298,24 @@ BMessage::FindInt32(const char* name, int32* value) const
 status_t
 BMessage::FindInt32(const char* name, int32 index, int32* value) const
 {
-	const void* data;
-	status_t status = FindData(name, B_INT32_TYPE, index, &data, NULL);
-	if (status == B_OK && value != NULL)
-		memcpy(value, data, sizeof(*value));
-	return status;
+	return FindFixed(*this, name, B_INT32_TYPE, index, value);
 }
 
 
 status_t
 BMessage::FindInt64(const char* name, int32 index, int64* value) const
 {
-	const void* data;
-	status_t status = FindData(name, B_INT64_TYPE, index, &data, NULL);
-	if (status == B_OK && value != NULL)
-		memcpy(value, data, sizeof(*value));
-	return status;
+	return FindFixed(*this, name, B_INT64_TYPE, index, value);
 }
 
 
 status_t
 BMessage::FindBool(const char* name, int32 index, bool* value) const
 {
-	const void* data;
-	status_t status = FindData(name, B_BOOL_TYPE, index, &data, NULL);
+	uint8 byte;
+	status_t status = FindFixed(*this, name, B_BOOL_TYPE, index, &byte);
 	if (status == B_OK && value != NULL)
-		*value = *static_cast<const uint8*>(data) != 0;
+		*value = byte != 0;
 	return status;
 }
 

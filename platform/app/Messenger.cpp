@@ -155,26 +155,10 @@ BMessenger::BMessenger(const BHandler* handler, const BLooper* looper,
 }
 
 
-BMessenger::BMessenger(const BMessenger& other)
-	:
-	fPrivate(other.fPrivate),
-	fStatus(other.fStatus)
-{
-}
-
-
-BMessenger&
-BMessenger::operator=(const BMessenger& other)
-{
-	fPrivate = other.fPrivate;
-	fStatus = other.fStatus;
-	return *this;
-}
-
-
-BMessenger::~BMessenger()
-{
-}
+// Copies share the connection: it goes when the last of them does.
+BMessenger::BMessenger(const BMessenger& other) = default;
+BMessenger& BMessenger::operator=(const BMessenger& other) = default;
+BMessenger::~BMessenger() = default;
 
 
 status_t

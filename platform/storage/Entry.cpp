@@ -139,26 +139,9 @@ BEntry::BEntry(const char* path, bool traverse)
 }
 
 
-BEntry::BEntry(const BEntry& other)
-	:
-	fPath(other.fPath),
-	fStatus(other.fStatus)
-{
-}
-
-
-BEntry&
-BEntry::operator=(const BEntry& other)
-{
-	fPath = other.fPath;
-	fStatus = other.fStatus;
-	return *this;
-}
-
-
-BEntry::~BEntry()
-{
-}
+BEntry::BEntry(const BEntry& other) = default;
+BEntry& BEntry::operator=(const BEntry& other) = default;
+BEntry::~BEntry() = default;
 
 
 // An entry may name something that does not exist yet, but its folder must
