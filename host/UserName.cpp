@@ -10,26 +10,8 @@
 #include <string>
 
 
-// The game adds its thread suffix (".Drelmoor") to the name.
-static const int32 kMaxUserNameLength = B_FILE_NAME_LENGTH - 32;
 static const int kAliasLine = 7;
 static const size_t kMaxDropFileSize = 64 * 1024;
-
-
-bool
-IsValidUserName(const BString& name)
-{
-	if (name.Length() == 0 || name.Length() > kMaxUserNameLength)
-		return false;
-	if (name == "." || name == "..")
-		return false;
-	for (int32 i = 0; i < name.Length(); i++) {
-		unsigned char c = (unsigned char)name.ByteAt(i);
-		if (c < 0x20 || c == 0x7f || c == '/')
-			return false;
-	}
-	return true;
-}
 
 
 status_t

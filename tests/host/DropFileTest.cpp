@@ -10,24 +10,7 @@ static const char* const kDropFile =
 	"546\r\n1\r\n2\r\n";
 
 
-TEST(UserNameTest, PlainNamesAreUsersAndPathsAreNot)
-{
-	EXPECT_TRUE(IsValidUserName("Ash"));
-	EXPECT_TRUE(IsValidUserName("Ash Marlow"));
-	EXPECT_TRUE(IsValidUserName("..Ash"));
-
-	EXPECT_FALSE(IsValidUserName(""));
-	EXPECT_FALSE(IsValidUserName("."));
-	EXPECT_FALSE(IsValidUserName(".."));
-	EXPECT_FALSE(IsValidUserName("../Ash"));
-	EXPECT_FALSE(IsValidUserName("a/b"));
-	EXPECT_FALSE(IsValidUserName("Ash\n"));
-	EXPECT_FALSE(IsValidUserName("Ash\x7f"));
-	EXPECT_FALSE(IsValidUserName(BString(std::string(300, 'a').c_str())));
-}
-
-
-TEST(UserNameTest, DropFileGivesTheAliasLine)
+TEST(DropFileTest, DropFileGivesTheAliasLine)
 {
 	BString name;
 	ASSERT_EQ(B_OK, ParseDropFileUser(kDropFile, strlen(kDropFile), &name));
@@ -44,7 +27,7 @@ TEST(UserNameTest, DropFileGivesTheAliasLine)
 }
 
 
-TEST(UserNameTest, DropFileWithoutAUsableAliasIsRefused)
+TEST(DropFileTest, DropFileWithoutAUsableAliasIsRefused)
 {
 	BString name("unchanged");
 	const char* shortFile = "2\n5\n38400\nBBS\n17\nReal Name\n";
@@ -60,7 +43,7 @@ TEST(UserNameTest, DropFileWithoutAUsableAliasIsRefused)
 }
 
 
-TEST(UserNameTest, MissingDropFileIsAnErrorOtherThanBadData)
+TEST(DropFileTest, MissingDropFileIsAnErrorOtherThanBadData)
 {
 	BString name;
 	status_t status = ReadDropFileUser("/nonexistent/DOOR32.SYS", &name);
