@@ -2,14 +2,15 @@
 # developers. Every target installs the Debian packages it needs first.
 
 PACKAGES := cmake ninja-build make g++ clang libclang-rt-14-dev \
-	libgtest-dev libgmock-dev libbenchmark-dev
+	libgtest-dev libgmock-dev libbenchmark-dev \
+	dpkg-dev file lintian
 JOBS ?= $(shell nproc)
 STRICT ?= OFF
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTRICT=$(STRICT)
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 VOLUME ?= $(CURDIR)/volume
 
-.PHONY: all deps build test play asan tsan gcc bench volume clean
+.PHONY: all deps build test play asan tsan gcc bench volume deb clean
 
 all: build
 
@@ -42,6 +43,10 @@ gcc: deps
 
 bench: build
 	build/bin/messaging_bench
+
+# The Debian package, drelmoor_<version>_amd64.deb, in build/.
+deb: build
+	cd build && cpack -G DEB
 
 # A boot volume for local play: the door's data files and an empty users
 # folder. Player files and data files edited by hand are never replaced.

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The Debian package: built by CPack from the build tree, its dependencies
+# declared, clean under lintian, and the host unpacked from it into a scratch
+# root runs the service's own command line, serves a game, and stops on
+# SIGTERM.
+#   debian_package_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+scratch=$(mktemp -d)
+host=
+cleanup() {
+	[ -n "$host" ] && kill "$host" 2>/dev/null || true
+	rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+(cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/out" >/dev/null) \
+	|| fail "cpack failed"
+package=$scratch/out/drelmoor_${version}_amd64.deb
+[ -f "$package" ] || fail "no $package"
+
+depends=$(dpkg-deb -f "$package" Depends)
+for needed in adduser libc6 libstdc++6; do
+	grep -q "$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
+done
+
+lintian --tag-display-limit 0 "$package" >"$scratch/lintian.log" 2>&1 || true
+if grep -E '^E: ' "$scratch/lintian.log"; then
+	fail "lintian reports errors"
+fi
+
+root=$scratch/root
+dpkg-deb -x "$package" "$root"
+unit=$root/usr/lib/systemd/system/drelmoor.service
+[ -f "$unit" ] || fail "no service unit"
+for setting in NoNewPrivileges=yes ProtectSystem=strict ProtectHome=yes \
+	PrivateTmp=yes StateDirectory=drelmoor User=drelmoor \
+	"RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6"; do
+	grep -qx "$setting" "$unit" || fail "the unit lacks $setting"
+done
+[ -f "$root/usr/lib/sysusers.d/drelmoor.conf" ] || fail "no system user declared"
+
+# The service's own commands, with the scratch root's programs and volume.
+volume=$scratch/var/lib/drelmoor
+rewrite() { sed -e "s|/usr/bin/|$root/usr/bin/|g" -e "s|/var/lib/drelmoor|$volume|g"; }
+prepare=$(sed -n 's/^ExecStartPre=//p' "$unit" | rewrite)
+start=$(sed -n 's/^ExecStart=//p' "$unit" | rewrite)
+mkdir -p "$volume"
+$prepare 2>"$scratch/prepare.log" || fail "ExecStartPre failed: $(cat "$scratch/prepare.log")"
+$start 2>"$scratch/host.log" &
+host=$!
+for _ in $(seq 100); do
+	grep -q "serving the boot volume" "$scratch/host.log" && break
+	sleep 0.1
+done
+grep -q "serving the boot volume" "$scratch/host.log" || fail "the host did not start: $(cat "$scratch/host.log")"
+
+output=$( (sleep 1; printf 'Wren\ny'; sleep 0.5; printf 'sq') \
+	| BOOT_CLOCK=1700000000 timeout 60 "$root/usr/bin/zenbo" --stdio --user Wren \
+		--volume "$volume" 2>/dev/null) || fail "the game did not end cleanly"
+grep -q "Status for \[Wren\]:" <<<"$output" || fail "no status: $output"
+[ -s "$volume/home/Zenbo/doors/vrask/users/Wren" ] || fail "no player file"
+
+kill -TERM "$host"
+status=0
+wait "$host" || status=$?
+host=
+[ "$status" -eq 0 ] || fail "the host ended with $status on SIGTERM"
+grep -q "stopping on signal" "$scratch/host.log" || fail "no log of the stop"
+echo "the package built, passed lintian, and its host served a game"
