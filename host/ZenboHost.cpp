@@ -4,9 +4,9 @@
 #include "HostSignals.h"
 #include "Terminal.h"
 #include "TerminalSocket.h"
-#include "UserName.h"
 
 #include <ZenboProtocol.h>
+#include <ZenboUserName.h>
 
 #include <errno.h>
 #include <signal.h>

@@ -1,14 +1,15 @@
 #include "BootVolumeSetup.h"
 #include "BridgeProtocol.h"
 #include "Bridge.h"
+#include "DropFile.h"
 #include "HostLog.h"
 #include "HostOptions.h"
 #include "HostSignals.h"
 #include "TerminalSocket.h"
-#include "UserName.h"
 #include "ZenboHost.h"
 
 #include <BootVolume.h>
+#include <ZenboUserName.h>
 
 #include <limits.h>
 #include <pwd.h>
@@ -116,11 +117,12 @@ static bool
 FindUserName(const HostOptions& options, BString* userName)
 {
 	if (options.dropFile.Length() > 0) {
-		status_t status = ReadDropFileUser(options.dropFile.String(),
-			userName);
+		DropFile dropFile;
+		BString error;
+		status_t status = dropFile.Read(options.dropFile.String(), &error);
 		if (status == B_BAD_DATA) {
-			HostLog("the drop file %s names no usable user (its seventh line,"
-				" the alias)", options.dropFile.String());
+			HostLog("the drop file %s cannot be used: %s",
+				options.dropFile.String(), error.String());
 			return false;
 		}
 		if (status != B_OK) {
@@ -128,6 +130,7 @@ FindUserName(const HostOptions& options, BString* userName)
 				options.dropFile.String(), strerror_status(status));
 			return false;
 		}
+		*userName = dropFile.UserName();
 		return true;
 	}
 
