@@ -1,0 +1,921 @@
+// drelmoor_load: many telnet callers at once against one host and its door,
+// each logging in, entering the door and typing game keys at a set rate,
+// from one process on one event loop so that the generator is never what
+// limits the figures. It reports keys and commands per second, key-to-echo
+// and whole-command latency (p50, p99, max), replies that were lost or wrong,
+// and the CPU time and resident memory of the host and the door.
+//
+// The callers' accounts are written into the volume before the host starts,
+// with the cheapest password hash the host accepts, so that a thousand
+// logins measure the board and not Argon2id; the host hashes new
+// registrations at its own cost.
+
+#include <stddef.h>
+
+#include <libtelnet.h>
+#include <sodium.h>
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <queue>
+#include <random>
+#include <string>
+#include <vector>
+
+
+namespace {
+
+const char* const kUsage =
+	"Usage: drelmoor_load [OPTIONS]\n"
+	"Plays many telnet callers at once against a Drelmoor host.\n"
+	"\n"
+	"  --callers N        callers at once (default 100)\n"
+	"  --rate KEYS        keys per second per caller (default 1)\n"
+	"  --seconds S        how long to measure once all are in (default 20)\n"
+	"  --sweep LIST       run once per caller count, e.g. 100,500,1000;\n"
+	"                     writes load.md, load.dat and load.png to --out\n"
+	"  --out DIR          where the sweep's files go (default .)\n"
+	"  --zenbo PATH       the host program (default: zenbo beside this one)\n"
+	"  --volume DIR       the boot volume to use (default: a fresh one per\n"
+	"                     run, removed afterwards)\n"
+	"  --port N           the telnet port for the host (default: 23230)\n"
+	"  --help             show this text\n"
+	"\n"
+	"Exit status: 0 when nothing was lost or wrong, 1 otherwise.\n";
+
+const char* const kPassword = "load-test-password";
+// What one status command costs between the door and the host: the
+// prompt, the key ("gcha" and its echo), the completion and the thirty
+// pieces of the status screen.
+const int kExchangesPerCommand = 1 + 2 + 1 + 30;
+const char* const kPromptEnd = "> ";
+
+
+int64_t
+Now()
+{
+	timespec now;
+	clock_gettime(CLOCK_MONOTONIC, &now);
+	return (int64_t)now.tv_sec * 1000000 + now.tv_nsec / 1000;
+}
+
+
+struct Options {
+	int					callers = 100;
+	double				rate = 1.0;
+	int					seconds = 20;
+	std::vector<int>	sweep;
+	std::string			out = ".";
+	std::string			zenbo;
+	std::string			volume;
+	int					port = 23230;
+};
+
+
+struct Figures {
+	int					callers = 0;
+	int					inDoor = 0;
+	double				seconds = 0;
+	int64_t				keys = 0;
+	int64_t				commands = 0;
+	int64_t				lost = 0;
+	int64_t				wrong = 0;
+	std::vector<int64_t> echo;
+	std::vector<int64_t> command;
+	double				hostCPU = 0;
+	double				doorCPU = 0;
+	long				hostRSS = 0;
+	long				doorRSS = 0;
+	long				hostIdleRSS = 0;
+	long				doorIdleRSS = 0;
+};
+
+
+int64_t
+Percentile(std::vector<int64_t>& samples, double fraction)
+{
+	if (samples.empty())
+		return 0;
+	std::sort(samples.begin(), samples.end());
+	size_t index = (size_t)(fraction * (double)(samples.size() - 1) + 0.5);
+	return samples[std::min(index, samples.size() - 1)];
+}
+
+
+// A process's CPU seconds and resident KiB, from /proc.
+bool
+ReadProcess(pid_t pid, double* cpu, long* rss)
+{
+	char path[64];
+	snprintf(path, sizeof(path), "/proc/%d/stat", (int)pid);
+	FILE* file = fopen(path, "r");
+	if (file == NULL)
+		return false;
+	char buffer[1024];
+	size_t length = fread(buffer, 1, sizeof(buffer) - 1, file);
+	fclose(file);
+	buffer[length] = '\0';
+	const char* rest = strrchr(buffer, ')');
+	if (rest == NULL)
+		return false;
+	unsigned long user = 0;
+	unsigned long system = 0;
+	long pages = 0;
+	// Fields after the name: state ppid pgrp session tty tpgid flags minflt
+	// cminflt majflt cmajflt utime stime cutime cstime priority nice
+	// threads itrealvalue starttime vsize rss.
+	if (sscanf(rest + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu"
+			" %*d %*d %*d %*d %*d %*d %*u %*u %ld", &user, &system,
+			&pages) != 3) {
+		return false;
+	}
+	double ticks = (double)sysconf(_SC_CLK_TCK);
+	*cpu = (double)(user + system) / ticks;
+	*rss = pages * (sysconf(_SC_PAGESIZE) / 1024);
+	return true;
+}
+
+
+// The door program of the volume: the process named Drelmoor whose
+// environment names the volume.
+pid_t
+FindDoor(const std::string& volume)
+{
+	DIR* folder = opendir("/proc");
+	if (folder == NULL)
+		return -1;
+	pid_t found = -1;
+	std::string wanted = "BOOT_VOLUME=" + volume;
+	while (dirent* entry = readdir(folder)) {
+		pid_t pid = atoi(entry->d_name);
+		if (pid <= 0)
+			continue;
+		char path[64];
+		snprintf(path, sizeof(path), "/proc/%d/comm", (int)pid);
+		FILE* file = fopen(path, "r");
+		if (file == NULL)
+			continue;
+		char name[64] = "";
+		if (fgets(name, sizeof(name), file) == NULL)
+			name[0] = '\0';
+		fclose(file);
+		if (strcmp(name, "Drelmoor\n") != 0)
+			continue;
+		snprintf(path, sizeof(path), "/proc/%d/environ", (int)pid);
+		file = fopen(path, "r");
+		if (file == NULL)
+			continue;
+		std::string environment;
+		char buffer[4096];
+		size_t length;
+		while ((length = fread(buffer, 1, sizeof(buffer), file)) > 0)
+			environment.append(buffer, length);
+		fclose(file);
+		size_t start = 0;
+		while (start < environment.size()) {
+			std::string variable = environment.c_str() + start;
+			if (variable == wanted)
+				found = pid;
+			start += variable.size() + 1;
+		}
+	}
+	closedir(folder);
+	return found;
+}
+
+
+// One caller: a socket, its telnet state and where it stands in its visit.
+struct Caller {
+	enum class Stage {
+		kConnecting,
+		kName,
+		kPassword,
+		kFrontRoom,
+		kCharacterName,
+		kConfirm,
+		kPlaying,
+		kGone,
+	};
+
+	int					index = 0;
+	int					descriptor = -1;
+	telnet_t*			telnet = nullptr;
+	std::string			name;
+	Stage				stage = Stage::kConnecting;
+	std::string			screen;
+	std::string			output;
+	bool				waitingForEcho = false;
+	bool				waitingForPrompt = false;
+	int64_t				keySentAt = 0;
+	int64_t				nextKeyAt = 0;
+	bool				sawStatus = false;
+};
+
+
+class Load {
+public:
+								Load(const Options& options, int callers);
+								~Load();
+
+			bool				Run(Figures* figures);
+
+private:
+			bool				_StartHost();
+			void				_StopHost();
+			bool				_SeedAccounts();
+			bool				_Connect(Caller& caller);
+			void				_Readable(Caller& caller);
+			void				_Writable(Caller& caller);
+			void				_Received(Caller& caller, const char* bytes,
+									size_t size);
+			void				_Send(Caller& caller, const std::string& keys);
+			void				_Flush(Caller& caller);
+			void				_SendKey(Caller& caller);
+			void				_Schedule(Caller& caller);
+	static	void				_TelnetEvent(telnet_t* telnet,
+									telnet_event_t* event, void* data);
+
+			Options				fOptions;
+			int					fCallerCount;
+			std::string			fVolume;
+			bool				fOwnVolume = false;
+			pid_t				fHost = -1;
+			int					fPoll = -1;
+			std::vector<Caller>	fCallers;
+			std::mt19937		fRandom{12345};
+			bool				fMeasuring = false;
+			Figures				fFigures;
+			int					fInDoor = 0;
+};
+
+
+Load::Load(const Options& options, int callers)
+	:
+	fOptions(options),
+	fCallerCount(callers)
+{
+}
+
+
+Load::~Load()
+{
+	for (Caller& caller : fCallers) {
+		if (caller.telnet != nullptr)
+			telnet_free(caller.telnet);
+		if (caller.descriptor >= 0)
+			close(caller.descriptor);
+	}
+	if (fPoll >= 0)
+		close(fPoll);
+	_StopHost();
+	if (fOwnVolume && !fVolume.empty()) {
+		std::string command = "rm -rf '" + fVolume + "'";
+		if (system(command.c_str()) != 0)
+			fprintf(stderr, "drelmoor_load: cannot remove %s\n",
+				fVolume.c_str());
+	}
+}
+
+
+bool
+Load::_SeedAccounts()
+{
+	std::string folder = fVolume + "/home/Zenbo";
+	std::string command = "mkdir -p '" + folder + "'";
+	if (system(command.c_str()) != 0)
+		return false;
+	char hash[crypto_pwhash_STRBYTES];
+	if (crypto_pwhash_str_alg(hash, kPassword, strlen(kPassword),
+			crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN,
+			crypto_pwhash_ALG_ARGON2ID13) != 0) {
+		return false;
+	}
+	std::string content;
+	for (const Caller& caller : fCallers)
+		content += caller.name + "\t" + hash + "\n";
+	std::string path = folder + "/accounts";
+	FILE* file = fopen(path.c_str(), "w");
+	if (file == NULL)
+		return false;
+	bool written = fwrite(content.data(), 1, content.size(), file)
+		== content.size();
+	return fclose(file) == 0 && written;
+}
+
+
+bool
+Load::_StartHost()
+{
+	std::string make = "'" + fOptions.zenbo + "' --make-volume --volume '"
+		+ fVolume + "' 2>/dev/null";
+	if (system(make.c_str()) != 0) {
+		fprintf(stderr, "drelmoor_load: cannot lay out %s\n", fVolume.c_str());
+		return false;
+	}
+	std::string address = "127.0.0.1:" + std::to_string(fOptions.port);
+	std::string maxCallers = std::to_string(fCallerCount + 10);
+	std::string log = fVolume + "/load-host.log";
+	fHost = fork();
+	if (fHost < 0)
+		return false;
+	if (fHost == 0) {
+		int file = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+		if (file >= 0)
+			dup2(file, STDERR_FILENO);
+		execl(fOptions.zenbo.c_str(), fOptions.zenbo.c_str(), "--host",
+			"--volume", fVolume.c_str(), "--telnet", address.c_str(),
+			"--max-callers", maxCallers.c_str(), (char*)NULL);
+		_exit(127);
+	}
+	// The host is up once its listener takes a connection.
+	for (int attempt = 0; attempt < 200; attempt++) {
+		int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+		sockaddr_in where = {};
+		where.sin_family = AF_INET;
+		where.sin_port = htons((uint16_t)fOptions.port);
+		where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+		bool up = connect(probe, (sockaddr*)&where, sizeof(where)) == 0;
+		close(probe);
+		if (up)
+			return true;
+		usleep(50000);
+	}
+	fprintf(stderr, "drelmoor_load: the host did not listen; see %s\n",
+		log.c_str());
+	return false;
+}
+
+
+void
+Load::_StopHost()
+{
+	if (fHost <= 0)
+		return;
+	kill(fHost, SIGTERM);
+	int status;
+	for (int attempt = 0; attempt < 100; attempt++) {
+		if (waitpid(fHost, &status, WNOHANG) == fHost) {
+			fHost = -1;
+			return;
+		}
+		usleep(100000);
+	}
+	kill(fHost, SIGKILL);
+	waitpid(fHost, &status, 0);
+	fHost = -1;
+}
+
+
+bool
+Load::_Connect(Caller& caller)
+{
+	caller.descriptor = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK
+		| SOCK_CLOEXEC, 0);
+	if (caller.descriptor < 0)
+		return false;
+	int one = 1;
+	setsockopt(caller.descriptor, IPPROTO_TCP, TCP_NODELAY, &one,
+		sizeof(one));
+	sockaddr_in where = {};
+	where.sin_family = AF_INET;
+	where.sin_port = htons((uint16_t)fOptions.port);
+	where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+	if (connect(caller.descriptor, (sockaddr*)&where, sizeof(where)) != 0
+		&& errno != EINPROGRESS) {
+		return false;
+	}
+	static const telnet_telopt_t kOptions[] = {
+		{ TELNET_TELOPT_ECHO, TELNET_WONT, TELNET_DO },
+		{ TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO },
+		{ TELNET_TELOPT_NAWS, TELNET_WILL, TELNET_DONT },
+		{ TELNET_TELOPT_TTYPE, TELNET_WILL, TELNET_DONT },
+		{ TELNET_TELOPT_BINARY, TELNET_WILL, TELNET_DO },
+		{ -1, 0, 0 },
+	};
+	caller.telnet = telnet_init(kOptions, _TelnetEvent, 0, &caller);
+	epoll_event event = {};
+	event.events = EPOLLIN | EPOLLOUT;
+	event.data.u32 = (uint32_t)caller.index;
+	return epoll_ctl(fPoll, EPOLL_CTL_ADD, caller.descriptor, &event) == 0;
+}
+
+
+/*static*/ void
+Load::_TelnetEvent(telnet_t* telnet, telnet_event_t* event, void* data)
+{
+	Caller& caller = *static_cast<Caller*>(data);
+	switch (event->type) {
+		case TELNET_EV_SEND:
+			caller.output.append(event->data.buffer, event->data.size);
+			break;
+		case TELNET_EV_DATA:
+			caller.screen.append(event->data.buffer, event->data.size);
+			break;
+		case TELNET_EV_DO:
+			if (event->neg.telopt == TELNET_TELOPT_NAWS) {
+				unsigned char size[4] = { 0, 80, 0, 24 };
+				telnet_begin_sb(telnet, TELNET_TELOPT_NAWS);
+				telnet_send(telnet, (const char*)size, sizeof(size));
+				telnet_finish_sb(telnet);
+			}
+			break;
+		case TELNET_EV_TTYPE:
+			if (event->ttype.cmd == TELNET_TTYPE_SEND)
+				telnet_ttype_is(telnet, "drelmoor-load");
+			break;
+		default:
+			break;
+	}
+}
+
+
+void
+Load::_Send(Caller& caller, const std::string& keys)
+{
+	telnet_send(caller.telnet, keys.data(), keys.size());
+	_Flush(caller);
+}
+
+
+void
+Load::_Flush(Caller& caller)
+{
+	while (!caller.output.empty()) {
+		ssize_t written = send(caller.descriptor, caller.output.data(),
+			caller.output.size(), MSG_NOSIGNAL);
+		if (written < 0) {
+			if (errno != EAGAIN && errno != EINTR && errno != ENOTCONN)
+				caller.stage = Caller::Stage::kGone;
+			return;
+		}
+		caller.output.erase(0, (size_t)written);
+	}
+}
+
+
+void
+Load::_Readable(Caller& caller)
+{
+	char buffer[16384];
+	while (true) {
+		ssize_t received = recv(caller.descriptor, buffer, sizeof(buffer), 0);
+		if (received < 0 && (errno == EAGAIN || errno == EINTR))
+			break;
+		if (received <= 0) {
+			if (caller.stage != Caller::Stage::kGone) {
+				caller.stage = Caller::Stage::kGone;
+				if (fMeasuring)
+					fFigures.lost++;
+			}
+			epoll_ctl(fPoll, EPOLL_CTL_DEL, caller.descriptor, NULL);
+			return;
+		}
+		size_t before = caller.screen.size();
+		telnet_recv(caller.telnet, buffer, (size_t)received);
+		_Flush(caller);
+		if (caller.screen.size() > before)
+			_Received(caller, caller.screen.data() + before,
+				caller.screen.size() - before);
+	}
+}
+
+
+static bool
+EndsWith(const std::string& text, const char* end)
+{
+	size_t length = strlen(end);
+	return text.size() >= length
+		&& text.compare(text.size() - length, length, end) == 0;
+}
+
+
+void
+Load::_Received(Caller& caller, const char* bytes, size_t size)
+{
+	int64_t now = Now();
+	if (caller.stage == Caller::Stage::kPlaying) {
+		if (caller.waitingForEcho) {
+			caller.waitingForEcho = false;
+			if ((size == 0 || bytes[0] != 's') && fMeasuring)
+				fFigures.wrong++;
+			if (fMeasuring)
+				fFigures.echo.push_back(now - caller.keySentAt);
+		}
+		if (caller.waitingForPrompt && caller.screen.find("Status for [")
+				!= std::string::npos) {
+			caller.sawStatus = true;
+		}
+		if (caller.waitingForPrompt && EndsWith(caller.screen, kPromptEnd)) {
+			caller.waitingForPrompt = false;
+			if (fMeasuring) {
+				fFigures.command.push_back(now - caller.keySentAt);
+				fFigures.commands++;
+				if (!caller.sawStatus)
+					fFigures.wrong++;
+			}
+			caller.screen.clear();
+			_Schedule(caller);
+		}
+		// Only the end of the screen is ever looked at.
+		if (caller.screen.size() > 4096)
+			caller.screen.erase(0, caller.screen.size() - 1024);
+		return;
+	}
+
+	const std::string& screen = caller.screen;
+	switch (caller.stage) {
+		case Caller::Stage::kConnecting:
+		case Caller::Stage::kName:
+			if (EndsWith(screen, "Name: ")) {
+				caller.stage = Caller::Stage::kPassword;
+				caller.screen.clear();
+				_Send(caller, caller.name + "\r\n");
+			}
+			break;
+		case Caller::Stage::kPassword:
+			if (EndsWith(screen, "Password: ")) {
+				caller.stage = Caller::Stage::kFrontRoom;
+				caller.screen.clear();
+				_Send(caller, std::string(kPassword) + "\r\n");
+			}
+			break;
+		case Caller::Stage::kFrontRoom:
+			if (EndsWith(screen, "Your choice: ")) {
+				caller.stage = Caller::Stage::kCharacterName;
+				caller.screen.clear();
+				_Send(caller, "e");
+			}
+			break;
+		case Caller::Stage::kCharacterName:
+			if (screen.find("] : ") != std::string::npos) {
+				caller.stage = Caller::Stage::kConfirm;
+				caller.screen.clear();
+				_Send(caller, caller.name + "\r\n");
+			} else if (EndsWith(screen, kPromptEnd)) {
+				// A character from an earlier run.
+				caller.stage = Caller::Stage::kPlaying;
+				caller.screen.clear();
+				fInDoor++;
+				_Schedule(caller);
+			}
+			break;
+		case Caller::Stage::kConfirm:
+			if (screen.find("is this correct?") != std::string::npos) {
+				caller.stage = Caller::Stage::kPlaying;
+				caller.screen.clear();
+				_Send(caller, "y");
+				fInDoor++;
+				// The first prompt comes by itself.
+				caller.waitingForPrompt = true;
+				caller.keySentAt = Now();
+			}
+			break;
+		default:
+			break;
+	}
+}
+
+
+void
+Load::_Schedule(Caller& caller)
+{
+	// Think time: uniform between half and one and a half of the mean, so
+	// the callers' keys do not fall into step.
+	double mean = 1000000.0 / fOptions.rate;
+	std::uniform_real_distribution<double> think(0.5 * mean, 1.5 * mean);
+	caller.nextKeyAt = Now() + (int64_t)think(fRandom);
+}
+
+
+void
+Load::_SendKey(Caller& caller)
+{
+	caller.nextKeyAt = 0;
+	caller.waitingForEcho = true;
+	caller.waitingForPrompt = true;
+	caller.sawStatus = false;
+	caller.keySentAt = Now();
+	caller.screen.clear();
+	if (fMeasuring)
+		fFigures.keys++;
+	_Send(caller, "s");
+}
+
+
+bool
+Load::Run(Figures* figures)
+{
+	if (fOptions.volume.empty()) {
+		char folder[] = "/tmp/drelmoor-load-XXXXXX";
+		if (mkdtemp(folder) == NULL)
+			return false;
+		fVolume = folder;
+		fOwnVolume = true;
+	} else
+		fVolume = fOptions.volume;
+
+	fCallers.resize((size_t)fCallerCount);
+	for (int i = 0; i < fCallerCount; i++) {
+		fCallers[(size_t)i].index = i;
+		fCallers[(size_t)i].name = "Load" + std::to_string(i);
+	}
+	if (!_SeedAccounts() || !_StartHost())
+		return false;
+
+	fPoll = epoll_create1(EPOLL_CLOEXEC);
+	fFigures = Figures();
+	fFigures.callers = fCallerCount;
+
+	// Callers come in a few at a time, as a board fills up.
+	int64_t start = Now();
+	int64_t deadline = start + 120000000 + (int64_t)fCallerCount * 20000;
+	size_t connected = 0;
+	int64_t measureStart = 0;
+	int64_t measureEnd = 0;
+	std::vector<epoll_event> events(1024);
+
+	while (true) {
+		int64_t now = Now();
+		while (connected < fCallers.size()
+			&& connected < (size_t)((now - start) / 2000 + 1)) {
+			if (!_Connect(fCallers[connected])) {
+				fprintf(stderr, "drelmoor_load: cannot connect caller %zu:"
+					" %s\n", connected, strerror(errno));
+				return false;
+			}
+			connected++;
+		}
+		if (!fMeasuring && fInDoor == fCallerCount) {
+			long rss;
+			double cpu;
+			if (ReadProcess(fHost, &cpu, &rss))
+				fFigures.hostIdleRSS = rss;
+			pid_t door = FindDoor(fVolume);
+			if (door > 0 && ReadProcess(door, &cpu, &rss))
+				fFigures.doorIdleRSS = rss;
+			fMeasuring = true;
+			measureStart = now;
+			measureEnd = now + (int64_t)fOptions.seconds * 1000000;
+			ReadProcess(fHost, &fFigures.hostCPU, &rss);
+			if (door > 0)
+				ReadProcess(door, &fFigures.doorCPU, &rss);
+		}
+		if (fMeasuring && now >= measureEnd)
+			break;
+		if (!fMeasuring && now > deadline) {
+			fprintf(stderr, "drelmoor_load: only %d of %d callers reached the"
+				" door in time\n", fInDoor, fCallerCount);
+			break;
+		}
+
+		int64_t wake = now + 100000;
+		for (Caller& caller : fCallers) {
+			if (caller.stage != Caller::Stage::kPlaying
+				|| caller.nextKeyAt == 0) {
+				continue;
+			}
+			if (caller.nextKeyAt <= now)
+				_SendKey(caller);
+			else
+				wake = std::min(wake, caller.nextKeyAt);
+		}
+		int timeout = (int)std::max<int64_t>(0, (wake - Now()) / 1000);
+		if (connected < fCallers.size())
+			timeout = std::min(timeout, 2);
+		int count = epoll_wait(fPoll, events.data(), (int)events.size(),
+			timeout);
+		for (int i = 0; i < count; i++) {
+			Caller& caller = fCallers[events[(size_t)i].data.u32];
+			if ((events[(size_t)i].events & EPOLLOUT) != 0)
+				_Flush(caller);
+			if ((events[(size_t)i].events & (EPOLLIN | EPOLLHUP | EPOLLERR))
+					!= 0) {
+				_Readable(caller);
+			}
+		}
+	}
+
+	fFigures.inDoor = fInDoor;
+	fFigures.seconds = (double)(Now() - measureStart) / 1000000.0;
+	double cpu;
+	long rss;
+	if (ReadProcess(fHost, &cpu, &rss)) {
+		fFigures.hostCPU = cpu - fFigures.hostCPU;
+		fFigures.hostRSS = rss;
+	}
+	pid_t door = FindDoor(fVolume);
+	if (door > 0 && ReadProcess(door, &cpu, &rss)) {
+		fFigures.doorCPU = cpu - fFigures.doorCPU;
+		fFigures.doorRSS = rss;
+	}
+	// A caller still waiting for its reply when the time is up is not
+	// lost; one that never came back from its key within the run is.
+	for (Caller& caller : fCallers) {
+		if (caller.stage == Caller::Stage::kPlaying && caller.waitingForPrompt
+			&& Now() - caller.keySentAt > 5000000) {
+			fFigures.lost++;
+		}
+	}
+	*figures = fFigures;
+	return fMeasuring;
+}
+
+
+void
+Print(Figures& figures)
+{
+	double seconds = figures.seconds > 0 ? figures.seconds : 1;
+	printf("callers %d (in the door %d), %.1f s measured\n", figures.callers,
+		figures.inDoor, figures.seconds);
+	printf("  keys/s %.0f, commands/s %.0f, door exchanges/s %.0f\n",
+		(double)figures.keys / seconds, (double)figures.commands / seconds,
+		(double)figures.commands * kExchangesPerCommand / seconds);
+	printf("  key to echo    p50 %.2f ms  p99 %.2f ms  max %.2f ms\n",
+		(double)Percentile(figures.echo, 0.5) / 1000,
+		(double)Percentile(figures.echo, 0.99) / 1000,
+		(double)Percentile(figures.echo, 1.0) / 1000);
+	printf("  whole command  p50 %.2f ms  p99 %.2f ms  max %.2f ms\n",
+		(double)Percentile(figures.command, 0.5) / 1000,
+		(double)Percentile(figures.command, 0.99) / 1000,
+		(double)Percentile(figures.command, 1.0) / 1000);
+	printf("  lost %lld, wrong %lld\n", (long long)figures.lost,
+		(long long)figures.wrong);
+	printf("  host: %.2f s CPU, %ld KiB resident (%ld KiB with everyone"
+		" logged in)\n", figures.hostCPU, figures.hostRSS,
+		figures.hostIdleRSS);
+	printf("  door: %.2f s CPU, %ld KiB resident (%ld KiB with everyone"
+		" waiting)\n", figures.doorCPU, figures.doorRSS,
+		figures.doorIdleRSS);
+}
+
+
+bool
+ParseArguments(int count, char** arguments, Options* options)
+{
+	for (int i = 1; i < count; i++) {
+		std::string argument = arguments[i];
+		auto value = [&]() -> const char* {
+			if (i + 1 >= count) {
+				fprintf(stderr, "drelmoor_load: %s needs a value\n",
+					argument.c_str());
+				exit(2);
+			}
+			return arguments[++i];
+		};
+		if (argument == "--help" || argument == "-h") {
+			fputs(kUsage, stdout);
+			exit(0);
+		} else if (argument == "--callers")
+			options->callers = atoi(value());
+		else if (argument == "--rate")
+			options->rate = atof(value());
+		else if (argument == "--seconds")
+			options->seconds = atoi(value());
+		else if (argument == "--out")
+			options->out = value();
+		else if (argument == "--zenbo")
+			options->zenbo = value();
+		else if (argument == "--volume")
+			options->volume = value();
+		else if (argument == "--port")
+			options->port = atoi(value());
+		else if (argument == "--sweep") {
+			std::string list = value();
+			size_t start = 0;
+			while (start <= list.size()) {
+				size_t comma = list.find(',', start);
+				if (comma == std::string::npos)
+					comma = list.size();
+				int callers = atoi(list.substr(start, comma - start).c_str());
+				if (callers > 0)
+					options->sweep.push_back(callers);
+				start = comma + 1;
+			}
+		} else {
+			fprintf(stderr, "drelmoor_load: unknown argument %s (see"
+				" --help)\n", argument.c_str());
+			return false;
+		}
+	}
+	if (options->callers < 1 || options->rate <= 0 || options->seconds < 1) {
+		fprintf(stderr, "drelmoor_load: callers, rate and seconds must be"
+			" positive\n");
+		return false;
+	}
+	if (options->zenbo.empty()) {
+		char self[4096];
+		ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
+		if (length <= 0)
+			return false;
+		self[length] = '\0';
+		std::string folder(self);
+		options->zenbo = folder.substr(0, folder.rfind('/')) + "/zenbo";
+	}
+	return true;
+}
+
+
+bool
+WriteSweep(const Options& options, std::vector<Figures>& rows)
+{
+	std::string table = options.out + "/load.md";
+	std::string data = options.out + "/load.dat";
+	FILE* markdown = fopen(table.c_str(), "w");
+	FILE* points = fopen(data.c_str(), "w");
+	if (markdown == NULL || points == NULL)
+		return false;
+	fprintf(markdown, "| callers | keys/s | echo p50 ms | echo p99 ms |"
+		" echo max ms | command p99 ms | lost | wrong | host KiB | door KiB |"
+		" host CPU s | door CPU s |\n");
+	fprintf(markdown, "|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+	fprintf(points, "# callers echo_p99_ms command_p99_ms host_kib door_kib\n");
+	for (Figures& row : rows) {
+		double seconds = row.seconds > 0 ? row.seconds : 1;
+		double echo99 = (double)Percentile(row.echo, 0.99) / 1000;
+		double command99 = (double)Percentile(row.command, 0.99) / 1000;
+		fprintf(markdown, "| %d | %.0f | %.2f | %.2f | %.2f | %.2f | %lld |"
+			" %lld | %ld | %ld | %.1f | %.1f |\n", row.callers,
+			(double)row.keys / seconds,
+			(double)Percentile(row.echo, 0.5) / 1000, echo99,
+			(double)Percentile(row.echo, 1.0) / 1000, command99,
+			(long long)row.lost, (long long)row.wrong, row.hostRSS,
+			row.doorRSS, row.hostCPU, row.doorCPU);
+		fprintf(points, "%d %.3f %.3f %ld %ld\n", row.callers, echo99,
+			command99, row.hostRSS, row.doorRSS);
+	}
+	fclose(markdown);
+	fclose(points);
+
+	std::string plot = "gnuplot -e \"set terminal png size 900,500;"
+		" set output '" + options.out + "/load.png';"
+		" set xlabel 'callers'; set ylabel 'p99 latency (ms)';"
+		" set y2label 'resident memory (MiB)'; set y2tics; set key left top;"
+		" plot '" + data + "' using 1:2 with linespoints title 'key to echo"
+		" p99', '' using 1:3 with linespoints title 'whole command p99',"
+		" '' using 1:(\\$4/1024) axes x1y2 with linespoints title 'host"
+		" memory', '' using 1:(\\$5/1024) axes x1y2 with linespoints title"
+		" 'door memory'\"";
+	return system(plot.c_str()) == 0;
+}
+
+}	// namespace
+
+
+int
+main(int argumentCount, char** arguments)
+{
+	Options options;
+	if (!ParseArguments(argumentCount, arguments, &options))
+		return 2;
+	if (sodium_init() < 0)
+		return 1;
+	signal(SIGPIPE, SIG_IGN);
+	// Every caller is a descriptor here and in the host.
+	rlimit limit;
+	if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+		limit.rlim_cur = limit.rlim_max;
+		setrlimit(RLIMIT_NOFILE, &limit);
+	}
+
+	std::vector<int> counts = options.sweep;
+	if (counts.empty())
+		counts.push_back(options.callers);
+	std::vector<Figures> rows;
+	bool clean = true;
+	for (int callers : counts) {
+		Figures figures;
+		bool measured;
+		{
+			Load load(options, callers);
+			measured = load.Run(&figures);
+		}
+		Print(figures);
+		fflush(stdout);
+		clean = clean && measured && figures.lost == 0 && figures.wrong == 0;
+		rows.push_back(figures);
+	}
+	if (!options.sweep.empty() && !WriteSweep(options, rows)) {
+		fprintf(stderr, "drelmoor_load: cannot write the sweep's files in"
+			" %s\n", options.out.c_str());
+		return 1;
+	}
+	return clean ? 0 : 1;
+}
