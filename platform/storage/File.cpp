@@ -63,8 +63,11 @@ BFile::SetTo(const char* path, uint32 openMode)
 	if ((openMode & B_OPEN_AT_END) != 0)
 		flags |= O_APPEND;
 
+	// Opened without waiting, since opening a fifo would otherwise wait
+	// for its other end for ever; only a regular file is kept.
 	int descriptor = -1;
-	status_t status = open_platform_path(path, flags, 0644, &descriptor);
+	status_t status = open_platform_path(path, flags | O_NONBLOCK, 0644,
+		&descriptor);
 	if (status != B_OK)
 		return fStatus = status;
 
@@ -79,6 +82,13 @@ BFile::SetTo(const char* path, uint32 openMode)
 		close(descriptor);
 		return fStatus = B_IS_A_DIRECTORY;
 	}
+	// A fifo, a socket or a device is no file either: reading one could
+	// wait for ever or never end.
+	if (!S_ISREG(info.st_mode)) {
+		close(descriptor);
+		return fStatus = B_BAD_TYPE;
+	}
+	fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
 
 	fDescriptor = descriptor;
 	fOpenMode = openMode;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string.h>
+#include <sys/stat.h>
 
 #include "TestVolume.h"
 
@@ -150,6 +151,23 @@ TEST(FileTest, FolderIsNoFile)
 	EXPECT_EQ(B_IS_A_DIRECTORY, file.InitCheck());
 	char byte;
 	EXPECT_LT(file.Read(&byte, 1), 0);
+}
+
+
+TEST(FileTest, FifoIsNoFileAndDoesNotWaitForAWriter)
+{
+	TestVolume volume;
+	volume.MakeFolder("/boot/home");
+	ASSERT_EQ(0, mkfifo(volume.MachinePath("/boot/home/pipe").c_str(), 0600));
+
+	// Opening a fifo for reading would wait for a writer; the open returns
+	// at once with an error instead, for reading and for writing alike.
+	BFile reader("/boot/home/pipe", B_READ_ONLY);
+	EXPECT_EQ(B_BAD_TYPE, reader.InitCheck());
+	BFile writer("/boot/home/pipe", B_WRITE_ONLY);
+	EXPECT_NE(B_OK, writer.InitCheck());
+	char byte;
+	EXPECT_LT(reader.Read(&byte, 1), 0);
 }
 
 
