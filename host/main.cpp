@@ -5,6 +5,7 @@
 #include "HostLog.h"
 #include "HostOptions.h"
 #include "HostSignals.h"
+#include "SysopCommands.h"
 #include "TerminalSocket.h"
 #include "ZenboHost.h"
 
@@ -180,6 +181,11 @@ RunBridge(const HostOptions& options)
 int
 main(int argumentCount, char** arguments)
 {
+	// "zenbo players" and the other sysop's commands read their own
+	// arguments.
+	if (argumentCount > 1 && IsSysopCommand(arguments[1]))
+		return RunSysopCommand(argumentCount - 1, arguments + 1);
+
 	HostOptions options;
 	BString error;
 	if (ParseHostOptions(argumentCount, arguments, &options, &error) != B_OK) {
