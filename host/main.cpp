@@ -2,6 +2,7 @@
 #include "BridgeProtocol.h"
 #include "Bridge.h"
 #include "DropFile.h"
+#include "HostConfig.h"
 #include "HostLog.h"
 #include "HostOptions.h"
 #include "HostSignals.h"
@@ -16,7 +17,42 @@
 #include <pwd.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
+
+#include <string>
+#include <vector>
+
+
+// The arguments with those of a config file (--config FILE) in front of
+// them, so that the command line wins over the file.
+static status_t
+ExpandConfig(int argumentCount, char** arguments,
+	std::vector<std::string>* words, BString* error)
+{
+	words->assign(1, arguments[0]);
+	std::vector<std::string> rest;
+	const char* config = NULL;
+	for (int i = 1; i < argumentCount; i++) {
+		if (strcmp(arguments[i], "--config") == 0) {
+			if (i + 1 >= argumentCount) {
+				error->SetTo("--config needs a value");
+				return B_BAD_VALUE;
+			}
+			config = arguments[++i];
+		} else if (strncmp(arguments[i], "--config=", 9) == 0)
+			config = arguments[i] + 9;
+		else
+			rest.push_back(arguments[i]);
+	}
+	if (config != NULL) {
+		status_t status = ReadHostConfig(config, words, error);
+		if (status != B_OK)
+			return status;
+	}
+	words->insert(words->end(), rest.begin(), rest.end());
+	return B_OK;
+}
 
 
 static BString
@@ -186,9 +222,25 @@ main(int argumentCount, char** arguments)
 	if (argumentCount > 1 && IsSysopCommand(arguments[1]))
 		return RunSysopCommand(argumentCount - 1, arguments + 1);
 
-	HostOptions options;
+	if (argumentCount == 2 && strcmp(arguments[1], "--version") == 0) {
+		printf("zenbo (Drelmoor) %s\n", DRELMOOR_VERSION);
+		return 0;
+	}
+
 	BString error;
-	if (ParseHostOptions(argumentCount, arguments, &options, &error) != B_OK) {
+	std::vector<std::string> words;
+	status_t status = ExpandConfig(argumentCount, arguments, &words, &error);
+	if (status != B_OK) {
+		HostLog("%s", error.String());
+		return status == B_BAD_VALUE ? 2 : 1;
+	}
+	std::vector<const char*> expanded;
+	for (const std::string& word : words)
+		expanded.push_back(word.c_str());
+
+	HostOptions options;
+	if (ParseHostOptions((int)expanded.size(), expanded.data(), &options,
+			&error) != B_OK) {
 		HostLog("%s (see zenbo --help)", error.String());
 		return 2;
 	}

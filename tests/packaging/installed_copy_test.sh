@@ -19,7 +19,12 @@ ldd "$copy/bin/Drelmoor" | grep -q "$copy/bin/../lib/drelmoor/libZenboDoorKit.so
 	|| fail "the door does not find its installed door kit"
 ldd "$copy/bin/zenbo" | grep -q "not found" && fail "zenbo misses a library"
 
-"$copy/bin/zenbo" --make-volume --volume "$scratch/volume" 2>"$scratch/make.log" \
+"$copy/bin/zenbo" --version | grep -qx "zenbo (Drelmoor) [0-9.]*" \
+	|| fail "zenbo --version says: $("$copy/bin/zenbo" --version)"
+
+# The volume named by a config file, as a sysop's service would.
+printf 'volume = "%s"\n' "$scratch/volume" >"$scratch/zenbo.toml"
+"$copy/bin/zenbo" --make-volume --config "$scratch/zenbo.toml" 2>"$scratch/make.log" \
 	|| fail "--make-volume failed: $(cat "$scratch/make.log")"
 for file in monsters weapons armor; do
 	cmp -s "$source/data/$file" "$scratch/volume/home/Zenbo/doors/vrask/$file" \

@@ -1,0 +1,87 @@
+#include "HostConfig.h"
+
+#include "HostOptions.h"
+
+#include <Errors.h>
+
+#include <toml++/toml.h>
+
+#include <errno.h>
+#include <string.h>
+
+
+static BString
+Mistake(const char* path, const toml::source_region& where, const char* key,
+	const char* what)
+{
+	BString mistake(path);
+	mistake << ":" << (int32)where.begin.line << ": ";
+	if (key != NULL)
+		mistake << key << ": ";
+	mistake << what;
+	return mistake;
+}
+
+
+status_t
+ReadHostConfig(const char* path, std::vector<std::string>* arguments,
+	BString* error)
+{
+	toml::table table;
+	try {
+		table = toml::parse_file(path);
+	} catch (const toml::parse_error& failure) {
+		if (failure.source().begin.line == 0) {
+			error->SetTo(path);
+			*error << ": " << strerror(errno);
+			return B_ENTRY_NOT_FOUND;
+		}
+		*error = Mistake(path, failure.source(), NULL,
+			std::string(failure.description()).c_str());
+		return B_BAD_DATA;
+	}
+
+	for (const auto& [key, node] : table) {
+		std::string name(key.str());
+		std::string option = "--" + name;
+		std::vector<std::string> setting;
+		if (const toml::value<bool>* flag = node.as_boolean()) {
+			if (flag->get())
+				setting.push_back(option);
+		} else if (const toml::value<int64_t>* number = node.as_integer()) {
+			setting = { option, std::to_string(number->get()) };
+		} else if (const toml::value<std::string>* text = node.as_string()) {
+			setting = { option, text->get() };
+		} else {
+			*error = Mistake(path, node.source(), name.c_str(),
+				"a setting is a string, a whole number or true or false");
+			return B_BAD_DATA;
+		}
+
+		// Judged as the option on a command line of its own, so that the
+		// file and the command line follow the same rules. The mode comes
+		// from the command line, never from the file.
+		std::vector<const char*> line = { "zenbo", "--host" };
+		for (const std::string& word : setting)
+			line.push_back(word.c_str());
+		HostOptions scratch;
+		BString problem;
+		bool isMode = name == "host" || name == "stdio" || name == "local"
+			|| name == "make-volume" || name == "help" || name == "config";
+		if (isMode) {
+			*error = Mistake(path, node.source(), name.c_str(),
+				"not a setting: give it on the command line");
+			return B_BAD_DATA;
+		}
+		if (!setting.empty() && ParseHostOptions((int)line.size(),
+				line.data(), &scratch, &problem) != B_OK) {
+			if (strncmp(problem.String(), "unknown argument", 16) == 0)
+				problem = "no such setting";
+			*error = Mistake(path, node.source(), name.c_str(),
+				problem.String());
+			return B_BAD_DATA;
+		}
+		arguments->insert(arguments->end(), setting.begin(), setting.end());
+	}
+	return B_OK;
+}

@@ -1,0 +1,101 @@
+#include "HostConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+
+namespace {
+
+// A config file in a temporary place for the length of one test.
+class ConfigFile {
+public:
+	explicit ConfigFile(const std::string& content)
+	{
+		char path[] = "/tmp/drelmoor-config-XXXXXX";
+		int descriptor = mkstemp(path);
+		EXPECT_GE(descriptor, 0);
+		EXPECT_EQ((ssize_t)content.size(),
+			write(descriptor, content.data(), content.size()));
+		close(descriptor);
+		fPath = path;
+	}
+	~ConfigFile() { unlink(fPath.c_str()); }
+
+	const char* Path() const { return fPath.c_str(); }
+
+private:
+	std::string fPath;
+};
+
+
+std::string
+MistakeIn(const std::string& content)
+{
+	ConfigFile file(content);
+	std::vector<std::string> arguments;
+	BString error;
+	EXPECT_EQ(B_BAD_DATA, ReadHostConfig(file.Path(), &arguments, &error));
+	std::string text(error.String());
+	// The file's own path leads every mistake.
+	EXPECT_EQ(0u, text.find(file.Path())) << text;
+	return text.substr(strlen(file.Path()));
+}
+
+}	// namespace
+
+
+TEST(HostConfigTest, SettingsBecomeTheOptionsTheyName)
+{
+	ConfigFile file("# the board's host\n"
+		"volume = \"/srv/drelmoor\"\n"
+		"door = \"/usr/bin/Drelmoor\"\n");
+	std::vector<std::string> arguments;
+	BString error;
+	ASSERT_EQ(B_OK, ReadHostConfig(file.Path(), &arguments, &error))
+		<< error.String();
+	std::vector<std::string> expected = { "--volume", "/srv/drelmoor",
+		"--door", "/usr/bin/Drelmoor" };
+	// TOML keeps no order among keys; both settings are there, each with
+	// its value right after it.
+	ASSERT_EQ(expected.size(), arguments.size());
+	for (size_t i = 0; i < expected.size(); i += 2) {
+		auto found = std::find(arguments.begin(), arguments.end(),
+			expected[i]);
+		ASSERT_NE(arguments.end(), found) << expected[i];
+		EXPECT_EQ(expected[i + 1], *(found + 1));
+	}
+}
+
+
+TEST(HostConfigTest, AMistakeNamesTheLineAndTheKey)
+{
+	EXPECT_EQ(":2: grase: no such setting",
+		MistakeIn("volume = \"/srv\"\ngrase = 180\n"));
+	EXPECT_EQ(":1: volume: a setting is a string, a whole number or true or"
+		" false", MistakeIn("volume = [ \"/srv\" ]\n"));
+	EXPECT_EQ(":3: stdio: not a setting: give it on the command line",
+		MistakeIn("\n\nstdio = true\n"));
+	EXPECT_EQ(":1: volume: --volume needs a value",
+		MistakeIn("volume = \"\"\n"));
+	std::string syntax = MistakeIn("volume = \"/srv\n");
+	EXPECT_EQ(0u, syntax.find(":1: ")) << syntax;
+}
+
+
+TEST(HostConfigTest, AMissingFileIsNotBadData)
+{
+	std::vector<std::string> arguments;
+	BString error;
+	status_t status = ReadHostConfig("/nonexistent/zenbo.toml", &arguments,
+		&error);
+	EXPECT_NE(B_OK, status);
+	EXPECT_NE(B_BAD_DATA, status);
+	EXPECT_NE(nullptr, strstr(error.String(), "/nonexistent/zenbo.toml"));
+}
