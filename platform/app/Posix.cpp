@@ -173,6 +173,27 @@ SendAll(int socket, const char* data, size_t size, bigtime_t timeout)
 
 
 status_t
+SendSome(int socket, const char* data, size_t size, size_t* sent)
+{
+	*sent = 0;
+	while (*sent < size) {
+		ssize_t count = send(socket, data + *sent, size - *sent,
+			MSG_NOSIGNAL | MSG_DONTWAIT);
+		if (count > 0) {
+			*sent += size_t(count);
+			continue;
+		}
+		if (count < 0 && errno == EINTR)
+			continue;
+		if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+			return B_OK;
+		return B_BAD_PORT_ID;
+	}
+	return B_OK;
+}
+
+
+status_t
 Receive(int socket, char* buffer, size_t size, bigtime_t timeout,
 	size_t* received)
 {
