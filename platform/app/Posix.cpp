@@ -57,7 +57,7 @@ Descriptor::Close()
 status_t
 LockFile(int folder, const char* name, Descriptor* lock)
 {
-	Descriptor file(openat(folder, name, O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+	Descriptor file(openat(folder, name, O_RDWR | O_CREAT | O_CLOEXEC, 0600));
 	if (!file.IsValid())
 		return status_from_errno(errno);
 	int result;

@@ -118,6 +118,28 @@ TEST(ApplicationTest, MessengerForBeAppExchangesInProcess)
 }
 
 
+TEST(ApplicationTest, MessagesOfThisTeamAreNotRemote)
+{
+	TestVolume volume;
+	TestApp app;
+	std::atomic<int> remote = 0;
+	std::atomic<int> local = 0;
+	app.On('orig', [&](TestApp*, BMessage* message) {
+		(message->IsSourceRemote() ? remote : local)++;
+		message->SendReply('NONE');
+	});
+	app.Start();
+
+	BMessage reply;
+	EXPECT_EQ(B_OK, BMessenger(be_app).SendMessage('orig', &reply));
+	EXPECT_EQ(B_OK, BMessenger(kSignature).SendMessage('orig', &reply));
+	EXPECT_EQ(B_OK, app.PostMessage('orig'));
+	EXPECT_EQ(B_OK, BMessenger(be_app).SendMessage('orig', &reply));
+	EXPECT_EQ(4, local);
+	EXPECT_EQ(0, remote);
+}
+
+
 TEST(ApplicationTest, DroppedMessageReleasesSenderWithNoReply)
 {
 	TestVolume volume;

@@ -216,6 +216,23 @@ TEST(MessengerTest, ProcessesFindEachOtherAndExchangeEveryField)
 }
 
 
+TEST(MessengerTest, MessageFromAnotherProcessKnowsItIsRemote)
+{
+	TestVolume volume;
+	Peer peer;
+	ASSERT_TRUE(peer.Start());
+	BMessage reply;
+	ASSERT_EQ(B_OK, BMessenger(kPeerSignature).SendMessage('orig', &reply));
+	EXPECT_EQ(uint32('ORIG'), reply.what);
+	bool remote = false;
+	EXPECT_EQ(B_OK, reply.FindBool("remote", 0, &remote));
+	EXPECT_TRUE(remote);
+	// Neither a reply nor a message that was never delivered is remote.
+	EXPECT_FALSE(reply.IsSourceRemote());
+	EXPECT_FALSE(BMessage('orig').IsSourceRemote());
+}
+
+
 TEST(MessengerTest, UnansweredMessageReleasesSenderWithNoReply)
 {
 	TestVolume volume;
