@@ -52,7 +52,13 @@ ZenboDoorKit::MessageReceived(BMessage* message)
 			StartDoor(message);
 			break;
 		case kUserQuit:
-			UserQuit(message);
+			// Only the door's own sessions take leave, and they post into
+			// this application's queue. A quit that came over the socket
+			// would let any program drop a user whose session still runs
+			// (and with the last one the door's signature, so that the next
+			// caller got a second door); it goes unanswered.
+			if (!message->IsSourceRemote())
+				UserQuit(message);
 			break;
 		default:
 			BApplication::MessageReceived(message);

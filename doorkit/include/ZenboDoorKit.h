@@ -10,7 +10,10 @@
 // session of the last user has sent its quit message. It runs no session
 // itself: a door program overrides StartDoor to create and start its
 // session (a ZenboDoorThread) and then calls this class's StartDoor.
-// Everything here runs on the application's looper thread. Once the last
+// A quit message is honoured only from this process (the sessions post it
+// into the application's queue), never from another program over the
+// application's socket. Everything here runs on the application's looper
+// thread. Once the last
 // user has left, the destructor gives the session that sent the last quit
 // message a bounded time to release itself before the program may end.
 class ZenboDoorKit : public BApplication {

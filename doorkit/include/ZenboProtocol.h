@@ -12,8 +12,9 @@ enum {
 	// Zenbo -> door: a user enters the door. "UserName": string.
 	// Reply "NONE" with "theThreadName": string.
 	kStartDoor = 'sdoo',
-	// Session -> its own door application: the user has left.
-	// "UserName": string. Reply "NONE" without fields.
+	// Session -> its own door application, within the door's process: the
+	// user has left. "UserName": string. Reply "NONE" without fields; one
+	// from another process is not answered.
 	kUserQuit = 'uqui',
 	// Session -> Zenbo: the next key. "UserName": string. Reply: any code,
 	// "Char": int32 whose low 8 bits are the key; 0 or no "Char" means the

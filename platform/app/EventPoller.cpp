@@ -24,8 +24,8 @@ EventPoller::InitCheck() const
 }
 
 
-status_t
-EventPoller::Add(int descriptor, uint32 events, uint64 key)
+static epoll_event
+make_event(uint32 events, uint64 key)
 {
 	epoll_event event = {};
 	if ((events & B_DESCRIPTOR_READABLE) != 0)
@@ -34,7 +34,25 @@ EventPoller::Add(int descriptor, uint32 events, uint64 key)
 		event.events |= EPOLLOUT;
 	event.events |= EPOLLRDHUP;
 	event.data.u64 = key;
+	return event;
+}
+
+
+status_t
+EventPoller::Add(int descriptor, uint32 events, uint64 key)
+{
+	epoll_event event = make_event(events, key);
 	if (epoll_ctl(fEpoll.Get(), EPOLL_CTL_ADD, descriptor, &event) != 0)
+		return status_from_errno(errno);
+	return B_OK;
+}
+
+
+status_t
+EventPoller::Modify(int descriptor, uint32 events, uint64 key)
+{
+	epoll_event event = make_event(events, key);
+	if (epoll_ctl(fEpoll.Get(), EPOLL_CTL_MOD, descriptor, &event) != 0)
 		return status_from_errno(errno);
 	return B_OK;
 }

@@ -23,6 +23,10 @@ public:
 			status_t			InitCheck() const;
 
 			status_t			Add(int descriptor, uint32 events, uint64 key);
+			// Changes the events reported for a descriptor that was added;
+			// any thread may call it.
+			status_t			Modify(int descriptor, uint32 events,
+									uint64 key);
 			status_t			Remove(int descriptor);
 			// Waits until something happens and fills events.
 			status_t			Wait(std::vector<Event>& events);

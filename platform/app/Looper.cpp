@@ -163,7 +163,7 @@ LooperPrivate::RunLoop(const std::function<void()>& beforeFirst)
 			else if ((event.key & kTagMask) == kWatchTag)
 				_RunWatch(event.key, event.events);
 			else
-				_ReadConnection(event.key, event.events);
+				_ServeConnection(event.key, event.events);
 		}
 	}
 	_Finish();
@@ -321,12 +321,15 @@ LooperPrivate::Watch(int descriptor, uint32 events,
 	if (descriptor < 0 || !hook)
 		return B_BAD_VALUE;
 	std::lock_guard<std::mutex> lock(fWatchLock);
-	if (fWatches.count(descriptor) != 0)
+	if (fWatchIds.count(descriptor) != 0)
 		return B_NAME_IN_USE;
-	status_t status = fPoller.Add(descriptor, events,
-		kWatchTag | uint64(descriptor));
-	if (status == B_OK)
-		fWatches[descriptor] = std::make_shared<WatchEntry>(WatchEntry{hook});
+	uint64 id = kWatchTag | ++fNextWatchId;
+	status_t status = fPoller.Add(descriptor, events, id);
+	if (status == B_OK) {
+		fWatches[id] = std::make_shared<WatchEntry>(
+			WatchEntry{descriptor, std::move(hook)});
+		fWatchIds[descriptor] = id;
+	}
 	return status;
 }
 
@@ -335,10 +338,13 @@ status_t
 LooperPrivate::Unwatch(int descriptor)
 {
 	std::lock_guard<std::mutex> lock(fWatchLock);
-	auto found = fWatches.find(descriptor);
-	if (found == fWatches.end())
+	auto found = fWatchIds.find(descriptor);
+	if (found == fWatchIds.end())
 		return B_BAD_VALUE;
-	fWatches.erase(found);
+	fWatches.erase(found->second);
+	fWatchIds.erase(found);
+	// Fails harmlessly when the descriptor was closed first: closing took
+	// it out of the poller already.
 	fPoller.Remove(descriptor);
 	return B_OK;
 }
@@ -396,8 +402,9 @@ LooperPrivate::_AcceptConnections()
 		}
 		if (status != B_OK)
 			return;
-		auto connection = std::make_shared<Connection>(std::move(socket));
 		uint64 key = kConnectionTag | ++fNextConnectionKey;
+		auto connection = std::make_shared<Connection>(std::move(socket),
+			&fPoller, key);
 		if (fPoller.Add(connection->Socket(), B_DESCRIPTOR_READABLE, key)
 				!= B_OK) {
 			connection->Close();
@@ -409,13 +416,19 @@ LooperPrivate::_AcceptConnections()
 
 
 void
-LooperPrivate::_ReadConnection(uint64 key, uint32 events)
+LooperPrivate::_ServeConnection(uint64 key, uint32 events)
 {
-	(void)events;
 	auto found = fConnections.find(key);
 	if (found == fConnections.end())
 		return;
 	std::shared_ptr<Connection> connection = found->second;
+	if ((events & B_DESCRIPTOR_WRITABLE) != 0
+		&& connection->Flush() != B_OK) {
+		_CloseConnection(key);
+		return;
+	}
+	if ((events & (B_DESCRIPTOR_READABLE | B_DESCRIPTOR_HANGUP)) == 0)
+		return;
 	wire::FrameReader& reader = connection->Reader();
 
 	// One read per wake-up; the poller reports the socket again while bytes
@@ -450,7 +463,7 @@ LooperPrivate::_ReadConnection(uint64 key, uint32 events)
 			route = std::make_shared<ConnectionReplyRoute>(connection,
 				header.serial);
 		else
-			route = std::make_shared<UnansweredRoute>();
+			route = std::make_shared<UnansweredRoute>(true);
 		MessagePrivate(message).SetReplyRoute(std::move(route));
 		_Dispatch(message, nullptr);
 	}
@@ -474,11 +487,10 @@ LooperPrivate::_CloseConnection(uint64 key)
 void
 LooperPrivate::_RunWatch(uint64 key, uint32 events)
 {
-	int descriptor = int(key & ~kTagMask);
 	std::shared_ptr<WatchEntry> watch;
 	{
 		std::lock_guard<std::mutex> lock(fWatchLock);
-		auto found = fWatches.find(descriptor);
+		auto found = fWatches.find(key);
 		if (found == fWatches.end())
 			return;
 		watch = found->second;
@@ -486,7 +498,7 @@ LooperPrivate::_RunWatch(uint64 key, uint32 events)
 	// The hook may unwatch its own descriptor; the entry lives on until it
 	// has returned.
 	Lock(B_INFINITE_TIMEOUT);
-	watch->hook(descriptor, events);
+	watch->hook(watch->descriptor, events);
 	Unlock();
 }
 

@@ -68,7 +68,8 @@ class LocalReplyRoute : public ReplyRoute {
 public:
 	explicit					LocalReplyRoute(
 									std::shared_ptr<LocalReplySlot> slot)
-									: ReplyRoute(true), fSlot(std::move(slot)) {}
+									: ReplyRoute(true, false),
+									  fSlot(std::move(slot)) {}
 
 protected:
 	virtual	status_t			Deliver(const BMessage& reply,
@@ -128,13 +129,14 @@ public:
 private:
 	enum State { kNotStarted, kRunning, kFinished };
 	struct WatchEntry {
+		int						descriptor;
 		BLooper::DescriptorHook	hook;
 	};
 
 			void				_Dispatch(BMessage* message, BHandler* handler);
 			void				_DrainQueue();
 			void				_AcceptConnections();
-			void				_ReadConnection(uint64 key, uint32 events);
+			void				_ServeConnection(uint64 key, uint32 events);
 			void				_CloseConnection(uint64 key);
 			void				_RunWatch(uint64 key, uint32 events);
 			void				_Finish();
@@ -171,6 +173,11 @@ private:
 			int32				fLockCount = 0;
 
 			std::mutex			fWatchLock;
-			// Guarded by fWatchLock.
-			std::map<int, std::shared_ptr<WatchEntry>> fWatches;
+			// Guarded by fWatchLock. A watch is reported under an id of its
+			// own, never used again, so that an event for a descriptor that
+			// was closed, and whose number went to a new watch within the
+			// same batch of events, finds no watcher.
+			std::map<uint64, std::shared_ptr<WatchEntry>> fWatches;
+			std::map<int, uint64> fWatchIds;
+			uint64				fNextWatchId = 0;
 };

@@ -414,6 +414,13 @@ BMessage::IsSourceWaiting() const
 
 
 bool
+BMessage::IsSourceRemote() const
+{
+	return fReplyRoute != nullptr && fReplyRoute->IsSourceRemote();
+}
+
+
+bool
 BMessage::WasDelivered() const
 {
 	return fReplyRoute != nullptr;

@@ -12,12 +12,16 @@
 // out from any thread, since a detached message can be answered late.
 class ReplyRoute {
 public:
-	explicit					ReplyRoute(bool sourceWaits)
-									: fSourceWaits(sourceWaits) {}
+								ReplyRoute(bool sourceWaits, bool sourceRemote)
+									: fSourceWaits(sourceWaits),
+									  fSourceRemote(sourceRemote) {}
 	virtual						~ReplyRoute() = default;
 
 			bool				IsSourceWaiting() const
 									{ return fSourceWaits && !fAnswered; }
+			// True when the message came over a connection from another
+			// process, false when it was posted into a queue of this one.
+			bool				IsSourceRemote() const { return fSourceRemote; }
 
 			// B_DUPLICATE_REPLY once answered; B_BAD_REPLY when the sender
 			// does not wait for a reply.
@@ -32,6 +36,7 @@ protected:
 
 private:
 			const bool			fSourceWaits;
+			const bool			fSourceRemote;
 			std::atomic<bool>	fAnswered = false;
 };
 

@@ -57,7 +57,7 @@ Descriptor::Close()
 status_t
 LockFile(int folder, const char* name, Descriptor* lock)
 {
-	Descriptor file(openat(folder, name, O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+	Descriptor file(openat(folder, name, O_RDWR | O_CREAT | O_CLOEXEC, 0600));
 	if (!file.IsValid())
 		return status_from_errno(errno);
 	int result;
@@ -166,6 +166,27 @@ SendAll(int socket, const char* data, size_t size, bigtime_t timeout)
 				return status;
 			continue;
 		}
+		return B_BAD_PORT_ID;
+	}
+	return B_OK;
+}
+
+
+status_t
+SendSome(int socket, const char* data, size_t size, size_t* sent)
+{
+	*sent = 0;
+	while (*sent < size) {
+		ssize_t count = send(socket, data + *sent, size - *sent,
+			MSG_NOSIGNAL | MSG_DONTWAIT);
+		if (count > 0) {
+			*sent += size_t(count);
+			continue;
+		}
+		if (count < 0 && errno == EINTR)
+			continue;
+		if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+			return B_OK;
 		return B_BAD_PORT_ID;
 	}
 	return B_OK;

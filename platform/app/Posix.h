@@ -55,6 +55,10 @@ status_t OpenSpare(Descriptor* spare);
 // timeout (B_INFINITE_TIMEOUT for none). Never raises SIGPIPE.
 status_t SendAll(int socket, const char* data, size_t size, bigtime_t timeout);
 
+// Sends what a non-blocking socket takes now, without waiting; sent says
+// how much. B_BAD_PORT_ID when the peer has gone. Never raises SIGPIPE.
+status_t SendSome(int socket, const char* data, size_t size, size_t* sent);
+
 // Reads what is there, waiting up to the timeout for something to arrive on
 // a blocking socket; B_WOULD_BLOCK when a non-blocking one has nothing,
 // B_BAD_PORT_ID when the peer has closed.

@@ -13,6 +13,8 @@
 
 
 static const char* const kBootPrefix = "/boot";
+static const char* const kRuntimeFolder = "/boot/var/run";
+static const mode_t kRuntimeFolderMode = 0700;
 
 
 // The folder as configured, made absolute against the working folder, so
@@ -198,8 +200,30 @@ runtime_folder(BString* machinePath)
 {
 	if (machinePath == nullptr)
 		return B_BAD_VALUE;
-	status_t status = create_directory("/boot/var/run", 0755);
+	status_t status = create_directory("/boot/var", 0755);
+	if (status == B_OK)
+		status = create_directory(kRuntimeFolder, kRuntimeFolderMode);
 	if (status != B_OK)
 		return status;
-	return resolve_boot_path("/boot/var/run", machinePath);
+
+	// Whoever may enter the folder may speak to every running application
+	// through its socket; the folder is the owner's alone. One made before
+	// with a wider mode is narrowed; one of another user is not ours to use.
+	int folder = -1;
+	status = open_platform_path(kRuntimeFolder, O_RDONLY | O_DIRECTORY, 0,
+		&folder);
+	if (status != B_OK)
+		return status;
+	struct stat info;
+	if (fstat(folder, &info) != 0)
+		status = status_from_errno(errno);
+	else if (info.st_uid != geteuid())
+		status = B_NOT_ALLOWED;
+	else if ((info.st_mode & 07777) != kRuntimeFolderMode
+		&& fchmod(folder, kRuntimeFolderMode) != 0)
+		status = status_from_errno(errno);
+	close(folder);
+	if (status != B_OK)
+		return status;
+	return resolve_boot_path(kRuntimeFolder, machinePath);
 }

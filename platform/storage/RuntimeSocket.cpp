@@ -8,6 +8,7 @@
 #include <string.h>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -36,6 +37,8 @@ public:
 			socklen_t			Length() const { return sizeof(fAddress); }
 			// Removes a socket file of the name.
 			void				Unlink() const;
+			// Lets nobody but the owner connect to the socket file.
+			status_t			RestrictToOwner() const;
 
 private:
 			sockaddr_un			fAddress;
@@ -88,6 +91,15 @@ SocketAddress::Unlink() const
 }
 
 
+status_t
+SocketAddress::RestrictToOwner() const
+{
+	int result = fFolder >= 0 ? fchmodat(fFolder, fName, 0600, 0)
+		: chmod(fAddress.sun_path, 0600);
+	return result == 0 ? B_OK : status_from_errno(errno);
+}
+
+
 // The runtime folder for connecting. Only a folder that was found is kept,
 // for the boot volume it was found on.
 status_t
@@ -134,9 +146,18 @@ listen_on_runtime_socket(const char* name, int backlog, int* socket)
 	if (listener < 0)
 		return status_from_errno(errno);
 	address.Unlink();
-	if (bind(listener, address.Address(), address.Length()) != 0
-		|| listen(listener, backlog) != 0) {
+	// The mode is narrowed before the socket listens, so that nobody else
+	// ever gets through; the folder keeps others out anyway.
+	if (bind(listener, address.Address(), address.Length()) != 0) {
 		status = status_from_errno(errno);
+		close(listener);
+		return status;
+	}
+	status = address.RestrictToOwner();
+	if (status == B_OK && listen(listener, backlog) != 0)
+		status = status_from_errno(errno);
+	if (status != B_OK) {
+		address.Unlink();
 		close(listener);
 		return status;
 	}

@@ -1,6 +1,7 @@
 #include <ZenboDoorThread.h>
 
 #include <Message.h>
+#include <Messenger.h>
 #include <OS.h>
 
 #include <gtest/gtest.h>
@@ -229,18 +230,54 @@ TEST_F(ZenboDoorThreadTest, SessionWithoutRunDoorEndsAtOnceWithoutQuitting)
 	}
 
 	// It never spoke to Zenbo, and Ash is still in the door: the door still
-	// runs and answers the quit that the session did not send.
+	// runs, until it is asked to quit.
 	EXPECT_TRUE(Host().Records("Ash").empty());
 	EXPECT_TRUE(fDoor.IsRunning());
 	BMessage reply;
-	BMessage quit('uqui');
-	quit.AddString("UserName", "Ash");
-	ASSERT_EQ(ScriptedHost::SendToDoor(kDoorSignature, quit, &reply), B_OK);
-	EXPECT_EQ(DescribeMessage(reply), "NONE");
+	ASSERT_EQ(ScriptedHost::SendToDoor(kDoorSignature,
+		BMessage(B_QUIT_REQUESTED), &reply), B_OK);
 	ExpectDoorEndsWithNoSessionLeft();
 	EXPECT_EQ(fDoor.Output(),
 		"thread Ash.Test ended with 0\n"
 		"sessions left: 0\n");
+}
+
+
+TEST_F(ZenboDoorThreadTest, ForgedQuitFromAnotherProcessChangesNothing)
+{
+	Host().HoldKeys("Ash");
+	Host().SetKeys("Ash", "x");
+	StartDoor("script", "cq");
+	Enter("Ash");
+	ASSERT_TRUE(Host().WaitUntilAsked("Ash", kTimeout));
+	team_id door = BMessenger(kDoorSignature).Team();
+	ASSERT_GT(door, 0);
+
+	// Any program of the owner's may reach the door's socket: its quits for
+	// Ash, as many as Ash has entries and more, go unanswered and drop
+	// nobody.
+	for (int i = 0; i < 3; i++) {
+		BMessage quit('uqui');
+		quit.AddString("UserName", "Ash");
+		BMessage reply;
+		ASSERT_EQ(ScriptedHost::SendToDoor(kDoorSignature, quit, &reply), B_OK);
+		EXPECT_EQ(reply.what, uint32(B_NO_REPLY));
+	}
+
+	// The same door still holds its signature and takes the next user: no
+	// second door could start beside it.
+	EXPECT_TRUE(fDoor.IsRunning());
+	EXPECT_EQ(BMessenger(kDoorSignature).Team(), door);
+	Host().SetKeys("Birch", "y");
+	Enter("Birch");
+	EXPECT_EQ(BMessenger(kDoorSignature).Team(), door);
+
+	// Ash's session goes on, and the door ends once both have taken leave
+	// themselves.
+	Host().ReleaseKeys("Ash");
+	ExpectDoorEndsWithNoSessionLeft();
+	EXPECT_EQ(Host().Texts("Ash"), (std::vector<std::string>{"x", "<120>"}));
+	EXPECT_EQ(Host().Texts("Birch"), (std::vector<std::string>{"y", "<121>"}));
 }
 
 

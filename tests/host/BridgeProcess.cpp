@@ -80,6 +80,10 @@ BridgeProcess::StartOnTerminal(const std::vector<std::string>& arguments)
 	if (openpty(&fTerminal, &terminal, NULL, NULL, NULL) != 0)
 		return B_ERROR;
 	fcntl(fTerminal, F_SETFD, FD_CLOEXEC);
+	if (tcgetattr(fTerminal, &fInitialMode) != 0) {
+		close(terminal);
+		return B_ERROR;
+	}
 
 	std::vector<char*> argv = _Arguments(arguments);
 	fPid = fork();
@@ -105,6 +109,16 @@ status_t
 BridgeProcess::GetTerminalMode(struct termios* mode) const
 {
 	return fTerminal >= 0 && tcgetattr(fTerminal, mode) == 0 ? B_OK : B_ERROR;
+}
+
+
+status_t
+BridgeProcess::GetInitialTerminalMode(struct termios* mode) const
+{
+	if (fTerminal < 0)
+		return B_ERROR;
+	*mode = fInitialMode;
+	return B_OK;
 }
 
 

@@ -28,6 +28,10 @@ public:
 									const std::vector<std::string>& arguments);
 			// The terminal's mode as it is now (StartOnTerminal only).
 			status_t			GetTerminalMode(struct termios* mode) const;
+			// The terminal's mode as it was made, read before the bridge
+			// started and could set its own (StartOnTerminal only).
+			status_t			GetInitialTerminalMode(
+									struct termios* mode) const;
 			void				Type(const std::string& keys);
 			void				CloseInput();
 
@@ -58,6 +62,7 @@ private:
 			std::string			fErrors;
 			std::string			fProgram;
 			int					fTerminal = -1;
+			struct termios		fInitialMode = {};
 			bool				fExited = false;
 			int					fExitCode = 0;
 };

@@ -589,7 +589,7 @@ TEST(ZenboHostLocalTest, TerminalModeIsRestoredOnEveryWayOut)
 		BridgeProcess bridge;
 		ASSERT_EQ(B_OK, bridge.StartOnTerminal(LocalArguments()));
 		termios cooked;
-		ASSERT_EQ(B_OK, bridge.GetTerminalMode(&cooked));
+		ASSERT_EQ(B_OK, bridge.GetInitialTerminalMode(&cooked));
 		ASSERT_TRUE(bridge.WaitForOutput("Hello, Bo\r\n", kTimeout))
 			<< bridge.Output();
 		termios raw;

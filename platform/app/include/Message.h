@@ -71,6 +71,10 @@ public:
 									BHandler* replyTo = NULL,
 									bigtime_t timeout = B_INFINITE_TIMEOUT);
 			bool				IsSourceWaiting() const;
+			// A delivered message that came from another process, over a
+			// connection to the looper; false for one posted in this team
+			// and for a message that was not delivered.
+			bool				IsSourceRemote() const;
 			bool				WasDelivered() const;
 
 	// The flat form that travels between applications

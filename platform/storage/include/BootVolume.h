@@ -19,7 +19,9 @@ BString boot_volume_folder();
 status_t resolve_boot_path(const char* path, BString* machinePath);
 
 // The runtime folder of the boot volume ("/boot/var/run"), where running
-// applications keep their sockets and locks; created when missing.
+// applications keep their sockets and locks; created when missing, and
+// only the owner's (mode 0700, set again when it was wider). A folder of
+// another user gives B_NOT_ALLOWED.
 status_t runtime_folder(BString* machinePath);
 
 // Sockets in the runtime folder
@@ -31,7 +33,7 @@ status_t runtime_folder(BString* machinePath);
 // work wherever the volume lies.
 
 // A listening socket of that name, non-blocking and close-on-exec, with room
-// for backlog waiting connections. The caller guarantees that no other
+// for backlog waiting connections; only its owner may connect to it. The caller guarantees that no other
 // program listens on the name (by holding a lock): a socket file that is
 // still there was left by one that is gone, and is replaced.
 status_t listen_on_runtime_socket(const char* name, int backlog, int* socket);

@@ -118,6 +118,28 @@ TEST(ApplicationTest, MessengerForBeAppExchangesInProcess)
 }
 
 
+TEST(ApplicationTest, MessagesOfThisTeamAreNotRemote)
+{
+	TestVolume volume;
+	TestApp app;
+	std::atomic<int> remote = 0;
+	std::atomic<int> local = 0;
+	app.On('orig', [&](TestApp*, BMessage* message) {
+		(message->IsSourceRemote() ? remote : local)++;
+		message->SendReply('NONE');
+	});
+	app.Start();
+
+	BMessage reply;
+	EXPECT_EQ(B_OK, BMessenger(be_app).SendMessage('orig', &reply));
+	EXPECT_EQ(B_OK, BMessenger(kSignature).SendMessage('orig', &reply));
+	EXPECT_EQ(B_OK, app.PostMessage('orig'));
+	EXPECT_EQ(B_OK, BMessenger(be_app).SendMessage('orig', &reply));
+	EXPECT_EQ(4, local);
+	EXPECT_EQ(0, remote);
+}
+
+
 TEST(ApplicationTest, DroppedMessageReleasesSenderWithNoReply)
 {
 	TestVolume volume;
@@ -368,6 +390,83 @@ TEST(ApplicationTest, WatchedDescriptorHookRunsOnLooperThreadLocked)
 	app.Stop();
 	close(pipeEnds[0]);
 	close(pipeEnds[1]);
+}
+
+
+TEST(ApplicationTest, DescriptorReusedWithinOneBatchDoesNotReachTheNewWatcher)
+{
+	TestVolume volume;
+	TestApp app;
+	int first[2];
+	int second[2];
+	int fresh[2];
+	ASSERT_EQ(0, pipe2(first, O_CLOEXEC | O_NONBLOCK));
+	ASSERT_EQ(0, pipe2(second, O_CLOEXEC | O_NONBLOCK));
+	ASSERT_EQ(0, pipe2(fresh, O_CLOEXEC | O_NONBLOCK));
+	ASSERT_EQ(1, write(first[1], "a", 1));
+	ASSERT_EQ(1, write(second[1], "b", 1));
+
+	// Both pipes are readable before they are watched, so that the loop
+	// hears of both in one batch. The watcher that runs first closes the
+	// other pipe and puts the empty pipe under its number, watched anew:
+	// the other's event of that batch is stale and must find nobody.
+	std::atomic<int> freshCalls = 0;
+	int closedNumber = -1;
+	auto watchBoth = [&](TestApp* self, BMessage* message) {
+		auto hook = [&, self](int descriptor, uint32) {
+			char byte;
+			EXPECT_EQ(1, read(descriptor, &byte, 1));
+			self->UnwatchDescriptor(descriptor);
+			if (closedNumber >= 0)
+				return;
+			closedNumber = descriptor == first[0] ? second[0] : first[0];
+			self->UnwatchDescriptor(closedNumber);
+			ASSERT_EQ(closedNumber, dup3(fresh[0], closedNumber, O_CLOEXEC));
+			EXPECT_EQ(B_OK, self->WatchDescriptor(closedNumber,
+				B_DESCRIPTOR_READABLE, [&](int fd, uint32) {
+					char got;
+					if (read(fd, &got, 1) >= 0)
+						freshCalls++;
+					else
+						ADD_FAILURE() << "a stale event reached the new watcher";
+				}));
+		};
+		EXPECT_EQ(B_OK, self->WatchDescriptor(first[0], B_DESCRIPTOR_READABLE,
+			hook));
+		EXPECT_EQ(B_OK, self->WatchDescriptor(second[0],
+			B_DESCRIPTOR_READABLE, hook));
+		message->SendReply('NONE');
+	};
+	app.On('wtch', watchBoth);
+	app.On('drop', [](TestApp*, BMessage* message) {
+		message->SendReply('NONE');
+	});
+	app.Start();
+
+	BMessage reply;
+	ASSERT_EQ(B_OK, BMessenger(be_app).SendMessage('wtch', &reply));
+	bool swapped = false;
+	for (int i = 0; i < 1000 && !swapped; i++) {
+		ASSERT_TRUE(app.Lock());
+		swapped = closedNumber >= 0;
+		app.Unlock();
+		if (!swapped)
+			usleep(10000);
+	}
+	ASSERT_TRUE(swapped);
+	// This is answered in a later batch than the one of the pipes.
+	ASSERT_EQ(B_OK, BMessenger(be_app).SendMessage('drop', &reply));
+	EXPECT_EQ(0, freshCalls);
+
+	// The new watch itself works: its own event reaches it.
+	ASSERT_EQ(1, write(fresh[1], "c", 1));
+	for (int i = 0; i < 1000 && freshCalls == 0; i++)
+		usleep(10000);
+	EXPECT_GT(freshCalls, 0);
+	app.Stop();
+	for (int fd : {first[0], first[1], second[0], second[1], fresh[0],
+			fresh[1]})
+		close(fd);
 }
 
 

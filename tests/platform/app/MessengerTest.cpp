@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <dirent.h>
 #include <poll.h>
 #include <signal.h>
@@ -15,7 +16,9 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 
 // The sanitizers' own checks open descriptors; in a process that has none
@@ -103,6 +106,45 @@ ConnectRaw(const std::string& path)
 }
 
 
+// Sends every byte, waiting while the socket is full; an error once the
+// peer has gone.
+static status_t
+SendAllBytes(int fd, const std::string& bytes)
+{
+	size_t offset = 0;
+	while (offset < bytes.size()) {
+		ssize_t sent = send(fd, bytes.data() + offset, bytes.size() - offset,
+			MSG_NOSIGNAL);
+		if (sent <= 0)
+			return B_BAD_PORT_ID;
+		offset += size_t(sent);
+	}
+	return B_OK;
+}
+
+
+// Reads the next whole frame; B_BAD_PORT_ID once the peer has closed,
+// B_TIMED_OUT when nothing comes in time.
+static status_t
+ReadFrame(int fd, wire::FrameReader& reader, wire::FrameHeader* header,
+	BMessage* message)
+{
+	while (true) {
+		status_t status = reader.Next(header, message);
+		if (status != B_WOULD_BLOCK)
+			return status;
+		pollfd entry = {fd, POLLIN, 0};
+		if (poll(&entry, 1, int(kPatience / 1000)) <= 0)
+			return B_TIMED_OUT;
+		char buffer[64 * 1024];
+		ssize_t got = recv(fd, buffer, sizeof(buffer), 0);
+		if (got <= 0)
+			return B_BAD_PORT_ID;
+		reader.Feed(buffer, size_t(got));
+	}
+}
+
+
 // True when the peer closes the connection in time (without a reply).
 static bool
 PeerCloses(int fd)
@@ -171,6 +213,23 @@ TEST(MessengerTest, ProcessesFindEachOtherAndExchangeEveryField)
 	// Copies of a messenger share its connection and take turns on it.
 	BMessenger copy(messenger);
 	EXPECT_EQ(uint32('ecko'), Echo(copy, BMessage()).what);
+}
+
+
+TEST(MessengerTest, MessageFromAnotherProcessKnowsItIsRemote)
+{
+	TestVolume volume;
+	Peer peer;
+	ASSERT_TRUE(peer.Start());
+	BMessage reply;
+	ASSERT_EQ(B_OK, BMessenger(kPeerSignature).SendMessage('orig', &reply));
+	EXPECT_EQ(uint32('ORIG'), reply.what);
+	bool remote = false;
+	EXPECT_EQ(B_OK, reply.FindBool("remote", 0, &remote));
+	EXPECT_TRUE(remote);
+	// Neither a reply nor a message that was never delivered is remote.
+	EXPECT_FALSE(reply.IsSourceRemote());
+	EXPECT_FALSE(BMessage('orig').IsSourceRemote());
 }
 
 
@@ -480,4 +539,121 @@ TEST_F(MalformedFrameTest, TruncatedFrameNeitherBlocksNorHarmsThePeer)
 	ASSERT_EQ(50, send(fd, frame.data(), 50, MSG_NOSIGNAL));
 	close(fd);
 	EXPECT_EQ(uint32('ecko'), Echo(BMessenger(kPeerSignature), BMessage()).what);
+}
+
+
+// A peer that asks for big replies and does not read them, beside the
+// application's other clients.
+class StalledPeerTest : public MalformedFrameTest {
+protected:
+	// An echo that comes back with a quarter of a megabyte: a few of them
+	// fill the socket of a peer that does not read.
+	static std::string BigRequest(uint32 serial)
+	{
+		BMessage message('echo');
+		message.AddString("String", std::string(256 * 1024, 'z').c_str());
+		std::string frame;
+		wire::AppendFrame(frame, wire::FrameKind::kRequest,
+			wire::kFlagWantsReply, serial, message);
+		return frame;
+	}
+
+	// Each of the clients makes its exchanges, each given a bounded time
+	// (well below what a blocked loop used to hold them); true when every
+	// one of them was answered.
+	static bool ClientsAreServed(int clients, int exchanges)
+	{
+		static const bigtime_t kExchangePatience = 4000000;
+		std::atomic<int> answered = 0;
+		std::vector<std::thread> threads;
+		for (int i = 0; i < clients; i++) {
+			threads.emplace_back([&answered, exchanges, i] {
+				for (int n = 0; n < exchanges; n++) {
+					BMessenger messenger(kPeerSignature);
+					BMessage request('echo');
+					request.AddInt32("client", i);
+					BMessage reply;
+					if (messenger.SendMessage(&request, &reply,
+							kExchangePatience, kExchangePatience) == B_OK
+						&& reply.what == 'ecko')
+						answered++;
+				}
+			});
+		}
+		for (std::thread& thread : threads)
+			thread.join();
+		return answered == clients * exchanges;
+	}
+};
+
+
+TEST_F(StalledPeerTest, PeerThatStopsReadingHoldsUpNoOtherClient)
+{
+	// Four silent peers, two big replies each: far more than their sockets
+	// hold, and each of them used to hold the loop for seconds.
+	const int kStalled = 4;
+	const int kRequests = 2;
+	std::vector<int> stalled;
+	for (int i = 0; i < kStalled; i++) {
+		int fd = ConnectRaw(fSocketPath);
+		ASSERT_GE(fd, 0);
+		stalled.push_back(fd);
+		for (int n = 1; n <= kRequests; n++) {
+			std::string frame = BigRequest(n);
+			ASSERT_EQ(B_OK, SendAllBytes(fd, frame));
+		}
+	}
+
+	EXPECT_TRUE(ClientsAreServed(20, 10));
+
+	// Once a silent peer reads again, its replies arrive whole and in order.
+	for (int fd : stalled) {
+		wire::FrameReader reader;
+		for (int n = 1; n <= kRequests; n++) {
+			BMessage reply;
+			wire::FrameHeader header;
+			ASSERT_EQ(B_OK, ReadFrame(fd, reader, &header, &reply));
+			EXPECT_EQ(uint32(n), header.serial);
+			EXPECT_EQ(uint32('ecko'), reply.what);
+			BString text;
+			EXPECT_EQ(B_OK, reply.FindString("String", &text));
+			EXPECT_EQ(256 * 1024, text.Length());
+		}
+		close(fd);
+	}
+}
+
+
+TEST_F(StalledPeerTest, PeerWhoseRepliesPileUpIsCutOff)
+{
+	// Six megabytes of replies nobody reads: more than a connection may
+	// keep waiting.
+	int fd = ConnectRaw(fSocketPath);
+	ASSERT_GE(fd, 0);
+	std::thread sender([fd] {
+		for (int n = 1; n <= 24; n++) {
+			if (SendAllBytes(fd, BigRequest(n)) != B_OK)
+				break;
+		}
+	});
+	// The peer stays for the others meanwhile.
+	EXPECT_TRUE(ClientsAreServed(4, 5));
+	sender.join();
+
+	// What was sent before the cut arrives, then the end: not every reply.
+	wire::FrameReader reader;
+	int replies = 0;
+	status_t status;
+	while (true) {
+		BMessage reply;
+		wire::FrameHeader header;
+		status = ReadFrame(fd, reader, &header, &reply);
+		if (status != B_OK)
+			break;
+		replies++;
+	}
+	EXPECT_EQ(B_BAD_PORT_ID, status);
+	EXPECT_LT(replies, 24);
+	close(fd);
+	EXPECT_TRUE(ClientsAreServed(2, 2));
 }

@@ -10,6 +10,8 @@
 //   'crsh'  ends the process at once, without answering
 //   'limt'  lowers the descriptor limit so that nothing more can be opened,
 //           then replies 'NONE'
+//   'orig'  replies 'ORIG' with "remote": whether the message came from
+//           another process
 //   'quit'  replies 'NONE', then quits
 // It exits with 0 after its loop has ended, and with 3 when the signature
 // is taken.
@@ -98,6 +100,13 @@ public:
 				// Fill the gaps below the limit too; these stay open.
 				while (open("/dev/null", O_RDONLY | O_CLOEXEC) >= 0)
 					;
+				break;
+			}
+			case 'orig':
+			{
+				BMessage reply('ORIG');
+				reply.AddBool("remote", message->IsSourceRemote());
+				message->SendReply(&reply);
 				break;
 			}
 			case 'quit':

@@ -193,6 +193,23 @@ TEST(BootVolumeTest, RuntimeFolderIsMadeInsideTheVolume)
 }
 
 
+TEST(BootVolumeTest, RuntimeFolderIsTheOwnersAloneEvenWhenMadeWider)
+{
+	TestVolume volume;
+	BString path;
+	ASSERT_EQ(B_OK, runtime_folder(&path));
+	struct stat info;
+	ASSERT_EQ(0, stat(path.String(), &info));
+	EXPECT_EQ(0700u, info.st_mode & 07777);
+
+	// A folder left by an older build, open to everyone, is narrowed.
+	ASSERT_EQ(0, chmod(path.String(), 0777));
+	ASSERT_EQ(B_OK, runtime_folder(&path));
+	ASSERT_EQ(0, stat(path.String(), &info));
+	EXPECT_EQ(0700u, info.st_mode & 07777);
+}
+
+
 TEST(BootVolumeTest, MissingVolumeFolderIsMadeOnDemand)
 {
 	TestVolume volume;

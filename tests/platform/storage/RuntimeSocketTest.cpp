@@ -61,6 +61,23 @@ TEST(RuntimeSocketTest, ConnectionReachesTheListenerWithThePromisedFlags)
 }
 
 
+TEST(RuntimeSocketTest, OnlyTheOwnerMayConnect)
+{
+	TestVolume volume;
+	int listener = -1;
+	ASSERT_EQ(B_OK, listen_on_runtime_socket(kName, 4, &listener));
+	struct stat info;
+	ASSERT_EQ(0, lstat(volume.MachinePath("/boot/var/run/test.sock").c_str(),
+		&info));
+	// Connecting needs write permission on the socket file.
+	EXPECT_EQ(0u, info.st_mode & 077);
+	EXPECT_EQ(0600u, info.st_mode & 0777);
+	ASSERT_EQ(0, stat(volume.MachinePath("/boot/var/run").c_str(), &info));
+	EXPECT_EQ(0700u, info.st_mode & 07777);
+	close(listener);
+}
+
+
 TEST(RuntimeSocketTest, NobodyListensWithoutSocketOrWithALeftOverOne)
 {
 	TestVolume volume;
