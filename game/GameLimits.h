@@ -15,6 +15,9 @@ const int32 kDeepestCaveLevel = 10;
 // The day's allowance of cave fights; the daily reset restores it.
 const int32 kDailyFightAllowance = 15;
 
+// A new character's purse.
+const int32 kStartingGold = 100;
+
 // A character's name follows the board's rule for user names.
 const int32 kMaxCharacterNameLength = kMaxUserNameLength;
 

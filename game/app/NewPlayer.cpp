@@ -1,9 +1,6 @@
 #include "VraskThread.h"
 
-#include <stdint.h>
-
-
-static const int32 kStartingGold = 100;
+#include "GameLimits.h"
 
 
 void
