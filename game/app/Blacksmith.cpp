@@ -1,17 +1,12 @@
 #include "VraskThread.h"
 
-#include <File.h>
 #include <List.h>
 #include <String.h>
 
 #include <stdlib.h>
 
-#include <string>
-
 #include "BlacksmithShop.h"
-#include "DataFileLog.h"
-#include "DataLineReader.h"
-#include "GameLimits.h"
+#include "ItemFileReader.h"
 #include "VraskPaths.h"
 
 
@@ -58,138 +53,31 @@ ItemNames::NameOf(int32 number) const
 }
 
 
-// An item file's line as the shop shows it: every byte but NUL.
-BString
-ItemText(const std::string& line)
-{
-	BString text;
-	for (char byte : line)
-		text += byte;
-	return text;
-}
-
-
-// The first fault that a visit meets in its item file, told to the log once
-// the visit has read what it needs. Players see what the shop makes of the
-// file; the sysop learns from the log what to mend.
-class ItemFileCheck {
-public:
-								ItemFileCheck(const char* path)
-									:
-									fPath(path)
-								{
-								}
-
-			// Notes what a read of the reader's current line gave; true
-			// when it gave a line the shop takes.
-			bool				Check(const DataLineReader& reader,
-									DataLineReader::Result result,
-									int32 itemNumber, int32 itemCount);
-			void				Fault(int32 line, const BString& problem);
-			void				Tell() const;
-
-private:
-			const char*			fPath;
-			int32				fLine = 0;
-			BString				fProblem;
-};
-
-
-bool
-ItemFileCheck::Check(const DataLineReader& reader,
-	DataLineReader::Result result, int32 itemNumber, int32 itemCount)
-{
-	BString problem;
-	switch (result) {
-		case DataLineReader::Result::kLine:
-			return true;
-		case DataLineReader::Result::kCutOff:
-			// The shop has always sold a last item without its line feed.
-			Fault(reader.LineNumber(), "the file ends inside the line, "
-				"without its line feed: it may be cut off");
-			return true;
-		case DataLineReader::Result::kEnd:
-			if (itemNumber == 0)
-				problem << "the file is empty: it needs its count of items";
-			else {
-				problem << "the file ends before item " << itemNumber
-					<< " of the " << itemCount << " that it counts";
-			}
-			break;
-		case DataLineReader::Result::kTooLong:
-			problem << "the line is longer than "
-				<< DataLineReader::kLongestLine << " bytes";
-			break;
-		case DataLineReader::Result::kError:
-			problem << "cannot be read: " << strerror_status(reader.Error());
-			break;
-	}
-	Fault(reader.LineNumber(), problem);
-	return false;
-}
-
-
-void
-ItemFileCheck::Fault(int32 line, const BString& problem)
-{
-	if (fProblem.Length() > 0)
-		return;
-	fLine = line;
-	fProblem = problem;
-}
-
-
-void
-ItemFileCheck::Tell() const
-{
-	if (fProblem.Length() > 0)
-		DataFileLog::ReportBroken(fPath, fPath, fLine, fProblem);
-	else
-		DataFileLog::ReportSound(fPath);
-}
-
 }	// namespace
 
 
 void
 VraskThread::BuyItem(bool weapons)
 {
-	const char* path = weapons ? kWeaponsFile : kArmorFile;
-	BFile itemFile(path, B_READ_ONLY);
-	status_t status = itemFile.InitCheck();
-	if (status != B_OK) {
+	ItemFileReader itemFile(weapons ? kWeaponsFile : kArmorFile);
+	if (itemFile.InitCheck() != B_OK) {
 		// Without its item file the shop has nothing to list or to sell.
-		DataFileLog::ReportBroken(path, path, 0,
-			BString("cannot be opened: ") << strerror_status(status));
 		SendString("\nThe blacksmith's shop is closed today.");
 		return;
-	}
-
-	DataLineReader reader(itemFile);
-	ItemFileCheck check(path);
-	std::string text;
-	long count = 0;
-	if (check.Check(reader, reader.ReadLine(&text), 0, 0)) {
-		const char* start = text.c_str();
-		char* end = NULL;
-		count = strtol(start, &end, 10);
-		if (end == start)
-			check.Fault(reader.LineNumber(), "no count of items on the line");
 	}
 
 	int32 strength = weapons ? fPlayer.GetWeaponStr() : fPlayer.GetArmorStr();
 	BlacksmithShop shop(
 		weapons ? BlacksmithShop::Kind::kWeapons : BlacksmithShop::Kind::kArmor,
-		strength, count);
+		strength, itemFile.ReadCount());
 
 	ItemNames names;
+	BString line;
 	for (int32 number = 1; number <= shop.Limit(); number++) {
-		if (!check.Check(reader, reader.ReadLine(&text), number,
-				ClampedToInt32(count))) {
+		if (!itemFile.ReadName(&line)) {
 			shop.ItemsEndedAt(number - 1);
 			break;
 		}
-		BString line = ItemText(text);
 		names.Add(line);
 		if (!shop.IsShown(number))
 			continue;
@@ -206,8 +94,7 @@ VraskThread::BuyItem(bool weapons)
 			SendString(" *** ");
 	}
 	// The file is not needed while the player thinks it over.
-	itemFile.Unset();
-	check.Tell();
+	itemFile.Close();
 
 	SendString("\n\nWhich would you like to buy?");
 	long choice = strtol(GetString().String(), NULL, 10);
