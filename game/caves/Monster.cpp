@@ -270,7 +270,7 @@ CMonster::ReadFromFile(int caveLevel)
 	if (count < 1) {
 		return Broken(section, reader, DataLineReader::Result::kLine,
 			BString("the section of cave level ") << (int32)caveLevel
-				<< " counts no monster (\"" << line.c_str() << "\")");
+				<< " counts no monster");
 	}
 
 	// The section's monsters follow its header; the skip draws which one.
