@@ -1,8 +1,9 @@
 #include "VraskThread.h"
 
 #include <math.h>
-#include <stdint.h>
 
+#include "GameLimits.h"
+#include "HealersHut.h"
 #include "Location.h"
 
 
@@ -13,10 +14,7 @@
 static int32
 PowerOfTwo(double exponent)
 {
-	double value = pow(2.0, exponent);
-	if (value >= (double)INT32_MAX)
-		return INT32_MAX;
-	return (int32)value;
+	return TruncatedToInt32(pow(2.0, exponent));
 }
 
 
@@ -48,9 +46,9 @@ VraskThread::Menu()
 			SendString("\n  Caves command menu:");
 			SendString("\n (F)ind a beastie");
 			// Only the ways that lead somewhere are offered.
-			if (fPlayer.GetCaveLevel() != 1)
+			if (fPlayer.GetCaveLevel() != kShallowestCaveLevel)
 				SendString("\n (U)p a cave level");
-			if (fPlayer.GetCaveLevel() != 10)
+			if (fPlayer.GetCaveLevel() != kDeepestCaveLevel)
 				SendString("\n (D)own a cave level");
 			SendString("\n (T)own");
 			SendString("\n (S)tatus");
@@ -74,9 +72,7 @@ VraskThread::Menu()
 			SendString("\n (T)own");
 			SendString("\n (Q)uit");
 			SendString("\n\nCurrent Pricing: ");
-			// NOTE: the sign quotes a quarter of the level per point, while
-			// Heal charges a fifth; players know the sign as it is.
-			SendNumber(fPlayer.GetLevel() / 4);
+			SendNumber(HealersHut::QuotedPricePerPoint(fPlayer));
 			SendString("/HP.");
 			SendString("\n");
 			break;
@@ -91,7 +87,7 @@ void
 VraskThread::Status()
 {
 	SendString("\nStatus for [");
-	SendString(fPlayer.GetName());
+	SendString(CharacterName());
 	SendString("]:");
 	SendString("\n Level: ");
 	SendNumber(fPlayer.GetLevel());

@@ -1,7 +1,7 @@
 #include "VraskThread.h"
 
-#include <stdint.h>
-
+#include "GameLimits.h"
+#include "HealersHut.h"
 #include "Location.h"
 
 
@@ -29,11 +29,11 @@ CompletionOf(Location location, char key, int caveLevel)
 			switch (command) {
 				case 'F': return "ind a beastie";
 				case 'U':
-					if (caveLevel == 1)
+					if (caveLevel == kShallowestCaveLevel)
 						return "\bYou are on the top level already!";
 					return "p to the next cave level.";
 				case 'D':
-					if (caveLevel == 10)
+					if (caveLevel == kDeepestCaveLevel)
 						return "\bYou're at the bottom already!";
 					return "own to the next cave level.";
 				case 'T': return "own";
@@ -69,20 +69,6 @@ CompletionOf(Location location, char key, int caveLevel)
 }
 
 
-// The hit points that heal-all buys. Worked out wide, so that a record with
-// values no game makes (a tampered player file) cannot overflow it.
-static int32
-MissingHP(const CPlayer& player)
-{
-	int64 missing = (int64)player.GetMaxHP() - player.GetHP();
-	if (missing < 0)
-		return 0;
-	if (missing > INT32_MAX)
-		return INT32_MAX;
-	return (int32)missing;
-}
-
-
 char
 VraskThread::Prompt()
 {
@@ -90,7 +76,7 @@ VraskThread::Prompt()
 
 	// The whole line goes to the host as one text.
 	BString line("\n<");
-	line << fPlayer.GetName() << " : " << location;
+	line << CharacterName() << " : " << location;
 	if (LocationOf(location) == Location::kCaves)
 		line << " " << (int32)fPlayer.GetCaveLevel();
 	line << "> ";
@@ -151,7 +137,7 @@ VraskThread::ProcessCommand(char key)
 		case Location::kHealers:
 			switch (command) {
 				case 'H': Heal(1); return;
-				case 'A': Heal(MissingHP(fPlayer)); return;
+				case 'A': Heal(HealersHut::MissingHitPoints(fPlayer)); return;
 				case 'T': fPlayer.SetLocation("Town"); return;
 				case 'S': Status(); return;
 				case 'Q': fRunning = false; return;

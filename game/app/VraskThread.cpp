@@ -1,6 +1,7 @@
 #include "VraskThread.h"
 
 #include <OS.h>
+#include <ZenboUserName.h>
 
 #include <stdlib.h>
 
@@ -32,6 +33,13 @@ VraskThread::~VraskThread()
 }
 
 
+BString
+VraskThread::CharacterName() const
+{
+	return PrintableUserName(fPlayer.GetName());
+}
+
+
 void
 VraskThread::RunDoor()
 {
@@ -44,7 +52,7 @@ VraskThread::RunDoor()
 
 	if (fPlayer.LoadPlayer(fUserName)) {
 		SendString("\n\nWelcome back, ");
-		SendString(fPlayer.GetName());
+		SendString(CharacterName());
 		SendString("!\n");
 	} else
 		NewPlayer();

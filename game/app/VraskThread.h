@@ -30,13 +30,15 @@ public:
 			void				ProcessCommand(char key);
 
 	// Menus and status
+			// The character's name as every screen shows it: a name stored
+			// before names were judged may hold bytes a terminal acts on.
+			BString				CharacterName() const;
 			void				Menu();
 			void				Status();
 			void				SendNumber(int32 number);
 
-	// New player and healer
+	// New player
 			void				NewPlayer();
-			void				Heal(int32 count);
 
 	// Caves
 			void				Fight(bool finalFight);
@@ -45,6 +47,7 @@ public:
 
 	// Town
 			void				BuyItem(bool weapons);
+			void				Heal(int32 count);
 			void				WallOfFame();
 
 private:

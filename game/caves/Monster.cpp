@@ -1,10 +1,12 @@
 #include "Monster.h"
 
+#include "DataFileLog.h"
+#include "DataLineReader.h"
+#include "GameLimits.h"
 #include "VraskPaths.h"
 
 #include <File.h>
 
-#include <stdint.h>
 #include <stdlib.h>
 
 #include <string>
@@ -21,9 +23,6 @@ const int32 kFinalExperience = 1;
 const int32 kFinalGold = 1;
 const int32 kFinalHitPoints = 30000;
 
-const int32 kShallowestLevel = 1;
-const int32 kDeepestLevel = 10;
-
 // Out of 100: a roll of this or less draws from the level above, one of
 // this or more from the level below.
 const int32 kLevelRollRange = 100;
@@ -34,52 +33,6 @@ const int32 kSpecialEventOdds = 15;
 
 // A monster line: six fields ended by a comma, the last by the line feed.
 const int kMonsterFieldCount = 7;
-
-
-// One byte of the file. At the end of the file the section or the line that
-// was asked for is not there, which is bad data, not an I/O failure.
-status_t
-ReadByte(BFile& file, char* byte)
-{
-	ssize_t count = file.Read(byte, 1);
-	if (count < 0)
-		return (status_t)count;
-	if (count == 0)
-		return B_BAD_DATA;
-	return B_OK;
-}
-
-
-// The bytes up to the next line feed, which is consumed and not kept. A line
-// that the end of the file cuts off is incomplete and fails.
-status_t
-ReadLine(BFile& file, std::string* line)
-{
-	line->clear();
-	for (;;) {
-		char byte;
-		status_t status = ReadByte(file, &byte);
-		if (status != B_OK)
-			return status;
-		if (byte == '\n')
-			return B_OK;
-		*line += byte;
-	}
-}
-
-
-// A decimal field as strtol reads it, held within int32 so that a number
-// too long for a field does not come back as some other number.
-int32
-ParseNumber(const std::string& text)
-{
-	long value = strtol(text.c_str(), NULL, 10);
-	if (value > INT32_MAX)
-		return INT32_MAX;
-	if (value < INT32_MIN)
-		return INT32_MIN;
-	return (int32)value;
-}
 
 
 // Splits a monster line at its first six commas; whatever follows the
@@ -104,6 +57,34 @@ SplitFields(const std::string& line, std::string fields[kMonsterFieldCount])
 			start = comma + 1;
 		}
 	}
+}
+
+// Tells the log what is wrong where the reader stands, and gives the status
+// the draw fails with: the read's error, or bad data.
+status_t
+Broken(const BString& section, const DataLineReader& reader,
+	DataLineReader::Result read, const BString& problem)
+{
+	BString text;
+	switch (read) {
+		case DataLineReader::Result::kTooLong:
+			text << "the line is longer than " << DataLineReader::kLongestLine
+				<< " bytes";
+			break;
+		case DataLineReader::Result::kError:
+			text << "cannot be read: " << strerror_status(reader.Error());
+			break;
+		case DataLineReader::Result::kCutOff:
+			text << problem << " (the file ends inside the line)";
+			break;
+		case DataLineReader::Result::kLine:
+		case DataLineReader::Result::kEnd:
+			text = problem;
+			break;
+	}
+	DataFileLog::ReportBroken(section, kMonstersFile, reader.LineNumber(),
+		text);
+	return read == DataLineReader::Result::kError ? reader.Error() : B_BAD_DATA;
 }
 
 }	// namespace
@@ -217,8 +198,7 @@ CMonster::IsHitBy(int power)
 		damage = rand() % damage;
 
 	// A monster that is never killed must not wrap round to full health.
-	int64 hitPoints = (int64)fHP - damage;
-	fHP = hitPoints < INT32_MIN ? INT32_MIN : (int32)hitPoints;
+	fHP = ClampedToInt32((int64)fHP - damage);
 	return damage;
 }
 
@@ -230,9 +210,9 @@ CMonster::DrawFromLevel(int caveLevel)
 {
 	for (;;) {
 		int32 roll = rand() % kLevelRollRange;
-		if (roll <= kShallowerRoll && caveLevel > kShallowestLevel)
+		if (roll <= kShallowerRoll && caveLevel > kShallowestCaveLevel)
 			caveLevel--;
-		else if (roll >= kDeeperRoll && caveLevel < kDeepestLevel)
+		else if (roll >= kDeeperRoll && caveLevel < kDeepestCaveLevel)
 			caveLevel++;
 		else
 			break;
@@ -250,60 +230,81 @@ CMonster::DrawFromLevel(int caveLevel)
 
 // Reads the section of the cave level afresh, so that an edit of the file
 // counts from the next fight on. The monster changes only when a whole,
-// fightable monster was read.
+// fightable monster was read. A file that cannot give one is told to the
+// door's log, once for each section, until it gives one again.
 status_t
 CMonster::ReadFromFile(int caveLevel)
 {
-	if (caveLevel < kShallowestLevel)
+	if (caveLevel < kShallowestCaveLevel)
 		return B_BAD_VALUE;
+
+	BString section(kMonstersFile);
+	section << "#" << (int32)caveLevel;
 
 	BFile file(kMonstersFile, B_READ_ONLY);
 	status_t status = file.InitCheck();
-	if (status != B_OK)
+	if (status != B_OK) {
+		DataFileLog::ReportBroken(section, kMonstersFile, 0,
+			BString("cannot be opened: ") << strerror_status(status));
 		return status;
+	}
 
-	for (int32 sections = 0; sections < caveLevel;) {
-		char byte;
-		status = ReadByte(file, &byte);
-		if (status != B_OK)
-			return status;
-		if (byte == '#')
-			sections++;
+	DataLineReader reader(file);
+	for (int32 sections = 0; sections < caveLevel; sections++) {
+		DataLineReader::Result result = reader.SkipPast('#');
+		if (result != DataLineReader::Result::kLine) {
+			BString problem;
+			problem << "it has " << sections << " cave level sections, "
+				"and cave level " << (int32)caveLevel << " needs its own";
+			return Broken(section, reader, result, problem);
+		}
 	}
 
 	std::string line;
-	status = ReadLine(file, &line);
-	if (status != B_OK)
-		return status;
-	int32 count = ParseNumber(line);
-	if (count < 1)
-		return B_BAD_DATA;
-
-	for (int32 skip = rand() % count; skip > 0; skip--) {
-		status = ReadLine(file, &line);
-		if (status != B_OK)
-			return status;
+	DataLineReader::Result result = reader.ReadLine(&line);
+	if (result != DataLineReader::Result::kLine) {
+		return Broken(section, reader, result,
+			"the header of the section ends with the file");
 	}
-	status = ReadLine(file, &line);
-	if (status != B_OK)
-		return status;
+	int32 count = DataLineReader::NumberOf(line.c_str());
+	if (count < 1) {
+		return Broken(section, reader, DataLineReader::Result::kLine,
+			BString("the section of cave level ") << (int32)caveLevel
+				<< " counts no monster");
+	}
+
+	// The section's monsters follow its header; the skip draws which one.
+	int32 skip = rand() % count;
+	for (int32 index = 0; index <= skip; index++) {
+		result = reader.ReadLine(&line);
+		if (result != DataLineReader::Result::kLine) {
+			return Broken(section, reader, result,
+				BString("the section of cave level ") << (int32)caveLevel
+					<< " ends before its monster " << index + 1 << " of "
+					<< count);
+		}
+	}
 
 	std::string fields[kMonsterFieldCount];
 	SplitFields(line, fields);
-	int32 hitPoints = ParseNumber(fields[2]);
-	int32 strength = ParseNumber(fields[3]);
-	int32 defense = ParseNumber(fields[4]);
+	int32 hitPoints = DataLineReader::NumberOf(fields[2].c_str());
+	int32 strength = DataLineReader::NumberOf(fields[3].c_str());
+	int32 defense = DataLineReader::NumberOf(fields[4].c_str());
 	// Strength and defense divide the rolls of every blow, and a monster
 	// without hit points could not be fought.
-	if (hitPoints < 1 || strength < 1 || defense < 1)
-		return B_BAD_DATA;
+	if (hitPoints < 1 || strength < 1 || defense < 1) {
+		return Broken(section, reader, DataLineReader::Result::kLine,
+			"the monster has no hit points, strength or defense of 1 or more");
+	}
 
+	DataFileLog::ReportSound(section);
 	fName = fields[0].c_str();
 	fAttack = fields[1].c_str();
 	fHP = hitPoints;
 	fStr = strength;
 	fDef = defense;
-	fXP = ParseNumber(fields[5]);
-	fGold = ParseNumber(fields[6]);
+	fXP = DataLineReader::NumberOf(fields[5].c_str());
+	fGold = DataLineReader::NumberOf(fields[6].c_str());
 	return B_OK;
 }
+

@@ -3,38 +3,12 @@
 #include <OS.h>
 
 #include <math.h>
-#include <stdint.h>
 #include <stdlib.h>
 #include <time.h>
 
+#include "GameLimits.h"
+
 namespace {
-
-// A record read from a tampered player file can hold any int32; every rule
-// computes in 64 bits and brings the result back into range, so that no
-// value of the file makes a rule overflow.
-int32
-Saturated(int64 value)
-{
-	if (value > INT32_MAX)
-		return INT32_MAX;
-	if (value < INT32_MIN)
-		return INT32_MIN;
-	return (int32)value;
-}
-
-
-// Truncates toward zero as the growth rules want, holding the values that do
-// not fit in int32 at its limits instead of leaving them undefined.
-int32
-Truncated(double value)
-{
-	if (value >= (double)INT32_MAX)
-		return INT32_MAX;
-	if (value <= (double)INT32_MIN)
-		return INT32_MIN;
-	return (int32)value;
-}
-
 
 // A remainder of rand() by a divisor that a tampered record may have left
 // below 1; such a divisor counts as 1, which always leaves 0.
@@ -179,14 +153,14 @@ CPlayer::GetDef() const
 void
 CPlayer::AddStr(int n)
 {
-	fStr = Saturated((int64)fStr + n);
+	fStr = ClampedToInt32((int64)fStr + n);
 }
 
 
 void
 CPlayer::AddDef(int n)
 {
-	fDef = Saturated((int64)fDef + n);
+	fDef = ClampedToInt32((int64)fDef + n);
 }
 
 
@@ -204,7 +178,7 @@ CPlayer::IsHitBy(int strength)
 	if (damage != 0)
 		damage = rand() % damage;
 
-	fHP = Saturated((int64)fHP - damage);
+	fHP = ClampedToInt32((int64)fHP - damage);
 	return (int)damage;
 }
 
@@ -212,7 +186,7 @@ CPlayer::IsHitBy(int strength)
 bool
 CPlayer::Damaged(int n)
 {
-	fHP = Saturated((int64)fHP - n);
+	fHP = ClampedToInt32((int64)fHP - n);
 	return fHP > 0;
 }
 
@@ -224,15 +198,15 @@ CPlayer::Heal(int n)
 	if (n < amount)
 		amount = n;
 	int32 before = fHP;
-	fHP = Saturated(before + amount);
-	return Saturated((int64)fHP - before);
+	fHP = ClampedToInt32(before + amount);
+	return ClampedToInt32((int64)fHP - before);
 }
 
 
 bool
 CPlayer::AddXP(int n)
 {
-	fXP = Saturated((int64)fXP + n);
+	fXP = ClampedToInt32((int64)fXP + n);
 
 	double threshold = pow(2.0, (double)fLevel + 4.0);
 	if (threshold < (double)fXP) {
@@ -246,11 +220,11 @@ CPlayer::AddXP(int n)
 void
 CPlayer::LevelUp()
 {
-	fMaxHP = Truncated(1.5 * fMaxHP);
-	fHP = Truncated(1.5 * fHP);
-	fStr = Saturated((int64)fStr + fLevel);
-	fDef = Saturated((int64)fDef + fLevel);
-	fLevel = Saturated((int64)fLevel + 1);
+	fMaxHP = TruncatedToInt32(1.5 * fMaxHP);
+	fHP = TruncatedToInt32(1.5 * fHP);
+	fStr = ClampedToInt32((int64)fStr + fLevel);
+	fDef = ClampedToInt32((int64)fDef + fLevel);
+	fLevel = ClampedToInt32((int64)fLevel + 1);
 }
 
 
@@ -264,7 +238,7 @@ CPlayer::GetBalance() const
 void
 CPlayer::AddGold(int n)
 {
-	fGold = Saturated((int64)fGold + n);
+	fGold = ClampedToInt32((int64)fGold + n);
 }
 
 
@@ -274,7 +248,7 @@ CPlayer::SpendGold(int n)
 	if (n > fGold)
 		return false;
 
-	fGold = Saturated((int64)fGold - n);
+	fGold = ClampedToInt32((int64)fGold - n);
 	return true;
 }
 
@@ -302,7 +276,7 @@ CPlayer::Fights()
 void
 CPlayer::AddFights(int n)
 {
-	fFights = Saturated((int64)fFights + n);
+	fFights = ClampedToInt32((int64)fFights + n);
 }
 
 
@@ -317,8 +291,8 @@ void
 CPlayer::GoDown()
 {
 	fCaveLevel += 1;
-	if (fCaveLevel > 10)
-		fCaveLevel = 10;
+	if (fCaveLevel > kDeepestCaveLevel)
+		fCaveLevel = kDeepestCaveLevel;
 }
 
 
@@ -326,8 +300,8 @@ void
 CPlayer::GoUp()
 {
 	fCaveLevel -= 1;
-	if (fCaveLevel < 1)
-		fCaveLevel = 1;
+	if (fCaveLevel < kShallowestCaveLevel)
+		fCaveLevel = kShallowestCaveLevel;
 }
 
 
@@ -335,6 +309,15 @@ int
 CPlayer::GetLastDay() const
 {
 	return fLastDay;
+}
+
+
+void
+CPlayer::StartNewDay(int today)
+{
+	fHP = fMaxHP;
+	fFights = kDailyFightAllowance;
+	fLastDay = today;
 }
 
 
@@ -363,5 +346,5 @@ CPlayer::Today()
 /*static*/ int
 CPlayer::PowerOfTwo(int exponent)
 {
-	return Truncated(pow(2.0, exponent));
+	return TruncatedToInt32(pow(2.0, exponent));
 }

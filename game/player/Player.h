@@ -2,6 +2,8 @@
 
 #include <String.h>
 
+#include "GameLimits.h"
+
 // The character of one user, with the game's rules for it. A record belongs
 // to one session thread; nothing in it is locked. Every rule takes the
 // record as it stands, including values a tampered player file may hold: a
@@ -55,6 +57,9 @@ public:
 			void				GoDown();
 			void				GoUp();
 			int					GetLastDay() const;
+			// The daily reset: full hit points, dead or not, and the day's
+			// fights. The first load of a new day makes it.
+			void				StartNewDay(int today);
 
 	// The player file
 			bool				LoadPlayer(BString userName);
@@ -72,9 +77,6 @@ public:
 	static	int					PowerOfTwo(int exponent);
 
 private:
-	// The day's allowance of cave fights; the daily reset restores it.
-	static	constexpr int32		kDailyFightAllowance = 15;
-
 			BString				fLocation = "Town";
 			BString				fName;
 			BString				fWeapon = "Moderately Sharp Playing Card";

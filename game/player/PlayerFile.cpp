@@ -1,5 +1,8 @@
 // The player file: 14 lines of text in the users folder, named after the
-// user as the host knows them, read back one byte at a time.
+// user as the host knows them. A user name becomes a file name in the users
+// folder as it is, so only a name that the board's rule accepts (one plain
+// name, short and printable) reaches a file: anything else could name the
+// folder itself, a folder above it or a file elsewhere.
 
 #include "Player.h"
 
@@ -9,11 +12,13 @@
 #include <File.h>
 #include <OS.h>
 
+#include <ZenboUserName.h>
+
 #include <atomic>
-#include <stdint.h>
-#include <stdlib.h>
 #include <string>
 
+#include "DataLineReader.h"
+#include "GameLimits.h"
 #include "VraskPaths.h"
 
 // Saves are written here first and then renamed over the player file, so
@@ -30,59 +35,6 @@ const int kPlayerFileLines = 14;
 const int kTemporaryNameAttempts = 8;
 
 std::atomic<uint32> sSaveCounter{0};
-
-
-// A user name becomes a file name in the users folder as it is, so it must
-// be exactly one plain name there: anything else could name the folder
-// itself, a folder above it or a file elsewhere.
-bool
-IsPlainFileName(const BString& name)
-{
-	int32 length = name.Length();
-	if (length == 0 || length > B_FILE_NAME_LENGTH - 1)
-		return false;
-	if (name == "." || name == "..")
-		return false;
-	for (int32 i = 0; i < length; i++) {
-		if (name.ByteAt(i) == '/')
-			return false;
-	}
-	return true;
-}
-
-
-// Reads one line up to its line feed, which is dropped; every other byte,
-// a carriage return too, is kept. False when the file ends (or fails)
-// before the line feed.
-bool
-ReadLine(BFile& file, BString* line)
-{
-	std::string bytes;
-	char byte;
-	while (file.Read(&byte, 1) == 1) {
-		if (byte == '\n') {
-			line->SetTo(bytes.c_str());
-			return true;
-		}
-		bytes += byte;
-	}
-	return false;
-}
-
-
-// strtol's rules: leading blanks, a sign, the digits, the rest ignored, and
-// 0 for a line without digits. A number beyond int32 stops at its limit,
-// as strtol itself stops at the limits of its long.
-int32
-NumberOf(const BString& line)
-{
-	long value = strtol(line.String(), NULL, 10);
-	if (value > INT32_MAX)
-		return INT32_MAX;
-	if (value < INT32_MIN)
-		return INT32_MIN;
-	return (int32)value;
-}
 
 
 // Creates a temporary file of its own in the saving folder; never one that
@@ -136,7 +88,7 @@ NumberLine(int32 value)
 bool
 CPlayer::LoadPlayer(BString userName)
 {
-	if (!IsPlainFileName(userName))
+	if (!IsValidUserName(userName))
 		return false;
 
 	BString path(kUsersFolder);
@@ -147,37 +99,39 @@ CPlayer::LoadPlayer(BString userName)
 
 	// A file that ends before its last line feed is no player's: a record
 	// made of part of a file and part of whatever the record held before
-	// would be nobody's. Such a file leaves the record as it was.
+	// would be nobody's. Nor is one with a line longer than any record
+	// holds, which is not read to its end. Such a file leaves the record as
+	// it was.
+	DataLineReader reader(file);
 	BString lines[kPlayerFileLines];
+	std::string line;
 	for (int i = 0; i < kPlayerFileLines; i++) {
-		if (!ReadLine(file, &lines[i]))
+		if (reader.ReadLine(&line) != DataLineReader::Result::kLine)
 			return false;
+		lines[i].SetTo(line.c_str());
 	}
 
 	fName = lines[0];
 	fWeapon = lines[1];
 	fArmor = lines[2];
-	fWeaponStr = NumberOf(lines[3]);
-	fArmorStr = NumberOf(lines[4]);
-	fGold = NumberOf(lines[5]);
-	fMaxHP = NumberOf(lines[6]);
-	fHP = NumberOf(lines[7]);
-	fLevel = NumberOf(lines[8]);
-	fXP = NumberOf(lines[9]);
-	fStr = NumberOf(lines[10]);
-	fDef = NumberOf(lines[11]);
-	fFights = NumberOf(lines[12]);
-	fLastDay = NumberOf(lines[13]);
+	fWeaponStr = DataLineReader::NumberOf(lines[3].String());
+	fArmorStr = DataLineReader::NumberOf(lines[4].String());
+	fGold = DataLineReader::NumberOf(lines[5].String());
+	fMaxHP = DataLineReader::NumberOf(lines[6].String());
+	fHP = DataLineReader::NumberOf(lines[7].String());
+	fLevel = DataLineReader::NumberOf(lines[8].String());
+	fXP = DataLineReader::NumberOf(lines[9].String());
+	fStr = DataLineReader::NumberOf(lines[10].String());
+	fDef = DataLineReader::NumberOf(lines[11].String());
+	fFights = DataLineReader::NumberOf(lines[12].String());
+	fLastDay = DataLineReader::NumberOf(lines[13].String());
 
 	// The first load of a new day brings the character back to full health,
 	// dead or not, and gives it the day's fights. The file learns of it at
 	// the next save.
 	int today = Today();
-	if (fLastDay < today) {
-		fHP = fMaxHP;
-		fFights = kDailyFightAllowance;
-		fLastDay = today;
-	}
+	if (fLastDay < today)
+		StartNewDay(today);
 	return true;
 }
 
@@ -185,7 +139,7 @@ CPlayer::LoadPlayer(BString userName)
 void
 CPlayer::SavePlayer(BString userName)
 {
-	if (!IsPlainFileName(userName))
+	if (!IsValidUserName(userName))
 		return;
 
 	// Without a users folder there is nowhere to keep the player; as with a

@@ -1,15 +1,21 @@
 // Plays the caves for many characters over many game days, with the game's
-// own player record and monster catalogue (the monsters file read through
-// the platform from a boot volume of the tool's own), and reports how many
-// days a steady player needs to kill the Giant Vrask Beastie.
+// own rules: the player record, the monster catalogue (the monsters file
+// read through the platform from a boot volume of the tool's own), the
+// fight, the special events, the healer and the blacksmith's shop. Only the
+// player's choices are the tool's own.
 //
 // The player follows one plain strategy: every day it fights all its cave
 // fights, heals at the healer when it is low, buys the best weapon and armor
-// it can afford (unless told to skip the blacksmith), runs from a fight that
-// goes badly, goes one level deeper after a run of easy kills and one level
-// up after running away or dying. The fight itself is played as the caves
-// play it: the same blows, in the same order, from the same rules.
+// the shop offers it and it can afford (unless told to skip the
+// blacksmith), runs from a fight that goes badly, goes one level deeper
+// after a run of easy kills and one level up after running away or dying.
 
+#include "BlacksmithShop.h"
+#include "CaveEvent.h"
+#include "CaveFight.h"
+#include "DataLineReader.h"
+#include "GameLimits.h"
+#include "HealersHut.h"
 #include "Monster.h"
 #include "Player.h"
 #include "VraskPaths.h"
@@ -18,7 +24,6 @@
 #include <File.h>
 
 #include <ftw.h>
-#include <math.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -33,10 +38,6 @@
 
 
 namespace {
-
-const int32 kDailyFights = 15;
-const int32 kDeepestLevel = 10;
-const int32 kQuietPassLimit = 1000000;
 
 // The strategy's thresholds, in parts of the maximum hit points.
 const double kHealBelow = 0.6;
@@ -75,7 +76,7 @@ struct Results {
 	int32				notWon = 0;
 	int64				finalFights = 0;
 	int64				finalDeaths = 0;
-	CaveLevelRecord		levels[kDeepestLevel + 1];
+	CaveLevelRecord		levels[kDeepestCaveLevel + 1];
 	std::vector<int32>	deepestReached;
 	std::vector<int32>	weaponAtWin;
 	std::vector<int32>	armorAtWin;
@@ -84,6 +85,7 @@ struct Results {
 
 
 enum class Outcome {
+	kTired,
 	kKilled,
 	kRan,
 	kDied,
@@ -92,44 +94,32 @@ enum class Outcome {
 };
 
 
+// The best item the shop offers whose price fits the gold, or 0.
 int32
-AttackPower(const CPlayer& player)
+BestAffordable(BlacksmithShop::Kind kind, int32 count, int32 current,
+	int64 gold)
 {
-	double power = pow(2.0, player.GetWeaponStr()) + player.GetStr();
-	return power >= (double)INT32_MAX ? INT32_MAX : (int32)power;
-}
-
-
-int64
-WeaponPrice(int32 strength)
-{
-	return (int64)25 << strength;
-}
-
-
-int64
-ArmorPrice(int32 strength)
-{
-	return (int64)20 << strength;
-}
-
-
-int64
-HealingPrice(const CPlayer& player, int32 hitPoints)
-{
-	return (int64)(player.GetLevel() / 5) * hitPoints;
-}
-
-
-// The best item of the file whose price fits the gold, or 0.
-int32
-BestAffordable(int32 count, int32 current, int64 gold, int64 (*price)(int32))
-{
-	for (int32 strength = count; strength > current; strength--) {
-		if (price(strength) <= gold)
-			return strength;
+	BlacksmithShop shop(kind, current, count);
+	for (int32 number = shop.Limit(); number > current; number--) {
+		if (shop.Judge(number) == BlacksmithShop::Verdict::kOffer
+			&& shop.Price(number) <= gold)
+			return number;
 	}
 	return 0;
+}
+
+
+bool
+Buy(CPlayer& player, BlacksmithShop::Kind kind, int32 number)
+{
+	BlacksmithShop shop(kind, 0, number);
+	if (!player.SpendGold((int32)shop.Price(number)))
+		return false;
+	if (kind == BlacksmithShop::Kind::kWeapons)
+		player.SetWeapon("weapon", number);
+	else
+		player.SetArmor("armor", number);
+	return true;
 }
 
 
@@ -140,37 +130,33 @@ VisitBlacksmith(CPlayer& player, const Options& options)
 {
 	for (;;) {
 		int64 gold = player.GetBalance()
-			- HealingPrice(player, player.GetMaxHP());
-		int32 weapon = BestAffordable(options.weaponCount,
-			player.GetWeaponStr(), gold, WeaponPrice);
-		int32 armor = BestAffordable(options.armorCount,
-			player.GetArmorStr(), gold, ArmorPrice);
+			- HealersHut::PricePerPoint(player) * player.GetMaxHP();
+		int32 weapon = BestAffordable(BlacksmithShop::Kind::kWeapons,
+			options.weaponCount, player.GetWeaponStr(), gold);
+		int32 armor = BestAffordable(BlacksmithShop::Kind::kArmor,
+			options.armorCount, player.GetArmorStr(), gold);
 		bool buyWeapon = weapon != 0
 			&& (armor == 0 || player.GetWeaponStr() <= player.GetArmorStr());
-		if (buyWeapon && player.SpendGold((int32)WeaponPrice(weapon)))
-			player.SetWeapon("weapon", weapon);
-		else if (!buyWeapon && armor != 0
-			&& player.SpendGold((int32)ArmorPrice(armor)))
-			player.SetArmor("armor", armor);
-		else
-			return;
+		if (buyWeapon && Buy(player, BlacksmithShop::Kind::kWeapons, weapon))
+			continue;
+		if (!buyWeapon && armor != 0
+			&& Buy(player, BlacksmithShop::Kind::kArmor, armor))
+			continue;
+		return;
 	}
 }
 
 
+// Heals what is missing, or as much of it as the gold pays for.
 void
 VisitHealer(CPlayer& player)
 {
-	int32 missing = player.GetMaxHP() - player.GetHP();
-	int32 pricePerPoint = player.GetLevel() / 5;
-	if (missing <= 0)
-		return;
+	int32 missing = HealersHut::MissingHitPoints(player);
+	int64 pricePerPoint = HealersHut::PricePerPoint(player);
 	if (pricePerPoint > 0)
 		missing = std::min<int64>(missing, player.GetBalance() / pricePerPoint);
-	if (missing <= 0)
-		return;
-	if (player.SpendGold(pricePerPoint * missing))
-		player.Heal(missing);
+	if (missing > 0)
+		HealersHut::Heal(player, missing);
 }
 
 
@@ -178,50 +164,33 @@ Outcome Fight(CPlayer& player, bool finalFight, bool mayRun,
 	Results& results);
 
 
-// The lucky events, with the draws of the caves.
 Outcome
 SpecialEvent(CPlayer& player, bool mayRun, Results& results)
 {
-	player.AddFights(1);
-	if (player.GetCaveLevel() == kDeepestLevel && rand() % 10 == 1) {
-		if (!player.Fights())
-			return Outcome::kSpecialEvent;
+	if (CaveEvent::Happen(player).kind == CaveEvent::Kind::kFinalMonster)
 		return Fight(player, true, mayRun, results);
-	}
-	int32 level = std::max(1, player.GetLevel());
-	switch (rand() % 5) {
-		case 0:
-			player.Heal(99999);
-			break;
-		case 1:
-			player.AddFights(3);
-			break;
-		case 2:
-			player.AddStr(rand() % level + 1);
-			break;
-		case 3:
-			player.AddGold(rand() % (10 * level) + 1);
-			break;
-		case 4:
-			player.AddDef(rand() % level + 1);
-			break;
-	}
 	return Outcome::kSpecialEvent;
 }
 
 
+// One cave fight as the caves play it, with the strategy's choice of
+// running before every round.
 Outcome
 Fight(CPlayer& player, bool finalFight, bool mayRun, Results& results)
 {
-	CMonster monster;
-	monster.GetMonster(finalFight ? kFinalMonsterLevel : player.GetCaveLevel());
-	if (monster.InitCheck() != B_OK) {
-		fprintf(stderr, "The monsters file gave no monster for cave level %d.\n",
-			player.GetCaveLevel());
-		exit(1);
+	CaveFight fight(player, finalFight);
+	switch (fight.Open()) {
+		case CaveFight::Opening::kTired:
+			return Outcome::kTired;
+		case CaveFight::Opening::kCavesClosed:
+			fprintf(stderr, "The monsters file gave no monster for cave "
+				"level %d.\n", player.GetCaveLevel());
+			exit(1);
+		case CaveFight::Opening::kSpecialEvent:
+			return SpecialEvent(player, mayRun, results);
+		case CaveFight::Opening::kMonster:
+			break;
 	}
-	if (monster.IsSpecialEvent())
-		return SpecialEvent(player, mayRun, results);
 
 	CaveLevelRecord& record = results.levels[player.GetCaveLevel()];
 	if (finalFight)
@@ -230,27 +199,15 @@ Fight(CPlayer& player, bool finalFight, bool mayRun, Results& results)
 		record.fights++;
 
 	for (;;) {
-		if (!finalFight && mayRun
+		if (fight.CanRun() && mayRun
 			&& player.GetHP() < kRunBelow * player.GetMaxHP()) {
 			record.runs++;
 			return Outcome::kRan;
 		}
 
-		int32 dealt = 0;
-		int32 taken = 0;
-		int32 passes = 0;
-		do {
-			dealt = monster.IsHitBy(AttackPower(player));
-			taken = player.IsHitBy(monster.GetStr());
-		} while (dealt == 0 && taken == 0 && ++passes < kQuietPassLimit);
-
-		if (dealt > 0 && monster.GetHP() <= 0) {
-			player.Heal(taken);
-			player.AddGold(monster.GetGold());
-			player.AddXP(monster.GetXP());
+		if (fight.Attack().killed)
 			return finalFight ? Outcome::kWon : Outcome::kKilled;
-		}
-		if (player.GetHP() <= 0) {
+		if (fight.PlayerIsDown()) {
 			if (finalFight)
 				results.finalDeaths++;
 			else
@@ -267,14 +224,12 @@ int32
 PlayCharacter(const Options& options, Results& results)
 {
 	CPlayer player;
-	player.AddGold(100);
-	int32 targetLevel = 1;
-	int32 deepest = 1;
+	player.AddGold(kStartingGold);
+	int32 targetLevel = kShallowestCaveLevel;
+	int32 deepest = kShallowestCaveLevel;
 
 	for (int32 day = 1; day <= options.maxDays; day++) {
-		// The daily reset of the player file.
-		player.Heal(99999);
-		player.AddFights(kDailyFights - player.GetFights());
+		player.StartNewDay(day);
 		int32 easyKills = 0;
 		bool diving = options.diveLevel > 0 && day > options.diveDay;
 
@@ -295,9 +250,9 @@ PlayCharacter(const Options& options, Results& results)
 			deepest = std::max(deepest, player.GetCaveLevel());
 
 			int32 before = player.GetHP();
-			if (!player.Fights())
-				break;
 			Outcome outcome = Fight(player, false, !diving, results);
+			if (outcome == Outcome::kTired)
+				break;
 			if (outcome == Outcome::kWon) {
 				results.weaponAtWin.push_back(player.GetWeaponStr());
 				results.armorAtWin.push_back(player.GetArmorStr());
@@ -306,7 +261,7 @@ PlayCharacter(const Options& options, Results& results)
 				return day;
 			}
 			if (outcome == Outcome::kDied || outcome == Outcome::kRan) {
-				targetLevel = std::max(1, targetLevel - 1);
+				targetLevel = std::max(kShallowestCaveLevel, targetLevel - 1);
 				easyKills = 0;
 				if (outcome == Outcome::kDied)
 					break;
@@ -316,7 +271,7 @@ PlayCharacter(const Options& options, Results& results)
 				else
 					easyKills = 0;
 				if (easyKills >= kEasyKillsToGoDown) {
-					targetLevel = std::min(kDeepestLevel, targetLevel + 1);
+					targetLevel = std::min(kDeepestCaveLevel, targetLevel + 1);
 					easyKills = 0;
 				}
 			}
@@ -366,7 +321,7 @@ PrintResults(const Options& options, const Results& results)
 	printf("final fights: %lld, lost: %lld\n",
 		(long long)results.finalFights, (long long)results.finalDeaths);
 	printf("cave level: fights, deaths per 1000 fights, runs per 1000 fights\n");
-	for (int32 level = 1; level <= kDeepestLevel; level++) {
+	for (int32 level = kShallowestCaveLevel; level <= kDeepestCaveLevel; level++) {
 		const CaveLevelRecord& record = results.levels[level];
 		double perMille = record.fights > 0 ? 1000.0 / record.fights : 0;
 		printf("  %2d: %8lld %8.1f %8.1f\n", level, (long long)record.fights,
@@ -375,15 +330,19 @@ PrintResults(const Options& options, const Results& results)
 }
 
 
-// The number of items in an item file: its first line.
+// The number of items in an item file: its first line, as the shop reads
+// it.
 int32
 ItemCount(const std::string& path)
 {
-	std::ifstream file(path);
-	std::string line;
-	if (!std::getline(file, line))
+	BFile file(path.c_str(), B_READ_ONLY);
+	if (file.InitCheck() != B_OK)
 		return -1;
-	return (int32)strtol(line.c_str(), NULL, 10);
+	DataLineReader reader(file);
+	std::string line;
+	if (reader.ReadLine(&line) != DataLineReader::Result::kLine)
+		return -1;
+	return DataLineReader::NumberOf(line.c_str());
 }
 
 
@@ -477,7 +436,7 @@ main(int argc, char** argv)
 			Usage();
 	}
 	if (options.characters < 1 || options.maxDays < 1 || options.diveLevel < 0
-		|| options.diveLevel > kDeepestLevel)
+		|| options.diveLevel > kDeepestCaveLevel)
 		Usage();
 
 	options.monstersFile = data + "/monsters";

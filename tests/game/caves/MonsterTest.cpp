@@ -1,5 +1,6 @@
 #include "Monster.h"
 
+#include "ErrorCapture.h"
 #include "TestVolume.h"
 #include "VraskPaths.h"
 
@@ -365,9 +366,12 @@ TEST(MonsterTest, BlowWithoutPowerDoesNoDamageAndTakesItsTwoDraws)
 // Every draw from a monsters file that cannot give a fightable monster ends,
 // without dividing by zero, in either the special-event marker or an error;
 // never in a monster that could not be fought.
+// The door's log names the file and what is wrong with it, once for each
+// section rather than at every draw.
 struct BrokenFile {
 	const char*		name;
 	std::string		content;
+	std::string		logLine;
 };
 
 
@@ -394,6 +398,7 @@ TEST_P(BrokenMonstersFileTest, NeverGivesAMonsterThatCannotBeFought)
 	else
 		volume.WriteFile(kMonstersFile, content);
 
+	ErrorCapture capture;
 	int failed = 0;
 	int markers = 0;
 	for (int seed = 1; seed <= 300; seed++) {
@@ -416,6 +421,13 @@ TEST_P(BrokenMonstersFileTest, NeverGivesAMonsterThatCannotBeFought)
 	}
 	EXPECT_GT(failed, 200);
 	EXPECT_GT(markers, 0);
+
+	std::string logLine = "Drelmoor: broken data file " kMonstersFile
+		+ GetParam().logLine;
+	EXPECT_GE(capture.CountLinesWith(logLine), 1) << capture.Text();
+	// Draws of level 10 may wander up a few levels, each its own section.
+	EXPECT_LE(capture.CountLinesWith("Drelmoor: broken data file"), 3)
+		<< capture.Text();
 }
 
 
@@ -434,31 +446,54 @@ NineGoodSectionsThen(const std::string& tenth)
 
 
 INSTANTIATE_TEST_SUITE_P(MonsterTest, BrokenMonstersFileTest, testing::Values(
-	BrokenFile{"Missing", std::string("<missing>")},
-	BrokenFile{"Unreadable", std::string("<folder>")},
-	BrokenFile{"Empty", std::string("")},
-	BrokenFile{"NoSections", std::string("Rat,Bite,5,5,5,5,5\n")},
-	BrokenFile{"ShortOfTheLevelsSection", NineGoodSectionsThen("")},
-	BrokenFile{"HeaderWithoutLineEnd", NineGoodSectionsThen("#1")},
+	BrokenFile{"Missing", std::string("<missing>"), ": cannot be opened"},
+	BrokenFile{"Unreadable", std::string("<folder>"), ": cannot be opened"},
+	BrokenFile{"Empty", std::string(""), ", line 1: it has 0 cave level "
+		"sections, and cave level 10 needs its own"},
+	BrokenFile{"NoSections", std::string("Rat,Bite,5,5,5,5,5\n"), ", line 1: "
+		"it has 0 cave level sections, and cave level 10 needs its own"},
+	BrokenFile{"ShortOfTheLevelsSection", NineGoodSectionsThen(""),
+		", line 18: it has 9 cave level sections, and cave level 10 needs "
+		"its own"},
+	BrokenFile{"HeaderWithoutLineEnd", NineGoodSectionsThen("#1"),
+		", line 19: the header of the section ends with the file (the file "
+		"ends inside the line)"},
 	BrokenFile{"CountZero", NineGoodSectionsThen(
-		"#0\nRat,Bite,5,5,5,5,5\n")},
+		"#0\nRat,Bite,5,5,5,5,5\n"),
+		", line 19: the section of cave level 10 counts no monster"},
 	BrokenFile{"CountNegative", NineGoodSectionsThen(
-		"#-3\nRat,Bite,5,5,5,5,5\n")},
+		"#-3\nRat,Bite,5,5,5,5,5\n"),
+		", line 19: the section of cave level 10 counts no monster"},
 	BrokenFile{"CountWithoutDigits", NineGoodSectionsThen(
-		"# many\nRat,Bite,5,5,5,5,5\n")},
+		"# many\nRat,Bite,5,5,5,5,5\n"),
+		", line 19: the section of cave level 10 counts no monster"},
 	BrokenFile{"FewerLinesThanCounted", NineGoodSectionsThen(
-		"#1000\nRat,Bite,5,5,5,5,5\n")},
+		"#1000\nRat,Bite,5,5,5,5,5\n"),
+		", line 21: the section of cave level 10 ends before its monster"},
 	BrokenFile{"EndsInsideAMonsterLine", NineGoodSectionsThen(
-		"#1\nRat,Bite,5,5,5")},
+		"#1\nRat,Bite,5,5,5"), ", line 20: the section of cave level 10 ends "
+		"before its monster 1 of 1 (the file ends inside the line)"},
 	BrokenFile{"StrengthZero", NineGoodSectionsThen(
-		"#1\nRat,Bite,5,0,5,5,5\n")},
+		"#1\nRat,Bite,5,0,5,5,5\n"), ", line 20: the monster has no hit "
+		"points, strength or defense of 1 or more"},
 	BrokenFile{"DefenseZero", NineGoodSectionsThen(
-		"#1\nRat,Bite,5,5,0,5,5\n")},
+		"#1\nRat,Bite,5,5,0,5,5\n"), ", line 20: the monster has no hit "
+		"points, strength or defense of 1 or more"},
 	BrokenFile{"DefenseNegative", NineGoodSectionsThen(
-		"#1\nRat,Bite,5,5,-4,5,5\n")},
+		"#1\nRat,Bite,5,5,-4,5,5\n"), ", line 20: the monster has no hit "
+		"points, strength or defense of 1 or more"},
 	BrokenFile{"HitPointsZero", NineGoodSectionsThen(
-		"#1\nRat,Bite,0,5,5,5,5\n")},
-	BrokenFile{"TooFewFields", NineGoodSectionsThen("#1\nRat,Bite,5\n")}),
+		"#1\nRat,Bite,0,5,5,5,5\n"), ", line 20: the monster has no hit "
+		"points, strength or defense of 1 or more"},
+	BrokenFile{"TooFewFields", NineGoodSectionsThen("#1\nRat,Bite,5\n"),
+		", line 20: the monster has no hit points, strength or defense of 1 "
+		"or more"},
+	BrokenFile{"EndlessMonsterLine", NineGoodSectionsThen(
+		"#1\n" + std::string(3 * 1024 * 1024, 'x')),
+		", line 20: the line is longer than 4096 bytes"},
+	BrokenFile{"EndlessFileWithoutLineBreak",
+		std::string(3 * 1024 * 1024, 'x'),
+		", line 1: the line is longer than 4096 bytes"}),
 	[](const testing::TestParamInfo<BrokenMonstersFileTest::ParamType>& info) {
 		return std::string(info.param.name);
 	});

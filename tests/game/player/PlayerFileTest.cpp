@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <StorageDefs.h>
+#include <ZenboUserName.h>
 
 #include <chrono>
 #include <filesystem>
@@ -342,15 +343,31 @@ TEST_F(PlayerFileTest, NamesThatAreNotOnePlainFileNameReachNoFile)
 }
 
 
-TEST_F(PlayerFileTest, LongestPlainNameKeepsItsPlayer)
+TEST_F(PlayerFileTest, LongestUserNameKeepsItsPlayer)
 {
-	std::string name(B_FILE_NAME_LENGTH - 1, 'n');
+	std::string name(kMaxUserNameLength, 'n');
 	CPlayer saved = VeteranRecord();
 	saved.SavePlayer(name.c_str());
 
 	CPlayer loaded;
 	ASSERT_TRUE(loaded.LoadPlayer(name.c_str()));
 	EXPECT_EQ(Describe(saved), Describe(loaded));
+}
+
+
+// The board's rule for user names decides which names reach a file: one
+// byte too long, or a byte a terminal acts on, reaches none.
+TEST_F(PlayerFileTest, NamesTheBoardRefusesReachNoFile)
+{
+	const std::string kNames[] = {std::string(kMaxUserNameLength + 1, 'n'),
+		"bell\a", "esc\x1b[2J", "csi\x9b" "2J", " lead", ".hidden"};
+	for (const std::string& name : kNames) {
+		fVolume.WriteFile((kUsersFolder + name).c_str(), RookFile());
+		CPlayer player = VeteranRecord();
+		std::string before = Describe(player);
+		EXPECT_FALSE(player.LoadPlayer(name.c_str())) << EscapedUserName(name.c_str()).String();
+		EXPECT_EQ(before, Describe(player)) << EscapedUserName(name.c_str()).String();
+	}
 }
 
 

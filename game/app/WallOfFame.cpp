@@ -3,6 +3,7 @@
 #include <Directory.h>
 #include <Entry.h>
 #include <String.h>
+#include <ZenboUserName.h>
 
 #include "Player.h"
 #include "VraskPaths.h"
@@ -40,7 +41,8 @@ VraskThread::WallOfFame()
 			continue;
 
 		SendString("\n");
-		SendString(record.GetName());
+		// Names stored before names were judged are shown harmless.
+		SendString(PrintableUserName(record.GetName()));
 		SendString(" : ");
 		SendNumber(record.GetLevel());
 	}

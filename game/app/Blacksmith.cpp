@@ -1,12 +1,12 @@
 #include "VraskThread.h"
 
-#include <File.h>
 #include <List.h>
 #include <String.h>
 
 #include <stdlib.h>
 
 #include "BlacksmithShop.h"
+#include "ItemFileReader.h"
 #include "VraskPaths.h"
 
 
@@ -53,32 +53,13 @@ ItemNames::NameOf(int32 number) const
 }
 
 
-// Reads one line of an item file a byte at a time; the line feed is not
-// part of it. A last line that the file ends without a line feed still
-// counts. False when the file has ended (or cannot be read) before any
-// byte of the line, so that a short file never makes the shop wait.
-bool
-ReadLine(BFile& file, BString* line)
-{
-	line->SetTo("");
-	bool readAny = false;
-	char byte;
-	while (file.Read(&byte, 1) == 1) {
-		readAny = true;
-		if (byte == '\n')
-			return true;
-		*line += byte;
-	}
-	return readAny;
-}
-
 }	// namespace
 
 
 void
 VraskThread::BuyItem(bool weapons)
 {
-	BFile itemFile(weapons ? kWeaponsFile : kArmorFile, B_READ_ONLY);
+	ItemFileReader itemFile(weapons ? kWeaponsFile : kArmorFile);
 	if (itemFile.InitCheck() != B_OK) {
 		// Without its item file the shop has nothing to list or to sell.
 		SendString("\nThe blacksmith's shop is closed today.");
@@ -86,15 +67,14 @@ VraskThread::BuyItem(bool weapons)
 	}
 
 	int32 strength = weapons ? fPlayer.GetWeaponStr() : fPlayer.GetArmorStr();
-	BString line;
-	ReadLine(itemFile, &line);
 	BlacksmithShop shop(
 		weapons ? BlacksmithShop::Kind::kWeapons : BlacksmithShop::Kind::kArmor,
-		strength, strtol(line.String(), NULL, 10));
+		strength, itemFile.ReadCount());
 
 	ItemNames names;
+	BString line;
 	for (int32 number = 1; number <= shop.Limit(); number++) {
-		if (!ReadLine(itemFile, &line)) {
+		if (!itemFile.ReadName(&line)) {
 			shop.ItemsEndedAt(number - 1);
 			break;
 		}
@@ -114,7 +94,7 @@ VraskThread::BuyItem(bool weapons)
 			SendString(" *** ");
 	}
 	// The file is not needed while the player thinks it over.
-	itemFile.Unset();
+	itemFile.Close();
 
 	SendString("\n\nWhich would you like to buy?");
 	long choice = strtol(GetString().String(), NULL, 10);
