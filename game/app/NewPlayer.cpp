@@ -1,6 +1,12 @@
 #include "VraskThread.h"
 
+#include <ZenboUserName.h>
+
 #include "GameLimits.h"
+
+
+static const char* const kRefusedNameText
+	= "\nThe town crier can't pronounce that name.  Try another.";
 
 
 void
@@ -17,6 +23,12 @@ VraskThread::NewPlayer()
 		name = GetString();
 		if (name.Length() == 0)
 			name = fUserName;
+		else if (!IsValidUserName(name)) {
+			// Every other player sees the name on the Wall of Fame, so it
+			// follows the board's rule for names: short and printable.
+			SendString(kRefusedNameText);
+			continue;
+		}
 
 		SendString("\n[");
 		SendString(name);
