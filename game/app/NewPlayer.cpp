@@ -9,6 +9,28 @@ static const char* const kRefusedNameText
 	= "\nThe town crier can't pronounce that name.  Try another.";
 
 
+// Every other player sees a character's name on the Wall of Fame, so it
+// follows the board's rule for names where that rule is about showing one:
+// at most kMaxCharacterNameLength bytes of printable ASCII. The rest of the
+// rule guards file names; a character's name names no file, and keeps its
+// slashes and its leading blanks as typed.
+static bool
+IsShowableName(const BString& name)
+{
+	switch (JudgeUserName(name)) {
+		case UserNameProblem::kNone:
+		case UserNameProblem::kSlash:
+		case UserNameProblem::kBadStart:
+			return name.Length() <= kMaxCharacterNameLength;
+		case UserNameProblem::kEmpty:
+		case UserNameProblem::kTooLong:
+		case UserNameProblem::kNotPrintable:
+			break;
+	}
+	return false;
+}
+
+
 void
 VraskThread::NewPlayer()
 {
@@ -23,9 +45,7 @@ VraskThread::NewPlayer()
 		name = GetString();
 		if (name.Length() == 0)
 			name = fUserName;
-		else if (!IsValidUserName(name)) {
-			// Every other player sees the name on the Wall of Fame, so it
-			// follows the board's rule for names: short and printable.
+		else if (!IsShowableName(name)) {
 			SendString(kRefusedNameText);
 			continue;
 		}

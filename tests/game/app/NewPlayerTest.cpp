@@ -69,6 +69,21 @@ TEST_F(NewPlayerTest, NameWithControlBytesOrTooLongIsAskedForAgain)
 }
 
 
+// The character's name names no file: the parts of the board's rule that
+// guard file names (a slash, a leading dot or blank) do not refuse it.
+TEST_F(NewPlayerTest, NameThatWouldBeNoFileNameIsStillTaken)
+{
+	const std::string name = ".Rook/of/the Hills";
+	std::vector<std::string> texts = fDoor.Play("Ash", name + "\nyq");
+
+	std::vector<std::string> expected = Concatenated({Greeting(),
+		{"\n\nIt looks like you're new here.\n"}, NameQuestion("Ash"),
+		Echoes(name + "\n"), {"\n[", name, "] is this correct?", "y"},
+		PromptLine(name, "Town"), {"q", "uit"}});
+	EXPECT_EQ(Describe(texts), Describe(expected));
+}
+
+
 TEST_F(NewPlayerTest, BackspaceAndDelEraseInTheName)
 {
 	std::vector<std::string> texts = fDoor.Play("Ash", "Carxx\b\x7fl\nyq");
