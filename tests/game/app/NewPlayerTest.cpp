@@ -18,16 +18,6 @@ const char* const kRefused
 
 
 std::vector<std::string>
-Concatenated(std::vector<std::vector<std::string>> parts)
-{
-	std::vector<std::string> result;
-	for (const std::vector<std::string>& part : parts)
-		result.insert(result.end(), part.begin(), part.end());
-	return result;
-}
-
-
-std::vector<std::string>
 Echoes(const std::string& keys)
 {
 	std::vector<std::string> texts;

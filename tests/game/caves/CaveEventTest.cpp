@@ -36,6 +36,19 @@ Character(int level)
 	return player;
 }
 
+// At level 1 the monk and the bramble patch give exactly 1, the corpse 1
+// to 10 gold.
+void
+ExpectLevelOneAmount(const CaveEvent::Outcome& outcome)
+{
+	if (outcome.kind == Kind::kMonk || outcome.kind == Kind::kBramblePatch)
+		EXPECT_EQ(1, outcome.amount);
+	if (outcome.kind == Kind::kCorpse) {
+		EXPECT_GE(outcome.amount, 1);
+		EXPECT_LE(outcome.amount, 10);
+	}
+}
+
 }	// namespace
 
 
@@ -129,12 +142,7 @@ TEST(CaveEventTest, LevelOneMonkAndBrambleGiveOneAndCorpseUpToTen)
 		srand(seed);
 		CPlayer player = Character(1);
 		CaveEvent::Outcome outcome = CaveEvent::Happen(player);
-		if (outcome.kind == Kind::kMonk || outcome.kind == Kind::kBramblePatch)
-			EXPECT_EQ(1, outcome.amount);
-		if (outcome.kind == Kind::kCorpse) {
-			EXPECT_GE(outcome.amount, 1);
-			EXPECT_LE(outcome.amount, 10);
-		}
+		ExpectLevelOneAmount(outcome);
 	}
 }
 
@@ -152,12 +160,7 @@ TEST(CaveEventTest, LevelBelowOneCountsAsOne)
 		ASSERT_TRUE(player.LoadPlayer("low"));
 		ASSERT_EQ(-3, player.GetLevel());
 		CaveEvent::Outcome outcome = CaveEvent::Happen(player);
-		if (outcome.kind == Kind::kMonk || outcome.kind == Kind::kBramblePatch)
-			EXPECT_EQ(1, outcome.amount);
-		if (outcome.kind == Kind::kCorpse) {
-			EXPECT_GE(outcome.amount, 1);
-			EXPECT_LE(outcome.amount, 10);
-		}
+		ExpectLevelOneAmount(outcome);
 	}
 }
 
