@@ -41,8 +41,9 @@ Character(int level)
 void
 ExpectLevelOneAmount(const CaveEvent::Outcome& outcome)
 {
-	if (outcome.kind == Kind::kMonk || outcome.kind == Kind::kBramblePatch)
+	if (outcome.kind == Kind::kMonk || outcome.kind == Kind::kBramblePatch) {
 		EXPECT_EQ(1, outcome.amount);
+	}
 	if (outcome.kind == Kind::kCorpse) {
 		EXPECT_GE(outcome.amount, 1);
 		EXPECT_LE(outcome.amount, 10);
@@ -108,14 +109,18 @@ TEST(CaveEventTest, EachLuckyEventChangesOnlyWhatItSays)
 				ADD_FAILURE() << "the final monster away from the deepest level";
 				break;
 		}
-		if (outcome.kind != Kind::kPool)
+		if (outcome.kind != Kind::kPool) {
 			EXPECT_EQ(before.GetHP(), player.GetHP());
-		if (outcome.kind != Kind::kMonk)
+		}
+		if (outcome.kind != Kind::kMonk) {
 			EXPECT_EQ(before.GetStr(), player.GetStr());
-		if (outcome.kind != Kind::kBramblePatch)
+		}
+		if (outcome.kind != Kind::kBramblePatch) {
 			EXPECT_EQ(before.GetDef(), player.GetDef());
-		if (outcome.kind != Kind::kCorpse)
+		}
+		if (outcome.kind != Kind::kCorpse) {
 			EXPECT_EQ(before.GetBalance(), player.GetBalance());
+		}
 	}
 }
 
