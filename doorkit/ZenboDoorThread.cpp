@@ -9,6 +9,14 @@
 #include "ZenboProtocol.h"
 
 
+namespace {
+
+const char kBackspaceKey = 0x08;
+const char kDeleteKey = 0x7f;
+
+}	// namespace
+
+
 ZenboDoorThread::ZenboDoorThread(BString /*userName*/,
 	BString /*threadSuffix*/)
 {
@@ -30,9 +38,21 @@ ZenboDoorThread::RunDoor()
 BString
 ZenboDoorThread::GetString()
 {
+	// Backspace and DEL erase the line's last character on the screen as in
+	// the line, and do nothing at its start; every other key is echoed and
+	// kept as GetChar does, one exchange for the key and one for the echo.
 	BString line;
 	for (;;) {
-		char character = GetChar();
+		char character = ReadKey();
+		if (character == kBackspaceKey || character == kDeleteKey) {
+			if (line.Length() > 0) {
+				line.Truncate(line.Length() - 1);
+				SendString("\b \b");
+			}
+			continue;
+		}
+
+		SendString(BString(&character, 1));
 		if (character == '\n')
 			break;
 		line += character;
@@ -74,6 +94,18 @@ ZenboDoorThread::CloseDoor()
 char
 ZenboDoorThread::GetChar()
 {
+	char character = ReadKey();
+
+	// Through the virtual call, so a session that shows texts its own way
+	// also shows the echo its own way.
+	SendString(BString(&character, 1));
+	return character;
+}
+
+
+char
+ZenboDoorThread::ReadKey()
+{
 	BMessage request(kGetChar);
 	request.AddString(kUserNameField, fUserName);
 
@@ -86,10 +118,6 @@ ZenboDoorThread::GetChar()
 	char character = static_cast<char>(static_cast<int8>(value & 0xFF));
 	if (character == 0)
 		AbnormalTerminate();
-
-	// Through the virtual call, so a session that shows texts its own way
-	// also shows the echo its own way.
-	SendString(BString(&character, 1));
 	return character;
 }
 

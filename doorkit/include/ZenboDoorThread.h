@@ -37,4 +37,8 @@ public:
 
 protected:
 			BString				fUserName;
+
+private:
+			// One key from Zenbo, without its echo.
+			char				ReadKey();
 };

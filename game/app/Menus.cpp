@@ -2,6 +2,7 @@
 
 #include <math.h>
 
+#include "Commands.h"
 #include "GameLimits.h"
 #include "HealersHut.h"
 #include "Location.h"
@@ -27,59 +28,29 @@ VraskThread::SendNumber(int32 number)
 }
 
 
+// The commands of the player's place that lead somewhere from here, in the
+// table's order; the healer's menu also quotes the sign's price.
 void
 VraskThread::Menu()
 {
-	switch (LocationOf(fPlayer.GetLocation())) {
-		case Location::kTown:
-			SendString("\n  Town command menu:");
-			SendString("\n (C)aves");
-			SendString("\n (B)lacksmith");
-			SendString("\n (H)ealer's Hut");
-			SendString("\n (S)tatus");
-			SendString("\n (W)all of Fame");
-			SendString("\n (Q)uit");
-			SendString("\n");
-			break;
+	Location location = LocationOf(fPlayer.GetLocation());
+	const PlaceCommands* place = CommandsAt(location);
+	if (place == NULL)
+		return;
 
-		case Location::kCaves:
-			SendString("\n  Caves command menu:");
-			SendString("\n (F)ind a beastie");
-			// Only the ways that lead somewhere are offered.
-			if (fPlayer.GetCaveLevel() != kShallowestCaveLevel)
-				SendString("\n (U)p a cave level");
-			if (fPlayer.GetCaveLevel() != kDeepestCaveLevel)
-				SendString("\n (D)own a cave level");
-			SendString("\n (T)own");
-			SendString("\n (S)tatus");
-			SendString("\n (Q)uit");
-			SendString("\n");
-			break;
-
-		case Location::kBlacksmith:
-			SendString("\n (W)eapons");
-			SendString("\n (A)rmor");
-			SendString("\n (S)tatus");
-			SendString("\n (T)own");
-			SendString("\n (Q)uit");
-			SendString("\n");
-			break;
-
-		case Location::kHealers:
-			SendString("\n (H)eal one");
-			SendString("\n (A)ll healed");
-			SendString("\n (S)tatus");
-			SendString("\n (T)own");
-			SendString("\n (Q)uit");
-			SendString("\n\nCurrent Pricing: ");
-			SendNumber(HealersHut::QuotedPricePerPoint(fPlayer));
-			SendString("/HP.");
-			SendString("\n");
-			break;
-
-		case Location::kNowhere:
-			break;
+	if (place->menuHeading != NULL)
+		SendString(place->menuHeading);
+	for (int32 i = 0; i < place->count; i++) {
+		const Command& command = place->commands[i];
+		if (!command.IsBlocked(fPlayer.GetCaveLevel()))
+			SendString(command.menuLine);
 	}
+	if (location == Location::kHealers) {
+		SendString("\n\nCurrent Pricing: ");
+		SendNumber(HealersHut::QuotedPricePerPoint(fPlayer));
+		SendString("/HP.");
+	}
+	SendString("\n");
 }
 
 

@@ -59,6 +59,7 @@ SplitFields(const std::string& line, std::string fields[kMonsterFieldCount])
 	}
 }
 
+
 // Tells the log what is wrong where the reader stands, and gives the status
 // the draw fails with: the read's error, or bad data.
 status_t

@@ -18,7 +18,9 @@
 // without its section, a section that ends too soon, a count below 1, a
 // monster without strength, defense or hit points), GetMonster leaves an
 // error in InitCheck instead of an opponent that would divide by zero or
-// never die; the fight then tells the player that the caves are closed.
+// never die; the fight then tells the player that the caves are closed, and
+// the door's log is told which line of the file is wrong. A line longer than
+// any monster's is such a fault too, so no file can make a draw slow.
 class CMonster {
 public:
 								CMonster();

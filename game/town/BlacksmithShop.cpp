@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "GameLimits.h"
+
 
 BlacksmithShop::BlacksmithShop(Kind kind, int32 strength, long itemCount)
 	:
@@ -65,7 +67,7 @@ BlacksmithShop::Price(int32 number) const
 bool
 BlacksmithShop::FitsInPurse(int64 price)
 {
-	return price >= 0 && price <= INT32_MAX;
+	return price >= 0 && price <= kMostInt32;
 }
 
 

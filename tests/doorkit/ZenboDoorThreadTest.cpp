@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -105,13 +106,44 @@ TEST_F(ZenboDoorThreadTest, GetStringExchangesEveryKeyAndItsEcho)
 
 TEST_F(ZenboDoorThreadTest, GetStringKeepsACarriageReturn)
 {
-	Host().SetKeys("Ash", "a\r\b\n");
+	Host().SetKeys("Ash", "a\r\n");
 	StartDoor("script", "lq");
 	Enter("Ash");
 
 	ExpectDoorEndsWithNoSessionLeft();
 	EXPECT_EQ(Host().Texts("Ash"), (std::vector<std::string>{
-		"a", "\r", "\b", "\n", "[a\r\b]"}));
+		"a", "\r", "\n", "[a\r]"}));
+}
+
+
+// "Carxx" and two erasures (Backspace, then DEL) give "Car" and then "l";
+// the erasures at the start of the line show nothing and erase nothing.
+TEST_F(ZenboDoorThreadTest, GetStringErasesWithBackspaceAndDel)
+{
+	Host().SetKeys("Ash", "\b\x7f" "Carxx\b\x7fl\n");
+	StartDoor("script", "lq");
+	Enter("Ash");
+
+	ExpectDoorEndsWithNoSessionLeft();
+	EXPECT_EQ(Host().Texts("Ash"), (std::vector<std::string>{
+		"C", "a", "r", "x", "x", "\b \b", "\b \b", "l", "\n", "[Carl]"}));
+	// One exchange for every key, erasures included; an echo for each
+	// erasure that erased.
+	std::vector<std::string> records = Described(Host().Records("Ash"));
+	EXPECT_EQ(11, std::count(records.begin(), records.end(),
+		"gcha UserName=\"Ash\""));
+}
+
+
+TEST_F(ZenboDoorThreadTest, GetStringErasesBackToAnEmptyLine)
+{
+	Host().SetKeys("Ash", "ab\b\b\b\n");
+	StartDoor("script", "lq");
+	Enter("Ash");
+
+	ExpectDoorEndsWithNoSessionLeft();
+	EXPECT_EQ(Host().Texts("Ash"), (std::vector<std::string>{
+		"a", "b", "\b \b", "\b \b", "\n", "[]"}));
 }
 
 

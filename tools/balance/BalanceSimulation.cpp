@@ -396,15 +396,17 @@ private:
 };
 
 
+// The usage, on standard output when asked for, otherwise as the error it
+// answers.
 void
-Usage()
+Usage(bool asked = false)
 {
-	fprintf(stderr, "usage: DrelmoorBalance [--characters N] [--days N] "
+	fprintf(asked ? stdout : stderr, "usage: DrelmoorBalance [--characters N] [--days N] "
 		"[--seed N] [--skip-blacksmith] [--dive LEVEL [--dive-after DAYS]]\n"
 		"       [--data FOLDER]\n"
 		"FOLDER holds monsters, weapons and armor (default: the source "
 		"tree's data folder).\n");
-	exit(2);
+	exit(asked ? 0 : 2);
 }
 
 }	// namespace
@@ -432,6 +434,8 @@ main(int argc, char** argv)
 			options.diveDay = atoi(argv[++i]);
 		else if (argument == "--skip-blacksmith")
 			options.blacksmith = false;
+		else if (argument == "--help")
+			Usage(true);
 		else
 			Usage();
 	}

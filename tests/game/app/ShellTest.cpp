@@ -125,6 +125,16 @@ Describe(const std::vector<std::string>& texts)
 }
 
 
+std::vector<std::string>
+Concatenated(std::vector<std::vector<std::string>> parts)
+{
+	std::vector<std::string> result;
+	for (const std::vector<std::string>& part : parts)
+		result.insert(result.end(), part.begin(), part.end());
+	return result;
+}
+
+
 void
 AppendEchoes(std::vector<std::string>& texts, const std::string& keys)
 {

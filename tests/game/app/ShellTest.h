@@ -51,6 +51,10 @@ bool Unescape(const std::string& text, std::string* result);
 // The pieces one per line, escaped and quoted, for failure messages.
 std::string Describe(const std::vector<std::string>& texts);
 
+// The parts one after the other.
+std::vector<std::string> Concatenated(
+	std::vector<std::vector<std::string>> parts);
+
 // The pieces that the session sends for the typed keys: one echo each.
 void AppendEchoes(std::vector<std::string>& texts, const std::string& keys);
 

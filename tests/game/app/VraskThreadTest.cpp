@@ -26,16 +26,6 @@ StoredNumber(const std::string& file, int line)
 }
 
 
-std::vector<std::string>
-Concatenated(std::vector<std::vector<std::string>> parts)
-{
-	std::vector<std::string> result;
-	for (const std::vector<std::string>& part : parts)
-		result.insert(result.end(), part.begin(), part.end());
-	return result;
-}
-
-
 TEST_F(VraskThreadTest, KillInTheCavesEndsTheSessionWithoutAnotherPrompt)
 {
 	// Every cave holds one monster that always hits, against a character

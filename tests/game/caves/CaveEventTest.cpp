@@ -36,6 +36,20 @@ Character(int level)
 	return player;
 }
 
+// At level 1 the monk and the bramble patch give exactly 1, the corpse 1
+// to 10 gold.
+void
+ExpectLevelOneAmount(const CaveEvent::Outcome& outcome)
+{
+	if (outcome.kind == Kind::kMonk || outcome.kind == Kind::kBramblePatch) {
+		EXPECT_EQ(1, outcome.amount);
+	}
+	if (outcome.kind == Kind::kCorpse) {
+		EXPECT_GE(outcome.amount, 1);
+		EXPECT_LE(outcome.amount, 10);
+	}
+}
+
 }	// namespace
 
 
@@ -95,14 +109,18 @@ TEST(CaveEventTest, EachLuckyEventChangesOnlyWhatItSays)
 				ADD_FAILURE() << "the final monster away from the deepest level";
 				break;
 		}
-		if (outcome.kind != Kind::kPool)
+		if (outcome.kind != Kind::kPool) {
 			EXPECT_EQ(before.GetHP(), player.GetHP());
-		if (outcome.kind != Kind::kMonk)
+		}
+		if (outcome.kind != Kind::kMonk) {
 			EXPECT_EQ(before.GetStr(), player.GetStr());
-		if (outcome.kind != Kind::kBramblePatch)
+		}
+		if (outcome.kind != Kind::kBramblePatch) {
 			EXPECT_EQ(before.GetDef(), player.GetDef());
-		if (outcome.kind != Kind::kCorpse)
+		}
+		if (outcome.kind != Kind::kCorpse) {
 			EXPECT_EQ(before.GetBalance(), player.GetBalance());
+		}
 	}
 }
 
@@ -129,12 +147,7 @@ TEST(CaveEventTest, LevelOneMonkAndBrambleGiveOneAndCorpseUpToTen)
 		srand(seed);
 		CPlayer player = Character(1);
 		CaveEvent::Outcome outcome = CaveEvent::Happen(player);
-		if (outcome.kind == Kind::kMonk || outcome.kind == Kind::kBramblePatch)
-			EXPECT_EQ(1, outcome.amount);
-		if (outcome.kind == Kind::kCorpse) {
-			EXPECT_GE(outcome.amount, 1);
-			EXPECT_LE(outcome.amount, 10);
-		}
+		ExpectLevelOneAmount(outcome);
 	}
 }
 
@@ -152,12 +165,7 @@ TEST(CaveEventTest, LevelBelowOneCountsAsOne)
 		ASSERT_TRUE(player.LoadPlayer("low"));
 		ASSERT_EQ(-3, player.GetLevel());
 		CaveEvent::Outcome outcome = CaveEvent::Happen(player);
-		if (outcome.kind == Kind::kMonk || outcome.kind == Kind::kBramblePatch)
-			EXPECT_EQ(1, outcome.amount);
-		if (outcome.kind == Kind::kCorpse) {
-			EXPECT_GE(outcome.amount, 1);
-			EXPECT_LE(outcome.amount, 10);
-		}
+		ExpectLevelOneAmount(outcome);
 	}
 }
 

@@ -32,6 +32,22 @@ OneMonsterEverywhere(const std::string& monster)
 }
 
 
+// Plays `exchange` on a fresh player's first exchange for every seed whose
+// fight opens on a monster rather than a special event.
+template<typename Exchange>
+void
+ForEachOpenedFight(Exchange exchange)
+{
+	for (int seed = 1; seed <= kSeeds; seed++) {
+		srand(seed);
+		CPlayer player;
+		CaveFight fight(player, false);
+		if (fight.Open() == CaveFight::Opening::kMonster)
+			exchange(seed, player, fight);
+	}
+}
+
+
 // A player who has spent every fight of the day.
 CPlayer
 TiredPlayer()
@@ -118,12 +134,7 @@ TEST(CaveFightTest, CriticalHitIsABlowOfThreeQuartersOfThePower)
 		OneMonsterEverywhere("Stone,Nothing,1000000,1,1,0,0"));
 	int critical = 0;
 	int ordinary = 0;
-	for (int seed = 1; seed <= kSeeds; seed++) {
-		srand(seed);
-		CPlayer player;
-		CaveFight fight(player, false);
-		if (fight.Open() != CaveFight::Opening::kMonster)
-			continue;
+	ForEachOpenedFight([&](int, CPlayer& player, CaveFight& fight) {
 		ASSERT_EQ(9, CaveFight::AttackPower(player));
 		CaveFight::Exchange exchange = fight.Attack();
 		// Against strength 1 the monster never lands, so the player did.
@@ -134,7 +145,7 @@ TEST(CaveFightTest, CriticalHitIsABlowOfThreeQuartersOfThePower)
 		EXPECT_FALSE(exchange.killed);
 		EXPECT_EQ(1000000 - exchange.dealt, fight.Monster().GetHP());
 		(exchange.critical ? critical : ordinary)++;
-	}
+	});
 	EXPECT_GT(critical, 0);
 	EXPECT_GT(ordinary, 0);
 }
@@ -169,20 +180,15 @@ TEST(CaveFightTest, KillingBlowUndoesTheMonstersBlowOfTheSameExchange)
 	TestVolume volume;
 	volume.WriteFile(kMonstersFile, OneMonsterEverywhere("Wasp,Sting,1,12,1,1,1"));
 	int hurtKills = 0;
-	for (int seed = 1; seed <= kSeeds; seed++) {
-		srand(seed);
-		CPlayer player;
-		CaveFight fight(player, false);
-		if (fight.Open() != CaveFight::Opening::kMonster)
-			continue;
+	ForEachOpenedFight([&](int seed, CPlayer& player, CaveFight& fight) {
 		CaveFight::Exchange exchange = fight.Attack();
 		if (!exchange.killed)
-			continue;
+			return;
 		EXPECT_EQ(10, player.GetHP()) << "seed " << seed;
 		EXPECT_FALSE(exchange.levelGained);
 		if (exchange.taken > 0)
 			hurtKills++;
-	}
+	});
 	EXPECT_GT(hurtKills, 0);
 }
 
