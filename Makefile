@@ -11,7 +11,7 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTRICT=$(STRICT)
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 VOLUME ?= $(CURDIR)/volume
 
-.PHONY: all deps build test play asan tsan gcc bench volume deb clean
+.PHONY: all deps build test play asan tsan gcc bench fuzz volume deb clean
 
 all: build
 
@@ -48,6 +48,12 @@ bench: build
 # The Debian package, drelmoor_<version>_amd64.deb, in build/.
 deb: build
 	cd build && cpack -G DEB
+
+# Every fuzzer for longer than the suite runs it: FUZZ_SECONDS each
+# (default 60), or FUZZ_RUNS inputs each; FUZZERS names some of them.
+FUZZ_SECONDS ?= 60
+fuzz: build
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) tools/run-fuzzers build $(FUZZERS)
 
 # A boot volume for local play: the door's data files and an empty users
 # folder. Player files and data files edited by hand are never replaced.

@@ -465,7 +465,9 @@ BMessage::Flatten(char* buffer, ssize_t size) const
 		out += 8;
 		for (const std::vector<char>& value : field.values) {
 			PutLittle<uint32>(out, uint32(value.size()));
-			memcpy(out + 4, value.data(), value.size());
+			// An empty value may have no storage at all to copy from.
+			if (!value.empty())
+				memcpy(out + 4, value.data(), value.size());
 			ToWireOrder(field.type, out + 4);
 			out += 4 + value.size();
 		}

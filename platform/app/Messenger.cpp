@@ -6,16 +6,21 @@
 
 #include <Looper.h>
 
+#include <map>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 
 // #pragma mark - RemoteLink
 
 
-RemoteLink::RemoteLink(posix::Descriptor socket)
+RemoteLink::RemoteLink(posix::Descriptor socket,
+	const RuntimeSocketIdentity& identity)
 	:
 	fSocket(std::move(socket)),
-	fTeam(posix::PeerProcess(fSocket.Get()))
+	fTeam(posix::PeerProcess(fSocket.Get())),
+	fIdentity(identity)
 {
 }
 
@@ -104,6 +109,98 @@ RemoteLink::_ReadReply(uint32 serial, BMessage* reply, bigtime_t timeout)
 }
 
 
+// #pragma mark - RemoteLinkPool
+
+
+// More idle links than this per signature are closed: enough for the
+// threads of a busy team that talk to one application at once, without
+// keeping the application's descriptors for ever after a burst.
+static const size_t kMostIdleLinks = 32;
+
+typedef std::map<std::string, std::vector<std::unique_ptr<RemoteLink>>>
+	IdleLinks;
+
+static std::mutex sPoolLock;
+
+
+// Guarded by sPoolLock. Never destroyed: a messenger that goes while the
+// program ends (one held by a static object) still finds it.
+static IdleLinks&
+idle_links()
+{
+	static IdleLinks* sIdleLinks = new IdleLinks;
+	return *sIdleLinks;
+}
+
+
+status_t
+RemoteLinkPool::Acquire(const char* signature, std::unique_ptr<RemoteLink>* link,
+	std::string* poolKey)
+{
+	// Stated first: a socket file replaced after this makes the link look
+	// older than it is, which costs a connection at the next message and
+	// never reaches an application that has gone.
+	RuntimeSocketIdentity identity;
+	status_t status = Registration::Identify(signature, &identity);
+	if (status != B_OK)
+		return status;
+
+	std::string key = boot_volume_folder().String();
+	key += '\n';
+	key += signature;
+
+	std::vector<std::unique_ptr<RemoteLink>> stale;
+	{
+		std::lock_guard<std::mutex> lock(sPoolLock);
+		auto found = idle_links().find(key);
+		while (found != idle_links().end() && !found->second.empty()) {
+			std::unique_ptr<RemoteLink> candidate
+				= std::move(found->second.back());
+			found->second.pop_back();
+			if (candidate->Identity() == identity && !candidate->IsBroken()) {
+				*link = std::move(candidate);
+				*poolKey = key;
+				break;
+			}
+			stale.push_back(std::move(candidate));
+		}
+	}
+	// Closed outside the lock.
+	stale.clear();
+	if (*link != nullptr)
+		return B_OK;
+
+	posix::Descriptor socket;
+	status = Registration::Connect(signature, &socket);
+	if (status != B_OK)
+		return status;
+	*link = std::make_unique<RemoteLink>(std::move(socket), identity);
+	*poolKey = key;
+	return B_OK;
+}
+
+
+void
+RemoteLinkPool::Release(const std::string& poolKey,
+	std::unique_ptr<RemoteLink> link)
+{
+	if (link == nullptr || link->IsBroken())
+		return;
+	std::lock_guard<std::mutex> lock(sPoolLock);
+	std::vector<std::unique_ptr<RemoteLink>>& idle = idle_links()[poolKey];
+	if (idle.size() < kMostIdleLinks)
+		idle.push_back(std::move(link));
+	// Otherwise the link closes as it goes, after the lock.
+}
+
+
+MessengerPrivate::~MessengerPrivate()
+{
+	if (fRemote != nullptr)
+		RemoteLinkPool::Release(fPoolKey, std::move(fRemote));
+}
+
+
 // #pragma mark - BMessenger
 
 
@@ -122,13 +219,11 @@ BMessenger::BMessenger(const char* signature, team_id team, status_t* result)
 		fPrivate->fPort = port;
 		fStatus = team < 0 || team == getpid() ? B_OK : B_BAD_TEAM_ID;
 	} else {
-		posix::Descriptor socket;
-		fStatus = Registration::Connect(signature, &socket);
-		if (fStatus == B_OK) {
-			fPrivate->fRemote = std::make_unique<RemoteLink>(std::move(socket));
-			if (team >= 0 && team != fPrivate->fRemote->Team())
-				fStatus = B_BAD_TEAM_ID;
-		}
+		fStatus = RemoteLinkPool::Acquire(signature, &fPrivate->fRemote,
+			&fPrivate->fPoolKey);
+		if (fStatus == B_OK && team >= 0
+			&& team != fPrivate->fRemote->Team())
+			fStatus = B_BAD_TEAM_ID;
 	}
 	if (fStatus != B_OK)
 		fPrivate.reset();

@@ -4,16 +4,25 @@
 #include <Messenger.h>
 #include <OS.h>
 
+#include <BootVolume.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
+#include <string.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "Registration.h"
 #include "ScriptedHost.h"
 #include "TestVolume.h"
+#include "Wire.h"
 
 
 // The door runs as the small program TestDoor, in a process of its own; the
@@ -369,4 +378,135 @@ TEST(ZenboDoorThreadWithoutHostTest, SessionTakesLeaveWhenZenboIsNotRunning)
 		"CloseDoor\n"
 		"thread Ash.Test ended with 0\n"
 		"sessions left: 0\n");
+}
+
+
+// Peers on the door's own socket that misbehave, while users come and play.
+class DoorSocketAbuseTest : public ZenboDoorThreadTest {
+protected:
+	void SetUp() override
+	{
+		// A thousand idle peers need a thousand descriptors, here and in
+		// the door, which inherits the limit.
+		rlimit limit;
+		ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &limit));
+		if (limit.rlim_cur < 4096 && limit.rlim_cur < limit.rlim_max) {
+			limit.rlim_cur = std::min<rlim_t>(4096, limit.rlim_max);
+			ASSERT_EQ(0, setrlimit(RLIMIT_NOFILE, &limit));
+		}
+		StartDoor("script", "c");
+		// Keeps the door open whatever the others do.
+		Host().HoldKeys("Keeper");
+		Host().SetKeys("Keeper", "k");
+		Enter("Keeper");
+		ASSERT_TRUE(Host().WaitUntilAsked("Keeper", kTimeout));
+
+		BString path;
+		ASSERT_EQ(B_OK, runtime_folder(&path));
+		path << "/" << Registration::FileName(kDoorSignature) << ".sock";
+		fSocketPath = path.String();
+	}
+
+	void TearDown() override
+	{
+		for (int fd : fOpen)
+			close(fd);
+		BMessage reply;
+		ScriptedHost::SendToDoor(kDoorSignature, BMessage(B_QUIT_REQUESTED),
+			&reply);
+	}
+
+	int Connect()
+	{
+		int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+		sockaddr_un address = {};
+		address.sun_family = AF_UNIX;
+		strncpy(address.sun_path, fSocketPath.c_str(),
+			sizeof(address.sun_path) - 1);
+		if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address),
+				sizeof(address)) != 0) {
+			close(fd);
+			return -1;
+		}
+		if (fd >= 0)
+			fOpen.push_back(fd);
+		return fd;
+	}
+
+	void Send(int fd, const std::string& bytes)
+	{
+		ASSERT_EQ(ssize_t(bytes.size()),
+			send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL));
+	}
+
+	// A new user enters and plays a key: the door's loop and its sessions
+	// still answer, within a generous bound.
+	void ExpectANewUserIsServed()
+	{
+		std::string user = "User" + std::to_string(fNextUser++);
+		Host().SetKeys(user, "x");
+		Enter(user.c_str());
+		EXPECT_TRUE(Host().WaitForRecords(user, 3, kTimeout)) << user;
+		EXPECT_EQ(Host().Texts(user),
+			(std::vector<std::string>{"x", "<120>"})) << user;
+	}
+
+	static std::string Frame(const BMessage& message)
+	{
+		std::string frame;
+		wire::AppendFrame(frame, wire::FrameKind::kRequest,
+			wire::kFlagWantsReply, 1, message);
+		return frame;
+	}
+
+	std::string fSocketPath;
+	std::vector<int> fOpen;
+	int fNextUser = 0;
+};
+
+
+TEST_F(DoorSocketAbuseTest, GarbageAndAHugeLengthHarmNobody)
+{
+	int fd = Connect();
+	ASSERT_GE(fd, 0);
+	Send(fd, "GET / HTTP/1.0\r\n\r\n" + std::string(4096, '\xff'));
+	ExpectANewUserIsServed();
+
+	BMessage start('sdoo');
+	start.AddString("UserName", "Mallory");
+	std::string huge = Frame(start);
+	huge[15] = char(0x7f);		// a payload of about two gigabytes
+	fd = Connect();
+	ASSERT_GE(fd, 0);
+	Send(fd, huge);
+	ExpectANewUserIsServed();
+	EXPECT_TRUE(Host().Records("Mallory").empty());
+}
+
+
+TEST_F(DoorSocketAbuseTest, HalfAFrameThenSilenceHarmsNobody)
+{
+	BMessage start('sdoo');
+	start.AddString("UserName", "Mallory");
+	std::string frame = Frame(start);
+	for (size_t cut : {size_t(3), wire::kHeaderSize, frame.size() - 1}) {
+		int fd = Connect();
+		ASSERT_GE(fd, 0);
+		Send(fd, frame.substr(0, cut));
+		ExpectANewUserIsServed();
+	}
+	EXPECT_TRUE(Host().Records("Mallory").empty());
+}
+
+
+TEST_F(DoorSocketAbuseTest, AThousandSilentPeersHarmNobody)
+{
+	for (int i = 0; i < 1000; i++)
+		ASSERT_GE(Connect(), 0) << "connection " << i;
+	ExpectANewUserIsServed();
+	ExpectANewUserIsServed();
+	// The keeper's session, waiting all along, goes on too.
+	Host().ReleaseKeys("Keeper");
+	EXPECT_TRUE(Host().WaitForRecords("Keeper", 3, kTimeout));
+	EXPECT_EQ(Host().Texts("Keeper"), (std::vector<std::string>{"k", "<107>"}));
 }

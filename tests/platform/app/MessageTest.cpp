@@ -132,6 +132,27 @@ TEST(MessageTest, FlatFormGivesBackTheSameMessage)
 }
 
 
+TEST(MessageTest, EmptyValueTravelsAsEmpty)
+{
+	// Found by the frame reader's fuzzer: flattening an empty value copied
+	// from a null pointer.
+	BMessage original('empt');
+	ASSERT_EQ(B_OK, original.AddData("Raw", B_RAW_TYPE, "", 0));
+	ASSERT_EQ(B_OK, original.AddData("Raw", B_RAW_TYPE, "x", 1));
+	std::vector<char> flat = Flat(original);
+
+	BMessage restored;
+	ASSERT_EQ(B_OK, restored.Unflatten(flat.data(), flat.size()));
+	EXPECT_EQ(flat, Flat(restored));
+	const void* data;
+	ssize_t size = -1;
+	ASSERT_EQ(B_OK, restored.FindData("Raw", B_RAW_TYPE, 0, &data, &size));
+	EXPECT_EQ(0, size);
+	ASSERT_EQ(B_OK, restored.FindData("Raw", B_RAW_TYPE, 1, &data, &size));
+	EXPECT_EQ(1, size);
+}
+
+
 TEST(MessageTest, FlatFormIsLittleEndianAsDocumented)
 {
 	BMessage message('sstr');

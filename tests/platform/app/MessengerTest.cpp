@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <dirent.h>
+#include <memory>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -656,4 +657,130 @@ TEST_F(StalledPeerTest, PeerWhoseRepliesPileUpIsCutOff)
 	EXPECT_LT(replies, 24);
 	close(fd);
 	EXPECT_TRUE(ClientsAreServed(2, 2));
+}
+
+
+// The sockets this process holds.
+static int
+CountSockets()
+{
+	int count = 0;
+	DIR* folder = opendir("/proc/self/fd");
+	while (dirent* entry = readdir(folder)) {
+		struct stat info;
+		std::string path = std::string("/proc/self/fd/") + entry->d_name;
+		if (stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode))
+			count++;
+	}
+	closedir(folder);
+	return count;
+}
+
+
+TEST(MessengerPoolTest, NewMessengerForEveryMessageSharesOneConnection)
+{
+	TestVolume volume;
+	Peer peer;
+	ASSERT_TRUE(peer.Start());
+	int before = CountSockets();
+	for (int i = 0; i < 100; i++) {
+		BMessage request;
+		request.AddInt32("round", i);
+		BMessage reply = Echo(BMessenger(kPeerSignature), request);
+		int32 round = -1;
+		EXPECT_EQ(B_OK, reply.FindInt32("round", &round));
+		EXPECT_EQ(i, round);
+	}
+	// Waiting for the peer to register may have kept one already.
+	int kept = CountSockets();
+	EXPECT_LE(kept, before + 1);
+
+	// Messengers alive at once each have a connection of their own.
+	BMessenger first(kPeerSignature);
+	BMessenger second(kPeerSignature);
+	EXPECT_EQ(uint32('ecko'), Echo(first, BMessage()).what);
+	EXPECT_EQ(uint32('ecko'), Echo(second, BMessage()).what);
+	EXPECT_EQ(CountSockets(), kept + 1);
+}
+
+
+TEST(MessengerPoolTest, RestartedApplicationIsReachedAtTheNextMessage)
+{
+	TestVolume volume;
+	auto peer = std::make_unique<Peer>();
+	ASSERT_TRUE(peer->Start());
+	EXPECT_EQ(uint32('ecko'), Echo(BMessenger(kPeerSignature), BMessage()).what);
+
+	// Killed and started again, and then quit and started again: each time
+	// the next messenger reaches the application that runs now.
+	for (bool killed : {true, false}) {
+		SCOPED_TRACE(killed ? "killed" : "quit");
+		if (killed)
+			peer->Child().Kill(SIGKILL);
+		else {
+			BMessage reply;
+			ASSERT_EQ(B_OK, BMessenger(kPeerSignature).SendMessage('quit',
+				&reply));
+		}
+		int exitCode = -1;
+		ASSERT_EQ(B_OK, peer->Child().WaitForExit(kPatience, &exitCode));
+		EXPECT_NE(B_OK, BMessenger(kPeerSignature).InitCheck());
+
+		peer = std::make_unique<Peer>();
+		ASSERT_TRUE(peer->Start());
+		BMessenger messenger(kPeerSignature);
+		ASSERT_EQ(B_OK, messenger.InitCheck());
+		EXPECT_EQ(peer->Child().Pid(), messenger.Team());
+		EXPECT_EQ(uint32('ecko'), Echo(messenger, BMessage()).what);
+	}
+}
+
+
+TEST(MessengerPoolTest, ThreadsNeverShareAnExchange)
+{
+	TestVolume volume;
+	Peer peer;
+	ASSERT_TRUE(peer.Start());
+	const int kThreads = 8;
+	const int kRounds = 100;
+	std::atomic<int> matched = 0;
+	std::vector<std::thread> threads;
+	for (int t = 0; t < kThreads; t++) {
+		threads.emplace_back([t, &matched] {
+			for (int i = 0; i < kRounds; i++) {
+				BMessage request('echo');
+				request.AddInt32("thread", t);
+				request.AddInt32("round", i);
+				BMessage reply;
+				int32 thread = -1, round = -1;
+				if (BMessenger(kPeerSignature).SendMessage(&request, &reply)
+						== B_OK
+					&& reply.FindInt32("thread", &thread) == B_OK
+					&& reply.FindInt32("round", &round) == B_OK
+					&& thread == t && round == i)
+					matched++;
+			}
+		});
+	}
+	for (std::thread& thread : threads)
+		thread.join();
+	EXPECT_EQ(kThreads * kRounds, matched);
+}
+
+
+TEST(MessengerPoolTest, LateReplyOnAKeptConnectionIsPassedOver)
+{
+	TestVolume volume;
+	Peer peer;
+	ASSERT_TRUE(peer.Start());
+	{
+		BMessage late('late');
+		BMessage reply;
+		EXPECT_EQ(B_TIMED_OUT, BMessenger(kPeerSignature).SendMessage(&late,
+			&reply, B_INFINITE_TIMEOUT, 100000));
+	}
+	// The next messenger takes the same connection; the answer to 'late'
+	// arrives on it first and is not taken for the echo's.
+	EXPECT_EQ(uint32('ecko'), Echo(BMessenger(kPeerSignature), BMessage()).what);
+	EXPECT_EQ(uint32('ecko'), Echo(BMessenger(kPeerSignature), BMessage()).what);
 }
