@@ -2,7 +2,8 @@
 # developers. Every target installs the Debian packages it needs first.
 
 PACKAGES := cmake ninja-build make g++ clang libclang-rt-14-dev \
-	libgtest-dev libgmock-dev libbenchmark-dev
+	libgtest-dev libgmock-dev libbenchmark-dev \
+	libtelnet-dev libsodium-dev pkg-config python3-pexpect telnet
 JOBS ?= $(shell nproc)
 STRICT ?= OFF
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTRICT=$(STRICT)

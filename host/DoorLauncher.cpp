@@ -98,21 +98,6 @@ DoorLauncher::EnterDoor(const BString& userName, BString* threadName,
 }
 
 
-bool
-DoorLauncher::WaitForSessionEnd(const named_thread& session,
-	const std::atomic<bool>& stop)
-{
-	// Bounded waits, so that a host that shuts down is not held up by a
-	// session that still runs.
-	while (!stop) {
-		status_t status = wait_for_named_thread(session, 250000);
-		if (status != B_TIMED_OUT)
-			return true;
-	}
-	return false;
-}
-
-
 void
 DoorLauncher::ReapDoors()
 {

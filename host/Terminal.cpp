@@ -13,9 +13,6 @@ Terminal::Terminal(int32 id, int descriptor)
 
 Terminal::~Terminal()
 {
-	fStop = true;
-	if (fEntryThread.joinable())
-		fEntryThread.join();
 	delete fKeyRequest;
 	for (BMessage* request : fTextRequests)
 		delete request;
@@ -60,9 +57,3 @@ Terminal::Disconnect()
 	fGone = true;
 }
 
-
-void
-Terminal::StartEntry(std::thread thread)
-{
-	fEntryThread = std::move(thread);
-}

@@ -5,17 +5,14 @@
 #include <Message.h>
 #include <String.h>
 
-#include <atomic>
 #include <deque>
 #include <string>
-#include <thread>
 #include <vector>
 
 // One terminal handed to the host by a bridge: the user at it, the keys
 // typed and not yet asked for, the door's requests that wait for the user,
 // and the bytes on their way to the bridge. Everything here belongs to the
-// host's looper thread, except the entry thread, which touches only the
-// stop flag.
+// host's looper thread.
 class Terminal {
 public:
 	enum class State {
@@ -27,8 +24,8 @@ public:
 								Terminal(int32 id, int descriptor);
 								Terminal(const Terminal&) = delete;
 			Terminal&			operator=(const Terminal&) = delete;
-	// Stops and joins the entry thread, deletes unanswered requests (their
-	// senders get B_NO_REPLY) and closes the socket.
+	// Deletes unanswered requests (their senders get B_NO_REPLY) and closes
+	// the socket.
 								~Terminal();
 
 			int32				ID() const { return fID; }
@@ -73,10 +70,6 @@ public:
 			// Closes the socket; the terminal stays until its session ends.
 			void				Disconnect();
 
-	// The entry thread
-			void				StartEntry(std::thread thread);
-			std::atomic<bool>&	StopFlag() { return fStop; }
-
 private:
 			int32				fID;
 			int					fDescriptor;
@@ -88,6 +81,4 @@ private:
 			FrameReader			fReader;
 			std::string			fOutput;
 			bool				fClosing = false;
-			std::atomic<bool>	fStop = false;
-			std::thread			fEntryThread;
 };

@@ -14,8 +14,18 @@ static const int kAliasLine = 7;
 static const size_t kMaxDropFileSize = 64 * 1024;
 
 
+static status_t
+Refuse(BString* problem, const char* what)
+{
+	if (problem != NULL)
+		problem->SetTo(what);
+	return B_BAD_DATA;
+}
+
+
 status_t
-ParseDropFileUser(const char* content, size_t size, BString* userName)
+ParseDropFileUser(const char* content, size_t size, BString* userName,
+	BString* problem)
 {
 	int line = 1;
 	size_t start = 0;
@@ -31,25 +41,29 @@ ParseDropFileUser(const char* content, size_t size, BString* userName)
 			size_t first = alias.find_first_not_of(" \t");
 			size_t last = alias.find_last_not_of(" \t");
 			if (first == std::string::npos)
-				return B_BAD_DATA;
+				return Refuse(problem, "the alias is empty");
 			alias = alias.substr(first, last - first + 1);
-			if (alias.find('\0') != std::string::npos)
-				return B_BAD_DATA;
-			BString name(alias.c_str());
-			if (!IsValidUserName(name))
-				return B_BAD_DATA;
-			*userName = name;
+			UserNameProblem judged = JudgeUserName(alias.data(),
+				alias.size());
+			if (judged != UserNameProblem::kNone) {
+				BString what("\"");
+				what << EscapedUserName(alias.data(), alias.size())
+					<< "\" cannot be a user name: the name "
+					<< DescribeUserNameProblem(judged);
+				return Refuse(problem, what.String());
+			}
+			*userName = BString(alias.c_str());
 			return B_OK;
 		}
 		line++;
 		start = i + 1;
 	}
-	return B_BAD_DATA;
+	return Refuse(problem, "the file has no seventh line");
 }
 
 
 status_t
-ReadDropFileUser(const char* path, BString* userName)
+ReadDropFileUser(const char* path, BString* userName, BString* problem)
 {
 	int file = open(path, O_RDONLY | O_CLOEXEC);
 	if (file < 0)
@@ -71,5 +85,6 @@ ReadDropFileUser(const char* path, BString* userName)
 		content.append(buffer, (size_t)bytesRead);
 	}
 	close(file);
-	return ParseDropFileUser(content.data(), content.size(), userName);
+	return ParseDropFileUser(content.data(), content.size(), userName,
+		problem);
 }

@@ -1,7 +1,11 @@
 #include "ZenboHost.h"
 
 #include "HostLog.h"
+#include "HostOptions.h"
 #include "HostSignals.h"
+#include "HostWorkers.h"
+#include "TelnetConnection.h"
+#include "TelnetSocket.h"
 #include "Terminal.h"
 #include "TerminalSocket.h"
 #include "UserName.h"
@@ -14,11 +18,6 @@
 #include <unistd.h>
 
 
-enum {
-	kMsgEntered = 'Hent',
-	kMsgSessionEnded = 'Hend',
-};
-
 // A door that shows texts faster than the bridge takes them waits for its
 // answers once this much is on the way.
 static const size_t kMaxOutputBacklog = 64 * 1024;
@@ -27,19 +26,33 @@ static const bigtime_t kIdleGrace = 15000000;
 
 static const char* const kDoorClosedNotice = "The door has closed.";
 static const char* const kShutdownNotice = "The host is shutting down.";
+// How often the board lets time pass (timeouts, idle callers, grace).
+static const bigtime_t kTickInterval = 250000;
 
 
-ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime)
+ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
+	const BoardSettings& settings)
 	:
 	BApplication(ZENBO_SIGNATURE),
 	fLauncher(doorProgram),
-	fLifetime(lifetime)
+	fLifetime(lifetime),
+	fAccounts(kAccountsPath),
+	fBoard(settings, fAccounts, *this)
 {
 }
 
 
 ZenboHost::~ZenboHost()
 {
+	// The workers go first: they post to this looper.
+	if (fWorkers != NULL)
+		fWorkers->Stop();
+	fConnections.clear();
+	fEndedConnections.clear();
+	if (fTelnetListener >= 0)
+		close(fTelnetListener);
+	if (fTicker >= 0)
+		close(fTicker);
 	// The socket file goes while the signature is still held, so that it
 	// never removes the socket of a host that starts after this one.
 	if (fListener >= 0) {
@@ -55,11 +68,53 @@ ZenboHost::~ZenboHost()
 
 
 status_t
-ZenboHost::Start()
+ZenboHost::Start(const BString& telnetAddress, BString* problem)
 {
-	status_t status = ListenOnTerminalSocket(&fListener);
-	if (status != B_OK)
+	fWorkers = std::make_unique<HostWorkers>(this, fLauncher);
+
+	status_t status;
+	if (telnetAddress.Length() > 0) {
+		status = fAccounts.Load(problem);
+		if (status != B_OK)
+			return status;
+		BString address;
+		uint16 port = 0;
+		status = SplitTelnetAddress(telnetAddress, &address, &port);
+		if (status == B_OK)
+			status = ListenForTelnet(address, port, &fTelnetListener,
+				&fTelnetPort);
+		if (status != B_OK) {
+			problem->SetTo("cannot listen for telnet callers at ");
+			*problem << telnetAddress << ": " << strerror_status(status);
+			return status;
+		}
+		status = WatchDescriptor(fTelnetListener, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) {
+				_AcceptTelnet();
+				_DeleteRemovedTerminals();
+			});
+		if (status == B_OK)
+			status = OpenRepeatingTimerDescriptor(kTickInterval,
+				kTickInterval, &fTicker);
+		if (status == B_OK) {
+			status = WatchDescriptor(fTicker, B_DESCRIPTOR_READABLE,
+				[this](int, uint32) {
+					ReadTimer(fTicker);
+					fBoard.Tick();
+					_DeleteRemovedTerminals();
+				});
+		}
+		if (status != B_OK) {
+			problem->SetTo(strerror_status(status));
+			return status;
+		}
+	}
+
+	status = ListenOnTerminalSocket(&fListener);
+	if (status != B_OK) {
+		problem->SetTo(strerror_status(status));
 		return status;
+	}
 	status = WatchDescriptor(fListener, B_DESCRIPTOR_READABLE,
 		[this](int, uint32) {
 			_Accept();
@@ -103,12 +158,30 @@ ZenboHost::MessageReceived(BMessage* message)
 		case kSendString:
 			_SendString(message);
 			break;
-		case kMsgEntered:
+		case kMsgSeatEntered:
 			_Entered(message);
 			break;
-		case kMsgSessionEnded:
+		case kMsgSeatEnded:
 			_SessionEnded(message);
 			break;
+		case kMsgPasswordHashed:
+		{
+			int32 caller = 0;
+			BString hash;
+			message->FindInt32("caller", &caller);
+			message->FindString("hash", &hash);
+			fBoard.PasswordHashed(caller, hash.String());
+			break;
+		}
+		case kMsgPasswordChecked:
+		{
+			int32 caller = 0;
+			bool matches = false;
+			message->FindInt32("caller", &caller);
+			message->FindBool("matches", 0, &matches);
+			fBoard.PasswordChecked(caller, matches);
+			break;
+		}
 		default:
 			BApplication::MessageReceived(message);
 			break;
@@ -137,6 +210,10 @@ ZenboHost::_GetChar(BMessage* message)
 	message->FindString(kUserNameField, &userName);
 	Terminal* terminal = _TerminalFor(userName);
 
+	if (terminal == NULL && fBoard.HasSeat(userName)) {
+		fBoard.GetChar(userName, DetachCurrentMessage());
+		return;
+	}
 	if (terminal != NULL && !terminal->IsGone()
 		&& terminal->fKeyRequest == NULL) {
 		// Answered as soon as the user types, from _AnswerRequests.
@@ -159,13 +236,17 @@ ZenboHost::_SendString(BMessage* message)
 	BString userName;
 	message->FindString(kUserNameField, &userName);
 	Terminal* terminal = _TerminalFor(userName);
+	BString text;
+	message->FindString(kStringField, &text);
+	if (terminal == NULL && fBoard.HasSeat(userName)) {
+		fBoard.SendString(userName, text, DetachCurrentMessage());
+		return;
+	}
 	if (terminal == NULL || terminal->IsGone()) {
 		message->SendReply(B_QUIT_REQUESTED);
 		return;
 	}
 
-	BString text;
-	message->FindString(kStringField, &text);
 	terminal->QueueFrame(kFrameText, std::string(text.String(),
 		(size_t)text.Length()));
 	_Flush(terminal);
@@ -328,11 +409,16 @@ ZenboHost::_Hello(Terminal* terminal, const std::string& payload)
 	}
 	std::string name = payload.substr(1);
 	BString userName(name.c_str());
-	if (name.find('\0') != std::string::npos || !IsValidUserName(userName)) {
-		_Goodbye(terminal, kExitFailure, "That is not a valid user name.");
+	UserNameProblem problem = JudgeUserName(name.data(), name.size());
+	if (problem != UserNameProblem::kNone) {
+		BString notice("\"");
+		notice << EscapedUserName(name.data(), name.size())
+			<< "\" cannot be a user name: the name "
+			<< DescribeUserNameProblem(problem) << ".";
+		_Goodbye(terminal, kExitFailure, notice.String());
 		return;
 	}
-	if (fUsers.count(userName) != 0) {
+	if (fUsers.count(userName) != 0 || fBoard.IsOnBoard(userName)) {
 		BString notice(userName);
 		notice << " is already in the door.";
 		_Goodbye(terminal, kExitFailure, notice.String());
@@ -345,33 +431,7 @@ ZenboHost::_Hello(Terminal* terminal, const std::string& payload)
 	terminal->QueueFrame(kFrameWelcome, std::string());
 	_Flush(terminal);
 
-	int32 id = terminal->ID();
-	std::atomic<bool>& stop = terminal->StopFlag();
-	terminal->StartEntry(std::thread([this, id, userName, &stop]() {
-		BString threadName;
-		BString error;
-		named_thread session = {};
-		bool found = false;
-		status_t status = fLauncher.EnterDoor(userName, &threadName,
-			&session, &found, &error);
-
-		BMessage entered(kMsgEntered);
-		entered.AddInt32("terminal", id);
-		entered.AddInt32("status", status);
-		entered.AddString("error", error);
-		entered.AddString("thread", threadName);
-		entered.AddInt32("team", found ? session.team : -1);
-		PostMessage(&entered);
-		if (status != B_OK)
-			return;
-
-		if (found && !DoorLauncher::WaitForSessionEnd(session, stop))
-			return;
-		BMessage ended(kMsgSessionEnded);
-		ended.AddInt32("terminal", id);
-		ended.AddInt32("team", found ? session.team : -1);
-		PostMessage(&ended);
-	}));
+	fWorkers->EnterDoor(terminal->ID(), userName);
 }
 
 
@@ -428,7 +488,7 @@ ZenboHost::_HangUp(Terminal* terminal)
 		terminal->Disconnect();
 	}
 	// The session is told at its next request and ends; its terminal goes
-	// once the entry thread has seen its end.
+	// once the entrance has seen its end.
 	_AnswerRequests(terminal);
 	if (terminal->CurrentState() != Terminal::State::kInDoor)
 		_Remove(terminal);
@@ -470,6 +530,7 @@ void
 ZenboHost::_DeleteRemovedTerminals()
 {
 	fRemoved.clear();
+	fEndedConnections.clear();
 }
 
 
@@ -494,7 +555,53 @@ ZenboHost::_LogForTerminal(Terminal* terminal, const BString& line)
 }
 
 
-// #pragma mark - Entry threads' reports
+// #pragma mark - Telnet callers
+
+
+void
+ZenboHost::_AcceptTelnet()
+{
+	while (true) {
+		int descriptor = -1;
+		BString address;
+		if (AcceptTelnetCaller(fTelnetListener, &descriptor, &address)
+				!= B_OK) {
+			return;
+		}
+		if (fShuttingDown) {
+			close(descriptor);
+			continue;
+		}
+		auto connection = std::make_unique<TelnetConnection>(this, fBoard,
+			descriptor, address, [this](TelnetConnection* ended) {
+				_ConnectionEnded(ended);
+			});
+		TelnetConnection* added = connection.get();
+		fConnections[added] = std::move(connection);
+		status_t status = added->Start();
+		if (status != B_OK) {
+			HostLog("cannot watch a telnet caller: %s",
+				strerror_status(status));
+			_ConnectionEnded(added);
+		}
+	}
+}
+
+
+void
+ZenboHost::_ConnectionEnded(TelnetConnection* connection)
+{
+	auto found = fConnections.find(connection);
+	if (found == fConnections.end())
+		return;
+	// Deleted once the current event is handled: the connection is still
+	// on the stack.
+	fEndedConnections.push_back(std::move(found->second));
+	fConnections.erase(found);
+}
+
+
+// #pragma mark - Workers' reports
 
 
 void
@@ -505,15 +612,17 @@ ZenboHost::_Entered(BMessage* message)
 	BString error;
 	BString threadName;
 	int32 team = -1;
-	message->FindInt32("terminal", &id);
+	message->FindInt32("seat", &id);
 	message->FindInt32("status", &status);
 	message->FindString("error", &error);
 	message->FindString("thread", &threadName);
 	message->FindInt32("team", &team);
 
 	auto found = fTerminals.find(id);
-	if (found == fTerminals.end())
+	if (found == fTerminals.end()) {
+		fBoard.Entered(id, status, error);
 		return;
+	}
 	Terminal* terminal = found->second.get();
 
 	BString line(terminal->UserName());
@@ -534,11 +643,13 @@ ZenboHost::_SessionEnded(BMessage* message)
 {
 	int32 id = -1;
 	int32 team = -1;
-	message->FindInt32("terminal", &id);
+	message->FindInt32("seat", &id);
 	message->FindInt32("team", &team);
 	auto found = fTerminals.find(id);
-	if (found == fTerminals.end())
+	if (found == fTerminals.end()) {
+		fBoard.SessionEnded(id, team >= 0 && fLauncher.DiedAbnormally(team));
 		return;
+	}
 	Terminal* terminal = found->second.get();
 
 	// A session that ends on its own is never waiting for the host; one
@@ -619,6 +730,12 @@ ZenboHost::_ShutDown()
 		fListener = -1;
 		RemoveTerminalSocket();
 	}
+	if (fTelnetListener >= 0) {
+		UnwatchDescriptor(fTelnetListener);
+		close(fTelnetListener);
+		fTelnetListener = -1;
+	}
+	fBoard.ShutDown(kShutdownNotice);
 
 	// Every session is told that its user is gone; the queued requests
 	// of sessions are released with B_NO_REPLY as the loop ends.
@@ -627,7 +744,6 @@ ZenboHost::_ShutDown()
 		terminals.push_back(entry.second.get());
 	for (Terminal* terminal : terminals) {
 		terminal->SetGone();
-		terminal->StopFlag() = true;
 		_AnswerRequests(terminal);
 		if (terminal->IsConnected())
 			_Goodbye(terminal, kExitFailure, kShutdownNotice);
@@ -646,4 +762,73 @@ ZenboHost::_QuitWhenIdle()
 	HostLog("the last terminal has gone; the host ends");
 	_ShutDown();
 	Quit();
+}
+
+
+// #pragma mark - What the board asks of the host
+
+
+bigtime_t
+ZenboHost::Now()
+{
+	return system_time();
+}
+
+
+int32
+ZenboHost::NewSeatID()
+{
+	return fNextID++;
+}
+
+
+bool
+ZenboHost::IsNameInDoorElsewhere(const BString& name)
+{
+	std::string key = NameKey(name);
+	for (auto& entry : fUsers) {
+		if (NameKey(entry.first) == key)
+			return true;
+	}
+	return false;
+}
+
+
+void
+ZenboHost::EnterDoor(int32 seat, const BString& name)
+{
+	fWorkers->EnterDoor(seat, name);
+}
+
+
+void
+ZenboHost::AnswerKey(BMessage* request, int32 key)
+{
+	BMessage reply(B_REPLY);
+	reply.AddInt32(kCharField, key);
+	request->SendReply(&reply);
+	delete request;
+}
+
+
+void
+ZenboHost::AnswerText(BMessage* request, bool gone)
+{
+	request->SendReply(gone ? B_QUIT_REQUESTED : B_REPLY);
+	delete request;
+}
+
+
+void
+ZenboHost::HashPassword(int32 caller, const std::string& password)
+{
+	fWorkers->HashPassword(caller, password);
+}
+
+
+void
+ZenboHost::CheckPassword(int32 caller, const std::string& hash,
+	const std::string& password)
+{
+	fWorkers->CheckPassword(caller, hash, password);
 }

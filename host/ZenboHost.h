@@ -1,5 +1,8 @@
 #pragma once
 
+#include "AccountFile.h"
+#include "Board.h"
+#include "BoardSettings.h"
 #include "DoorLauncher.h"
 
 #include <Application.h>
@@ -9,18 +12,21 @@
 #include <memory>
 #include <vector>
 
+class HostWorkers;
 class Terminal;
+class TelnetConnection;
 
 // Zenbo, the board's host: the one application of the boot volume that
 // holds the host's signature. It takes terminals from bridges over the
-// terminal socket, enters the door for the user at each, and answers the
-// door's sessions: a key for "gcha" once the user has typed one, the text of
-// "sstr" shown at the user's terminal, and "gone" once the user has left.
-// Everything runs on the application's looper thread (sockets, signals and
-// the door's messages alike); only the entering of the door and the wait
-// for a session's end run on an entry thread per terminal, which reports to
+// terminal socket and, when asked to, telnet callers, whom the board logs
+// in and seats in the door; it answers the door's sessions: a key for
+// "gcha" once the user has typed one, the text of "sstr" shown at the
+// user's terminal, and "gone" once the user has left. Everything runs on
+// the application's looper thread (sockets, signals and the door's messages
+// alike); the entering of the door, the watch for sessions' ends and the
+// passwords' hashing run on the host's two worker threads, which report to
 // the looper by message.
-class ZenboHost : public BApplication {
+class ZenboHost : public BApplication, private BoardLink {
 public:
 	enum class Lifetime {
 		kUntilStopped,		// runs until SIGTERM, SIGINT or SIGHUP
@@ -28,11 +34,17 @@ public:
 	};
 
 								ZenboHost(const BString& doorProgram,
-									Lifetime lifetime);
+									Lifetime lifetime,
+									const BoardSettings& settings
+										= BoardSettings());
 	virtual						~ZenboHost();
 
-	// Listens on the terminal socket; call after InitCheck, before Run.
-			status_t			Start();
+	// Listens on the terminal socket and, with a telnet address, for
+	// telnet callers; call after InitCheck, before Run. On an error a
+	// message for the sysop.
+			status_t			Start(const BString& telnetAddress,
+									BString* problem);
+			uint16				TelnetPort() const { return fTelnetPort; }
 
 	virtual	void				MessageReceived(BMessage* message) override;
 	virtual	bool				QuitRequested() override;
@@ -60,9 +72,30 @@ private:
 			void				_LogForTerminal(Terminal* terminal,
 									const BString& line);
 
-	// Entry threads' reports
+	// Telnet callers
+			void				_AcceptTelnet();
+			void				_ConnectionEnded(TelnetConnection* connection);
+
+	// Workers' reports
 			void				_Entered(BMessage* message);
 			void				_SessionEnded(BMessage* message);
+
+	// What the board asks of the host
+	virtual	bigtime_t			Now() override;
+	virtual	int32				NewSeatID() override;
+	virtual	bool				IsNameInDoorElsewhere(const BString& name)
+									override;
+	virtual	void				EnterDoor(int32 seat, const BString& name)
+									override;
+	virtual	void				AnswerKey(BMessage* request, int32 key)
+									override;
+	virtual	void				AnswerText(BMessage* request, bool gone)
+									override;
+	virtual	void				HashPassword(int32 caller,
+									const std::string& password) override;
+	virtual	void				CheckPassword(int32 caller,
+									const std::string& hash,
+									const std::string& password) override;
 
 	// Life of the host
 			void				_SignalArrived();
@@ -73,7 +106,16 @@ private:
 
 			DoorLauncher		fLauncher;
 			Lifetime			fLifetime;
+			AccountFile			fAccounts;
+			Board				fBoard;
+			std::unique_ptr<HostWorkers> fWorkers;
 			int					fListener = -1;
+			int					fTelnetListener = -1;
+			uint16				fTelnetPort = 0;
+			int					fTicker = -1;
+			std::map<TelnetConnection*, std::unique_ptr<TelnetConnection>>
+									fConnections;
+			std::vector<std::unique_ptr<TelnetConnection>> fEndedConnections;
 			int					fSignals = -1;
 			int					fIdleTimer = -1;
 			bool				fShuttingDown = false;
