@@ -900,6 +900,10 @@ void
 Board::_Drop(Caller* caller, const std::string& text, bool seatGone)
 {
 	_Say(caller, text);
+	if (caller->connection != NULL) {
+		HostLog("%s disconnected (%s)", _NameLine(caller).c_str(),
+			caller->address.String());
+	}
 	Seat* seat = caller->loggedIn ? _SeatFor(caller->name) : NULL;
 	if (seat != NULL && seat->caller == caller->id) {
 		_Detach(seat);
