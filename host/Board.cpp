@@ -676,7 +676,6 @@ Board::_LogIn(Caller* caller)
 		// it away when it closes.
 		if (seat != NULL && seat->caller == previous->id)
 			seat->caller = 0;
-		previous->loggedIn = false;
 		_Drop(previous, std::string("\n") + kTakenOverNotice, false);
 	} else {
 		HostLog("%s logged in from %s", Escaped(caller->name).c_str(),
@@ -848,6 +847,7 @@ Board::_Attach(Seat* seat, Caller* caller)
 	if (!seat->prompt.empty())
 		caller->connection->Show("\n" + seat->prompt);
 	_DeliverKeys(seat);
+	_AnswerTexts(seat);
 }
 
 

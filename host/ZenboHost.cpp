@@ -418,7 +418,13 @@ ZenboHost::_Hello(Terminal* terminal, const std::string& payload)
 		_Goodbye(terminal, kExitFailure, notice.String());
 		return;
 	}
-	if (fUsers.count(userName) != 0 || fBoard.IsOnBoard(userName)) {
+	if (fBoard.IsOnBoard(userName)) {
+		BString notice(userName);
+		notice << " is already on the board.";
+		_Goodbye(terminal, kExitFailure, notice.String());
+		return;
+	}
+	if (fUsers.count(userName) != 0) {
 		BString notice(userName);
 		notice << " is already in the door.";
 		_Goodbye(terminal, kExitFailure, notice.String());
