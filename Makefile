@@ -10,7 +10,7 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTRICT=$(STRICT)
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 VOLUME ?= $(CURDIR)/volume
 
-.PHONY: all deps build test play asan tsan gcc bench volume clean
+.PHONY: all deps build test play serve asan tsan gcc bench volume clean
 
 all: build
 
@@ -52,6 +52,11 @@ volume: build
 play: build
 	@[ -d "$(VOLUME)/home/Zenbo/doors/vrask" ] || build/bin/zenbo --make-volume --volume "$(VOLUME)"
 	build/bin/zenbo --local --volume "$(VOLUME)"
+
+# The board for telnet callers, until Ctrl-C: telnet 127.0.0.1 2323.
+serve: build
+	@[ -d "$(VOLUME)/home/Zenbo/doors/vrask" ] || build/bin/zenbo --make-volume --volume "$(VOLUME)"
+	build/bin/zenbo --telnet 127.0.0.1:2323 --volume "$(VOLUME)"
 
 clean:
 	rm -rf build build-asan build-tsan build-gcc
