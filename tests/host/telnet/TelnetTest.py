@@ -3,6 +3,7 @@ under pexpect (and a plain socket where bytes must be exact), the host on a
 free loopback port, and the real door."""
 
 import os
+import subprocess
 import sys
 import threading
 import time
@@ -12,18 +13,19 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import pexpect  # noqa: E402
 
-from board import Board  # noqa: E402
+from board import DRELMOOR, ZENBO, Board  # noqa: E402
 
 PASSWORD = "secret123"
 
 
-def register(caller, name, password=PASSWORD):
+def register(caller, name, password=PASSWORD, front_room=True):
     caller.send(name + "\r")
     caller.expect("Choose a password")
     caller.send(password + "\r")
     caller.expect("again: ")
     caller.send(password + "\r")
-    caller.expect("Your choice: ")
+    if front_room:
+        caller.expect("Your choice: ")
 
 
 def log_in(caller, name, password=PASSWORD):
@@ -366,6 +368,46 @@ class ManyCallersTest(BoardTest):
         users = os.listdir(self.board.path("home/Zenbo/doors/vrask/users"))
         self.assertEqual(count, len([u for u in users
                                      if u.startswith("Caller")]))
+
+
+class BridgeTest(BoardTest):
+    def bridge(self, name, keys):
+        return subprocess.run([ZENBO, "--stdio", "--raw", "--user", name,
+                               "--door", DRELMOOR], input=keys,
+                              capture_output=True, timeout=30,
+                              env=self.board.environment)
+
+    def test_bridges_and_telnet_callers_share_one_board(self):
+        caller = self.board.call()
+        register(caller, "Ash")
+        enter_as_new_player(caller, "Ash")
+
+        refused = self.bridge("ash", b"q")
+        self.assertEqual(1, refused.returncode)
+        self.assertIn(b"ash is already on the board.", refused.stderr)
+        played = self.bridge("Bo", b"\nysq")
+        self.assertEqual(0, played.returncode, played.stderr)
+        self.assertIn(b"Status for [Bo]", played.stdout)
+
+        # A bridge's name in the door keeps a telnet login of it out.
+        waiting = subprocess.Popen([ZENBO, "--stdio", "--raw", "--user", "Cy",
+                                    "--door", DRELMOOR],
+                                   stdin=subprocess.PIPE,
+                                   stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL,
+                                   env=self.board.environment)
+        try:
+            self.board.wait_for_log("Cy entered the door")
+            other = self.board.call()
+            register(other, "cy", front_room=False)
+            other.expect("cy is already in the door from another terminal.")
+            other.expect(pexpect.EOF)
+        finally:
+            waiting.stdin.close()
+            waiting.wait(30)
+        caller.send("q")
+        caller.expect("Your choice: ")
+        self.assertEqual(1, self.board.log().count("launched the door"))
 
 
 class AccountsFileTest(unittest.TestCase):
