@@ -27,7 +27,7 @@ static const char* const kBusyNotice
 	= "The board is busy, please call again later.\n";
 static const char* const kTakenOverNotice
 	= "Your session was taken over from another connection.\n";
-static const char* const kDoorClosedNotice = "The door has closed.\n";
+static const char* const kDoorClosedNotice = "The door has closed.";
 
 
 struct Board::Caller {
@@ -48,6 +48,9 @@ struct Board::Caller {
 	BString				address;
 	Stage				stage = Stage::kName;
 	bool				loggedIn = false;
+	// Came with its user's name, for the door alone (a bridge's).
+	bool				direct = false;
+	bool				inputEnded = false;
 	std::string			line;
 	BString				name;
 	std::string			hash;
@@ -168,6 +171,56 @@ Board::Connected(Connection* connection)
 }
 
 
+bool
+Board::TerminalArrived(Connection* connection, const BString& name)
+{
+	auto caller = std::make_unique<Caller>();
+	caller->id = fNextCallerID++;
+	caller->connection = connection;
+	caller->address = connection->Address();
+	caller->connected = caller->lastKey = fLink.Now();
+	caller->name = name;
+	caller->direct = true;
+	Caller* added = caller.get();
+	fConnections[connection] = caller->id;
+	fCallers[caller->id] = std::move(caller);
+
+	UserNameProblem problem = JudgeUserName(name);
+	std::string notice;
+	if (problem != UserNameProblem::kNone) {
+		notice = std::string("\"") + Escaped(name) + "\" cannot be a user"
+			" name: the name " + DescribeUserNameProblem(problem) + ".";
+	} else if (_SeatFor(name) != NULL)
+		notice = std::string(name.String()) + " is already in the door.";
+	else if (fMembers.count(NameKey(name)) != 0)
+		notice = std::string(name.String()) + " is already on the board.";
+	else if ((int32)fCallers.size() > fSettings.maxCallers)
+		notice = kBusyNotice;
+	if (!notice.empty()) {
+		_Drop(added, notice, false);
+		return false;
+	}
+
+	added->loggedIn = true;
+	fMembers[NameKey(name)] = added->id;
+	_EnterDoor(added);
+	return true;
+}
+
+
+void
+Board::InputEnded(Connection* connection)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller == NULL)
+		return;
+	caller->inputEnded = true;
+	Seat* seat = caller->loggedIn ? _SeatFor(caller->name) : NULL;
+	if (seat != NULL)
+		_DeliverKeys(seat);
+}
+
+
 void
 Board::Typed(Connection* connection, const std::string& keys)
 {
@@ -189,8 +242,11 @@ Board::Typed(Connection* connection, const std::string& keys)
 				Seat* seat = _SeatFor(caller->name);
 				if (seat == NULL)
 					break;
-				seat->keys.insert(seat->keys.end(), keys.begin() + i,
-					keys.end());
+				// A 0 byte is never a key: to the door it means "gone".
+				for (size_t j = i; j < keys.size(); j++) {
+					if (keys[j] != '\0')
+						seat->keys.push_back(keys[j]);
+				}
 				_DeliverKeys(seat);
 				return;
 			}
@@ -249,12 +305,15 @@ Board::HungUp(Connection* connection)
 	Caller* caller = _CallerFor(connection);
 	if (caller == NULL)
 		return;
-	HostLog("%s disconnected (%s)", _NameLine(caller).c_str(),
-		caller->address.String());
+	if (!caller->direct) {
+		HostLog("%s disconnected (%s)", _NameLine(caller).c_str(),
+			caller->address.String());
+	}
 	Seat* seat = caller->loggedIn ? _SeatFor(caller->name) : NULL;
 	if (seat != NULL && seat->caller == caller->id) {
+		// A terminal that came for the door alone has no way back to it.
 		_Detach(seat);
-		if (fSettings.grace <= 0)
+		if (fSettings.grace <= 0 || caller->direct)
 			_SetGone(seat);
 	}
 	fConnections.erase(connection);
@@ -329,27 +388,35 @@ Board::HasSeatID(int32 id) const
 
 
 void
-Board::Entered(int32 id, status_t status, const BString& error)
+Board::Entered(int32 id, status_t status, const BString& error,
+	const BString& detail)
 {
 	for (auto& entry : fSeats) {
 		Seat* seat = entry.second.get();
 		if (seat->id != id)
 			continue;
+		Caller* caller = _SeatCaller(seat);
 		if (status == B_OK) {
 			seat->entered = true;
-			HostLog("%s entered the door", Escaped(seat->name).c_str());
+			BString line(Escaped(seat->name).c_str());
+			line << " entered the door";
+			if (detail.Length() > 0)
+				line << " (" << detail << ")";
+			_Log(caller, line);
 			return;
 		}
 		HostLog("%s could not enter the door: %s",
 			Escaped(seat->name).c_str(), error.String());
-		Caller* caller = _SeatCaller(seat);
 		std::string key = entry.first;
 		fSeats.erase(entry.first);
-		if (caller != NULL) {
+		if (caller == NULL)
+			fMembers.erase(key);
+		else if (caller->direct)
+			_Drop(caller, error.String(), false);
+		else {
 			_Say(caller, std::string("\n") + error.String() + "\n");
 			_ShowFrontRoom(caller);
-		} else
-			fMembers.erase(key);
+		}
 		return;
 	}
 }
@@ -362,29 +429,38 @@ Board::SessionEnded(int32 id, bool doorClosed)
 		Seat* seat = entry.second.get();
 		if (seat->id != id)
 			continue;
+		// A session that ends on its own is never waiting for the host;
+		// one that ends while its request waits here was killed with its
+		// door.
 		doorClosed = doorClosed || seat->keyRequest != NULL
 			|| !seat->textRequests.empty();
-		if (doorClosed) {
-			HostLog("%s's session ended: the door closed",
-				Escaped(seat->name).c_str());
-		} else
-			HostLog("%s left the door", Escaped(seat->name).c_str());
+		Caller* caller = _SeatCaller(seat);
+		BString line(Escaped(seat->name).c_str());
+		if (doorClosed)
+			line << "'s session ended: the door closed";
+		else
+			line << " left the door";
+		_Log(caller, line);
 
 		// Nobody waits for these answers any more.
 		delete seat->keyRequest;
 		for (BMessage* request : seat->textRequests)
 			delete request;
-		Caller* caller = _SeatCaller(seat);
 		std::string key = entry.first;
 		fSeats.erase(entry.first);
 		if (caller == NULL) {
-			fMembers.erase(key);
+			auto member = fMembers.find(key);
+			if (member != fMembers.end() && _CallerByID(member->second) == NULL)
+				fMembers.erase(member);
 			return;
 		}
-		std::string text;
-		if (doorClosed)
-			text = kDoorClosedNotice;
-		_Say(caller, "\n" + text);
+		if (caller->direct) {
+			_Drop(caller, doorClosed ? kDoorClosedNotice : "", false,
+				doorClosed ? CallEnd::kDoorClosed : CallEnd::kSessionEnded);
+			return;
+		}
+		_Say(caller, doorClosed ? std::string("\n") + kDoorClosedNotice + "\n"
+			: std::string("\n"));
 		_ShowFrontRoom(caller);
 		return;
 	}
@@ -440,7 +516,7 @@ Board::Tick()
 		ids.push_back(entry.first);
 	for (int32 id : ids) {
 		Caller* caller = _CallerByID(id);
-		if (caller == NULL || caller->connection == NULL)
+		if (caller == NULL || caller->connection == NULL || caller->direct)
 			continue;
 		if (!caller->loggedIn) {
 			if (caller->stage == Caller::Stage::kPaused
@@ -655,7 +731,10 @@ Board::_LogIn(Caller* caller)
 {
 	caller->hash.clear();
 	std::string key = NameKey(caller->name);
-	if (fLink.IsNameInDoorElsewhere(caller->name)) {
+	auto member = fMembers.find(key);
+	Caller* previous = member != fMembers.end()
+		? _CallerByID(member->second) : NULL;
+	if (previous != NULL && previous->direct) {
 		_Drop(caller, std::string(caller->name.String())
 			+ " is already in the door from another terminal.\n", false);
 		return;
@@ -664,9 +743,6 @@ Board::_LogIn(Caller* caller)
 	caller->loggedIn = true;
 	caller->wrongPasswords = 0;
 
-	auto member = fMembers.find(key);
-	Caller* previous = member != fMembers.end()
-		? _CallerByID(member->second) : NULL;
 	fMembers[key] = caller->id;
 	Seat* seat = _SeatFor(caller->name);
 	if (previous != NULL && previous != caller) {
@@ -746,6 +822,8 @@ Board::_ShowWhoIsOnline(Caller* caller)
 			continue;
 		BString terminal = other->connection != NULL
 			? other->connection->TerminalType() : BString("");
+		if (terminal.Length() == 0 && other->connection != NULL)
+			terminal = other->connection->Kind();
 		if (terminal.Length() == 0)
 			terminal = "unknown";
 		snprintf(line, sizeof(line), "  %-30s %-11s %6s  %s\n",
@@ -763,7 +841,7 @@ void
 Board::_EnterDoor(Caller* caller)
 {
 	std::string key = NameKey(caller->name);
-	if (fLink.IsNameInDoorElsewhere(caller->name) || fSeats.count(key) != 0) {
+	if (fSeats.count(key) != 0) {
 		_Say(caller, std::string(caller->name.String())
 			+ " is already in the door.\n");
 		_ShowFrontRoom(caller);
@@ -793,7 +871,16 @@ Board::_DeliverKeys(Seat* seat)
 		seat->keyRequest = nullptr;
 		return;
 	}
-	if (seat->keys.empty() || seat->caller == 0)
+	if (seat->keys.empty()) {
+		// Every key before the end of the input was taken: the user is
+		// gone only once the door asks for one more, so the texts that
+		// the last keys bring are still shown.
+		Caller* caller = _SeatCaller(seat);
+		if (caller != NULL && caller->inputEnded)
+			_SetGone(seat);
+		return;
+	}
+	if (seat->caller == 0)
 		return;
 	char key = seat->keys.front();
 	seat->keys.pop_front();
@@ -897,10 +984,10 @@ Board::_Say(Caller* caller, const std::string& text)
 
 
 void
-Board::_Drop(Caller* caller, const std::string& text, bool seatGone)
+Board::_Drop(Caller* caller, const std::string& text, bool seatGone,
+	CallEnd end)
 {
-	_Say(caller, text);
-	if (caller->connection != NULL) {
+	if (caller->connection != NULL && !caller->direct) {
 		HostLog("%s disconnected (%s)", _NameLine(caller).c_str(),
 			caller->address.String());
 	}
@@ -914,10 +1001,10 @@ Board::_Drop(Caller* caller, const std::string& text, bool seatGone)
 	if (connection != NULL) {
 		fConnections.erase(connection);
 		caller->connection = nullptr;
-		// Last: a connection may report its hang-up from within Close,
+		// Last: a connection may report its hang-up from within Finish,
 		// and the board no longer knows it then.
 		_Forget(caller);
-		connection->Close();
+		connection->Finish(end, text.empty() ? NULL : text.c_str());
 		return;
 	}
 	_Forget(caller);
@@ -936,6 +1023,15 @@ Board::_Forget(Caller* caller)
 		}
 	}
 	fCallers.erase(caller->id);
+}
+
+
+void
+Board::_Log(Caller* caller, const BString& line)
+{
+	HostLog("%s", line.String());
+	if (caller != NULL && caller->connection != NULL)
+		caller->connection->LogLine(line);
 }
 
 

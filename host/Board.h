@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BoardSettings.h"
+#include "Connection.h"
 
 #include <String.h>
 
@@ -11,7 +12,6 @@
 
 class AccountStore;
 class BMessage;
-class Connection;
 
 // What the board asks of the host around it: the clock, the door, and the
 // slow work of passwords. The host answers the door's requests and reports
@@ -23,8 +23,6 @@ public:
 
 	virtual	bigtime_t			Now() = 0;
 	virtual	int32				NewSeatID() = 0;
-	// Whether a bridge's terminal has the name (in any case) in the door.
-	virtual	bool				IsNameInDoorElsewhere(const BString& name) = 0;
 	virtual	void				EnterDoor(int32 seat, const BString& name) = 0;
 	// Both reply to the door's request and delete it.
 	virtual	void				AnswerKey(BMessage* request, int32 key) = 0;
@@ -38,7 +36,9 @@ public:
 
 // The board: its callers from the moment they connect (login or
 // registration, the front room, the door) and the door's sessions of its
-// names. It never touches a socket or a thread: connections report keys,
+// names. A terminal that arrives with its user's name (a bridge's) goes
+// straight into the door and its call ends with the session; every other
+// caller logs in. It never touches a socket or a thread: connections report keys,
 // drains and hang-ups, the host hands it the door's requests and the
 // results of slow work, and a periodic Tick lets time pass (login
 // timeouts, paused password tries, idle callers, grace periods). A door's
@@ -55,8 +55,15 @@ public:
 								~Board();
 
 	// Connections. Connected may refuse (the board is busy): the caller is
-	// told and the connection closed.
+	// told and the connection finished.
 			void				Connected(Connection* connection);
+	// A terminal that names its user and comes for the door alone. False
+	// when it is refused (told and finished).
+			bool				TerminalArrived(Connection* connection,
+									const BString& name);
+	// A terminal's input has ended: once the door has taken every key typed
+	// before, the user is gone.
+			void				InputEnded(Connection* connection);
 			void				Typed(Connection* connection,
 									const std::string& keys);
 			void				Drained(Connection* connection);
@@ -74,7 +81,8 @@ public:
 	// Reports of the host
 			bool				HasSeatID(int32 seat) const;
 			void				Entered(int32 seat, status_t status,
-									const BString& error);
+									const BString& error,
+									const BString& detail);
 			void				SessionEnded(int32 seat, bool doorClosed);
 			void				PasswordHashed(int32 caller,
 									const std::string& hash);
@@ -89,6 +97,7 @@ public:
 			bool				IsOnBoard(const BString& name) const;
 			int32				CountCallers() const
 									{ return (int32)fCallers.size(); }
+			bool				HasSeats() const { return !fSeats.empty(); }
 
 private:
 			struct Caller;
@@ -123,11 +132,13 @@ private:
 			Caller*				_CallerFor(Connection* connection) const;
 			Caller*				_CallerByID(int32 id) const;
 			void				_Say(Caller* caller, const std::string& text);
-			// Tells the caller, closes the connection and forgets the
-			// caller; a seat of the caller's is left to the caller's
-			// choice of gone (idle) or away (grace).
+			// Tells the caller, finishes the connection and forgets the
+			// caller; a seat of the caller's is gone (idle, shut-down) or
+			// away for the grace period.
 			void				_Drop(Caller* caller, const std::string& text,
-									bool seatGone);
+									bool seatGone,
+									CallEnd end = CallEnd::kFailure);
+			void				_Log(Caller* caller, const BString& line);
 			void				_Forget(Caller* caller);
 			std::string			_NameLine(const Caller* caller) const;
 

@@ -60,10 +60,12 @@ TelnetConnection::Show(const std::string& text)
 
 
 void
-TelnetConnection::Close()
+TelnetConnection::Finish(CallEnd, const char* notice)
 {
 	if (fEnding || fClosing)
 		return;
+	if (notice != NULL)
+		fProtocol.SendText(notice);
 	fClosing = true;
 	_Flush();
 }

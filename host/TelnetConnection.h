@@ -13,7 +13,7 @@ class Board;
 // readable and turned into the board's events through the caller's
 // TelnetProtocol, written from its own output queue when writable. A caller
 // who does not read only grows this queue; the board makes the door wait
-// for it, never the loop. On a hang-up, an error or once a Close has sent
+// for it, never the loop. On a hang-up, an error or once a Finish has sent
 // everything, the connection reports to the board and asks its owner to
 // delete it (after the current event, never from within its own call).
 class TelnetConnection : public Connection, private TelnetProtocol::Listener {
@@ -31,7 +31,8 @@ public:
 	virtual	void				Show(const std::string& text) override;
 	virtual	size_t				Backlog() const override
 									{ return fOutput.size(); }
-	virtual	void				Close() override;
+	virtual	void				Finish(CallEnd end, const char* notice)
+									override;
 	virtual	const BString&		Address() const override { return fAddress; }
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "telnet"; }

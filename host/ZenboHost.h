@@ -12,20 +12,20 @@
 #include <memory>
 #include <vector>
 
+class BridgeConnection;
+class Connection;
 class HostWorkers;
-class Terminal;
 class TelnetConnection;
 
 // Zenbo, the board's host: the one application of the boot volume that
-// holds the host's signature. It takes terminals from bridges over the
-// terminal socket and, when asked to, telnet callers, whom the board logs
-// in and seats in the door; it answers the door's sessions: a key for
-// "gcha" once the user has typed one, the text of "sstr" shown at the
-// user's terminal, and "gone" once the user has left. Everything runs on
-// the application's looper thread (sockets, signals and the door's messages
-// alike); the entering of the door, the watch for sessions' ends and the
-// passwords' hashing run on the host's two worker threads, which report to
-// the looper by message.
+// holds the host's signature. It wires the board to the world: bridges'
+// terminals from the terminal socket and, when asked to, telnet callers,
+// each a connection of its kind; the door's requests ("gcha", "sstr"),
+// which the board answers for its seats; the workers' reports; signals and
+// the host's own life. Everything runs on the application's looper thread
+// (sockets, signals and the door's messages alike); the entering of the
+// door, the watch for sessions' ends and the passwords' hashing run on the
+// host's two worker threads, which report to the looper by message.
 class ZenboHost : public BApplication, private BoardLink {
 public:
 	enum class Lifetime {
@@ -53,28 +53,15 @@ private:
 	// The door's requests
 			void				_GetChar(BMessage* message);
 			void				_SendString(BMessage* message);
-			void				_AnswerRequests(Terminal* terminal);
 
-	// Terminals
-			void				_Accept();
-			void				_TerminalEvent(int32 id, uint32 events);
-			void				_ReadFrames(Terminal* terminal);
-			void				_Hello(Terminal* terminal,
-									const std::string& payload);
-			void				_Flush(Terminal* terminal);
-			void				_HangUp(Terminal* terminal);
-			void				_Goodbye(Terminal* terminal, uint8 exitStatus,
-									const char* notice);
-			void				_Remove(Terminal* terminal);
-			void				_DeleteRemovedTerminals();
-			Terminal*			_TerminalFor(const BString& userName) const;
-			// Logs the line and hands it to the terminal's bridge too.
-			void				_LogForTerminal(Terminal* terminal,
-									const BString& line);
-
-	// Telnet callers
+	// Connections
+			void				_AcceptBridges();
 			void				_AcceptTelnet();
-			void				_ConnectionEnded(TelnetConnection* connection);
+			void				_ConnectionEnded(Connection* connection);
+			// After every event: connections that ended during it are
+			// deleted (no handler is left holding one), and a host started
+			// by a bridge looks whether it is idle.
+			void				_AfterEvent();
 
 	// Workers' reports
 			void				_Entered(BMessage* message);
@@ -83,8 +70,6 @@ private:
 	// What the board asks of the host
 	virtual	bigtime_t			Now() override;
 	virtual	int32				NewSeatID() override;
-	virtual	bool				IsNameInDoorElsewhere(const BString& name)
-									override;
 	virtual	void				EnterDoor(int32 seat, const BString& name)
 									override;
 	virtual	void				AnswerKey(BMessage* request, int32 key)
@@ -113,17 +98,11 @@ private:
 			int					fTelnetListener = -1;
 			uint16				fTelnetPort = 0;
 			int					fTicker = -1;
-			std::map<TelnetConnection*, std::unique_ptr<TelnetConnection>>
-									fConnections;
-			std::vector<std::unique_ptr<TelnetConnection>> fEndedConnections;
 			int					fSignals = -1;
 			int					fIdleTimer = -1;
 			bool				fShuttingDown = false;
-			int32				fNextID = 1;
-			std::map<int32, std::unique_ptr<Terminal>> fTerminals;
-			// Removed during the current event; deleted when it is handled,
-			// so that no handler is left holding a deleted terminal.
-			std::vector<std::unique_ptr<Terminal>> fRemoved;
-			// Users in the door or entering it, by name.
-			std::map<BString, int32> fUsers;
+			int32				fNextSeatID = 1;
+			std::map<Connection*, std::unique_ptr<Connection>> fConnections;
+			// Ended during the current event; deleted when it is handled.
+			std::vector<std::unique_ptr<Connection>> fEnded;
 };

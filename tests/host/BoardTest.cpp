@@ -31,7 +31,13 @@ public:
 
 	void Show(const std::string& text) override { fShown += text; }
 	size_t Backlog() const override { return fBacklog; }
-	void Close() override { fClosed = true; }
+	void Finish(CallEnd end, const char* notice) override
+	{
+		if (notice != NULL)
+			fShown += notice;
+		fEnd = end;
+		fClosed = true;
+	}
 	const BString& Address() const override { return fAddress; }
 	BString TerminalType() const override { return BString("VT100"); }
 	const char* Kind() const override { return "fake"; }
@@ -48,6 +54,7 @@ public:
 	std::string fShown;
 	size_t fBacklog = 0;
 	bool fClosed = false;
+	CallEnd fEnd = CallEnd::kFailure;
 };
 
 
@@ -82,7 +89,6 @@ class FakeLink : public BoardLink {
 public:
 	bigtime_t Now() override { return fNow; }
 	int32 NewSeatID() override { return fNextSeat++; }
-	bool IsNameInDoorElsewhere(const BString&) override { return false; }
 	void EnterDoor(int32 seat, const BString& name) override
 	{
 		fEntered[name.String()] = seat;
@@ -153,7 +159,7 @@ protected:
 	{
 		Type(connection, "e");
 		EXPECT_EQ(1u, fLink.fEntered.count("Ash"));
-		fBoard->Entered(fLink.fEntered["Ash"], B_OK, BString());
+		fBoard->Entered(fLink.fEntered["Ash"], B_OK, BString(), BString());
 		BMessage* text = new BMessage(kSendString);
 		fBoard->SendString("Ash", "\n<Ash : Town> ", text);
 		EXPECT_EQ(1u, fLink.fTexts.count(text));
@@ -421,4 +427,53 @@ TEST_F(BoardTest, LeavingTheDoorReturnsToTheFrontRoom)
 		"Ash                            front room"));
 	Type(connection, "g");
 	EXPECT_TRUE(connection.fClosed);
+}
+
+
+TEST_F(BoardTest, TerminalNamingItsUserGoesStraightIntoTheDoor)
+{
+	FakeConnection bridge("the terminal socket");
+	ASSERT_TRUE(fBoard->TerminalArrived(&bridge, "Bo"));
+	ASSERT_EQ(1u, fLink.fEntered.count("Bo"));
+	fBoard->Typed(&bridge, std::string("a\0b", 3));
+	fBoard->InputEnded(&bridge);
+
+	// The keys before the end of the input, a 0 byte never among them;
+	// then the user is gone.
+	int32 expected[] = { 'a', 'b', 0 };
+	for (int32 key : expected) {
+		BMessage* request = new BMessage(kGetChar);
+		fBoard->GetChar("Bo", request);
+		EXPECT_EQ(key, fLink.fKeys[request]);
+	}
+
+	// A second terminal or a login of the name is refused meanwhile.
+	FakeConnection second("the terminal socket");
+	EXPECT_FALSE(fBoard->TerminalArrived(&second, "bo"));
+	EXPECT_NE(std::string::npos, second.fShown.find("bo is already in the door."));
+	fAccounts.fAccounts["bo"] = { BString("Bo"), "hash:secret123" };
+	FakeConnection caller;
+	fBoard->Connected(&caller);
+	Type(caller, "Bo\nsecret123\n");
+	EXPECT_TRUE(caller.fClosed);
+	EXPECT_NE(std::string::npos, caller.fShown.find(
+		"Bo is already in the door from another terminal."));
+
+	// Its call ends with the session.
+	fBoard->SessionEnded(fLink.fEntered["Bo"], true);
+	EXPECT_TRUE(bridge.fClosed);
+	EXPECT_EQ(CallEnd::kDoorClosed, bridge.fEnd);
+	EXPECT_NE(std::string::npos, bridge.fShown.find("The door has closed."));
+	EXPECT_FALSE(fBoard->IsOnBoard("Bo"));
+}
+
+
+TEST_F(BoardTest, TerminalWithABadNameIsRefusedWithTheReasonEscaped)
+{
+	FakeConnection bridge("the terminal socket");
+	EXPECT_FALSE(fBoard->TerminalArrived(&bridge, "Ash\x1b[2J"));
+	EXPECT_TRUE(bridge.fClosed);
+	EXPECT_EQ("\"Ash\\x1b[2J\" cannot be a user name: the name holds a"
+		" character other than printable ASCII.", bridge.fShown);
+	EXPECT_EQ(0u, fLink.fEntered.size());
 }

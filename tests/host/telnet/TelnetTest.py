@@ -384,7 +384,7 @@ class BridgeTest(BoardTest):
 
         refused = self.bridge("ash", b"q")
         self.assertEqual(1, refused.returncode)
-        self.assertIn(b"ash is already on the board.", refused.stderr)
+        self.assertIn(b"ash is already in the door.", refused.stderr)
         played = self.bridge("Bo", b"\nysq")
         self.assertEqual(0, played.returncode, played.stderr)
         self.assertIn(b"Status for [Bo]", played.stdout)
