@@ -94,16 +94,25 @@ class Board:
         return line
 
     def stop(self):
+        """Stops the host as a sysop does; it must end cleanly."""
         for caller in self.callers:
             caller.close(force=True)
+        problem = None
         if self.process is not None and self.process.poll() is None:
             self.process.send_signal(signal.SIGTERM)
             try:
-                self.process.wait(TIMEOUT)
+                if self.process.wait(TIMEOUT) != 0:
+                    problem = "the host ended with %d" % self.process.returncode
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+                problem = "the host did not stop"
+        log = self.log() if os.path.exists(self.log_path) else ""
+        if "Sanitizer" in log:
+            problem = "the sanitizer complained"
         shutil.rmtree(self.folder, ignore_errors=True)
+        if problem is not None:
+            raise AssertionError("%s:\n%s" % (problem, log))
 
 
 class RawLine:
