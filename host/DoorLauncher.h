@@ -38,6 +38,12 @@ public:
 			// Whether the team is a door process of ours that has died of a
 			// signal or failed. Reaps it when it has ended.
 			bool				DiedAbnormally(team_id team);
+	// A door that dies closes its sessions' descriptions a moment before
+	// it can be reaped. Called (off the looper) when a session has ended:
+	// waits a short while until the door's process is reapable, so that
+	// DiedAbnormally can tell a killed door from a session that ended; a
+	// door that runs on costs the whole short while.
+	static	void				WaitWhileEnding(team_id team);
 
 private:
 			status_t			_FindOrLaunchDoor(BMessenger* door,

@@ -134,6 +134,7 @@ HostWorkers::_RunEntrance()
 				i++;
 				continue;
 			}
+			DoorLauncher::WaitWhileEnding(fWatched[i].session.team);
 			BMessage ended(kMsgSeatEnded);
 			ended.AddInt32("seat", fWatched[i].seat);
 			ended.AddInt32("team", fWatched[i].session.team);
