@@ -158,7 +158,16 @@ AccountFile::_Save() const
 		status = status_from_errno(errno);
 	if (status == B_OK && rename(temporary.String(), path.String()) != 0)
 		status = status_from_errno(errno);
-	if (status != B_OK)
+	if (status != B_OK) {
 		unlink(temporary.String());
-	return status;
+		return status;
+	}
+	// The rename itself reaches the disk with the folder.
+	int directory = open(folder.substr(0, slash).c_str(),
+		O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+	if (directory >= 0) {
+		fsync(directory);
+		close(directory);
+	}
+	return B_OK;
 }

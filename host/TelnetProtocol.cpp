@@ -59,7 +59,17 @@ TelnetProtocol::SendText(const std::string& text)
 		return;
 	std::string translated;
 	fDiscipline.TranslateText(text, translated);
-	telnet_send(fTelnet, translated.data(), translated.size());
+	// On a telnet line a CR of its own is CR NUL; the discipline's line
+	// ends are CR LF already.
+	std::string line;
+	for (size_t i = 0; i < translated.size(); i++) {
+		line += translated[i];
+		if (translated[i] == '\r'
+			&& (i + 1 == translated.size() || translated[i + 1] != '\n')) {
+			line += '\0';
+		}
+	}
+	telnet_send(fTelnet, line.data(), line.size());
 }
 
 

@@ -2,8 +2,8 @@
 // them, in pieces, through libtelnet and our handling of its events, and
 // shows the same bytes as a door's text. Nothing may crash, hang or leak;
 // no key may be a 0 byte or a CR (Enter is always one line feed), and the
-// text must leave with every line feed after a CR and without a byte that
-// a terminal acts on as a control.
+// text must leave with every line feed after a CR, every other CR followed
+// by a NUL, and without a byte that a terminal acts on as a control.
 #include "LineDiscipline.h"
 #include "TelnetProtocol.h"
 
@@ -52,12 +52,17 @@ CheckText(const std::string& sent)
 				abort();
 			i++;
 		}
-		if (!IsHarmlessTerminalByte(byte) && byte != 0xff)
+		bool padding = byte == '\0' && previous == '\r';
+		if (!IsHarmlessTerminalByte(byte) && byte != 0xff && !padding)
 			abort();
 		if (byte == '\n' && previous != '\r')
 			abort();
+		if (previous == '\r' && byte != '\n' && byte != '\0')
+			abort();
 		previous = (char)byte;
 	}
+	if (previous == '\r')
+		abort();
 }
 
 }	// namespace
