@@ -4,14 +4,14 @@
 PACKAGES := cmake ninja-build make g++ clang libclang-rt-14-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	dpkg-dev file lintian pkg-config libtelnet-dev libsodium-dev gnuplot-nox \
-	libtomlplusplus-dev
+	libtomlplusplus-dev python3-pexpect telnet
 JOBS ?= $(shell nproc)
 STRICT ?= OFF
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTRICT=$(STRICT)
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 VOLUME ?= $(CURDIR)/volume
 
-.PHONY: all deps build test play asan tsan gcc bench fuzz volume deb clean
+.PHONY: all deps build test play serve asan tsan gcc bench fuzz volume deb clean
 
 all: build
 
@@ -63,6 +63,11 @@ volume: build
 play: build
 	@[ -d "$(VOLUME)/home/Zenbo/doors/vrask" ] || build/bin/zenbo --make-volume --volume "$(VOLUME)"
 	build/bin/zenbo --local --volume "$(VOLUME)"
+
+# The board for telnet callers, until Ctrl-C: telnet 127.0.0.1 2323.
+serve: build
+	@[ -d "$(VOLUME)/home/Zenbo/doors/vrask" ] || build/bin/zenbo --make-volume --volume "$(VOLUME)"
+	build/bin/zenbo --telnet 127.0.0.1:2323 --volume "$(VOLUME)"
 
 clean:
 	rm -rf build build-asan build-tsan build-gcc

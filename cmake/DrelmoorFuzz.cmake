@@ -37,7 +37,17 @@ endfunction()
 # for the fuzzer's coverage (and checked by its sanitizers) in a copy of that
 # library made for the fuzzers: the same sources and interface.
 function(drelmoor_add_fuzzing_copy copy original)
-	get_target_property(sources ${original} SOURCES)
+	get_target_property(listed ${original} SOURCES)
+	get_target_property(folder ${original} SOURCE_DIR)
+	# Sources are listed relative to the folder of the library's own list.
+	set(sources)
+	foreach(source ${listed})
+		if(IS_ABSOLUTE ${source})
+			list(APPEND sources ${source})
+		else()
+			list(APPEND sources ${folder}/${source})
+		endif()
+	endforeach()
 	get_target_property(includes ${original} INTERFACE_INCLUDE_DIRECTORIES)
 	get_target_property(libraries ${original} INTERFACE_LINK_LIBRARIES)
 	add_library(${copy} STATIC ${sources})

@@ -13,6 +13,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 
 static const char* const kDataFiles[] = { "monsters", "weapons", "armor" };
 
@@ -119,15 +122,58 @@ FindDoorDataFolder(BString* folder)
 }
 
 
+// The folders above and including the path that do not exist yet, the
+// deepest first: what a failed layout removes again.
+static std::vector<std::string>
+MissingFolders(const BString& path)
+{
+	std::vector<std::string> missing;
+	std::string folder(path.String());
+	while (!folder.empty() && folder != "/" && !Exists(folder.c_str())) {
+		missing.push_back(folder);
+		size_t slash = folder.rfind('/');
+		if (slash == std::string::npos)
+			break;
+		folder.erase(slash);
+	}
+	return missing;
+}
+
+
 status_t
 MakeBootVolume(const BString& dataFolder, BString* report)
 {
 	BString usersFolder;
 	status_t status = resolve_boot_path(kUsersFolder, &usersFolder);
-	if (status == B_OK)
-		status = create_directory(usersFolder.String(), 0755);
 	if (status != B_OK)
 		return status;
+
+	// Every file to copy is looked at before anything is made, so that a
+	// wrong data folder leaves the machine as it was.
+	for (const char* name : kDataFiles) {
+		BString source = dataFolder;
+		source << "/" << name;
+		if (access(source.String(), R_OK) != 0) {
+			report->SetTo("there is no data file ");
+			*report << source;
+			return B_ENTRY_NOT_FOUND;
+		}
+	}
+
+	std::vector<std::string> madeFolders = MissingFolders(usersFolder);
+	std::vector<BString> madeFiles;
+	auto undo = [&]() {
+		for (const BString& file : madeFiles)
+			unlink(file.String());
+		for (const std::string& folder : madeFolders)
+			rmdir(folder.c_str());
+	};
+
+	status = create_directory(usersFolder.String(), 0755);
+	if (status != B_OK) {
+		undo();
+		return status;
+	}
 
 	BString installed;
 	BString kept;
@@ -136,27 +182,30 @@ MakeBootVolume(const BString& dataFolder, BString* report)
 		bootPath << name;
 		BString destination;
 		status = resolve_boot_path(bootPath.String(), &destination);
-		if (status != B_OK)
+		if (status != B_OK) {
+			undo();
 			return status;
+		}
 
 		BString& list = Exists(destination.String()) ? kept : installed;
 		if (&list == &installed) {
 			BString source = dataFolder;
 			source << "/" << name;
 			status = CopyNewFile(source, destination);
-			if (status == B_ENTRY_NOT_FOUND) {
-				report->SetTo("there is no data file ");
-				*report << source;
-				return status;
-			}
 			if (status == B_FILE_EXISTS) {
 				// A sysop's file appeared meanwhile: it wins.
-				status = B_OK;
 				kept << (kept.Length() > 0 ? ", " : "") << name;
 				continue;
 			}
-			if (status != B_OK)
+			if (status != B_OK) {
+				if (status == B_ENTRY_NOT_FOUND) {
+					report->SetTo("there is no data file ");
+					*report << source;
+				}
+				undo();
 				return status;
+			}
+			madeFiles.push_back(destination);
 		}
 		list << (list.Length() > 0 ? ", " : "") << name;
 	}

@@ -29,9 +29,11 @@ static const bigtime_t kConnectInterval = 20000;
 static const int kMaxConnectRounds = 5;
 
 
-Bridge::Bridge(Mode mode, const BString& userName, const BString& doorProgram)
+Bridge::Bridge(Mode mode, Passage passage, const BString& userName,
+	const BString& doorProgram)
 	:
 	fMode(mode),
+	fPassage(mode == Mode::kLocal ? Passage::kLineDiscipline : passage),
 	fUserName(userName),
 	fDoorProgram(doorProgram)
 {
@@ -82,9 +84,7 @@ Bridge::Run()
 		int exitStatus = _Pump(descriptor, &retry);
 		close(descriptor);
 		if (!retry) {
-			// The shell's prompt starts on a line of its own.
-			if (fMode == Mode::kLocal && !fAtLineStart)
-				WriteAll(STDOUT_FILENO, "\r\n", 2);
+			_EndScreen();
 			rawTerminal.Restore();
 			return exitStatus;
 		}
@@ -218,7 +218,7 @@ Bridge::_Pump(int descriptor, bool* retry)
 				*retry = true;
 				return kExitFailure;
 			}
-			_ShowNotice("The host has gone.");
+			_ShowNotice("The host has gone.", true);
 			return kExitFailure;
 		}
 
@@ -239,7 +239,7 @@ Bridge::_Pump(int descriptor, bool* retry)
 					}
 					break;
 				case kFrameNotice:
-					_ShowNotice(payload);
+					_ShowNotice(payload, welcomed);
 					break;
 				case kFrameLog:
 					// The game's screen is no place for the host's log.
@@ -252,7 +252,8 @@ Bridge::_Pump(int descriptor, bool* retry)
 			}
 		}
 		if (status == B_BAD_DATA) {
-			_ShowNotice("The host sent something this bridge cannot read.");
+			_ShowNotice("The host sent something this bridge cannot read.",
+				welcomed);
 			return kExitFailure;
 		}
 	}
@@ -263,19 +264,10 @@ void
 Bridge::_SendKeys(int descriptor, const char* keys, size_t size)
 {
 	std::string translated;
-	if (fMode == Mode::kLocal) {
-		// Enter sends CR, some terminals CR LF: either is one line feed.
-		for (size_t i = 0; i < size; i++) {
-			char key = keys[i];
-			if (key == '\n' && fLastKeyWasReturn) {
-				fLastKeyWasReturn = false;
-				continue;
-			}
-			fLastKeyWasReturn = key == '\r';
-			translated += key == '\r' ? '\n' : key;
-		}
-	} else
+	if (fPassage == Passage::kRaw)
 		translated.assign(keys, size);
+	else
+		fDiscipline.TranslateKeys(keys, size, translated);
 
 	std::string frame;
 	AppendFrame(frame, kFrameKeys, translated);
@@ -286,29 +278,40 @@ Bridge::_SendKeys(int descriptor, const char* keys, size_t size)
 status_t
 Bridge::_ShowText(const std::string& text)
 {
-	if (fMode == Mode::kStdio)
+	if (fPassage == Passage::kRaw)
 		return WriteAll(STDOUT_FILENO, text.data(), text.size());
 
 	std::string translated;
-	for (char c : text) {
-		if (c == '\n')
-			translated += '\r';
-		translated += c;
-	}
-	if (!text.empty())
-		fAtLineStart = text.back() == '\n';
+	fDiscipline.TranslateText(text, translated);
 	return WriteAll(STDOUT_FILENO, translated.data(), translated.size());
 }
 
 
 void
-Bridge::_ShowNotice(const std::string& notice)
+Bridge::_ShowNotice(const std::string& notice, bool inSession)
 {
+	// Raw passage keeps standard output to the door's own bytes.
 	if (fMode == Mode::kStdio) {
 		HostLog("%s", notice.c_str());
-		return;
+		if (!inSession || fPassage == Passage::kRaw)
+			return;
 	}
-	std::string line = (fAtLineStart ? "" : "\r\n") + notice + "\r\n";
+	std::string line;
+	fDiscipline.EndLine(line);
+	fDiscipline.TranslateText(notice + "\n", line);
 	WriteAll(STDOUT_FILENO, line.data(), line.size());
-	fAtLineStart = true;
+}
+
+
+void
+Bridge::_EndScreen()
+{
+	// The shell's prompt, or the board's next screen, starts on a line of
+	// its own, whatever the game's last text left.
+	if (fPassage == Passage::kRaw)
+		return;
+	std::string line;
+	fDiscipline.EndLine(line);
+	if (!line.empty())
+		WriteAll(STDOUT_FILENO, line.data(), line.size());
 }

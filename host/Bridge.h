@@ -1,24 +1,33 @@
 #pragma once
 
+#include "LineDiscipline.h"
+
 #include <String.h>
 
 #include <string>
 
 // A thin bridge from one terminal to the host of the boot volume: it starts
 // the host when none runs, hands it the user's name, and then only carries
-// bytes. In stdio mode keys come from standard input one byte each, the
-// door's texts go to standard output unchanged and the end of the input
-// means the user is gone; the host's own notices go to standard error. In
-// local mode the terminal is raw: Enter is delivered as one line feed and a
-// line feed shown as CR LF. Runs on the program's one thread.
+// bytes. In stdio mode keys come from standard input, the door's texts go to
+// standard output and the end of the input means the user is gone; the
+// host's own log lines go to standard error. In local mode the terminal is
+// raw. Both speak a caller's line discipline (Enter and backspace in, CR LF
+// and harmless bytes out), except a stdio bridge asked for raw passage,
+// which carries every byte unchanged for scripts. Runs on the program's one
+// thread.
 class Bridge {
 public:
 	enum class Mode {
 		kStdio,
 		kLocal,
 	};
+	enum class Passage {
+		kLineDiscipline,
+		kRaw,				// stdio only: bytes pass unchanged both ways
+	};
 
-								Bridge(Mode mode, const BString& userName,
+								Bridge(Mode mode, Passage passage,
+									const BString& userName,
 									const BString& doorProgram);
 
 	// The exit status of the program: the one the host sent with its
@@ -32,12 +41,16 @@ private:
 			void				_SendKeys(int descriptor, const char* keys,
 									size_t size);
 			status_t			_ShowText(const std::string& text);
-			void				_ShowNotice(const std::string& notice);
+			// The host's notice; once the session runs, the caller sees it
+			// on the terminal (a board shows its caller only standard
+			// output).
+			void				_ShowNotice(const std::string& notice,
+									bool inSession);
+			void				_EndScreen();
 
 			Mode				fMode;
+			Passage				fPassage;
 			BString				fUserName;
 			BString				fDoorProgram;
-			bool				fLastKeyWasReturn = false;
-			// Local mode: whether the terminal's cursor is at a line's start.
-			bool				fAtLineStart = true;
+			LineDiscipline		fDiscipline;
 };

@@ -7,6 +7,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
@@ -24,6 +25,8 @@ static const bigtime_t kStartReplyTimeout = 60000000;
 static const int kMaxEnterAttempts = 5;
 static const int32 kMaxSessions = 16;
 static const size_t kMaxRememberedEnds = 64;
+static const bigtime_t kEndingWait = 100000;
+static const bigtime_t kEndingPoll = 5000;
 
 
 static BString
@@ -98,21 +101,6 @@ DoorLauncher::EnterDoor(const BString& userName, BString* threadName,
 }
 
 
-bool
-DoorLauncher::WaitForSessionEnd(const named_thread& session,
-	const std::atomic<bool>& stop)
-{
-	// Bounded waits, so that a host that shuts down is not held up by a
-	// session that still runs.
-	while (!stop) {
-		status_t status = wait_for_named_thread(session, 250000);
-		if (status != B_TIMED_OUT)
-			return true;
-	}
-	return false;
-}
-
-
 void
 DoorLauncher::ReapDoors()
 {
@@ -130,6 +118,30 @@ DoorLauncher::ReapDoors()
 		fEnded[pid] = waitStatus;
 		HostLog("the door (pid %d) %s", (int)pid,
 			DescribeWaitStatus(waitStatus).String());
+	}
+}
+
+
+void
+DoorLauncher::WaitWhileEnding(team_id team)
+{
+	for (bigtime_t waited = 0; waited < kEndingWait; waited += kEndingPoll) {
+		char path[64];
+		snprintf(path, sizeof(path), "/proc/%d/stat", (int)team);
+		int file = open(path, O_RDONLY | O_CLOEXEC);
+		if (file < 0)
+			return;
+		char stat[256];
+		ssize_t size = read(file, stat, sizeof(stat) - 1);
+		close(file);
+		if (size <= 0)
+			return;
+		stat[size] = '\0';
+		// The state follows the command's closing parenthesis.
+		const char* end = strrchr(stat, ')');
+		if (end == NULL || end[1] == '\0' || end[2] == 'Z' || end[2] == 'X')
+			return;
+		snooze(kEndingPoll);
 	}
 }
 

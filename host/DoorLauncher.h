@@ -4,7 +4,6 @@
 #include <OS.h>
 #include <String.h>
 
-#include <atomic>
 #include <map>
 #include <mutex>
 #include <set>
@@ -13,7 +12,7 @@
 
 // Brings users into the door: starts the door program when its application
 // is not running, sends the start message and finds the session thread that
-// the answer names. Entering runs on a terminal's own entry thread, never on
+// the answer names. Entering runs on the host's entrance thread, never on
 // the host's looper, because the door's new session asks the host for keys
 // and shows texts before the door answers the start message. Launches are
 // serialised, so that users arriving together share one door process. The
@@ -26,23 +25,25 @@ public:
 
 			const BString&		DoorProgram() const { return fDoorProgram; }
 
-	// Entering (on an entry thread). On B_OK the door has taken the user:
+	// Entering (on the entrance thread). On B_OK the door has taken the user:
 	// threadName is the session's, and *found says whether session names
 	// its running thread (a session can end before it is looked up). On an
 	// error, a message for the user.
 			status_t			EnterDoor(const BString& userName,
 									BString* threadName, named_thread* session,
 									bool* found, BString* error);
-	// Waits until the session thread has ended (also when the door process
-	// died); false when stop was set first.
-	static	bool				WaitForSessionEnd(const named_thread& session,
-									const std::atomic<bool>& stop);
 
 	// Door processes (on the host's looper)
 			void				ReapDoors();
 			// Whether the team is a door process of ours that has died of a
 			// signal or failed. Reaps it when it has ended.
 			bool				DiedAbnormally(team_id team);
+	// A door that dies closes its sessions' descriptions a moment before
+	// it can be reaped. Called (off the looper) when a session has ended:
+	// waits a short while until the door's process is reapable, so that
+	// DiedAbnormally can tell a killed door from a session that ended; a
+	// door that runs on costs the whole short while.
+	static	void				WaitWhileEnding(team_id team);
 
 private:
 			status_t			_FindOrLaunchDoor(BMessenger* door,
@@ -54,7 +55,7 @@ private:
 			BString				fDoorProgram;
 			// Held while a door is looked for and, if need be, launched.
 			std::mutex			fLaunchLock;
-			// Guards fRunning and fEnded: entry threads check their launch,
+			// Guards fRunning and fEnded: the entrance checks its launch,
 			// the looper reaps.
 			std::mutex			fProcessLock;
 			std::set<pid_t>		fRunning;

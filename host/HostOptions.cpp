@@ -1,6 +1,12 @@
 #include "HostOptions.h"
 
+#include <stdlib.h>
 #include <string.h>
+
+#include <string>
+
+
+const char* const kDefaultTelnetAddress = "127.0.0.1:2323";
 
 
 const char* const kHostUsage =
@@ -18,6 +24,11 @@ const char* const kHostUsage =
 	"  --host               run the host of the boot volume until stopped\n"
 	"                       (stdio and local play start one when none runs;\n"
 	"                       that one ends with its last terminal)\n"
+	"  --telnet [[ADDRESS:]PORT]\n"
+	"                       run the host until stopped and take telnet\n"
+	"                       callers at ADDRESS:PORT (default 127.0.0.1:2323;\n"
+	"                       port 0 picks a free one, which the log names);\n"
+	"                       callers register and log in with a board name\n"
 	"  --make-volume        lay out a boot volume: the door's data files and\n"
 	"                       an empty users folder; existing files are kept\n"
 	"  --help               show this text\n"
@@ -35,6 +46,21 @@ const char* const kHostUsage =
 	"                       beside zenbo)\n"
 	"  --data DIR           with --make-volume: where the data files come\n"
 	"                       from (default: the installed or source copy)\n"
+	"  --raw                with --stdio: pass bytes unchanged both ways, for\n"
+	"                       scripts; without it the bridge speaks a caller's\n"
+	"                       line discipline (CR LF, CR NUL, CR or LF is one\n"
+	"                       Enter, BS and DEL one backspace, a line ends in\n"
+	"                       CR LF, control sequences never reach the screen)\n"
+	"\n"
+	"Options of the telnet host:\n"
+	"  --grace SECONDS      how long a session in the door waits for a caller\n"
+	"                       whose line dropped to call again (default 180)\n"
+	"  --idle SECONDS       a caller who types nothing this long is told and\n"
+	"                       disconnected, warned a minute before (default 600)\n"
+	"  --max-callers N      callers on the board at once (default 200)\n"
+	"  --failure-delay SECONDS\n"
+	"                       the pause after a first wrong password, doubled\n"
+	"                       after each next one (default 1)\n"
 	"  --config FILE        take settings from a TOML file of option names\n"
 	"                       and values (volume = \"/srv/drelmoor\"); the\n"
 	"                       command line wins over the file\n"
@@ -97,6 +123,73 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 			options->whileTerminals = true;
 			known = true;
 		}
+		if (strcmp(argument, "--raw") == 0) {
+			options->raw = true;
+			known = true;
+		}
+		if (strcmp(argument, "--telnet") == 0
+			|| strncmp(argument, "--telnet=", 9) == 0) {
+			// The address is optional: a next argument that is no option
+			// names it.
+			if (argument[8] == '=')
+				options->telnetAddress = argument + 9;
+			else if (i + 1 < argumentCount && arguments[i + 1][0] != '-')
+				options->telnetAddress = arguments[++i];
+			else
+				options->telnetAddress = kDefaultTelnetAddress;
+			BString address;
+			uint16 port;
+			if (SplitTelnetAddress(options->telnetAddress, &address, &port)
+					!= B_OK) {
+				error->SetTo("--telnet needs [ADDRESS:]PORT, not ");
+				*error << options->telnetAddress;
+				return B_BAD_VALUE;
+			}
+			if (options->command == HostOptions::Command::kNone)
+				options->command = HostOptions::Command::kHost;
+			known = true;
+		}
+
+		struct NumberName {
+			const char*			name;
+			int32 HostOptions::*	value;
+			int32				minimum;
+		};
+		static const NumberName kNumbers[] = {
+			{ "--grace", &HostOptions::graceSeconds, 0 },
+			{ "--idle", &HostOptions::idleSeconds, 1 },
+			{ "--max-callers", &HostOptions::maxCallers, 1 },
+		};
+		for (const NumberName& number : kNumbers) {
+			if (strcmp(argument, number.name) != 0)
+				continue;
+			char* end = NULL;
+			long value = i + 1 < argumentCount
+				? strtol(arguments[i + 1], &end, 10) : -1;
+			if (end == NULL || end == arguments[i + 1] || *end != '\0'
+				|| value < number.minimum || value > 1000000) {
+				error->SetTo(number.name);
+				*error << " needs a whole number of at least "
+					<< number.minimum;
+				return B_BAD_VALUE;
+			}
+			options->*number.value = (int32)value;
+			i++;
+			known = true;
+		}
+		if (strcmp(argument, "--failure-delay") == 0) {
+			char* end = NULL;
+			double value = i + 1 < argumentCount
+				? strtod(arguments[i + 1], &end) : -1;
+			if (end == NULL || end == arguments[i + 1] || *end != '\0'
+				|| value < 0 || value > 3600) {
+				error->SetTo("--failure-delay needs a number of seconds");
+				return B_BAD_VALUE;
+			}
+			options->failureDelay = (bigtime_t)(value * 1000000);
+			i++;
+			known = true;
+		}
 
 		for (const ValueName& value : kValues) {
 			size_t length = strlen(value.name);
@@ -129,7 +222,7 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 	}
 
 	if (options->command == HostOptions::Command::kNone) {
-		error->SetTo("choose a mode: --local, --stdio, --host or"
+		error->SetTo("choose a mode: --local, --stdio, --host, --telnet or"
 			" --make-volume");
 		return B_BAD_VALUE;
 	}
@@ -139,9 +232,46 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 		error->SetTo("--stdio needs --user NAME or --dropfile PATH");
 		return B_BAD_VALUE;
 	}
+	if (options->raw && options->command != HostOptions::Command::kStdio) {
+		error->SetTo("--raw goes with --stdio");
+		return B_BAD_VALUE;
+	}
+	if (options->telnetAddress.Length() > 0
+		&& options->command != HostOptions::Command::kHost) {
+		error->SetTo("--telnet runs the host; it goes with no other mode");
+		return B_BAD_VALUE;
+	}
 	if (options->userName.Length() > 0 && options->dropFile.Length() > 0) {
 		error->SetTo("give --user or --dropfile, not both");
 		return B_BAD_VALUE;
 	}
+	return B_OK;
+}
+
+
+status_t
+SplitTelnetAddress(const BString& text, BString* address, uint16* port)
+{
+	std::string value(text.String());
+	std::string host = "127.0.0.1";
+	std::string number = value;
+	size_t colon = value.rfind(':');
+	if (colon != std::string::npos) {
+		host = value.substr(0, colon);
+		number = value.substr(colon + 1);
+		if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+			host = host.substr(1, host.size() - 2);
+		if (host.empty())
+			return B_BAD_VALUE;
+	}
+	if (number.empty() || number.size() > 5
+		|| number.find_first_not_of("0123456789") != std::string::npos) {
+		return B_BAD_VALUE;
+	}
+	long parsed = strtol(number.c_str(), NULL, 10);
+	if (parsed > 65535)
+		return B_BAD_VALUE;
+	address->SetTo(host.c_str());
+	*port = (uint16)parsed;
 	return B_OK;
 }

@@ -19,6 +19,15 @@ struct HostOptions {
 	BString				volume;
 	BString				doorProgram;
 	BString				dataFolder;
+	// A stdio bridge that passes bytes unchanged (no line discipline).
+	bool				raw = false;
+	// [ADDRESS:]PORT for telnet callers; empty when the host takes none.
+	BString				telnetAddress;
+	int32				graceSeconds = 180;
+	int32				idleSeconds = 600;
+	int32				maxCallers = 200;
+	// The first pause after a wrong password; it doubles with each one.
+	bigtime_t			failureDelay = 1000000;
 	// Set by a bridge that starts the host: it ends with its last terminal.
 	bool				whileTerminals = false;
 };
@@ -28,3 +37,9 @@ status_t ParseHostOptions(int argumentCount, const char* const* arguments,
 	HostOptions* options, BString* error);
 
 extern const char* const kHostUsage;
+extern const char* const kDefaultTelnetAddress;
+
+// Splits "[ADDRESS:]PORT" (ADDRESS an IPv4 address, a bracketed IPv6 one or
+// a name of this machine); B_BAD_VALUE when it is none.
+status_t SplitTelnetAddress(const BString& text, BString* address,
+	uint16* port);

@@ -60,12 +60,22 @@ ReadSignal(int descriptor)
 status_t
 OpenTimerDescriptor(bigtime_t delay, int* descriptor)
 {
+	return OpenRepeatingTimerDescriptor(delay, 0, descriptor);
+}
+
+
+status_t
+OpenRepeatingTimerDescriptor(bigtime_t delay, bigtime_t interval,
+	int* descriptor)
+{
 	int timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
 	if (timer < 0)
 		return status_from_errno(errno);
 	itimerspec when = {};
 	when.it_value.tv_sec = delay / 1000000;
 	when.it_value.tv_nsec = (delay % 1000000) * 1000;
+	when.it_interval.tv_sec = interval / 1000000;
+	when.it_interval.tv_nsec = (interval % 1000000) * 1000;
 	if (timerfd_settime(timer, 0, &when, NULL) != 0) {
 		status_t status = status_from_errno(errno);
 		close(timer);
@@ -73,4 +83,13 @@ OpenTimerDescriptor(bigtime_t delay, int* descriptor)
 	}
 	*descriptor = timer;
 	return B_OK;
+}
+
+
+void
+ReadTimer(int descriptor)
+{
+	uint64_t expirations;
+	ssize_t bytesRead = read(descriptor, &expirations, sizeof(expirations));
+	(void)bytesRead;
 }

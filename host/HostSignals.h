@@ -15,3 +15,7 @@ int ReadSignal(int descriptor);
 
 // A descriptor that turns readable once, after the delay.
 status_t OpenTimerDescriptor(bigtime_t delay, int* descriptor);
+// The same, again after every interval; read it with ReadTimer each time.
+status_t OpenRepeatingTimerDescriptor(bigtime_t delay, bigtime_t interval,
+	int* descriptor);
+void ReadTimer(int descriptor);

@@ -1,8 +1,12 @@
 #include "ZenboHost.h"
 
+#include "BridgeConnection.h"
 #include "HostLog.h"
+#include "HostOptions.h"
 #include "HostSignals.h"
-#include "Terminal.h"
+#include "HostWorkers.h"
+#include "TelnetConnection.h"
+#include "TelnetSocket.h"
 #include "TerminalSocket.h"
 
 #include <ZenboProtocol.h>
@@ -14,81 +18,118 @@
 #include <unistd.h>
 
 
-enum {
-	kMsgEntered = 'Hent',
-	kMsgSessionEnded = 'Hend',
-};
-
-// A door that shows texts faster than the bridge takes them waits for its
-// answers once this much is on the way.
-static const size_t kMaxOutputBacklog = 64 * 1024;
 // A host started by a bridge waits this long for the first terminal.
 static const bigtime_t kIdleGrace = 15000000;
+// How often the board lets time pass (timeouts, idle callers, grace).
+static const bigtime_t kTickInterval = 250000;
 
-static const char* const kDoorClosedNotice = "The door has closed.";
 static const char* const kShutdownNotice = "The host is shutting down.";
 
 
-ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime)
+ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
+	const BoardSettings& settings)
 	:
 	BApplication(ZENBO_SIGNATURE),
 	fLauncher(doorProgram),
-	fLifetime(lifetime)
+	fLifetime(lifetime),
+	fAccounts(kAccountsPath),
+	fBoard(settings, fAccounts, *this)
 {
 }
 
 
 ZenboHost::~ZenboHost()
 {
+	// The workers go first: they post to this looper.
+	if (fWorkers != NULL)
+		fWorkers->Stop();
 	// The socket file goes while the signature is still held, so that it
 	// never removes the socket of a host that starts after this one.
 	if (fListener >= 0) {
 		close(fListener);
 		RemoveTerminalSocket();
 	}
-	fTerminals.clear();
-	if (fSignals >= 0)
-		close(fSignals);
-	if (fIdleTimer >= 0)
-		close(fIdleTimer);
+	fConnections.clear();
+	fEnded.clear();
+	for (int descriptor : { fTelnetListener, fTicker, fSignals, fIdleTimer }) {
+		if (descriptor >= 0)
+			close(descriptor);
+	}
 }
 
 
 status_t
-ZenboHost::Start()
+ZenboHost::Start(const BString& telnetAddress, BString* problem)
 {
-	status_t status = ListenOnTerminalSocket(&fListener);
-	if (status != B_OK)
-		return status;
-	status = WatchDescriptor(fListener, B_DESCRIPTOR_READABLE,
-		[this](int, uint32) {
-			_Accept();
-			_DeleteRemovedTerminals();
-		});
-	if (status != B_OK)
-		return status;
+	fWorkers = std::make_unique<HostWorkers>(this, fLauncher);
 
-	status = OpenSignalDescriptor(&fSignals);
+	status_t status;
+	if (telnetAddress.Length() > 0) {
+		status = fAccounts.Load(problem);
+		if (status != B_OK)
+			return status;
+		BString address;
+		uint16 port = 0;
+		status = SplitTelnetAddress(telnetAddress, &address, &port);
+		if (status == B_OK)
+			status = ListenForTelnet(address, port, &fTelnetListener,
+				&fTelnetPort);
+		if (status != B_OK) {
+			problem->SetTo("cannot listen for telnet callers at ");
+			*problem << telnetAddress << ": " << strerror_status(status);
+			return status;
+		}
+		status = WatchDescriptor(fTelnetListener, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) {
+				_AcceptTelnet();
+				_AfterEvent();
+			});
+		if (status == B_OK)
+			status = OpenRepeatingTimerDescriptor(kTickInterval,
+				kTickInterval, &fTicker);
+		if (status == B_OK) {
+			status = WatchDescriptor(fTicker, B_DESCRIPTOR_READABLE,
+				[this](int, uint32) {
+					ReadTimer(fTicker);
+					fBoard.Tick();
+					_AfterEvent();
+				});
+		}
+		if (status != B_OK) {
+			problem->SetTo(strerror_status(status));
+			return status;
+		}
+	}
+
+	status = ListenOnTerminalSocket(&fListener);
+	if (status == B_OK) {
+		status = WatchDescriptor(fListener, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) {
+				_AcceptBridges();
+				_AfterEvent();
+			});
+	}
+	if (status == B_OK)
+		status = OpenSignalDescriptor(&fSignals);
 	if (status == B_OK) {
 		status = WatchDescriptor(fSignals, B_DESCRIPTOR_READABLE,
 			[this](int, uint32) {
 				_SignalArrived();
-				_DeleteRemovedTerminals();
+				_AfterEvent();
 			});
 	}
-	if (status != B_OK)
-		return status;
-
-	if (fLifetime == Lifetime::kWhileTerminals) {
+	if (status == B_OK && fLifetime == Lifetime::kWhileTerminals) {
 		status = OpenTimerDescriptor(kIdleGrace, &fIdleTimer);
 		if (status == B_OK) {
 			status = WatchDescriptor(fIdleTimer, B_DESCRIPTOR_READABLE,
 				[this](int, uint32) {
 					_IdleTimerFired();
-					_DeleteRemovedTerminals();
+					_AfterEvent();
 				});
 		}
 	}
+	if (status != B_OK && problem->Length() == 0)
+		problem->SetTo(strerror_status(status));
 	return status;
 }
 
@@ -103,17 +144,35 @@ ZenboHost::MessageReceived(BMessage* message)
 		case kSendString:
 			_SendString(message);
 			break;
-		case kMsgEntered:
+		case kMsgSeatEntered:
 			_Entered(message);
 			break;
-		case kMsgSessionEnded:
+		case kMsgSeatEnded:
 			_SessionEnded(message);
 			break;
+		case kMsgPasswordHashed:
+		{
+			int32 caller = 0;
+			BString hash;
+			message->FindInt32("caller", &caller);
+			message->FindString("hash", &hash);
+			fBoard.PasswordHashed(caller, hash.String());
+			break;
+		}
+		case kMsgPasswordChecked:
+		{
+			int32 caller = 0;
+			bool matches = false;
+			message->FindInt32("caller", &caller);
+			message->FindBool("matches", 0, &matches);
+			fBoard.PasswordChecked(caller, matches);
+			break;
+		}
 		default:
 			BApplication::MessageReceived(message);
 			break;
 	}
-	_DeleteRemovedTerminals();
+	_AfterEvent();
 }
 
 
@@ -135,18 +194,12 @@ ZenboHost::_GetChar(BMessage* message)
 {
 	BString userName;
 	message->FindString(kUserNameField, &userName);
-	Terminal* terminal = _TerminalFor(userName);
-
-	if (terminal != NULL && !terminal->IsGone()
-		&& terminal->fKeyRequest == NULL) {
-		// Answered as soon as the user types, from _AnswerRequests.
-		terminal->fKeyRequest = DetachCurrentMessage();
-		_AnswerRequests(terminal);
+	if (fBoard.HasSeat(userName)) {
+		// Answered as soon as the user types.
+		fBoard.GetChar(userName, DetachCurrentMessage());
 		return;
 	}
-
-	// An unknown user, one who has gone, or a second request for the same
-	// key: the asking session is told that its user is gone.
+	// An unknown user is gone.
 	BMessage reply(B_REPLY);
 	reply.AddInt32(kCharField, 0);
 	message->SendReply(&reply);
@@ -158,68 +211,23 @@ ZenboHost::_SendString(BMessage* message)
 {
 	BString userName;
 	message->FindString(kUserNameField, &userName);
-	Terminal* terminal = _TerminalFor(userName);
-	if (terminal == NULL || terminal->IsGone()) {
+	if (!fBoard.HasSeat(userName)) {
 		message->SendReply(B_QUIT_REQUESTED);
 		return;
 	}
-
 	BString text;
 	message->FindString(kStringField, &text);
-	terminal->QueueFrame(kFrameText, std::string(text.String(),
-		(size_t)text.Length()));
-	_Flush(terminal);
-	if (terminal->IsGone()) {
-		message->SendReply(B_QUIT_REQUESTED);
-		return;
-	}
-	if (terminal->Output().size() > kMaxOutputBacklog
-		|| !terminal->fTextRequests.empty()) {
-		// The text is queued; the session waits until the bridge has taken
-		// it, so a slow terminal slows the door instead of filling memory.
-		terminal->fTextRequests.push_back(DetachCurrentMessage());
-		return;
-	}
-	message->SendReply(B_REPLY);
+	// Answered once the terminal has taken the text, so a slow terminal
+	// slows its own session instead of filling memory.
+	fBoard.SendString(userName, text, DetachCurrentMessage());
 }
 
 
-void
-ZenboHost::_AnswerRequests(Terminal* terminal)
-{
-	if (terminal->fKeyRequest != NULL) {
-		int32 key = -1;
-		if (terminal->HasKey())
-			key = (uint8)terminal->TakeKey();
-		else if (terminal->InputExhausted() || terminal->IsGone()) {
-			terminal->SetGone();
-			key = 0;
-		}
-		if (key >= 0) {
-			BMessage reply(B_REPLY);
-			reply.AddInt32(kCharField, key);
-			terminal->fKeyRequest->SendReply(&reply);
-			delete terminal->fKeyRequest;
-			terminal->fKeyRequest = NULL;
-		}
-	}
-
-	while (!terminal->fTextRequests.empty()
-		&& (terminal->IsGone()
-			|| terminal->Output().size() <= kMaxOutputBacklog)) {
-		BMessage* request = terminal->fTextRequests.front();
-		terminal->fTextRequests.pop_front();
-		request->SendReply(terminal->IsGone() ? B_QUIT_REQUESTED : B_REPLY);
-		delete request;
-	}
-}
-
-
-// #pragma mark - Terminals
+// #pragma mark - Connections
 
 
 void
-ZenboHost::_Accept()
+ZenboHost::_AcceptBridges()
 {
 	while (true) {
 		int descriptor = accept4(fListener, NULL, NULL,
@@ -233,20 +241,19 @@ ZenboHost::_Accept()
 			close(descriptor);
 			continue;
 		}
-
-		int32 id = fNextID++;
-		auto terminal = std::make_unique<Terminal>(id, descriptor);
-		status_t status = WatchDescriptor(descriptor, B_DESCRIPTOR_READABLE,
-			[this, id](int, uint32 events) {
-				_TerminalEvent(id, events);
-				_DeleteRemovedTerminals();
+		auto connection = std::make_unique<BridgeConnection>(this, fBoard,
+			descriptor, [this](BridgeConnection* ended) {
+				_ConnectionEnded(ended);
 			});
+		BridgeConnection* added = connection.get();
+		fConnections[added] = std::move(connection);
+		status_t status = added->Start();
 		if (status != B_OK) {
 			HostLog("cannot watch a new terminal: %s",
 				strerror_status(status));
+			_ConnectionEnded(added);
 			continue;
 		}
-		fTerminals[id] = std::move(terminal);
 		// From now on the host lives as long as its terminals.
 		_StopIdleTimer();
 	}
@@ -254,315 +261,144 @@ ZenboHost::_Accept()
 
 
 void
-ZenboHost::_TerminalEvent(int32 id, uint32 events)
+ZenboHost::_AcceptTelnet()
 {
-	auto found = fTerminals.find(id);
-	if (found == fTerminals.end())
-		return;
-	Terminal* terminal = found->second.get();
-
-	if ((events & B_DESCRIPTOR_WRITABLE) != 0)
-		_Flush(terminal);
-	if ((events & (B_DESCRIPTOR_READABLE | B_DESCRIPTOR_HANGUP)) != 0
-		&& terminal->IsConnected()) {
-		_ReadFrames(terminal);
-	}
-}
-
-
-void
-ZenboHost::_ReadFrames(Terminal* terminal)
-{
-	char buffer[4096];
-	ssize_t bytesRead = recv(terminal->Descriptor(), buffer, sizeof(buffer),
-		0);
-	if (bytesRead < 0 && (errno == EAGAIN || errno == EINTR))
-		return;
-	if (bytesRead <= 0) {
-		_HangUp(terminal);
-		return;
-	}
-
-	terminal->Reader().Feed(buffer, (size_t)bytesRead);
-	uint8 type;
-	std::string payload;
-	status_t status;
-	while ((status = terminal->Reader().Next(&type, &payload)) == B_OK) {
-		if (terminal->CurrentState() == Terminal::State::kGreeting) {
-			if (type != kFrameHello) {
-				_HangUp(terminal);
-				return;
-			}
-			_Hello(terminal, payload);
-			if (!terminal->IsConnected())
-				return;
+	while (true) {
+		int descriptor = -1;
+		BString address;
+		if (AcceptTelnetCaller(fTelnetListener, &descriptor, &address)
+				!= B_OK) {
+			return;
+		}
+		if (fShuttingDown) {
+			close(descriptor);
 			continue;
 		}
-		switch (type) {
-			case kFrameKeys:
-				terminal->AddKeys(payload.data(), payload.size());
-				break;
-			case kFrameEndOfInput:
-				terminal->EndInput();
-				break;
-			default:
-				_HangUp(terminal);
-				return;
-		}
-	}
-	if (status == B_BAD_DATA) {
-		_HangUp(terminal);
-		return;
-	}
-	_AnswerRequests(terminal);
-}
-
-
-void
-ZenboHost::_Hello(Terminal* terminal, const std::string& payload)
-{
-	if (payload.empty() || (uint8)payload[0] != kBridgeProtocolVersion) {
-		_Goodbye(terminal, kExitFailure,
-			"This bridge does not speak this host's protocol.");
-		return;
-	}
-	std::string name = payload.substr(1);
-	BString userName(name.c_str());
-	if (name.find('\0') != std::string::npos || !IsValidUserName(userName)) {
-		_Goodbye(terminal, kExitFailure, "That is not a valid user name.");
-		return;
-	}
-	if (fUsers.count(userName) != 0) {
-		BString notice(userName);
-		notice << " is already in the door.";
-		_Goodbye(terminal, kExitFailure, notice.String());
-		return;
-	}
-
-	terminal->SetUserName(userName);
-	terminal->SetState(Terminal::State::kInDoor);
-	fUsers[userName] = terminal->ID();
-	terminal->QueueFrame(kFrameWelcome, std::string());
-	_Flush(terminal);
-
-	int32 id = terminal->ID();
-	std::atomic<bool>& stop = terminal->StopFlag();
-	terminal->StartEntry(std::thread([this, id, userName, &stop]() {
-		BString threadName;
-		BString error;
-		named_thread session = {};
-		bool found = false;
-		status_t status = fLauncher.EnterDoor(userName, &threadName,
-			&session, &found, &error);
-
-		BMessage entered(kMsgEntered);
-		entered.AddInt32("terminal", id);
-		entered.AddInt32("status", status);
-		entered.AddString("error", error);
-		entered.AddString("thread", threadName);
-		entered.AddInt32("team", found ? session.team : -1);
-		PostMessage(&entered);
-		if (status != B_OK)
-			return;
-
-		if (found && !DoorLauncher::WaitForSessionEnd(session, stop))
-			return;
-		BMessage ended(kMsgSessionEnded);
-		ended.AddInt32("terminal", id);
-		ended.AddInt32("team", found ? session.team : -1);
-		PostMessage(&ended);
-	}));
-}
-
-
-void
-ZenboHost::_Flush(Terminal* terminal)
-{
-	std::string& output = terminal->Output();
-	while (terminal->IsConnected() && !output.empty()) {
-		ssize_t written = send(terminal->Descriptor(), output.data(),
-			output.size(), MSG_NOSIGNAL);
-		if (written < 0 && errno == EINTR)
-			continue;
-		if (written < 0 && errno == EAGAIN)
-			break;
-		if (written < 0) {
-			_HangUp(terminal);
-			return;
-		}
-		output.erase(0, (size_t)written);
-	}
-	if (!terminal->IsConnected())
-		return;
-
-	// Writability is watched only while output waits, or the loop would
-	// wake for nothing.
-	bool waiting = !output.empty();
-	if (waiting != terminal->fWatchingWritable) {
-		terminal->fWatchingWritable = waiting;
-		uint32 events = B_DESCRIPTOR_READABLE;
-		if (waiting)
-			events |= B_DESCRIPTOR_WRITABLE;
-		int32 id = terminal->ID();
-		UnwatchDescriptor(terminal->Descriptor());
-		WatchDescriptor(terminal->Descriptor(), events,
-			[this, id](int, uint32 watched) {
-				_TerminalEvent(id, watched);
-				_DeleteRemovedTerminals();
+		auto connection = std::make_unique<TelnetConnection>(this, fBoard,
+			descriptor, address, [this](TelnetConnection* ended) {
+				_ConnectionEnded(ended);
 			});
+		TelnetConnection* added = connection.get();
+		fConnections[added] = std::move(connection);
+		status_t status = added->Start();
+		if (status != B_OK) {
+			HostLog("cannot watch a telnet caller: %s",
+				strerror_status(status));
+			_ConnectionEnded(added);
+		}
 	}
+}
 
-	if (output.empty() && terminal->IsClosing()) {
-		_Remove(terminal);
+
+void
+ZenboHost::_ConnectionEnded(Connection* connection)
+{
+	auto found = fConnections.find(connection);
+	if (found == fConnections.end())
 		return;
-	}
-	_AnswerRequests(terminal);
+	// The connection is still on the stack: it goes after the event.
+	fEnded.push_back(std::move(found->second));
+	fConnections.erase(found);
 }
 
 
 void
-ZenboHost::_HangUp(Terminal* terminal)
+ZenboHost::_AfterEvent()
 {
-	if (terminal->IsConnected()) {
-		UnwatchDescriptor(terminal->Descriptor());
-		terminal->Disconnect();
-	}
-	// The session is told at its next request and ends; its terminal goes
-	// once the entry thread has seen its end.
-	_AnswerRequests(terminal);
-	if (terminal->CurrentState() != Terminal::State::kInDoor)
-		_Remove(terminal);
-}
-
-
-void
-ZenboHost::_Goodbye(Terminal* terminal, uint8 exitStatus, const char* notice)
-{
-	if (notice != NULL)
-		terminal->QueueFrame(kFrameNotice, notice);
-	terminal->QueueFrame(kFrameGoodbye, std::string(1, (char)exitStatus));
-	terminal->SetState(Terminal::State::kEnded);
-	terminal->SetClosing();
-	_Flush(terminal);
-	if (!terminal->IsConnected())
-		_Remove(terminal);
-}
-
-
-void
-ZenboHost::_Remove(Terminal* terminal)
-{
-	auto user = fUsers.find(terminal->UserName());
-	if (user != fUsers.end() && user->second == terminal->ID())
-		fUsers.erase(user);
-	if (terminal->IsConnected())
-		UnwatchDescriptor(terminal->Descriptor());
-	auto found = fTerminals.find(terminal->ID());
-	if (found != fTerminals.end()) {
-		fRemoved.push_back(std::move(found->second));
-		fTerminals.erase(found);
-	}
+	fEnded.clear();
 	_QuitWhenIdle();
 }
 
 
-void
-ZenboHost::_DeleteRemovedTerminals()
-{
-	fRemoved.clear();
-}
-
-
-Terminal*
-ZenboHost::_TerminalFor(const BString& userName) const
-{
-	auto user = fUsers.find(userName);
-	if (user == fUsers.end())
-		return NULL;
-	auto terminal = fTerminals.find(user->second);
-	return terminal != fTerminals.end() ? terminal->second.get() : NULL;
-}
-
-
-void
-ZenboHost::_LogForTerminal(Terminal* terminal, const BString& line)
-{
-	HostLog("%s", line.String());
-	terminal->QueueFrame(kFrameLog, std::string(line.String(),
-		(size_t)line.Length()));
-	_Flush(terminal);
-}
-
-
-// #pragma mark - Entry threads' reports
+// #pragma mark - Workers' reports
 
 
 void
 ZenboHost::_Entered(BMessage* message)
 {
-	int32 id = -1;
+	int32 seat = -1;
 	int32 status = B_ERROR;
 	BString error;
 	BString threadName;
 	int32 team = -1;
-	message->FindInt32("terminal", &id);
+	message->FindInt32("seat", &seat);
 	message->FindInt32("status", &status);
 	message->FindString("error", &error);
 	message->FindString("thread", &threadName);
 	message->FindInt32("team", &team);
 
-	auto found = fTerminals.find(id);
-	if (found == fTerminals.end())
-		return;
-	Terminal* terminal = found->second.get();
-
-	BString line(terminal->UserName());
-	if (status != B_OK) {
-		line << " could not enter the door: " << error;
-		HostLog("%s", line.String());
-		_Goodbye(terminal, kExitFailure, error.String());
-		return;
-	}
-	line << " entered the door (session " << threadName << ", team " << team
-		<< ")";
-	_LogForTerminal(terminal, line);
+	BString detail;
+	if (status == B_OK)
+		detail << "session " << threadName << ", team " << team;
+	fBoard.Entered(seat, status, error, detail);
 }
 
 
 void
 ZenboHost::_SessionEnded(BMessage* message)
 {
-	int32 id = -1;
+	int32 seat = -1;
 	int32 team = -1;
-	message->FindInt32("terminal", &id);
+	message->FindInt32("seat", &seat);
 	message->FindInt32("team", &team);
-	auto found = fTerminals.find(id);
-	if (found == fTerminals.end())
-		return;
-	Terminal* terminal = found->second.get();
+	fBoard.SessionEnded(seat, team >= 0 && fLauncher.DiedAbnormally(team));
+}
 
-	// A session that ends on its own is never waiting for the host; one
-	// that ends while its request waits here was killed with its door.
-	bool doorDied = team >= 0 && fLauncher.DiedAbnormally(team);
-	bool doorClosed = doorDied || terminal->HasWaitingRequests();
-	BString line(terminal->UserName());
-	if (doorClosed)
-		line << "'s session ended: the door closed";
-	else
-		line << " left the door";
-	_LogForTerminal(terminal, line);
 
-	// Nobody waits for these answers any more.
-	delete terminal->fKeyRequest;
-	terminal->fKeyRequest = NULL;
-	for (BMessage* request : terminal->fTextRequests)
-		delete request;
-	terminal->fTextRequests.clear();
+// #pragma mark - What the board asks of the host
 
-	if (doorClosed)
-		_Goodbye(terminal, kExitDoorClosed, kDoorClosedNotice);
-	else
-		_Goodbye(terminal, kExitSessionEnded, NULL);
+
+bigtime_t
+ZenboHost::Now()
+{
+	return system_time();
+}
+
+
+int32
+ZenboHost::NewSeatID()
+{
+	return fNextSeatID++;
+}
+
+
+void
+ZenboHost::EnterDoor(int32 seat, const BString& name)
+{
+	fWorkers->EnterDoor(seat, name);
+}
+
+
+void
+ZenboHost::AnswerKey(BMessage* request, int32 key)
+{
+	BMessage reply(B_REPLY);
+	reply.AddInt32(kCharField, key);
+	request->SendReply(&reply);
+	delete request;
+}
+
+
+void
+ZenboHost::AnswerText(BMessage* request, bool gone)
+{
+	request->SendReply(gone ? B_QUIT_REQUESTED : B_REPLY);
+	delete request;
+}
+
+
+void
+ZenboHost::HashPassword(int32 caller, const std::string& password)
+{
+	fWorkers->HashPassword(caller, password);
+}
+
+
+void
+ZenboHost::CheckPassword(int32 caller, const std::string& hash,
+	const std::string& password)
+{
+	fWorkers->CheckPassword(caller, hash, password);
 }
 
 
@@ -619,28 +455,25 @@ ZenboHost::_ShutDown()
 		fListener = -1;
 		RemoveTerminalSocket();
 	}
-
-	// Every session is told that its user is gone; the queued requests
-	// of sessions are released with B_NO_REPLY as the loop ends.
-	std::vector<Terminal*> terminals;
-	for (auto& entry : fTerminals)
-		terminals.push_back(entry.second.get());
-	for (Terminal* terminal : terminals) {
-		terminal->SetGone();
-		terminal->StopFlag() = true;
-		_AnswerRequests(terminal);
-		if (terminal->IsConnected())
-			_Goodbye(terminal, kExitFailure, kShutdownNotice);
+	if (fTelnetListener >= 0) {
+		UnwatchDescriptor(fTelnetListener);
+		close(fTelnetListener);
+		fTelnetListener = -1;
 	}
+	// Every session is told that its user is gone and every caller is
+	// told; the queued requests of sessions are released with B_NO_REPLY
+	// as the loop ends.
+	fBoard.ShutDown(kShutdownNotice);
 }
 
 
 void
 ZenboHost::_QuitWhenIdle()
 {
+	// Before the first terminal, the idle timer decides; a terminal that
+	// hung up leaves its seat until the session has ended.
 	if (fLifetime != Lifetime::kWhileTerminals || fShuttingDown
-		|| !fTerminals.empty() || fIdleTimer >= 0) {
-		// Before the first terminal, the idle timer decides.
+		|| fIdleTimer >= 0 || !fConnections.empty() || fBoard.HasSeats()) {
 		return;
 	}
 	HostLog("the last terminal has gone; the host ends");

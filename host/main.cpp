@@ -69,14 +69,34 @@ AbsolutePath(const BString& path)
 }
 
 
+// What every way of serving the door needs before it starts: a boot volume
+// with the door's data, and a door program to launch.
 static bool
-CheckDoorProgram(const BString& doorProgram)
+CheckSetup(const HostOptions& options)
 {
-	if (access(doorProgram.String(), X_OK) == 0)
-		return true;
-	HostLog("no door program at %s (name one with --door PATH)",
-		doorProgram.String());
-	return false;
+	BString problem;
+	if (CheckBootVolume(&problem) != B_OK) {
+		HostLog("%s", problem.String());
+		return false;
+	}
+	if (access(options.doorProgram.String(), X_OK) != 0) {
+		HostLog("no door program at %s (name one with --door PATH)",
+			options.doorProgram.String());
+		return false;
+	}
+	return true;
+}
+
+
+static BoardSettings
+BoardSettingsFrom(const HostOptions& options)
+{
+	BoardSettings settings;
+	settings.grace = (bigtime_t)options.graceSeconds * 1000000;
+	settings.idle = (bigtime_t)options.idleSeconds * 1000000;
+	settings.maxCallers = options.maxCallers;
+	settings.failureDelay = options.failureDelay;
+	return settings;
 }
 
 
@@ -106,12 +126,7 @@ MakeVolume(const HostOptions& options)
 static int
 RunHost(const HostOptions& options)
 {
-	BString problem;
-	if (CheckBootVolume(&problem) != B_OK) {
-		HostLog("%s", problem.String());
-		return kExitFailure;
-	}
-	if (!CheckDoorProgram(options.doorProgram))
+	if (!CheckSetup(options))
 		return kExitFailure;
 
 	// Before the application's threads start, so that all inherit the mask.
@@ -123,7 +138,7 @@ RunHost(const HostOptions& options)
 
 	ZenboHost host(options.doorProgram, options.whileTerminals
 		? ZenboHost::Lifetime::kWhileTerminals
-		: ZenboHost::Lifetime::kUntilStopped);
+		: ZenboHost::Lifetime::kUntilStopped, BoardSettingsFrom(options));
 	status = host.InitCheck();
 	if (status == B_NAME_IN_USE) {
 		// A bridge that raced another one to start the host is served by
@@ -134,10 +149,12 @@ RunHost(const HostOptions& options)
 			boot_volume_folder().String());
 		return kExitFailure;
 	}
+	BString problem;
 	if (status == B_OK)
-		status = host.Start();
+		status = host.Start(options.telnetAddress, &problem);
 	if (status != B_OK) {
-		HostLog("cannot start the host: %s", strerror_status(status));
+		HostLog("cannot start the host: %s", problem.Length() > 0
+			? problem.String() : strerror_status(status));
 		return kExitFailure;
 	}
 
@@ -145,6 +162,13 @@ RunHost(const HostOptions& options)
 	TerminalSocketPath(&socketPath);
 	HostLog("serving the boot volume %s (terminals at %s)",
 		boot_volume_folder().String(), socketPath.String());
+	if (options.telnetAddress.Length() > 0) {
+		BString address;
+		uint16 port;
+		SplitTelnetAddress(options.telnetAddress, &address, &port);
+		HostLog("taking telnet callers at %s port %u", address.String(),
+			(unsigned)host.TelnetPort());
+	}
 	host.Run();
 	return kExitSessionEnded;
 }
@@ -178,9 +202,11 @@ FindUserName(const HostOptions& options, BString* userName)
 			: getenv("USER");
 		userName->SetTo(login != NULL ? login : "");
 	}
-	if (!IsValidUserName(*userName)) {
-		HostLog("\"%s\" cannot be a user name (one plain file name: no \"/\","
-			" no control characters)", userName->String());
+	UserNameProblem problem = JudgeUserName(*userName);
+	if (problem != UserNameProblem::kNone) {
+		HostLog("\"%s\" cannot be a user name: the name %s",
+			EscapedUserName(*userName).String(),
+			DescribeUserNameProblem(problem));
 		return false;
 	}
 	return true;
@@ -199,17 +225,11 @@ RunBridge(const HostOptions& options)
 	}
 
 	BString userName;
-	if (!FindUserName(options, &userName))
-		return kExitFailure;
-	BString problem;
-	if (CheckBootVolume(&problem) != B_OK) {
-		HostLog("%s", problem.String());
-		return kExitFailure;
-	}
-	if (!CheckDoorProgram(options.doorProgram))
+	if (!FindUserName(options, &userName) || !CheckSetup(options))
 		return kExitFailure;
 
-	Bridge bridge(mode, userName, options.doorProgram);
+	Bridge bridge(mode, options.raw ? Bridge::Passage::kRaw
+		: Bridge::Passage::kLineDiscipline, userName, options.doorProgram);
 	return bridge.Run();
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 
 namespace {
 
@@ -92,4 +94,35 @@ TEST(BootVolumeSetupTest, MakeVolumeCommandCreatesAMissingVolume)
 		"/boot/deep/new volume/home/Zenbo/doors/vrask/armor"));
 	EXPECT_TRUE(volume.Exists(
 		"/boot/deep/new volume/home/Zenbo/doors/vrask/users"));
+}
+
+
+TEST(BootVolumeSetupTest, FailedLayoutLeavesNothingBehind)
+{
+	TestVolume volume;
+	std::string target = volume.Folder() + "/deep/new volume";
+	volume.WriteFile("/boot/partial/monsters", "# monsters\n");
+
+	for (const std::string& data : { std::string("/nonexistent"),
+			volume.MachinePath("/boot/partial") }) {
+		ChildProcess zenbo;
+		zenbo.CaptureOutput();
+		ASSERT_EQ(B_OK, zenbo.Start(DRELMOOR_BINARY_DIR "/bin/zenbo",
+			{ "--make-volume", "--volume", target, "--data", data }));
+		int exitCode = -1;
+		ASSERT_EQ(B_OK, zenbo.WaitForExit(20000000, &exitCode));
+		EXPECT_EQ(1, exitCode) << data;
+		EXPECT_NE(std::string::npos, zenbo.Errors().find("no data file"))
+			<< zenbo.Errors();
+		EXPECT_FALSE(volume.Exists("/boot/deep")) << data;
+	}
+
+	// A volume that was there keeps only what it had.
+	volume.MakeFolder("/boot/old");
+	BString report;
+	setenv("BOOT_VOLUME", volume.MachinePath("/boot/old").c_str(), 1);
+	EXPECT_EQ(B_ENTRY_NOT_FOUND, MakeBootVolume("/nonexistent", &report));
+	setenv("BOOT_VOLUME", volume.Folder().c_str(), 1);
+	EXPECT_TRUE(volume.Exists("/boot/old"));
+	EXPECT_FALSE(volume.Exists("/boot/old/home"));
 }

@@ -60,6 +60,14 @@ TEST(HostOptionsTest, MistakesAreNamed)
 		{ { "--stdio", "--user", "a", "--dropfile", "f" }, "not both" },
 		{ { "--local", "--colour" }, "unknown argument: --colour" },
 		{ { "--local", "--username", "a" }, "unknown argument: --username" },
+		{ { "--local", "--raw" }, "--raw goes with --stdio" },
+		{ { "--telnet", "host:port" }, "--telnet needs [ADDRESS:]PORT" },
+		{ { "--telnet", "70000" }, "--telnet needs [ADDRESS:]PORT" },
+		{ { "--stdio", "--user", "a", "--telnet" }, "--telnet runs the host" },
+		{ { "--telnet", "--idle", "0" }, "--idle needs a whole number" },
+		{ { "--telnet", "--grace", "soon" }, "--grace needs a whole number" },
+		{ { "--telnet", "--max-callers" }, "--max-callers needs" },
+		{ { "--telnet", "--failure-delay", "-1" }, "--failure-delay needs" },
 	};
 	for (const Case& which : cases) {
 		HostOptions options;
@@ -69,4 +77,46 @@ TEST(HostOptionsTest, MistakesAreNamed)
 		EXPECT_NE(nullptr, strstr(error.String(), which.error))
 			<< error.String();
 	}
+}
+
+
+TEST(HostOptionsTest, TelnetHostAndItsSettingsAreRead)
+{
+	HostOptions options;
+	BString error;
+	ASSERT_EQ(B_OK, Parse({ "--telnet", "--grace", "5", "--idle", "30",
+		"--max-callers", "7", "--failure-delay", "0.25" }, &options, &error))
+		<< error.String();
+	EXPECT_EQ(HostOptions::Command::kHost, options.command);
+	EXPECT_STREQ("127.0.0.1:2323", options.telnetAddress.String());
+	EXPECT_EQ(5, options.graceSeconds);
+	EXPECT_EQ(30, options.idleSeconds);
+	EXPECT_EQ(7, options.maxCallers);
+	EXPECT_EQ(250000, options.failureDelay);
+
+	struct Case {
+		const char* argument;
+		const char* address;
+		uint16 port;
+	};
+	const Case cases[] = {
+		{ "2424", "127.0.0.1", 2424 },
+		{ "0.0.0.0:23", "0.0.0.0", 23 },
+		{ "[::1]:0", "::1", 0 },
+	};
+	for (const Case& which : cases) {
+		HostOptions host;
+		ASSERT_EQ(B_OK, Parse({ "--host", "--telnet", which.argument }, &host,
+			&error)) << which.argument;
+		BString address;
+		uint16 port = 1;
+		ASSERT_EQ(B_OK, SplitTelnetAddress(host.telnetAddress, &address,
+			&port));
+		EXPECT_STREQ(which.address, address.String());
+		EXPECT_EQ(which.port, port);
+	}
+
+	HostOptions raw;
+	ASSERT_EQ(B_OK, Parse({ "--stdio", "--raw", "--user", "a" }, &raw, &error));
+	EXPECT_TRUE(raw.raw);
 }

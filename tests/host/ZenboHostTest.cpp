@@ -43,7 +43,7 @@ InstallDoorData(const TestVolume& volume)
 std::vector<std::string>
 StdioArguments(const std::string& user, const std::string& door)
 {
-	return { "--stdio", "--user", user, "--door", door };
+	return { "--stdio", "--raw", "--user", user, "--door", door };
 }
 
 
@@ -195,7 +195,7 @@ TEST(ZenboHostStdioTest, DropFileNamesTheUser)
 		"2\r\n5\r\n38400\r\nKorrin BBS\r\n17\r\nWren Hale\r\nWren\r\n30\r\n");
 	RunningGuard guard;
 	ChildProcess bridge;
-	EXPECT_EQ(0, RunStdio(bridge, "q", { "--stdio", "--dropfile",
+	EXPECT_EQ(0, RunStdio(bridge, "q", { "--stdio", "--raw", "--dropfile",
 		volume.MachinePath("/boot/node1/DOOR32.SYS"), "--door",
 		TestDoorProgram() })) << bridge.Errors();
 	EXPECT_EQ("Hello, Wren\nq\nBye\n", bridge.Output());
@@ -217,7 +217,8 @@ TEST(ZenboHostStdioTest, VolumeTooDeepForASocketAddressStillServes)
 	ASSERT_GT(folder.size(), 108u);
 
 	ChildProcess bridge;
-	EXPECT_EQ(0, RunStdio(bridge, "q", { "--stdio", "--user", "Bo", "--volume",
+	EXPECT_EQ(0, RunStdio(bridge, "q", { "--stdio", "--raw", "--user", "Bo",
+		"--volume",
 		folder, "--door", TestDoorProgram() })) << bridge.Errors();
 	EXPECT_EQ("Hello, Bo\nq\nBye\n", bridge.Output());
 }
@@ -257,16 +258,123 @@ TEST(ZenboHostStdioTest, NameThatIsNoPlainFileNameIsRefused)
 	TestVolume volume;
 	InstallDoorData(volume);
 	RunningGuard guard;
-	for (const char* name : { "../Ash", "a/b", "..", "Ash\x1b[2J" }) {
+	struct Case {
+		std::string name;
+		const char* reason;
+		const char* shown;
+	};
+	const Case cases[] = {
+		{ "../Ash", "holds a \"/\"", "\"../Ash\"" },
+		{ "a/b", "holds a \"/\"", "\"a/b\"" },
+		{ "..", "starts with a space or a dot", "\"..\"" },
+		{ "Ash\x1b[2J\nzenbo: forged", "other than printable ASCII",
+			"\"Ash\\x1b[2J\\x0azenbo: forged\"" },
+		{ std::string(300, 'n'), "is longer than 30 characters", "\"nnn" },
+	};
+	for (const Case& which : cases) {
 		ChildProcess bridge;
-		EXPECT_EQ(1, RunStdio(bridge, "q", StdioArguments(name,
-			TestDoorProgram()))) << name;
+		EXPECT_EQ(1, RunStdio(bridge, "q", StdioArguments(which.name,
+			TestDoorProgram()))) << which.name;
 		EXPECT_EQ("", bridge.Output());
-		EXPECT_NE(std::string::npos,
-			bridge.Errors().find("cannot be a user name")) << bridge.Errors();
+		std::string errors = bridge.Errors();
+		EXPECT_NE(std::string::npos, errors.find("cannot be a user name"))
+			<< errors;
+		EXPECT_NE(std::string::npos, errors.find(which.reason)) << errors;
+		EXPECT_NE(std::string::npos, errors.find(which.shown)) << errors;
+		// One line, and no byte that a terminal would act on.
+		EXPECT_EQ(1, CountOf(errors, "\n")) << errors;
+		EXPECT_EQ(std::string::npos, errors.find('\x1b')) << errors;
 	}
 	// Nothing was started for them.
 	EXPECT_FALSE(volume.Exists(kHostLog));
+}
+
+
+TEST(ZenboHostStdioTest, DropFileWithAnEscapedAliasNamesTheReason)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	volume.WriteFile("/boot/node1/DOOR32.SYS",
+		"2\r\n5\r\n38400\r\nKorrin BBS\r\n17\r\nWren\r\nWr\x1b]0;x\a\r\n");
+	RunningGuard guard;
+	ChildProcess bridge;
+	EXPECT_EQ(1, RunStdio(bridge, "q", { "--stdio", "--dropfile",
+		volume.MachinePath("/boot/node1/DOOR32.SYS"), "--door",
+		TestDoorProgram() }));
+	EXPECT_NE(std::string::npos, bridge.Errors().find(
+		"line 7: the name \"Wr\\x1b]0;x\\x07\" holds a character other"
+		" than printable ASCII")) << bridge.Errors();
+}
+
+
+// #pragma mark - A caller's line discipline
+
+
+TEST(ZenboHostDisciplineTest, EveryEnterIsOneLineFeedAndLinesEndInCrLf)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	ChildProcess bridge;
+	// CR LF, CR NUL, a lone CR, a lone LF; then DEL and BS.
+	EXPECT_EQ(0, RunStdio(bridge, std::string("a\r\nb\r\0c\rd\ne\x7f\bq", 15),
+		{ "--stdio", "--user", "Bo", "--door", TestDoorProgram() }))
+		<< bridge.Errors();
+	EXPECT_EQ("Hello, Bo\r\na <97>\r\n <10>b <98>\r\n <10>c <99>\r\n <10>"
+		"d <100>\r\n <10>e <101>\b <8>\b <8>q\r\nBye\r\n", bridge.Output());
+}
+
+
+TEST(ZenboHostDisciplineTest, ControlSequencesNeverReachTheScreen)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	ChildProcess bridge;
+	// The test door echoes each key: ESC, the 8-bit CSI and BEL.
+	EXPECT_EQ(0, RunStdio(bridge, std::string("\x1b\x9b\x07\tq", 5),
+		{ "--stdio", "--user", "Bo", "--door", TestDoorProgram() }))
+		<< bridge.Errors();
+	EXPECT_EQ("Hello, Bo\r\n <27> <155>\x07 <7>\t <9>q\r\nBye\r\n",
+		bridge.Output());
+}
+
+
+TEST(ZenboHostDisciplineTest, SessionEndsTheScreenOnAFreshLine)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	ChildProcess bridge;
+	EXPECT_EQ(0, RunStdio(bridge, "ab", { "--stdio", "--user", "Bo",
+		"--door", TestDoorProgram() })) << bridge.Errors();
+	EXPECT_EQ("Hello, Bo\r\na <97>b <98>\r\n", bridge.Output());
+}
+
+
+TEST(ZenboHostDisciplineTest, ClosedDoorIsShownOnTheCallersScreen)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	BridgeProcess bridge;
+	ASSERT_EQ(B_OK, bridge.Start({ "--stdio", "--user", "Bo", "--door",
+		TestDoorProgram() }));
+	ASSERT_TRUE(bridge.WaitForOutput("Hello, Bo\r\n", kTimeout))
+		<< bridge.Errors();
+	bridge.Type("x");
+	ASSERT_TRUE(bridge.WaitForOutput("x <120>", kTimeout));
+	BMessenger door(kDoorSignature);
+	ASSERT_TRUE(door.IsValid());
+	ASSERT_EQ(0, kill(door.Team(), SIGKILL));
+
+	int exitCode = -1;
+	ASSERT_EQ(B_OK, bridge.WaitForExit(kTimeout, &exitCode));
+	EXPECT_EQ(3, exitCode);
+	EXPECT_EQ("Hello, Bo\r\nx <120>\r\nThe door has closed.\r\n",
+		bridge.Output());
+	EXPECT_NE(std::string::npos, bridge.Errors().find("The door has closed."))
+		<< bridge.Errors();
 }
 
 

@@ -1,0 +1,159 @@
+#pragma once
+
+#include "BoardSettings.h"
+#include "Connection.h"
+
+#include <String.h>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+
+class AccountStore;
+class BMessage;
+
+// What the board asks of the host around it: the clock, the door, and the
+// slow work of passwords. The host answers the door's requests and reports
+// back to the board by its events (Entered, SessionEnded, PasswordHashed,
+// PasswordChecked).
+class BoardLink {
+public:
+	virtual						~BoardLink() = default;
+
+	virtual	bigtime_t			Now() = 0;
+	virtual	int32				NewSeatID() = 0;
+	virtual	void				EnterDoor(int32 seat, const BString& name) = 0;
+	// Both reply to the door's request and delete it.
+	virtual	void				AnswerKey(BMessage* request, int32 key) = 0;
+	virtual	void				AnswerText(BMessage* request, bool gone) = 0;
+	virtual	void				HashPassword(int32 caller,
+									const std::string& password) = 0;
+	virtual	void				CheckPassword(int32 caller,
+									const std::string& hash,
+									const std::string& password) = 0;
+};
+
+// The board: its callers from the moment they connect (login or
+// registration, the front room, the door) and the door's sessions of its
+// names. A terminal that arrives with its user's name (a bridge's) goes
+// straight into the door and its call ends with the session; every other
+// caller logs in. It never touches a socket or a thread: connections report keys,
+// drains and hang-ups, the host hands it the door's requests and the
+// results of slow work, and a periodic Tick lets time pass (login
+// timeouts, paused password tries, idle callers, grace periods). A door's
+// session belongs to a seat that outlives the caller's connection: a caller
+// whose line drops is away from the seat for the grace period, and the same
+// name logging in again sits down where the session stood. Everything runs
+// on the host's looper thread.
+class Board {
+public:
+								Board(const BoardSettings& settings,
+									AccountStore& accounts, BoardLink& link);
+								Board(const Board&) = delete;
+			Board&				operator=(const Board&) = delete;
+								~Board();
+
+	// Connections. Connected may refuse (the board is busy): the caller is
+	// told and the connection finished.
+			void				Connected(Connection* connection);
+	// A terminal that names its user and comes for the door alone. False
+	// when it is refused (told and finished).
+			bool				TerminalArrived(Connection* connection,
+									const BString& name);
+	// A terminal's input has ended: once the door has taken every key typed
+	// before, the user is gone.
+			void				InputEnded(Connection* connection);
+			void				Typed(Connection* connection,
+									const std::string& keys);
+			void				Drained(Connection* connection);
+	// The connection is gone; it may be deleted once this returns.
+			void				HungUp(Connection* connection);
+
+	// The door's requests. False when the name has no seat on the board
+	// (the request stays the host's); otherwise the board owns it.
+			bool				HasSeat(const BString& name) const;
+			void				GetChar(const BString& name,
+									BMessage* request);
+			void				SendString(const BString& name,
+									const BString& text, BMessage* request);
+
+	// Reports of the host
+			bool				HasSeatID(int32 seat) const;
+			void				Entered(int32 seat, status_t status,
+									const BString& error,
+									const BString& detail);
+			void				SessionEnded(int32 seat, bool doorClosed);
+			void				PasswordHashed(int32 caller,
+									const std::string& hash);
+			void				PasswordChecked(int32 caller, bool matches);
+			void				Tick();
+	// Every caller is told and closed; every session hears that its user
+	// is gone.
+			void				ShutDown(const char* notice);
+
+	// Whether a caller is logged in under the name (in any case), or a seat
+	// of the name waits in the door.
+			bool				IsOnBoard(const BString& name) const;
+			int32				CountCallers() const
+									{ return (int32)fCallers.size(); }
+			bool				HasSeats() const { return !fSeats.empty(); }
+
+private:
+			struct Caller;
+			struct Seat;
+
+	// Login
+			void				_AskName(Caller* caller);
+			void				_LineTyped(Caller* caller,
+									const std::string& line);
+			void				_NameGiven(Caller* caller,
+									const std::string& line);
+			void				_PasswordWrong(Caller* caller);
+			void				_LogIn(Caller* caller);
+			bool				_IsLocked(const std::string& key);
+
+	// The front room
+			void				_ShowFrontRoom(Caller* caller);
+			void				_FrontRoomKey(Caller* caller, char key);
+			void				_ShowWhoIsOnline(Caller* caller);
+			void				_EnterDoor(Caller* caller);
+
+	// Seats in the door
+			void				_DeliverKeys(Seat* seat);
+			void				_AnswerTexts(Seat* seat);
+			void				_SetGone(Seat* seat);
+			void				_Detach(Seat* seat);
+			void				_Attach(Seat* seat, Caller* caller);
+			Seat*				_SeatFor(const BString& name) const;
+			Caller*				_SeatCaller(const Seat* seat) const;
+
+	// Callers
+			Caller*				_CallerFor(Connection* connection) const;
+			Caller*				_CallerByID(int32 id) const;
+			void				_Say(Caller* caller, const std::string& text);
+			// Tells the caller, finishes the connection and forgets the
+			// caller; a seat of the caller's is gone (idle, shut-down) or
+			// away for the grace period.
+			void				_Drop(Caller* caller, const std::string& text,
+									bool seatGone,
+									CallEnd end = CallEnd::kFailure);
+			void				_Log(Caller* caller, const BString& line);
+			void				_Forget(Caller* caller);
+			std::string			_NameLine(const Caller* caller) const;
+
+			BoardSettings		fSettings;
+			AccountStore&		fAccounts;
+			BoardLink&			fLink;
+			int32				fNextCallerID = 1;
+			std::map<int32, std::unique_ptr<Caller>> fCallers;
+			std::map<Connection*, int32> fConnections;
+			// By the name's key (its lower case).
+			std::map<std::string, int32> fMembers;
+			std::map<std::string, std::unique_ptr<Seat>> fSeats;
+			std::map<std::string, std::deque<bigtime_t>> fFailures;
+			std::map<std::string, bigtime_t> fLockedUntil;
+};
+
+// The key that accounts and the board compare names by.
+std::string NameKey(const BString& name);

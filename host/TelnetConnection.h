@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Connection.h"
+#include "TelnetProtocol.h"
+
+#include <functional>
+#include <string>
+
+class BLooper;
+class Board;
+
+// One telnet caller's socket on the host's looper: non-blocking, read when
+// readable and turned into the board's events through the caller's
+// TelnetProtocol, written from its own output queue when writable. A caller
+// who does not read only grows this queue; the board makes the door wait
+// for it, never the loop. On a hang-up, an error or once a Finish has sent
+// everything, the connection reports to the board and asks its owner to
+// delete it (after the current event, never from within its own call).
+class TelnetConnection : public Connection, private TelnetProtocol::Listener {
+public:
+								TelnetConnection(BLooper* looper,
+									Board& board, int descriptor,
+									const BString& address,
+									std::function<void(TelnetConnection*)>
+										ended);
+	virtual						~TelnetConnection();
+
+	// Watches the socket and makes the host's offers; then the board.
+			status_t			Start();
+
+	virtual	void				Show(const std::string& text) override;
+	virtual	size_t				Backlog() const override
+									{ return fOutput.size(); }
+	virtual	void				Finish(CallEnd end, const char* notice)
+									override;
+	virtual	const BString&		Address() const override { return fAddress; }
+	virtual	BString				TerminalType() const override;
+	virtual	const char*			Kind() const override { return "telnet"; }
+
+private:
+	// The protocol's events
+	virtual	void				KeysReceived(const std::string& keys) override;
+	virtual	void				BytesToSend(const char* bytes,
+									size_t size) override;
+	virtual	void				ProtocolFailed(const char* reason) override;
+
+			void				_Event(uint32 events);
+			void				_Read();
+			void				_Flush();
+			void				_Watch(bool writable);
+			void				_End();
+
+			BLooper*			fLooper;
+			Board&				fBoard;
+			int					fDescriptor;
+			BString				fAddress;
+			std::function<void(TelnetConnection*)> fEnded;
+			TelnetProtocol		fProtocol;
+			std::string			fOutput;
+			bool				fWatchingWritable = false;
+			bool				fClosing = false;
+			bool				fEnding = false;
+			// Until Start: the board is told nothing of a line that never
+			// began.
+			bool				fStarted = false;
+};

@@ -1,0 +1,132 @@
+#include "TelnetProtocol.h"
+
+#include <libtelnet.h>
+
+
+static const telnet_telopt_t kOptions[] = {
+	{ TELNET_TELOPT_ECHO, TELNET_WILL, TELNET_DONT },
+	{ TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO },
+	{ TELNET_TELOPT_NAWS, TELNET_WONT, TELNET_DO },
+	{ TELNET_TELOPT_TTYPE, TELNET_WONT, TELNET_DO },
+	{ TELNET_TELOPT_BINARY, TELNET_WILL, TELNET_DO },
+	{ -1, 0, 0 },
+};
+
+static const size_t kMaxTerminalTypeLength = 40;
+
+
+TelnetProtocol::TelnetProtocol(Listener& listener)
+	:
+	fListener(listener)
+{
+	fTelnet = telnet_init(kOptions, &TelnetProtocol::_Event, 0, this);
+	if (fTelnet == NULL)
+		fFailed = true;
+}
+
+
+TelnetProtocol::~TelnetProtocol()
+{
+	if (fTelnet != NULL)
+		telnet_free(fTelnet);
+}
+
+
+void
+TelnetProtocol::Start()
+{
+	if (fTelnet == NULL)
+		return;
+	telnet_negotiate(fTelnet, TELNET_WILL, TELNET_TELOPT_ECHO);
+	telnet_negotiate(fTelnet, TELNET_WILL, TELNET_TELOPT_SGA);
+	telnet_negotiate(fTelnet, TELNET_DO, TELNET_TELOPT_NAWS);
+	telnet_negotiate(fTelnet, TELNET_DO, TELNET_TELOPT_TTYPE);
+}
+
+
+void
+TelnetProtocol::Receive(const char* bytes, size_t size)
+{
+	if (fTelnet != NULL && !fFailed)
+		telnet_recv(fTelnet, bytes, size);
+}
+
+
+void
+TelnetProtocol::SendText(const std::string& text)
+{
+	if (fTelnet == NULL || fFailed)
+		return;
+	std::string translated;
+	fDiscipline.TranslateText(text, translated);
+	// On a telnet line a CR of its own is CR NUL; the discipline's line
+	// ends are CR LF already.
+	std::string line;
+	for (size_t i = 0; i < translated.size(); i++) {
+		line += translated[i];
+		if (translated[i] == '\r'
+			&& (i + 1 == translated.size() || translated[i + 1] != '\n')) {
+			line += '\0';
+		}
+	}
+	telnet_send(fTelnet, line.data(), line.size());
+}
+
+
+void
+TelnetProtocol::_Event(telnet_t*, telnet_event_t* event, void* data)
+{
+	static_cast<TelnetProtocol*>(data)->_HandleEvent(event);
+}
+
+
+void
+TelnetProtocol::_HandleEvent(telnet_event_t* event)
+{
+	switch (event->type) {
+		case TELNET_EV_DATA:
+		{
+			std::string keys;
+			fDiscipline.TranslateKeys(event->data.buffer, event->data.size,
+				keys);
+			if (!keys.empty())
+				fListener.KeysReceived(keys);
+			break;
+		}
+		case TELNET_EV_SEND:
+			fListener.BytesToSend(event->data.buffer, event->data.size);
+			break;
+		case TELNET_EV_WILL:
+			if (event->neg.telopt == TELNET_TELOPT_TTYPE)
+				telnet_ttype_send(fTelnet);
+			break;
+		case TELNET_EV_TTYPE:
+			if (event->ttype.cmd == TELNET_TTYPE_IS
+				&& event->ttype.name != NULL) {
+				std::string name;
+				for (const char* c = event->ttype.name;
+						*c != '\0' && name.size() < kMaxTerminalTypeLength;
+						c++) {
+					if (*c > 0x20 && *c < 0x7f)
+						name += *c;
+				}
+				fTerminalType.SetTo(name.c_str());
+			}
+			break;
+		case TELNET_EV_SUBNEGOTIATION:
+			if (event->sub.telopt == TELNET_TELOPT_NAWS
+				&& event->sub.size == 4) {
+				const unsigned char* size
+					= (const unsigned char*)event->sub.buffer;
+				fWidth = (size[0] << 8) | size[1];
+				fHeight = (size[2] << 8) | size[3];
+			}
+			break;
+		case TELNET_EV_ERROR:
+			fFailed = true;
+			fListener.ProtocolFailed(event->error.msg);
+			break;
+		default:
+			break;
+	}
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "LineDiscipline.h"
+
+#include <String.h>
+
+#include <string>
+
+struct telnet_t;
+union telnet_event_t;
+
+// One caller's telnet line as a state machine: bytes from the caller in,
+// the keys typed out; texts for the caller in, bytes for the line out. It
+// never touches a socket (its connection does). The host offers to echo
+// and to suppress go-ahead, so that clients send a key at a time and show
+// only what the door echoes; it asks for the window size and the terminal
+// type and keeps the answers; it accepts binary and refuses every other
+// option. Enter, backspace and output hygiene are the line discipline's;
+// an IAC byte in a text goes out doubled. Subnegotiations longer than
+// libtelnet's buffer are a protocol error, after which the line is closed.
+class TelnetProtocol {
+public:
+	class Listener {
+	public:
+		virtual					~Listener() = default;
+		virtual	void			KeysReceived(const std::string& keys) = 0;
+		virtual	void			BytesToSend(const char* bytes,
+									size_t size) = 0;
+		virtual	void			ProtocolFailed(const char* reason) = 0;
+	};
+
+	explicit					TelnetProtocol(Listener& listener);
+								TelnetProtocol(const TelnetProtocol&) = delete;
+			TelnetProtocol&		operator=(const TelnetProtocol&) = delete;
+								~TelnetProtocol();
+
+	// The host's offers and questions, once at the start of the call.
+			void				Start();
+			void				Receive(const char* bytes, size_t size);
+			void				SendText(const std::string& text);
+
+			const BString&		TerminalType() const { return fTerminalType; }
+			int32				Width() const { return fWidth; }
+			int32				Height() const { return fHeight; }
+			bool				HasFailed() const { return fFailed; }
+
+private:
+	static	void				_Event(telnet_t* telnet, telnet_event_t* event,
+									void* data);
+			void				_HandleEvent(telnet_event_t* event);
+
+			Listener&			fListener;
+			telnet_t*			fTelnet = nullptr;
+			LineDiscipline		fDiscipline;
+			BString				fTerminalType;
+			int32				fWidth = 0;
+			int32				fHeight = 0;
+			bool				fFailed = false;
+};

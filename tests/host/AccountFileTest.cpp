@@ -1,0 +1,76 @@
+#include "AccountFile.h"
+
+#include "PasswordHash.h"
+
+#include <TestVolume.h>
+
+#include <gtest/gtest.h>
+
+
+TEST(AccountFileTest, AccountsAreKeptAcrossLoadsAndFoundInAnyCase)
+{
+	TestVolume volume;
+	std::string hash;
+	ASSERT_EQ(B_OK, HashPassword("secret123", &hash));
+	{
+		AccountFile accounts(kAccountsPath);
+		BString problem;
+		ASSERT_EQ(B_OK, accounts.Load(&problem)) << problem.String();
+		ASSERT_EQ(B_OK, accounts.Add("Ash", hash));
+		EXPECT_EQ(B_FILE_EXISTS, accounts.Add("ASH", hash));
+	}
+	EXPECT_EQ("Ash\t" + hash + "\n", volume.ReadFile(kAccountsPath));
+	// No temporary file is left beside it.
+	EXPECT_FALSE(volume.Exists(kAccountsPath ".new"));
+
+	AccountFile accounts(kAccountsPath);
+	BString problem;
+	ASSERT_EQ(B_OK, accounts.Load(&problem));
+	BString storedName;
+	std::string found;
+	ASSERT_EQ(B_OK, accounts.Find("aSh", &storedName, &found));
+	EXPECT_STREQ("Ash", storedName.String());
+	EXPECT_TRUE(CheckPassword(found, "secret123"));
+	EXPECT_FALSE(CheckPassword(found, "secret124"));
+	EXPECT_EQ(B_ENTRY_NOT_FOUND, accounts.Find("Bo", &storedName, &found));
+}
+
+
+TEST(AccountFileTest, PasswordsAreArgon2idHashesWithTheirOwnSalt)
+{
+	std::string first;
+	std::string second;
+	ASSERT_EQ(B_OK, HashPassword("secret123", &first));
+	ASSERT_EQ(B_OK, HashPassword("secret123", &second));
+	EXPECT_EQ(0u, first.find("$argon2id$"));
+	EXPECT_NE(first, second);
+	EXPECT_EQ(std::string::npos, first.find("secret123"));
+}
+
+
+TEST(AccountFileTest, BrokenFileIsRefusedWithTheLineNamed)
+{
+	struct Case {
+		const char* content;
+		const char* problem;
+	};
+	const Case cases[] = {
+		{ "Ash\t$argon2id$v=19$x\nBo $argon2id$y\n",
+			"at line 2: no tab between the name and the hash" },
+		{ "Ash\t$argon2id$v=19$x\nash\t$argon2id$v=19$y\n",
+			"at line 2: the name is there twice" },
+		{ "../up\t$argon2id$v=19$x\n", "at line 1: the name is no board name" },
+		{ "Ash\tplain-password\n", "at line 1: the hash is no Argon2id hash" },
+		{ "Ash\t$argon2id$v=19$x", "line 1 does not end" },
+	};
+	for (const Case& which : cases) {
+		TestVolume volume;
+		volume.WriteFile(kAccountsPath, which.content);
+		AccountFile accounts(kAccountsPath);
+		BString problem;
+		EXPECT_EQ(B_BAD_DATA, accounts.Load(&problem)) << which.problem;
+		EXPECT_NE(nullptr, strstr(problem.String(), which.problem))
+			<< problem.String();
+		EXPECT_NE(nullptr, strstr(problem.String(), "accounts"));
+	}
+}

@@ -1,0 +1,479 @@
+#include "Board.h"
+
+#include "AccountStore.h"
+#include "Connection.h"
+
+#include <Message.h>
+#include <ZenboProtocol.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+
+// The board on its own: fake connections, a clock the test moves, and a
+// link that records what the board asks of the host. No socket, no door.
+
+namespace {
+
+const bigtime_t kSecond = 1000000;
+
+
+class FakeConnection : public Connection {
+public:
+	explicit FakeConnection(const char* address = "10.0.0.1")
+		:
+		fAddress(address)
+	{
+	}
+
+	void Show(const std::string& text) override { fShown += text; }
+	size_t Backlog() const override { return fBacklog; }
+	void Finish(CallEnd end, const char* notice) override
+	{
+		if (notice != NULL)
+			fShown += notice;
+		fEnd = end;
+		fClosed = true;
+	}
+	const BString& Address() const override { return fAddress; }
+	BString TerminalType() const override { return BString("VT100"); }
+	const char* Kind() const override { return "fake"; }
+
+	// What was shown since the last call.
+	std::string TakeShown()
+	{
+		std::string shown = fShown;
+		fShown.clear();
+		return shown;
+	}
+
+	BString fAddress;
+	std::string fShown;
+	size_t fBacklog = 0;
+	bool fClosed = false;
+	CallEnd fEnd = CallEnd::kFailure;
+};
+
+
+class MemoryAccounts : public AccountStore {
+public:
+	status_t Find(const BString& name, BString* storedName,
+		std::string* hash) const override
+	{
+		auto found = fAccounts.find(NameKey(name));
+		if (found == fAccounts.end())
+			return B_ENTRY_NOT_FOUND;
+		*storedName = found->second.first;
+		*hash = found->second.second;
+		return B_OK;
+	}
+
+	status_t Add(const BString& name, const std::string& hash) override
+	{
+		if (fAccounts.count(NameKey(name)) != 0)
+			return B_FILE_EXISTS;
+		fAccounts[NameKey(name)] = { name, hash };
+		return B_OK;
+	}
+
+	std::map<std::string, std::pair<BString, std::string>> fAccounts;
+};
+
+
+// The host as the board sees it. Passwords "hash" to "hash:" and the
+// password, and the test hands the results back.
+class FakeLink : public BoardLink {
+public:
+	bigtime_t Now() override { return fNow; }
+	int32 NewSeatID() override { return fNextSeat++; }
+	void EnterDoor(int32 seat, const BString& name) override
+	{
+		fEntered[name.String()] = seat;
+	}
+	void AnswerKey(BMessage* request, int32 key) override
+	{
+		fKeys[request] = key;
+		delete request;
+	}
+	void AnswerText(BMessage* request, bool gone) override
+	{
+		fTexts[request] = gone;
+		delete request;
+	}
+	void HashPassword(int32 caller, const std::string& password) override
+	{
+		fHashes.push_back({ caller, "hash:" + password });
+	}
+	void CheckPassword(int32 caller, const std::string& hash,
+		const std::string& password) override
+	{
+		fChecks.push_back({ caller, hash == "hash:" + password });
+	}
+
+	bigtime_t fNow = 1000 * kSecond;
+	int32 fNextSeat = 100;
+	std::map<std::string, int32> fEntered;
+	std::map<BMessage*, int32> fKeys;
+	std::map<BMessage*, bool> fTexts;
+	std::vector<std::pair<int32, std::string>> fHashes;
+	std::vector<std::pair<int32, bool>> fChecks;
+};
+
+
+class BoardTest : public ::testing::Test {
+protected:
+	BoardTest()
+	{
+		fSettings.grace = 30 * kSecond;
+		fSettings.idle = 100 * kSecond;
+		fSettings.failureDelay = kSecond;
+		fAccounts.fAccounts["ash"] = { BString("Ash"), "hash:secret123" };
+		fBoard = std::make_unique<Board>(fSettings, fAccounts, fLink);
+	}
+
+	// Types the keys and answers the password checks they bring.
+	void Type(FakeConnection& connection, const std::string& keys)
+	{
+		fBoard->Typed(&connection, keys);
+		while (!fLink.fChecks.empty()) {
+			auto check = fLink.fChecks.front();
+			fLink.fChecks.erase(fLink.fChecks.begin());
+			fBoard->PasswordChecked(check.first, check.second);
+		}
+	}
+
+	void LogIn(FakeConnection& connection, const char* name = "Ash",
+		const char* shown = "you are in the front room")
+	{
+		fBoard->Connected(&connection);
+		Type(connection, std::string(name) + "\nsecret123\n");
+		ASSERT_NE(std::string::npos, connection.fShown.find(shown))
+			<< connection.fShown;
+	}
+
+	// In the door, with the session's request for a key waiting.
+	BMessage* EnterDoor(FakeConnection& connection)
+	{
+		Type(connection, "e");
+		EXPECT_EQ(1u, fLink.fEntered.count("Ash"));
+		fBoard->Entered(fLink.fEntered["Ash"], B_OK, BString(), BString());
+		BMessage* text = new BMessage(kSendString);
+		fBoard->SendString("Ash", "\n<Ash : Town> ", text);
+		EXPECT_EQ(1u, fLink.fTexts.count(text));
+		BMessage* key = new BMessage(kGetChar);
+		fBoard->GetChar("Ash", key);
+		EXPECT_EQ(0u, fLink.fKeys.count(key));
+		return key;
+	}
+
+	void Pass(bigtime_t time)
+	{
+		fLink.fNow += time;
+		fBoard->Tick();
+	}
+
+	BoardSettings fSettings;
+	MemoryAccounts fAccounts;
+	FakeLink fLink;
+	std::unique_ptr<Board> fBoard;
+};
+
+}	// namespace
+
+
+TEST_F(BoardTest, KeysTypedInTheDoorAnswerTheWaitingRequest)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	BMessage* key = EnterDoor(connection);
+	EXPECT_NE(std::string::npos, connection.TakeShown().find("<Ash : Town> "));
+	Type(connection, "sq");
+	ASSERT_EQ(1u, fLink.fKeys.count(key));
+	EXPECT_EQ('s', fLink.fKeys[key]);
+	// The next key waits for the next request.
+	BMessage* next = new BMessage(kGetChar);
+	fBoard->GetChar("ash", next);
+	EXPECT_EQ('q', fLink.fKeys[next]);
+}
+
+
+TEST_F(BoardTest, SecondLoginTakesTheSeatAndShowsThePromptAgain)
+{
+	FakeConnection first;
+	LogIn(first);
+	BMessage* key = EnterDoor(first);
+
+	FakeConnection second("10.0.0.2");
+	LogIn(second, "ASH", "<Ash : Town> ");
+	EXPECT_TRUE(first.fClosed);
+	EXPECT_NE(std::string::npos, first.fShown.find(
+		"Your session was taken over from another connection.\n"));
+	EXPECT_NE(std::string::npos, second.fShown.find("<Ash : Town> "));
+	// The first connection's hang-up changes nothing for the second.
+	fBoard->HungUp(&first);
+	Type(second, "x");
+	EXPECT_EQ('x', fLink.fKeys[key]);
+	EXPECT_EQ(1, fBoard->CountCallers());
+}
+
+
+TEST_F(BoardTest, DroppedLineKeepsTheSessionWaitingForTheGracePeriod)
+{
+	FakeConnection first;
+	LogIn(first);
+	BMessage* key = EnterDoor(first);
+	fBoard->HungUp(&first);
+	Pass(29 * kSecond);
+	EXPECT_EQ(0u, fLink.fKeys.count(key));
+	EXPECT_TRUE(fBoard->IsOnBoard("Ash"));
+
+	FakeConnection again;
+	LogIn(again, "Ash", "<Ash : Town> ");
+	Pass(10 * kSecond);
+	Type(again, "c");
+	EXPECT_EQ('c', fLink.fKeys[key]);
+}
+
+
+TEST_F(BoardTest, SessionHearsThatTheUserIsGoneOnlyAfterTheGracePeriod)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	BMessage* key = EnterDoor(connection);
+	fBoard->HungUp(&connection);
+	Pass(31 * kSecond);
+	ASSERT_EQ(1u, fLink.fKeys.count(key));
+	EXPECT_EQ(0, fLink.fKeys[key]);
+	BMessage* text = new BMessage(kSendString);
+	fBoard->SendString("Ash", "bye", text);
+	EXPECT_TRUE(fLink.fTexts[text]);
+
+	fBoard->SessionEnded(fLink.fEntered["Ash"], false);
+	EXPECT_FALSE(fBoard->IsOnBoard("Ash"));
+}
+
+
+TEST_F(BoardTest, IdleCallerIsWarnedThenDroppedAndTheSessionToldAtOnce)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	BMessage* key = EnterDoor(connection);
+	connection.TakeShown();
+	Pass(41 * kSecond);
+	EXPECT_EQ("", connection.TakeShown());
+	Pass(20 * kSecond);
+	EXPECT_NE(std::string::npos, connection.TakeShown().find(
+		"disconnected soon"));
+	Pass(40 * kSecond);
+	EXPECT_TRUE(connection.fClosed);
+	EXPECT_NE(std::string::npos, connection.fShown.find("idle too long"));
+	EXPECT_EQ(0, fLink.fKeys[key]);
+}
+
+
+TEST_F(BoardTest, CallerWhoDoesNotReadHoldsOnlyTheirOwnTexts)
+{
+	FakeConnection slow;
+	LogIn(slow);
+	EnterDoor(slow);
+	slow.fBacklog = 1024 * 1024;
+	BMessage* held = new BMessage(kSendString);
+	fBoard->SendString("Ash", "a screenful", held);
+	EXPECT_EQ(0u, fLink.fTexts.count(held));
+
+	fAccounts.fAccounts["bo"] = { BString("Bo"), "hash:secret123" };
+	FakeConnection other("10.0.0.9");
+	LogIn(other, "Bo");
+	Type(other, "e");
+	BMessage* answered = new BMessage(kSendString);
+	fBoard->SendString("Bo", "text", answered);
+	EXPECT_EQ(1u, fLink.fTexts.count(answered));
+
+	slow.fBacklog = 0;
+	fBoard->Drained(&slow);
+	ASSERT_EQ(1u, fLink.fTexts.count(held));
+	EXPECT_FALSE(fLink.fTexts[held]);
+}
+
+
+TEST_F(BoardTest, WrongPasswordsPauseLongerEachTimeAndEndTheCall)
+{
+	FakeConnection connection;
+	fBoard->Connected(&connection);
+	Type(connection, "Ash\n");
+	bigtime_t pauses[] = { kSecond, 2 * kSecond, 4 * kSecond };
+	for (bigtime_t pause : pauses) {
+		connection.TakeShown();
+		Type(connection, "wrong\n");
+		EXPECT_NE(std::string::npos,
+			connection.TakeShown().find("That password is wrong."));
+		Pass(pause - 1);
+		EXPECT_EQ(std::string::npos, connection.fShown.find("Password: "));
+		Pass(1);
+		if (pause < 4 * kSecond) {
+			EXPECT_NE(std::string::npos,
+				connection.fShown.find("Password: "));
+		}
+	}
+	EXPECT_TRUE(connection.fClosed);
+	EXPECT_NE(std::string::npos, connection.fShown.find("Good-bye."));
+}
+
+
+TEST_F(BoardTest, NameFailingTenTimesIsLockedWhateverTheAddress)
+{
+	fSettings.failureDelay = 0;
+	fBoard = std::make_unique<Board>(fSettings, fAccounts, fLink);
+	std::vector<std::unique_ptr<FakeConnection>> connections;
+	for (int i = 0; i < 10; i++) {
+		BString address("10.1.0.");
+		address << (int32)i;
+		connections.push_back(std::make_unique<FakeConnection>(
+			address.String()));
+		fBoard->Connected(connections.back().get());
+		Type(*connections.back(), "Ash\nnope\n");
+		Pass(0);
+	}
+	FakeConnection late("10.2.0.1");
+	fBoard->Connected(&late);
+	Type(late, "ash\n");
+	EXPECT_NE(std::string::npos, late.TakeShown().find("locked"));
+	// Ten minutes on, the right password opens it again.
+	Pass(601 * kSecond);
+	FakeConnection later("10.2.0.2");
+	LogIn(later, "ash");
+}
+
+
+TEST_F(BoardTest, RegistrationAsksTwiceAndKeepsOnlyTheHash)
+{
+	FakeConnection connection;
+	fBoard->Connected(&connection);
+	Type(connection, "Wren\nshort\n");
+	EXPECT_NE(std::string::npos, connection.TakeShown().find(
+		"at least 8 characters"));
+	Type(connection, "longenough\nnotthesame\n");
+	EXPECT_NE(std::string::npos, connection.TakeShown().find("differ"));
+	Type(connection, "longenough\nlongenough\n");
+	// Nothing typed in a password is echoed.
+	EXPECT_EQ(std::string::npos, connection.fShown.find("longenough"));
+	ASSERT_EQ(1u, fLink.fHashes.size());
+	fBoard->PasswordHashed(fLink.fHashes[0].first, fLink.fHashes[0].second);
+	EXPECT_EQ("hash:longenough", fAccounts.fAccounts["wren"].second);
+	EXPECT_NE(std::string::npos, connection.fShown.find(
+		"Wren, you are in the front room"));
+}
+
+
+TEST_F(BoardTest, BadNamesAreRefusedWithTheReason)
+{
+	FakeConnection connection;
+	fBoard->Connected(&connection);
+	connection.TakeShown();
+	Type(connection, ".hidden\n");
+	EXPECT_NE(std::string::npos, connection.TakeShown().find(
+		"That name starts with a space or a dot."));
+	Type(connection, "a/b\n");
+	EXPECT_NE(std::string::npos, connection.TakeShown().find("holds a \"/\""));
+	Type(connection, std::string(31, 'x') + "\n");
+	EXPECT_NE(std::string::npos, connection.TakeShown().find(
+		"longer than 30"));
+}
+
+
+TEST_F(BoardTest, LimitsTurnCallersAway)
+{
+	fSettings.maxCallers = 6;
+	fSettings.loginTimeout = 60 * kSecond;
+	fBoard = std::make_unique<Board>(fSettings, fAccounts, fLink);
+	FakeConnection lines[7];
+	for (int i = 0; i < 6; i++)
+		fBoard->Connected(&lines[i]);
+	EXPECT_TRUE(lines[5].fClosed);
+	EXPECT_NE(std::string::npos, lines[5].fShown.find("Too many callers"));
+	for (int i = 0; i < 5; i++)
+		EXPECT_FALSE(lines[i].fClosed);
+
+	FakeConnection elsewhere("10.9.9.9");
+	fBoard->Connected(&elsewhere);
+	fBoard->Connected(&lines[6]);
+	EXPECT_TRUE(lines[6].fClosed);
+	EXPECT_NE(std::string::npos, lines[6].fShown.find(
+		"The board is busy, please call again later."));
+
+	// Nobody logged in within the minute.
+	Pass(60 * kSecond);
+	for (int i = 0; i < 5; i++)
+		EXPECT_TRUE(lines[i].fClosed);
+	EXPECT_NE(std::string::npos, lines[0].fShown.find("Time is up"));
+}
+
+
+TEST_F(BoardTest, LeavingTheDoorReturnsToTheFrontRoom)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	EnterDoor(connection);
+	connection.TakeShown();
+	fBoard->SessionEnded(fLink.fEntered["Ash"], true);
+	std::string shown = connection.TakeShown();
+	EXPECT_NE(std::string::npos, shown.find("The door has closed.\n"));
+	EXPECT_NE(std::string::npos, shown.find("you are in the front room"));
+	Type(connection, "w");
+	EXPECT_NE(std::string::npos, connection.TakeShown().find(
+		"Ash                            front room"));
+	Type(connection, "g");
+	EXPECT_TRUE(connection.fClosed);
+}
+
+
+TEST_F(BoardTest, TerminalNamingItsUserGoesStraightIntoTheDoor)
+{
+	FakeConnection bridge("the terminal socket");
+	ASSERT_TRUE(fBoard->TerminalArrived(&bridge, "Bo"));
+	ASSERT_EQ(1u, fLink.fEntered.count("Bo"));
+	fBoard->Typed(&bridge, std::string("a\0b", 3));
+	fBoard->InputEnded(&bridge);
+
+	// The keys before the end of the input, a 0 byte never among them;
+	// then the user is gone.
+	int32 expected[] = { 'a', 'b', 0 };
+	for (int32 key : expected) {
+		BMessage* request = new BMessage(kGetChar);
+		fBoard->GetChar("Bo", request);
+		EXPECT_EQ(key, fLink.fKeys[request]);
+	}
+
+	// A second terminal or a login of the name is refused meanwhile.
+	FakeConnection second("the terminal socket");
+	EXPECT_FALSE(fBoard->TerminalArrived(&second, "bo"));
+	EXPECT_NE(std::string::npos, second.fShown.find("bo is already in the door."));
+	fAccounts.fAccounts["bo"] = { BString("Bo"), "hash:secret123" };
+	FakeConnection caller;
+	fBoard->Connected(&caller);
+	Type(caller, "Bo\nsecret123\n");
+	EXPECT_TRUE(caller.fClosed);
+	EXPECT_NE(std::string::npos, caller.fShown.find(
+		"Bo is already in the door from another terminal."));
+
+	// Its call ends with the session.
+	fBoard->SessionEnded(fLink.fEntered["Bo"], true);
+	EXPECT_TRUE(bridge.fClosed);
+	EXPECT_EQ(CallEnd::kDoorClosed, bridge.fEnd);
+	EXPECT_NE(std::string::npos, bridge.fShown.find("The door has closed."));
+	EXPECT_FALSE(fBoard->IsOnBoard("Bo"));
+}
+
+
+TEST_F(BoardTest, TerminalWithABadNameIsRefusedWithTheReasonEscaped)
+{
+	FakeConnection bridge("the terminal socket");
+	EXPECT_FALSE(fBoard->TerminalArrived(&bridge, "Ash\x1b[2J"));
+	EXPECT_TRUE(bridge.fClosed);
+	EXPECT_EQ("\"Ash\\x1b[2J\" cannot be a user name: the name holds a"
+		" character other than printable ASCII.", bridge.fShown);
+	EXPECT_EQ(0u, fLink.fEntered.size());
+}

@@ -1,0 +1,72 @@
+#include "LineDiscipline.h"
+
+#include <gtest/gtest.h>
+
+
+namespace {
+
+std::string
+Keys(LineDiscipline& discipline, const std::string& bytes)
+{
+	std::string keys;
+	discipline.TranslateKeys(bytes.data(), bytes.size(), keys);
+	return keys;
+}
+
+}	// namespace
+
+
+TEST(LineDisciplineTest, EveryEnterIsOneLineFeed)
+{
+	LineDiscipline discipline;
+	EXPECT_EQ("a\nb\nc\nd\n", Keys(discipline,
+		std::string("a\r\nb\r\0c\rd\n", 11)));
+	// A lone CR, CR LF, a lone LF, CR NUL and CR LF one after the other.
+	EXPECT_EQ("\n\n\n\n\n", Keys(discipline, std::string("\r\r\n\n\r\0\r\n",
+		8)));
+}
+
+
+TEST(LineDisciplineTest, EnterSplitAcrossReadsIsStillOne)
+{
+	LineDiscipline discipline;
+	EXPECT_EQ("x\n", Keys(discipline, "x\r"));
+	EXPECT_EQ("", Keys(discipline, "\n"));
+	EXPECT_EQ("\n", Keys(discipline, "\r"));
+	EXPECT_EQ("", Keys(discipline, std::string(1, '\0')));
+	EXPECT_EQ("\n", Keys(discipline, "\n"));
+}
+
+
+TEST(LineDisciplineTest, BackspaceAndDeleteAreOneBackspaceAndZeroIsNoKey)
+{
+	LineDiscipline discipline;
+	EXPECT_EQ("ab\b\bc", Keys(discipline, std::string("a\0b\x7f\bc", 6)));
+}
+
+
+TEST(LineDisciplineTest, OutputEndsLinesInCrLfAndDropsControls)
+{
+	LineDiscipline discipline;
+	std::string output;
+	std::string text = "\x1b[31mRED\x1b]0;pwn\x07\x9b" "2J\x7f\x01\n\tok\b\r";
+	discipline.TranslateText(text, output);
+	EXPECT_EQ("[31mRED]0;pwn\x07" "2J\r\n\tok\b\r", output);
+	// Latin-1 letters are text, not controls.
+	output.clear();
+	discipline.TranslateText("caf\xe9", output);
+	EXPECT_EQ("caf\xe9", output);
+}
+
+
+TEST(LineDisciplineTest, EndLineStartsAFreshLineOnlyWhenNeeded)
+{
+	LineDiscipline discipline;
+	std::string output;
+	discipline.EndLine(output);
+	EXPECT_EQ("", output);
+	discipline.TranslateText("Bye", output);
+	discipline.EndLine(output);
+	discipline.EndLine(output);
+	EXPECT_EQ("Bye\r\n", output);
+}

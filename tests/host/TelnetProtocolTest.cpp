@@ -1,0 +1,139 @@
+#include "TelnetProtocol.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+
+namespace {
+
+const char kIAC = (char)0xff;
+const char kWill = (char)0xfb;
+const char kWont = (char)0xfc;
+const char kDo = (char)0xfd;
+const char kDont = (char)0xfe;
+const char kSB = (char)0xfa;
+const char kSE = (char)0xf0;
+const char kBinary = 0;
+const char kEcho = 1;
+const char kSGA = 3;
+const char kStatus = 5;
+const char kTerminalType = 24;
+const char kWindowSize = 31;
+const char kNewEnviron = 39;
+
+
+class Line : public TelnetProtocol::Listener {
+public:
+	void KeysReceived(const std::string& keys) override { fKeys += keys; }
+	void BytesToSend(const char* bytes, size_t size) override
+	{
+		fSent.append(bytes, size);
+	}
+	void ProtocolFailed(const char*) override { fFailed = true; }
+
+	std::string TakeSent()
+	{
+		std::string sent = fSent;
+		fSent.clear();
+		return sent;
+	}
+
+	std::string fKeys;
+	std::string fSent;
+	bool fFailed = false;
+};
+
+
+std::string
+Bytes(std::initializer_list<char> bytes)
+{
+	return std::string(bytes);
+}
+
+
+void
+Receive(TelnetProtocol& protocol, const std::string& bytes)
+{
+	protocol.Receive(bytes.data(), bytes.size());
+}
+
+}	// namespace
+
+
+TEST(TelnetProtocolTest, HostOffersEchoAndSgaAndAsksForSizeAndType)
+{
+	Line line;
+	TelnetProtocol protocol(line);
+	protocol.Start();
+	EXPECT_EQ(Bytes({ kIAC, kWill, kEcho, kIAC, kWill, kSGA,
+		kIAC, kDo, kWindowSize, kIAC, kDo, kTerminalType }), line.TakeSent());
+
+	// The client agrees and tells.
+	Receive(protocol, Bytes({ kIAC, kDo, kEcho, kIAC, kDo, kSGA,
+		kIAC, kWill, kWindowSize, kIAC, kWill, kTerminalType }));
+	EXPECT_EQ(Bytes({ kIAC, kSB, kTerminalType, 1, kIAC, kSE }),
+		line.TakeSent());
+	Receive(protocol, Bytes({ kIAC, kSB, kWindowSize, 0, (char)132, 0, 43,
+		kIAC, kSE }));
+	Receive(protocol, std::string(1, kIAC) + kSB + kTerminalType + '\0'
+		+ "XTERM-256COLOR\x1b" + kIAC + kSE);
+	EXPECT_EQ(132, protocol.Width());
+	EXPECT_EQ(43, protocol.Height());
+	// Kept as shown: no control byte of the client's.
+	EXPECT_STREQ("XTERM-256COLOR", protocol.TerminalType().String());
+	EXPECT_EQ("", line.fKeys);
+	EXPECT_FALSE(line.fFailed);
+}
+
+
+TEST(TelnetProtocolTest, BinaryIsAcceptedAndEverythingElseRefused)
+{
+	Line line;
+	TelnetProtocol protocol(line);
+	Receive(protocol, Bytes({ kIAC, kDo, kBinary, kIAC, kWill, kBinary }));
+	EXPECT_EQ(Bytes({ kIAC, kWill, kBinary, kIAC, kDo, kBinary }),
+		line.TakeSent());
+	Receive(protocol, Bytes({ kIAC, kDo, kStatus, kIAC, kWill, kNewEnviron }));
+	EXPECT_EQ(Bytes({ kIAC, kWont, kStatus, kIAC, kDont, kNewEnviron }),
+		line.TakeSent());
+	// The client may not echo for the host.
+	Receive(protocol, Bytes({ kIAC, kWill, kEcho }));
+	EXPECT_EQ(Bytes({ kIAC, kDont, kEcho }), line.TakeSent());
+}
+
+
+TEST(TelnetProtocolTest, KeysComeThroughTheLineDisciplineAroundCommands)
+{
+	Line line;
+	TelnetProtocol protocol(line);
+	Receive(protocol, std::string("a\r", 2));
+	Receive(protocol, std::string("\0b", 2) + kIAC + kIAC + "\x7f" + kIAC
+		+ (char)0xf4 + "c\r\n");
+	// IAC IAC is the byte 0xff typed; IAC IP is no key.
+	EXPECT_EQ("a\nb\xff\bc\n", line.fKeys);
+}
+
+
+TEST(TelnetProtocolTest, TextsLeaveWithCrLfDoubledIacAndNoControls)
+{
+	Line line;
+	TelnetProtocol protocol(line);
+	protocol.SendText("caf\xff\n\x1b[2J\rX\r");
+	EXPECT_EQ(std::string("caf\xff\xff\r\n[2J\r\0X\r\0", 15), line.TakeSent());
+}
+
+
+TEST(TelnetProtocolTest, OversizedSubnegotiationIsCappedAndTheLineGoesOn)
+{
+	Line line;
+	TelnetProtocol protocol(line);
+	std::string huge = std::string(1, kIAC) + kSB + kTerminalType + '\0'
+		+ std::string(64 * 1024, 'A') + kIAC + kSE;
+	Receive(protocol, huge);
+	EXPECT_LE(protocol.TerminalType().Length(), 40);
+	if (!line.fFailed) {
+		Receive(protocol, "k");
+		EXPECT_NE(std::string::npos, line.fKeys.find('k'));
+	}
+}
