@@ -227,6 +227,9 @@ struct Caller {
 	int64_t				keySentAt = 0;
 	int64_t				nextKeyAt = 0;
 	bool				sawStatus = false;
+	// The prompt after the new character is taken is no command's.
+	bool				firstPrompt = false;
+	bool				watchingWritable = false;
 };
 
 
@@ -248,6 +251,7 @@ private:
 									size_t size);
 			void				_Send(Caller& caller, const std::string& keys);
 			void				_Flush(Caller& caller);
+			void				_WatchWritable(Caller& caller, bool watch);
 			void				_SendKey(Caller& caller);
 			void				_Schedule(Caller& caller);
 	static	void				_TelnetEvent(telnet_t* telnet,
@@ -411,9 +415,12 @@ Load::_Connect(Caller& caller)
 		{ -1, 0, 0 },
 	};
 	caller.telnet = telnet_init(kOptions, _TelnetEvent, 0, &caller);
+	// Writability is watched until the connection is made, and later only
+	// while output waits, or the loop would wake for nothing.
 	epoll_event event = {};
 	event.events = EPOLLIN | EPOLLOUT;
 	event.data.u32 = (uint32_t)caller.index;
+	caller.watchingWritable = true;
 	return epoll_ctl(fPoll, EPOLL_CTL_ADD, caller.descriptor, &event) == 0;
 }
 
@@ -462,12 +469,30 @@ Load::_Flush(Caller& caller)
 		ssize_t written = send(caller.descriptor, caller.output.data(),
 			caller.output.size(), MSG_NOSIGNAL);
 		if (written < 0) {
-			if (errno != EAGAIN && errno != EINTR && errno != ENOTCONN)
+			if (errno != EAGAIN && errno != EINTR && errno != ENOTCONN) {
 				caller.stage = Caller::Stage::kGone;
-			return;
+				return;
+			}
+			break;
 		}
 		caller.output.erase(0, (size_t)written);
 	}
+	_WatchWritable(caller, !caller.output.empty());
+}
+
+
+void
+Load::_WatchWritable(Caller& caller, bool watch)
+{
+	if (watch == caller.watchingWritable || caller.descriptor < 0
+		|| caller.stage == Caller::Stage::kGone) {
+		return;
+	}
+	epoll_event event = {};
+	event.events = EPOLLIN | (watch ? EPOLLOUT : 0);
+	event.data.u32 = (uint32_t)caller.index;
+	if (epoll_ctl(fPoll, EPOLL_CTL_MOD, caller.descriptor, &event) == 0)
+		caller.watchingWritable = watch;
 }
 
 
@@ -525,7 +550,9 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 		}
 		if (caller.waitingForPrompt && EndsWith(caller.screen, kPromptEnd)) {
 			caller.waitingForPrompt = false;
-			if (fMeasuring) {
+			if (caller.firstPrompt)
+				caller.firstPrompt = false;
+			else if (fMeasuring) {
 				fFigures.command.push_back(now - caller.keySentAt);
 				fFigures.commands++;
 				if (!caller.sawStatus)
@@ -585,6 +612,7 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 				fInDoor++;
 				// The first prompt comes by itself.
 				caller.waitingForPrompt = true;
+				caller.firstPrompt = true;
 				caller.keySentAt = Now();
 			}
 			break;
