@@ -12,6 +12,9 @@
 #include <unistd.h>
 
 
+static const int kCallerSendBuffer = 32 * 1024;
+
+
 status_t
 ListenForTelnet(const BString& address, uint16 port, int* descriptor,
 	uint16* boundPort)
@@ -75,6 +78,10 @@ AcceptTelnetCaller(int listener, int* descriptor, BString* address)
 	// Keys are small and must not wait for more to fill a segment.
 	int yes = 1;
 	setsockopt(caller, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
+	// A fixed send buffer: left to grow, the kernel would take megabytes
+	// for a caller who does not read, where the door should wait instead.
+	int sendBuffer = kCallerSendBuffer;
+	setsockopt(caller, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof(sendBuffer));
 
 	char text[INET6_ADDRSTRLEN] = "?";
 	if (peer.ss_family == AF_INET6) {

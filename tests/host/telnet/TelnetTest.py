@@ -370,6 +370,47 @@ class ManyCallersTest(BoardTest):
                                      if u.startswith("Caller")]))
 
 
+class SlowReaderTest(BoardTest):
+    def test_caller_who_stops_reading_stalls_nobody_else(self):
+        # A character whose status screen is long: a hundred of them are
+        # far more than a caller's line and the host's queue hold.
+        self.board.write("home/Zenbo/doors/vrask/users/Slow",
+                         "\n".join(["Slow", "W" * 3000, "A" * 3000, "1", "1",
+                                    "5", "10", "10", "1", "0", "9", "9", "3",
+                                    "0"]) + "\n")
+        slow = self.board.dial(receive_buffer=4096)
+        slow.expect("Name: ")
+        slow.send("Slow\r")
+        slow.expect("Choose a password")
+        slow.send(PASSWORD + "\r")
+        slow.expect("again: ")
+        slow.send(PASSWORD + "\r")
+        slow.expect("Your choice: ")
+        slow.send("e")
+        slow.expect("<Slow : Town> ")
+        count = 100
+        slow.send("s" * count)
+        time.sleep(0.5)
+
+        other = self.board.call()
+        register(other, "Ash")
+        enter_as_new_player(other, "Ash")
+        started = time.time()
+        other.send("s")
+        other.expect(r"Status for \[Ash\]")
+        other.expect("Town> ")
+        self.assertLess(time.time() - started, 5)
+
+        # The slow caller's session only waited: every answer comes once
+        # the caller reads again.
+        seen = b""
+        deadline = time.time() + 60
+        while seen.count(b"Status for [Slow]") < count \
+                and time.time() < deadline:
+            seen += slow.settle(0.2)
+        self.assertEqual(count, seen.count(b"Status for [Slow]"))
+
+
 class BridgeTest(BoardTest):
     def bridge(self, name, keys):
         return subprocess.run([ZENBO, "--stdio", "--raw", "--user", name,

@@ -86,10 +86,10 @@ class Board:
         caller.expect("Name: ")
         return caller
 
-    def dial(self, source="127.0.0.1"):
+    def dial(self, source="127.0.0.1", receive_buffer=None):
         """A caller over a plain socket that speaks just enough telnet, from
         a loopback address of its choice."""
-        line = RawLine(self.port, source)
+        line = RawLine(self.port, source, receive_buffer)
         self.callers.append(line)
         return line
 
@@ -119,9 +119,15 @@ class RawLine:
     """A telnet line over a socket: refuses every option the host offers
     and keeps the text it receives, so a test can send bytes exactly."""
 
-    def __init__(self, port, source):
-        self.socket = socket.create_connection(("127.0.0.1", port), TIMEOUT,
-                                               source_address=(source, 0))
+    def __init__(self, port, source, receive_buffer=None):
+        self.socket = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        if receive_buffer is not None:
+            # Before the connection, so that the window stays small.
+            self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF,
+                                   receive_buffer)
+        self.socket.settimeout(TIMEOUT)
+        self.socket.bind((source, 0))
+        self.socket.connect(("127.0.0.1", port))
         self.received = b""
         self.text = b""
 
