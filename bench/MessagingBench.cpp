@@ -268,12 +268,16 @@ public:
 	{
 		ConsoleReporter::ReportRuns(runs);
 		for (const Run& run : runs) {
-			if (run.run_type != Run::RT_Iteration || run.error_occurred)
+			// With repetitions, their median stands for the benchmark.
+			bool median = run.run_type == Run::RT_Aggregate
+				&& run.aggregate_name == "median";
+			if ((run.run_type != Run::RT_Iteration && !median)
+				|| run.error_occurred)
 				continue;
 			// "DoorKitGetChar/real_time": the function's name is the key.
-			std::string name = run.benchmark_name();
-			fNanoseconds[name.substr(0, name.find('/'))]
-				= run.GetAdjustedRealTime();
+			std::string name = run.run_name.function_name;
+			if (median || fNanoseconds.count(name) == 0)
+				fNanoseconds[name] = run.GetAdjustedRealTime();
 		}
 	}
 

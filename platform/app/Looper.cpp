@@ -508,6 +508,9 @@ LooperPrivate::_Finish()
 {
 	fQuitting = true;
 	fPort->Close();
+	// The connections close before the finish hook gives up an
+	// application's signature: other teams keep links to it between
+	// messages and take one that is still open for a link to the holder.
 	for (auto& [key, connection] : fConnections) {
 		fPoller.Remove(connection->Socket());
 		connection->Close();

@@ -4,6 +4,7 @@
 #include "MessengerPrivate.h"
 #include "Registration.h"
 
+#include <BootVolume.h>
 #include <Looper.h>
 
 #include <map>
@@ -15,12 +16,10 @@
 // #pragma mark - RemoteLink
 
 
-RemoteLink::RemoteLink(posix::Descriptor socket,
-	const RuntimeSocketIdentity& identity)
+RemoteLink::RemoteLink(posix::Descriptor socket)
 	:
 	fSocket(std::move(socket)),
-	fTeam(posix::PeerProcess(fSocket.Get())),
-	fIdentity(identity)
+	fTeam(posix::PeerProcess(fSocket.Get()))
 {
 }
 
@@ -57,6 +56,14 @@ RemoteLink::IsBroken() const
 {
 	std::lock_guard<std::mutex> lock(fLock);
 	return fBroken || posix::IsHungUp(fSocket.Get());
+}
+
+
+bool
+RemoteLink::HasFailed() const
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	return fBroken;
 }
 
 
@@ -137,14 +144,6 @@ status_t
 RemoteLinkPool::Acquire(const char* signature, std::unique_ptr<RemoteLink>* link,
 	std::string* poolKey)
 {
-	// Stated first: a socket file replaced after this makes the link look
-	// older than it is, which costs a connection at the next message and
-	// never reaches an application that has gone.
-	RuntimeSocketIdentity identity;
-	status_t status = Registration::Identify(signature, &identity);
-	if (status != B_OK)
-		return status;
-
 	std::string key = boot_volume_folder().String();
 	key += '\n';
 	key += signature;
@@ -157,7 +156,7 @@ RemoteLinkPool::Acquire(const char* signature, std::unique_ptr<RemoteLink>* link
 			std::unique_ptr<RemoteLink> candidate
 				= std::move(found->second.back());
 			found->second.pop_back();
-			if (candidate->Identity() == identity && !candidate->IsBroken()) {
+			if (!candidate->IsBroken()) {
 				*link = std::move(candidate);
 				*poolKey = key;
 				break;
@@ -171,10 +170,10 @@ RemoteLinkPool::Acquire(const char* signature, std::unique_ptr<RemoteLink>* link
 		return B_OK;
 
 	posix::Descriptor socket;
-	status = Registration::Connect(signature, &socket);
+	status_t status = Registration::Connect(signature, &socket);
 	if (status != B_OK)
 		return status;
-	*link = std::make_unique<RemoteLink>(std::move(socket), identity);
+	*link = std::make_unique<RemoteLink>(std::move(socket));
 	*poolKey = key;
 	return B_OK;
 }
@@ -184,7 +183,9 @@ void
 RemoteLinkPool::Release(const std::string& poolKey,
 	std::unique_ptr<RemoteLink> link)
 {
-	if (link == nullptr || link->IsBroken())
+	// Whether the peer is still there is asked when the link is taken
+	// again, which is soon enough and costs a system call only once.
+	if (link == nullptr || link->HasFailed())
 		return;
 	std::lock_guard<std::mutex> lock(sPoolLock);
 	std::vector<std::unique_ptr<RemoteLink>>& idle = idle_links()[poolKey];

@@ -4,8 +4,6 @@
 #include "Posix.h"
 #include "Wire.h"
 
-#include <BootVolume.h>
-
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,10 +13,7 @@
 // always read by the thread that waits for it.
 class RemoteLink {
 public:
-								// The socket is connected to the application
-								// whose socket file had the identity.
-								RemoteLink(posix::Descriptor socket,
-									const RuntimeSocketIdentity& identity);
+	explicit					RemoteLink(posix::Descriptor socket);
 
 			// Sends the message; with a reply, waits for it. Once the link
 			// has broken, every send fails with B_BAD_PORT_ID.
@@ -26,8 +21,10 @@ public:
 									bigtime_t deliveryTimeout,
 									bigtime_t replyTimeout);
 			bool				IsBroken() const;
+			// False once an exchange found the link broken; unlike IsBroken
+			// it does not look whether the peer has hung up since.
+			bool				HasFailed() const;
 			pid_t				Team() const { return fTeam; }
-	const	RuntimeSocketIdentity& Identity() const { return fIdentity; }
 
 private:
 			status_t			_ReadReply(uint32 serial, BMessage* reply,
@@ -40,7 +37,6 @@ private:
 			uint32				fNextSerial = 1;
 			bool				fBroken = false;
 			const pid_t			fTeam;
-			const RuntimeSocketIdentity fIdentity;
 };
 
 // The connections to other teams' applications that no messenger uses at
@@ -48,9 +44,12 @@ private:
 // signature (a session makes one for every message) need not connect
 // again. A link is taken out while a messenger holds it, so one exchange at
 // a time goes over it, and comes back when the last copy of that messenger
-// goes. A link is given out again only while it is whole and the
-// signature's socket file is still the one it was made to: an application
-// that was started again since is reached at the next message.
+// goes. A link is given out again only while its peer has not hung up. That
+// is enough to reach the application that holds the signature now: an
+// application closes its connections before it gives up its signature
+// (and a process that dies closes all of them), so a link whose peer still
+// listens leads to the holder, and after a restart the old links read as
+// hung up and the next message connects to the new one.
 class RemoteLinkPool {
 public:
 	// A link to the application that holds the signature now: one kept

@@ -90,19 +90,6 @@ Registration::FileName(const char* signature)
 
 
 status_t
-Registration::Identify(const char* signature, RuntimeSocketIdentity* identity)
-{
-	if (signature == NULL || signature[0] == '\0')
-		return B_BAD_VALUE;
-	BString socketName = FileName(signature);
-	socketName << ".sock";
-	status_t status = get_runtime_socket_identity(socketName.String(),
-		identity);
-	return status == B_ENTRY_NOT_FOUND ? B_NAME_NOT_FOUND : status;
-}
-
-
-status_t
 Registration::Connect(const char* signature, posix::Descriptor* socket)
 {
 	if (signature == NULL || signature[0] == '\0')

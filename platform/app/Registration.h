@@ -2,7 +2,6 @@
 
 #include "Posix.h"
 
-#include <BootVolume.h>
 #include <String.h>
 
 // An application's claim on its signature in the boot volume's runtime
@@ -33,10 +32,6 @@ public:
 	// B_NAME_NOT_FOUND or B_BAD_PORT_ID when none is running.
 	static	status_t			Connect(const char* signature,
 									posix::Descriptor* socket);
-	// The identity of the socket of the application that holds the
-	// signature now; B_NAME_NOT_FOUND when there is no socket file.
-	static	status_t			Identify(const char* signature,
-									RuntimeSocketIdentity* identity);
 
 private:
 			posix::Descriptor	fFolder;

@@ -198,33 +198,6 @@ connect_to_runtime_socket(const char* name, int* socket)
 }
 
 
-status_t
-get_runtime_socket_identity(const char* name, RuntimeSocketIdentity* identity)
-{
-	if (identity == nullptr)
-		return B_BAD_VALUE;
-	BString folder;
-	status_t status = cached_runtime_folder(&folder);
-	if (status != B_OK)
-		return status;
-	SocketAddress address;
-	status = address.SetTo(folder, name);
-	if (status != B_OK)
-		return status;
-	struct stat info;
-	if (stat(reinterpret_cast<const sockaddr_un*>(address.Address())->sun_path,
-			&info) != 0)
-		return status_from_errno(errno);
-	if (!S_ISSOCK(info.st_mode))
-		return B_BAD_PORT_ID;
-	identity->device = uint64(info.st_dev);
-	identity->inode = uint64(info.st_ino);
-	identity->changed = bigtime_t(info.st_ctim.tv_sec) * 1000000000
-		+ info.st_ctim.tv_nsec;
-	return B_OK;
-}
-
-
 void
 remove_runtime_socket(const char* name)
 {

@@ -38,21 +38,6 @@ status_t runtime_folder(BString* machinePath);
 // still there was left by one that is gone, and is replaced.
 status_t listen_on_runtime_socket(const char* name, int backlog, int* socket);
 
-// The identity of the socket file of that name as it is now: a program that
-// registers anew makes a new socket file, so a connection made to an
-// earlier one is to a program that has gone or is going. Cheap enough for
-// every message (one stat); the runtime folder is looked up as for connect.
-struct RuntimeSocketIdentity {
-			uint64				device = 0;
-			uint64				inode = 0;
-			bigtime_t			changed = 0;	// ns since 1970
-
-			bool				operator==(const RuntimeSocketIdentity& other)
-									const = default;
-};
-status_t get_runtime_socket_identity(const char* name,
-	RuntimeSocketIdentity* identity);
-
 // A blocking, close-on-exec socket connected to the one of that name.
 // Nobody listens when there is no socket file (B_ENTRY_NOT_FOUND) or when
 // one is left but no program accepts on it (B_BAD_PORT_ID); other failures
