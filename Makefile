@@ -3,7 +3,9 @@
 
 PACKAGES := cmake ninja-build make g++ clang libclang-rt-14-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	dpkg-dev file lintian
+	dpkg-dev file lintian \
+	libssh-dev openssh-client python3-pexpect \
+	libboost-dev nodejs chromium
 JOBS ?= $(shell nproc)
 STRICT ?= OFF
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTRICT=$(STRICT)
