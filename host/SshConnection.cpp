@@ -22,6 +22,11 @@
 // lets an authentication request wait unanswered.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
+// What a caller may log in with: a password, or answers to questions
+// (keyboard-interactive), through which an unknown name may register.
+static const int kMethods = SSH_AUTH_METHOD_PASSWORD
+	| SSH_AUTH_METHOD_INTERACTIVE;
+
 // One write at a time is kept below the size of an SSH packet's payload.
 static const size_t kWriteChunk = 32 * 1024;
 
@@ -44,8 +49,8 @@ SshConnection::~SshConnection()
 {
 	if (fWatched != 0)
 		fLooper.UnwatchDescriptor(fDescriptor);
-	if (fPendingPassword != nullptr)
-		ssh_message_free(fPendingPassword);
+	if (fPendingAuthentication != nullptr)
+		ssh_message_free(fPendingAuthentication);
 	// The session frees its channels with itself.
 	ssh_free(fSession);
 }
@@ -63,22 +68,49 @@ SshConnection::Start()
 
 
 void
-SshConnection::AnswerPassword(bool accepted)
+SshConnection::AnswerAuthentication(bool accepted)
 {
-	if (fPendingPassword == nullptr)
+	if (fPendingAuthentication == nullptr)
 		return;
-	ssh_message message = fPendingPassword;
-	fPendingPassword = nullptr;
+	ssh_message message = fPendingAuthentication;
+	fPendingAuthentication = nullptr;
 	if (accepted && fState == State::kAuthenticating) {
-		fUserName = ssh_message_auth_user(message);
+		fUserName = fAuthenticatingName;
 		ssh_message_auth_reply_success(message, 0);
 		fState = State::kAuthenticated;
 	} else {
-		ssh_message_auth_set_methods(message, SSH_AUTH_METHOD_PASSWORD);
+		ssh_message_auth_set_methods(message, kMethods);
 		ssh_message_reply_default(message);
 	}
 	ssh_message_free(message);
-	_WatchAsNeeded();
+	if (!fPumping)
+		_WatchAsNeeded();
+}
+
+
+void
+SshConnection::AskQuestions(const char* instruction,
+	const std::vector<Question>& questions)
+{
+	if (fPendingAuthentication == nullptr
+		|| ssh_message_subtype(fPendingAuthentication)
+			!= SSH_AUTH_METHOD_INTERACTIVE) {
+		AnswerAuthentication(false);
+		return;
+	}
+	std::vector<const char*> prompts;
+	std::vector<char> echoes;
+	for (const Question& question : questions) {
+		prompts.push_back(question.prompt.String());
+		echoes.push_back(question.echo ? 1 : 0);
+	}
+	ssh_message message = fPendingAuthentication;
+	fPendingAuthentication = nullptr;
+	ssh_message_auth_interactive_request(message, "", instruction,
+		unsigned(prompts.size()), prompts.data(), echoes.data());
+	ssh_message_free(message);
+	if (!fPumping)
+		_WatchAsNeeded();
 }
 
 
@@ -194,21 +226,38 @@ SshConnection::_HandleMessage(ssh_message message)
 }
 
 
+// Each request is kept unanswered until the owner has judged it; while
+// one waits, the caller gets no other in.
 void
 SshConnection::_HandleAuthentication(ssh_message message)
 {
-	if (fState == State::kAuthenticating && fPendingPassword == nullptr
-		&& ssh_message_subtype(message) == SSH_AUTH_METHOD_PASSWORD) {
-		// Kept unanswered until the owner has judged the password.
-		fPendingPassword = message;
-		BString userName(ssh_message_auth_user(message));
-		BString password(ssh_message_auth_password(message));
-		fEvents.PasswordOffered(this, userName, password);
+	int method = ssh_message_subtype(message);
+	if (fState != State::kAuthenticating || fPendingAuthentication != nullptr
+		|| (method != SSH_AUTH_METHOD_PASSWORD
+			&& method != SSH_AUTH_METHOD_INTERACTIVE)) {
+		ssh_message_auth_set_methods(message, kMethods);
+		ssh_message_reply_default(message);
+		ssh_message_free(message);
 		return;
 	}
-	ssh_message_auth_set_methods(message, SSH_AUTH_METHOD_PASSWORD);
-	ssh_message_reply_default(message);
-	ssh_message_free(message);
+	fPendingAuthentication = message;
+	if (method == SSH_AUTH_METHOD_PASSWORD) {
+		fAuthenticatingName = ssh_message_auth_user(message);
+		BString password(ssh_message_auth_password(message));
+		fEvents.PasswordOffered(this, fAuthenticatingName, password);
+	} else if (ssh_message_auth_kbdint_is_response(message) == 0) {
+		fAuthenticatingName = ssh_message_auth_user(message);
+		fEvents.QuestionsRequested(this, fAuthenticatingName);
+	} else {
+		std::vector<BString> answers;
+		int count = ssh_userauth_kbdint_getnanswers(fSession);
+		for (int i = 0; i < count; i++) {
+			const char* answer = ssh_userauth_kbdint_getanswer(fSession,
+				unsigned(i));
+			answers.push_back(BString(answer != nullptr ? answer : ""));
+		}
+		fEvents.QuestionsAnswered(this, answers);
+	}
 }
 
 
@@ -350,9 +399,9 @@ SshConnection::_Finish()
 	if (fWatched != 0)
 		fLooper.UnwatchDescriptor(fDescriptor);
 	fWatched = 0;
-	if (fPendingPassword != nullptr) {
-		ssh_message_free(fPendingPassword);
-		fPendingPassword = nullptr;
+	if (fPendingAuthentication != nullptr) {
+		ssh_message_free(fPendingAuthentication);
+		fPendingAuthentication = nullptr;
 	}
 	if (fChannel != nullptr && ssh_channel_is_open(fChannel))
 		ssh_channel_close(fChannel);

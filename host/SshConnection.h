@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class BLooper;
 class SshEvents;
@@ -36,8 +37,18 @@ public:
 
 	[[nodiscard]] status_t		Start();
 
-	// The owner's answer to PasswordOffered.
-			void				AnswerPassword(bool accepted);
+	// Authentication: the owner's answer to PasswordOffered or
+	// QuestionsAnswered, or a refusal of QuestionsRequested.
+			void				AnswerAuthentication(bool accepted);
+	// Keyboard-interactive: questions for the caller, in answer to
+	// QuestionsRequested or QuestionsAnswered (a second round, as for a
+	// password typed twice that did not match).
+	struct Question {
+		BString				prompt;
+		bool				echo = false;
+	};
+			void				AskQuestions(const char* instruction,
+									const std::vector<Question>& questions);
 
 	// Output: queued, and sent as the caller's window allows.
 			void				Send(const char* data, size_t size);
@@ -45,7 +56,7 @@ public:
 	// Ends the call once the queued text has gone.
 			void				Close();
 
-	// What is known of the caller
+	// What is known of the caller; the user name once accepted.
 			const BString&		Address() const { return fAddress; }
 			const BString&		UserName() const { return fUserName; }
 			const BString&		TerminalType() const { return fTerminalType; }
@@ -90,7 +101,9 @@ private:
 			ssh_session_struct*	fSession;
 			ssh_channel_struct*	fChannel = nullptr;
 			std::unique_ptr<ssh_channel_callbacks_struct> fChannelCallbacks;
-			ssh_message_struct*	fPendingPassword = nullptr;
+			// The authentication request the owner has yet to answer.
+			ssh_message_struct*	fPendingAuthentication = nullptr;
+			BString				fAuthenticatingName;
 			int					fDescriptor;
 			uint32				fWatched = 0;
 			State				fState = State::kKeyExchange;

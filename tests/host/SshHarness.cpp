@@ -1,7 +1,8 @@
 // A small host for the SSH tests: SshListener on a looper, with a password
 // judged on a later turn of the loop (as the host's Argon2id check answers
 // from a worker), and a terminal that echoes keys back in capitals.
-// "F" floods the caller with text, "Q" says good-bye and closes.
+// "F" floods the caller with text, "Q" says good-bye and closes. The name
+// "newcomer" registers through questions (a password typed twice).
 #include "SshConnection.h"
 #include "SshEvents.h"
 #include "SshHostKey.h"
@@ -58,6 +59,28 @@ public:
 		message.AddBool("accepted", password == kPassword);
 		printf("password offered by %s\n", userName.String());
 		PostMessage(&message);
+	}
+
+	void QuestionsRequested(SshConnection* connection,
+		const BString& userName) override
+	{
+		if (userName != "newcomer") {
+			printf("questions refused for %s\n", userName.String());
+			SshEvents::QuestionsRequested(connection, userName);
+			return;
+		}
+		printf("questions for %s\n", userName.String());
+		connection->AskQuestions("A new name: choose its password.",
+			{{"New password: ", false}, {"The same again: ", false}});
+	}
+
+	void QuestionsAnswered(SshConnection* connection,
+		const std::vector<BString>& answers) override
+	{
+		bool accepted = answers.size() == 2 && answers[0] == answers[1]
+			&& answers[0].Length() >= 8;
+		printf("registration %s\n", accepted ? "accepted" : "refused");
+		connection->AnswerAuthentication(accepted);
 	}
 
 	void TerminalOpened(SshConnection* connection) override
@@ -123,7 +146,7 @@ public:
 		if (fConnections.count(connection) == 0)
 			return;
 		printf("password %s\n", accepted ? "accepted" : "refused");
-		connection->AnswerPassword(accepted);
+		connection->AnswerAuthentication(accepted);
 	}
 
 private:

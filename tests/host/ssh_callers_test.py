@@ -69,12 +69,12 @@ class SshCallerTest(unittest.TestCase):
             self.assertEqual(0, self.harness.stop())
         shutil.rmtree(self.folder, ignore_errors=True)
 
-    def ssh(self, *arguments, user="ash", command=()):
+    def ssh(self, *arguments, user="ash", command=(), methods="password"):
         command = ["ssh", "-F", "/dev/null", "-p", str(self.harness.port),
                    "-o", "UserKnownHostsFile=" + self.knownHosts,
                    "-o", "GlobalKnownHostsFile=/dev/null",
                    "-o", "StrictHostKeyChecking=yes",
-                   "-o", "PreferredAuthentications=password",
+                   "-o", "PreferredAuthentications=" + methods,
                    "-o", "PubkeyAuthentication=no",
                    "-o", "NumberOfPasswordPrompts=3",
                    "-o", "ConnectTimeout=5",
@@ -140,6 +140,42 @@ class SshCallerTest(unittest.TestCase):
         self.assertEqual(0, self.harness.stop())
         self.assertEqual(3, self.harness.lines.count("password refused"))
         self.assertNotIn("password accepted", self.harness.lines)
+
+    def test_NewNameRegistersThroughQuestions(self):
+        child = self.ssh("-tt", methods="keyboard-interactive",
+                         user="newcomer")
+        child.expect("A new name: choose its password.")
+        child.expect("New password: ")
+        child.sendline("longenough")
+        child.expect("The same again: ")
+        child.sendline("longenough")
+        child.expect("Hello newcomer, 80x24 xterm")
+        child.send("Q")
+        self.finish(child)
+
+        child = self.ssh("-tt", methods="keyboard-interactive",
+                         user="newcomer")
+        for _ in range(3):
+            child.expect("New password: ")
+            child.sendline("longenough")
+            child.expect("The same again: ")
+            child.sendline("different")
+        child.expect("Permission denied")
+        self.assertEqual(255, self.finish(child))
+        self.assertEqual(0, self.harness.stop())
+        self.assertEqual(1, self.harness.lines.count("registration accepted"))
+        self.assertEqual(3, self.harness.lines.count("registration refused"))
+
+    def test_RefusedQuestionsFallBackToAPassword(self):
+        child = self.ssh("-tt", methods="keyboard-interactive,password")
+        child.expect("password:")
+        child.sendline(PASSWORD)
+        child.expect("Hello ash, 80x24 xterm")
+        child.send("Q")
+        self.finish(child)
+        self.assertEqual(0, self.harness.stop())
+        self.assertIn("questions refused for ash", self.harness.lines)
+        self.assertIn("password accepted", self.harness.lines)
 
     def test_WindowChangesReachTheOwner(self):
         child = self.logIn()
