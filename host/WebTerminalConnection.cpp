@@ -14,6 +14,8 @@
 #include <boost/beast/http/write.hpp>
 #include <boost/beast/websocket/rfc6455.hpp>
 
+#include <OS.h>
+
 #include <stdio.h>
 
 namespace asio = boost::asio;
@@ -37,7 +39,8 @@ WebTerminalConnection::WebTerminalConnection(WebTerminalListener& listener,
 	fListener(listener),
 	fSocket(std::move(socket)),
 	fDescriptor(descriptor),
-	fAddress(address)
+	fAddress(address),
+	fStarted(system_time())
 {
 }
 
@@ -79,6 +82,17 @@ WebTerminalConnection::Close()
 		_WriteNext();
 		fListener.Poll();
 	}
+}
+
+
+void
+WebTerminalConnection::ExpireUnopened(bigtime_t deadline)
+{
+	if (fOpen || fFinished || fStarted > deadline)
+		return;
+	HostLog("web %s: dropped a request that did not finish in time",
+		fAddress.String());
+	_Finish();
 }
 
 

@@ -47,6 +47,9 @@ public:
 			size_t				QueuedBytes() const { return fOutput.size(); }
 	// Ends the call once the queued text has gone.
 			void				Close();
+	// Drops a connection that has not become a terminal by the deadline:
+	// a request sent slowly, or never, holds a socket for nothing.
+			void				ExpireUnopened(bigtime_t deadline);
 
 	// What is known of the caller
 			const BString&		Address() const { return fAddress; }
@@ -92,4 +95,5 @@ private:
 			BString				fAddress;
 			int32				fColumns = 80;
 			int32				fRows = 24;
+			bigtime_t			fStarted;
 };

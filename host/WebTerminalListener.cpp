@@ -11,15 +11,24 @@
 
 #include <boost/asio/ip/tcp.hpp>
 
+#include <OS.h>
+
+#include <algorithm>
+#include <errno.h>
 #include <fstream>
 #include <sstream>
+#include <string.h>
 #include <strings.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 
 namespace asio = boost::asio;
 
 namespace {
+
+// How often unopened connections are looked at, at most.
+const bigtime_t kSweepInterval = 5000000;
 
 struct PageEntry {
 	const char*			path;
@@ -54,6 +63,10 @@ WebTerminalListener::~WebTerminalListener()
 	if (fListener >= 0) {
 		fLooper.UnwatchDescriptor(fListener);
 		close(fListener);
+	}
+	if (fSweepTimer >= 0) {
+		fLooper.UnwatchDescriptor(fSweepTimer);
+		close(fSweepTimer);
 	}
 	// The connections still open go without telling the owner, who is
 	// going too; the rest go with Asio's loop.
@@ -94,8 +107,25 @@ WebTerminalListener::Listen(const char* address, uint16 port, BString* error)
 		*error << uint32(port) << ": " << strerror_status(status);
 		return status;
 	}
+	fSweepTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+	// A connection goes at most half a deadline late.
+	bigtime_t interval = std::min(kSweepInterval,
+		std::max(fRequestDeadline / 2, bigtime_t(100000)));
+	itimerspec every = {};
+	every.it_interval.tv_sec = time_t(interval / 1000000);
+	every.it_interval.tv_nsec = long(interval % 1000000) * 1000;
+	every.it_value = every.it_interval;
+	if (fSweepTimer < 0 || timerfd_settime(fSweepTimer, 0, &every, nullptr)
+			!= 0) {
+		*error = "cannot make the web port's timer";
+		return status_from_errno(errno);
+	}
 	status = fLooper.WatchDescriptor(fListener, B_DESCRIPTOR_READABLE,
 		[this](int, uint32) { _AcceptCallers(); });
+	if (status == B_OK) {
+		status = fLooper.WatchDescriptor(fSweepTimer, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) { _ExpireUnopened(); });
+	}
 	if (status != B_OK)
 		*error = "cannot watch the web port";
 	return status;
@@ -198,7 +228,30 @@ WebTerminalListener::_AcceptCallers()
 		}
 		auto connection = std::make_shared<WebTerminalConnection>(*this,
 			std::move(socket), descriptor, address);
+		fUnopened.push_back(connection);
 		connection->Start();
 	}
+	Poll();
+}
+
+
+void
+WebTerminalListener::_ExpireUnopened()
+{
+	uint64 expirations;
+	if (read(fSweepTimer, &expirations, sizeof(expirations)) < 0
+		&& errno != EAGAIN)
+		HostLog("web: cannot read the timer: %s", strerror(errno));
+
+	bigtime_t deadline = system_time() - fRequestDeadline;
+	std::vector<std::weak_ptr<WebTerminalConnection>> waiting;
+	for (const auto& entry : fUnopened) {
+		std::shared_ptr<WebTerminalConnection> connection = entry.lock();
+		if (!connection || fTerminals.count(connection.get()) != 0)
+			continue;
+		connection->ExpireUnopened(deadline);
+		waiting.push_back(connection);
+	}
+	fUnopened.swap(waiting);
 	Poll();
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 class BLooper;
 class WebTerminalConnection;
@@ -25,6 +26,8 @@ class WebTerminalEvents;
 // line rules.
 class WebTerminalListener {
 public:
+	static const bigtime_t		kDefaultRequestDeadline = 20000000;
+
 								WebTerminalListener(BLooper& looper,
 									WebTerminalEvents& events);
 								WebTerminalListener(
@@ -45,6 +48,10 @@ public:
 	// header is refused, unless that origin ("https://board.example") is
 	// allowed here, as for a page served through a reverse proxy.
 			void				AllowOrigin(const char* origin);
+	// How long a browser has to send a request, or to finish a WebSocket's
+	// handshake; set before Listen.
+			void				SetRequestDeadline(bigtime_t deadline)
+									{ fRequestDeadline = deadline; }
 
 	// For the connections
 	struct PageFile {
@@ -67,15 +74,20 @@ public:
 
 private:
 			void				_AcceptCallers();
+			void				_ExpireUnopened();
 
 			BLooper&			fLooper;
 			WebTerminalEvents&	fEvents;
 			boost::asio::io_context fContext;
 			int					fListener = -1;
+			int					fSweepTimer = -1;
+			bigtime_t			fRequestDeadline = kDefaultRequestDeadline;
 			uint16				fPort = 0;
 			bool				fPolling = false;
 			std::map<std::string, PageFile> fPage;
 			std::set<std::string> fAllowedOrigins;
 			std::map<WebTerminalConnection*,
 				std::shared_ptr<WebTerminalConnection>> fTerminals;
+			// Connections still reading a request or the handshake.
+			std::vector<std::weak_ptr<WebTerminalConnection>> fUnopened;
 };

@@ -11,6 +11,7 @@
 #include <ctype.h>
 #include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -25,8 +26,10 @@ public:
 	{
 	}
 
-	status_t Start(const char* pageFolder, BString* error)
+	status_t Start(const char* pageFolder, bigtime_t requestDeadline,
+		BString* error)
 	{
+		fListener.SetRequestDeadline(requestDeadline);
 		status_t status = fListener.LoadPage(pageFolder, error);
 		if (status == B_OK)
 			status = fListener.Listen("127.0.0.1", 0, error);
@@ -81,13 +84,17 @@ private:
 int
 main(int argumentCount, char** arguments)
 {
-	if (argumentCount != 2 || strcmp(arguments[1], "--help") == 0) {
-		fprintf(stderr, "usage: %s PAGE-FOLDER\n"
+	if (argumentCount < 2 || argumentCount > 3
+		|| strcmp(arguments[1], "--help") == 0) {
+		fprintf(stderr, "usage: %s PAGE-FOLDER [REQUEST-DEADLINE-SECONDS]\n"
 			"Serves the web terminal's page from PAGE-FOLDER on an ephemeral"
 			" port of 127.0.0.1,\nechoing keys in capitals, until SIGTERM or"
 			" SIGINT.\n", arguments[0]);
 		return argumentCount == 2 ? 0 : 2;
 	}
+	bigtime_t requestDeadline = WebTerminalListener::kDefaultRequestDeadline;
+	if (argumentCount == 3)
+		requestDeadline = bigtime_t(atof(arguments[2]) * 1000000);
 	setvbuf(stdout, nullptr, _IOLBF, 0);
 
 	sigset_t signals;
@@ -99,7 +106,7 @@ main(int argumentCount, char** arguments)
 	EchoHost* host = new EchoHost;
 	BString error;
 	host->Lock();
-	status_t status = host->Start(arguments[1], &error);
+	status_t status = host->Start(arguments[1], requestDeadline, &error);
 	host->Unlock();
 	if (status != B_OK) {
 		fprintf(stderr, "%s\n", error.String());

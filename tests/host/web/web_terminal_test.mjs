@@ -11,6 +11,7 @@
 import { spawn } from "node:child_process";
 import { mkdtempSync, mkdirSync, rmSync } from "node:fs";
 import http from "node:http";
+import net from "node:net";
 import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
 import path from "node:path";
@@ -31,8 +32,8 @@ function check(condition, message) {
 		throw new Error("check failed: " + message);
 }
 
-async function startHarness() {
-	const child = spawn(harnessPath, [pageFolder],
+async function startHarness(...options) {
+	const child = spawn(harnessPath, [pageFolder, ...options],
 		{ stdio: ["ignore", "pipe", "inherit"] });
 	const lines = readline.createInterface({ input: child.stdout });
 	const log = [];
@@ -135,6 +136,17 @@ function get(port, target) {
 	});
 }
 
+// Seconds until the host hangs up on a connection that says nothing.
+function silence(port) {
+	return new Promise((resolve, reject) => {
+		const started = Date.now();
+		const socket = net.connect(port, "127.0.0.1");
+		socket.setTimeout(kWait, () => reject(new Error("never hung up")));
+		socket.on("close", () => resolve((Date.now() - started) / 1000));
+		socket.on("error", () => {});
+	});
+}
+
 const cases = {
 	async PageEchoesKeysAndKeepsTheWindowSize() {
 		await withBrowser(async (page, harness) => {
@@ -197,13 +209,44 @@ const cases = {
 	async OversizedMessageEndsTheCall() {
 		await withBrowser(async (page, harness) => {
 			await openTerminal(page, harness.port);
-			const code = await page.evaluate(() => new Promise((resolve) => {
+			// A paste under the cap is taken whole (and echoed back); one
+			// over it ends the call. The close code is 1009 when the
+			// browser reads the host's close frame before the host hangs
+			// up on the rest of the message, 1006 when it does not.
+			const outcome = await page.evaluate(() => new Promise((resolve) => {
 				const socket = new WebSocket("ws://" + location.host + "/ws");
-				socket.onopen = () => socket.send(new Uint8Array(100000));
-				socket.onclose = (event) => resolve(event.code);
+				socket.binaryType = "arraybuffer";
+				let echoed = 0;
+				socket.onopen = () =>
+					socket.send(new Uint8Array(60000).fill(97));
+				socket.onmessage = (event) => {
+					if (!(event.data instanceof ArrayBuffer))
+						return;
+					const bytes = new Uint8Array(event.data);
+					echoed += bytes.filter((byte) => byte === 65).length;
+					if (echoed === 60000)
+						socket.send(new Uint8Array(100000));
+				};
+				socket.onclose = (event) =>
+					resolve({ echoed, code: event.code });
 			}));
-			check(code === 1009, "closed as too big, not " + code);
+			check(outcome.echoed === 60000, "the paste under the cap came back"
+				+ " whole, not " + outcome.echoed + " bytes");
+			check(outcome.code === 1009 || outcome.code === 1006,
+				"closed as too big, not " + outcome.code);
 		});
+	},
+
+	async SilentConnectionIsDropped() {
+		const harness = await startHarness("1");
+		try {
+			const [quiet, page] = await Promise.all([silence(harness.port),
+				get(harness.port, "/")]);
+			check(page === 200, "the page is served meanwhile");
+			check(quiet >= 1 && quiet < 3, "dropped after " + quiet + " s");
+		} finally {
+			harness.child.kill("SIGTERM");
+		}
 	},
 
 	async OtherOriginsAndPathsAreRefused() {
