@@ -130,14 +130,13 @@ SshConnection::Send(const char* data, size_t size)
 
 
 void
-SshConnection::Close()
+SshConnection::Close(CloseMode mode)
 {
-	if (fState == State::kClosed || fState == State::kClosing)
+	if (fState == State::kClosed)
 		return;
-	bool wasTerminal = fState == State::kTerminal;
-	fState = State::kClosing;
-	if (!wasTerminal)
+	if (fState != State::kTerminal || mode == CloseMode::kAtOnce)
 		fOutput.clear();
+	fState = State::kClosing;
 	// The session cannot be torn down under libssh's feet; the pump ends
 	// it when it has returned.
 	if (fPumping)

@@ -50,11 +50,17 @@ public:
 			void				AskQuestions(const char* instruction,
 									const std::vector<Question>& questions);
 
-	// Output: queued, and sent as the caller's window allows.
+	// Output: queued, and sent as the caller's window allows, once the
+	// terminal is open (nothing is sent before).
 			void				Send(const char* data, size_t size);
 			size_t				QueuedBytes() const { return fOutput.size(); }
-	// Ends the call once the queued text has gone.
-			void				Close();
+	// Ends the call: once the queued text has gone, or at once (a caller
+	// who stopped reading and is taken over).
+	enum class CloseMode {
+		kAfterOutput,
+		kAtOnce,
+	};
+			void				Close(CloseMode mode = CloseMode::kAfterOutput);
 
 	// What is known of the caller; the user name once accepted.
 			const BString&		Address() const { return fAddress; }

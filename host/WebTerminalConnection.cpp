@@ -73,9 +73,18 @@ WebTerminalConnection::Send(const char* data, size_t size)
 
 
 void
-WebTerminalConnection::Close()
+WebTerminalConnection::Close(CloseMode mode)
 {
-	if (!fOpen || fClosing)
+	if (!fOpen)
+		return;
+	if (mode == CloseMode::kAtOnce) {
+		// Not even a close frame: a page that stopped reading would not
+		// take it.
+		fOutput.clear();
+		_Finish();
+		return;
+	}
+	if (fClosing)
 		return;
 	fClosing = true;
 	if (!fWriting) {

@@ -45,8 +45,13 @@ public:
 	// Output: queued, sent as one binary message per write.
 			void				Send(const char* data, size_t size);
 			size_t				QueuedBytes() const { return fOutput.size(); }
-	// Ends the call once the queued text has gone.
-			void				Close();
+	// Ends the call: once the queued text has gone, or at once (a caller
+	// who stopped reading and is taken over).
+	enum class CloseMode {
+		kAfterOutput,
+		kAtOnce,
+	};
+			void				Close(CloseMode mode = CloseMode::kAfterOutput);
 	// Drops a connection that has not become a terminal by the deadline:
 	// a request sent slowly, or never, holds a socket for nothing.
 			void				ExpireUnopened(bigtime_t deadline);

@@ -1,7 +1,8 @@
 // A small host for the SSH tests: SshListener on a looper, with a password
 // judged on a later turn of the loop (as the host's Argon2id check answers
 // from a worker), and a terminal that echoes keys back in capitals.
-// "F" floods the caller with text, "Q" says good-bye and closes. The name
+// "F" floods the caller with text, "Q" says good-bye and closes, "K" cuts
+// every other caller off at once, unsent text and all. The name
 // "newcomer" registers through questions (a password typed twice).
 #include "SshConnection.h"
 #include "SshEvents.h"
@@ -111,6 +112,15 @@ public:
 				std::string flood(kFloodSize, '.');
 				connection->Send(flood.data(), flood.size());
 				printf("flooding %s\n", connection->UserName().String());
+			} else if (data[i] == 'K') {
+				std::set<SshConnection*> others = fConnections;
+				others.erase(connection);
+				for (SshConnection* other : others) {
+					printf("cutting off %s %s\n", other->UserName().String(),
+						other->QueuedBytes() > 0 ? "with text unsent" : "");
+					other->Close(SshConnection::CloseMode::kAtOnce);
+				}
+				echo += "Cut off\r\n";
 			} else if (data[i] == 'Q') {
 				connection->Send("Bye\r\n", 5);
 				connection->Close();
@@ -126,8 +136,7 @@ public:
 	void ConnectionClosed(SshConnection* connection) override
 	{
 		fConnections.erase(connection);
-		printf("closed %s %s\n", connection->UserName().String(),
-			connection->QueuedBytes() > 0 ? "with text unsent" : "");
+		printf("closed %s\n", connection->UserName().String());
 	}
 
 	void MessageReceived(BMessage* message) override

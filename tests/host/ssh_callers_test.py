@@ -221,14 +221,18 @@ class SshCallerTest(unittest.TestCase):
         for word in ("one", "two", "three"):
             other.send(word + "\r")
             other.expect(word.upper() + "\r\n")
+        # The stalled caller can be cut off at once, queue and all.
+        other.send("K")
+        other.expect("Cut off")
+        slow.expect(pexpect.EOF, searchwindowsize=200)
         other.send("Q")
         other.expect("Bye")
         self.finish(other)
-        slow.close(force=True)
         self.assertEqual(0, self.harness.stop())
         self.assertIn("flooding ash", self.harness.lines)
-        self.assertIn("closed ash with text unsent", self.harness.lines)
-        self.assertIn("closed birch ", self.harness.lines)
+        self.assertIn("cutting off ash with text unsent", self.harness.lines)
+        self.assertIn("closed ash", self.harness.lines)
+        self.assertIn("closed birch", self.harness.lines)
 
 
 if __name__ == "__main__":
