@@ -7,14 +7,13 @@
 #include <AppDefs.h>
 #include <Errors.h>
 #include <Looper.h>
+#include <OS.h>
 
 #include <boost/asio/buffer.hpp>
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
 #include <boost/beast/websocket/rfc6455.hpp>
-
-#include <OS.h>
 
 #include <stdio.h>
 

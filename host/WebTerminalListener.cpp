@@ -8,10 +8,9 @@
 #include <AppDefs.h>
 #include <Errors.h>
 #include <Looper.h>
+#include <OS.h>
 
 #include <boost/asio/ip/tcp.hpp>
-
-#include <OS.h>
 
 #include <algorithm>
 #include <errno.h>
@@ -80,17 +79,17 @@ WebTerminalListener::LoadPage(const char* folder, BString* error)
 	for (const PageEntry& entry : kPageEntries) {
 		std::string path = std::string(folder) + "/" + entry.fileName;
 		std::ifstream file(path, std::ios::binary);
-		std::ostringstream contents;
-		contents << file.rdbuf();
-		if (!file.good() && !file.eof()) {
-			*error = BString("cannot read the web terminal's page file ")
-				+ path.c_str();
-			return B_ENTRY_NOT_FOUND;
-		}
 		if (!file.is_open()) {
 			*error = BString("the web terminal's page file ") + path.c_str()
 				+ " is missing";
 			return B_ENTRY_NOT_FOUND;
+		}
+		std::ostringstream contents;
+		contents << file.rdbuf();
+		if (file.bad()) {
+			*error = BString("cannot read the web terminal's page file ")
+				+ path.c_str();
+			return B_IO_ERROR;
 		}
 		fPage[entry.path] = PageFile{entry.contentType, contents.str()};
 	}
