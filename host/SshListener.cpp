@@ -48,9 +48,16 @@ SshListener::~SshListener()
 status_t
 SshListener::Listen(const char* address, uint16 port, BString* error)
 {
+	// The bind reads the key from its file: a key handed over with
+	// SSH_BIND_OPTIONS_IMPORT_KEY would become the bind's, and be freed
+	// twice. The machine's libssh server configuration is not ours.
+	bool processConfig = false;
 	fBind = ssh_bind_new();
-	if (fBind == nullptr || ssh_bind_options_set(fBind,
-			SSH_BIND_OPTIONS_IMPORT_KEY, fHostKey.Key()) != SSH_OK) {
+	if (fBind == nullptr
+		|| ssh_bind_options_set(fBind, SSH_BIND_OPTIONS_PROCESS_CONFIG,
+			&processConfig) != SSH_OK
+		|| ssh_bind_options_set(fBind, SSH_BIND_OPTIONS_HOSTKEY,
+			fHostKey.Path().String()) != SSH_OK) {
 		*error = "cannot set up the SSH server";
 		return B_ERROR;
 	}

@@ -19,7 +19,7 @@ import readline from "node:readline";
 
 const [harnessPath, pageFolder, npmFolder, outputFolder, caseName]
 	= process.argv.slice(2);
-const require = createRequire(path.join(npmFolder, "package.json"));
+const require = createRequire(path.resolve(npmFolder, "package.json"));
 const { chromium } = require("playwright-core");
 
 const kWait = 10000;
@@ -48,9 +48,19 @@ async function startHarness(...options) {
 		});
 		child.on("exit", () => reject(new Error("the harness stopped")));
 	});
+	const exited = new Promise((resolve) =>
+		child.on("exit", (code, signal) => resolve(signal ?? code)));
 	// However the case ends, the harness goes with it.
 	process.on("exit", () => child.kill("SIGTERM"));
-	return { child, port, log };
+	return { child, port, log, exited };
+}
+
+// Stops the harness and checks that it went cleanly (a sanitizer's report
+// makes its exit status other than 0).
+async function stopHarness(harness) {
+	harness.child.kill("SIGTERM");
+	const status = await harness.exited;
+	check(status === 0, "the harness ended with " + status);
 }
 
 async function withBrowser(body) {
@@ -72,8 +82,8 @@ async function withBrowser(body) {
 	} finally {
 		if (browser !== null)
 			await browser.close();
-		harness.child.kill("SIGTERM");
 		rmSync(profile, { recursive: true, force: true });
+		await stopHarness(harness);
 	}
 }
 
@@ -245,7 +255,7 @@ const cases = {
 			check(page === 200, "the page is served meanwhile");
 			check(quiet >= 1 && quiet < 3, "dropped after " + quiet + " s");
 		} finally {
-			harness.child.kill("SIGTERM");
+			await stopHarness(harness);
 		}
 	},
 
@@ -269,7 +279,7 @@ const cases = {
 				"/ws"])
 				check(await get(port, other) === 404, other + " is not found");
 		} finally {
-			harness.child.kill("SIGTERM");
+			await stopHarness(harness);
 		}
 	},
 };
