@@ -1,0 +1,370 @@
+#include "WebTerminalConnection.h"
+
+#include "HostLog.h"
+#include "WebTerminalEvents.h"
+#include "WebTerminalListener.h"
+
+#include <AppDefs.h>
+#include <Errors.h>
+#include <Looper.h>
+#include <OS.h>
+
+#include <boost/asio/buffer.hpp>
+#include <boost/beast/core/buffers_to_string.hpp>
+#include <boost/beast/http/read.hpp>
+#include <boost/beast/http/write.hpp>
+#include <boost/beast/websocket/rfc6455.hpp>
+
+#include <stdio.h>
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+
+
+// A page asks for its files with short requests; anything larger is not
+// one of ours.
+static const uint32 kMaxRequestHeader = 8 * 1024;
+// What the page may send in one message: a generous paste.
+static const size_t kMaxMessage = 64 * 1024;
+// What one write to the page carries at most.
+static const size_t kWriteChunk = 64 * 1024;
+
+
+WebTerminalConnection::WebTerminalConnection(WebTerminalListener& listener,
+	asio::ip::tcp::socket socket, int descriptor, const BString& address)
+	:
+	fListener(listener),
+	fSocket(std::move(socket)),
+	fDescriptor(descriptor),
+	fAddress(address),
+	fStarted(system_time())
+{
+}
+
+
+WebTerminalConnection::~WebTerminalConnection()
+{
+	if (fWatched != 0)
+		fListener.Looper().UnwatchDescriptor(fDescriptor);
+}
+
+
+void
+WebTerminalConnection::Start()
+{
+	_ReadRequest();
+}
+
+
+void
+WebTerminalConnection::Send(const char* data, size_t size)
+{
+	if (!fOpen || fClosing)
+		return;
+	fOutput.append(data, size);
+	if (!fWriting) {
+		_WriteNext();
+		fListener.Poll();
+	}
+}
+
+
+void
+WebTerminalConnection::Close(CloseMode mode)
+{
+	if (!fOpen)
+		return;
+	if (mode == CloseMode::kAtOnce) {
+		// Not even a close frame: a page that stopped reading would not
+		// take it.
+		fOutput.clear();
+		_Finish();
+		return;
+	}
+	if (fClosing)
+		return;
+	fClosing = true;
+	if (!fWriting) {
+		_WriteNext();
+		fListener.Poll();
+	}
+}
+
+
+void
+WebTerminalConnection::ExpireUnopened(bigtime_t deadline)
+{
+	if (fOpen || fFinished || fStarted > deadline)
+		return;
+	HostLog("web %s: dropped a request that did not finish in time",
+		fAddress.String());
+	_Finish();
+}
+
+
+asio::ip::tcp::socket&
+WebTerminalConnection::_Socket()
+{
+	return fWebSocket ? fWebSocket->next_layer() : fSocket;
+}
+
+
+void
+WebTerminalConnection::_ReadRequest()
+{
+	fParser.emplace();
+	fParser->header_limit(kMaxRequestHeader);
+	fParser->body_limit(0);
+	fReading = true;
+	auto self = shared_from_this();
+	http::async_read(fSocket, fInput, *fParser,
+		[this, self](beast::error_code error, size_t) {
+			fReading = false;
+			if (error) {
+				if (error != http::error::end_of_stream)
+					_Respond(400, "text/plain", "Bad request\n");
+				else
+					_Finish();
+				return;
+			}
+			_Answer(fParser->get());
+		});
+	_WatchAsNeeded();
+}
+
+
+void
+WebTerminalConnection::_Answer(const Request& request)
+{
+	std::string target(request.target());
+	if (websocket::is_upgrade(request)) {
+		if (target != "/ws") {
+			_Respond(404, "text/plain", "Not found\n");
+			return;
+		}
+		std::string origin(request[http::field::origin]);
+		std::string host(request[http::field::host]);
+		if (!fListener.IsOriginAllowed(origin, host)) {
+			HostLog("web %s: refused a terminal from origin \"%s\"",
+				fAddress.String(), origin.c_str());
+			_Respond(403, "text/plain", "Forbidden\n");
+			return;
+		}
+		_AcceptWebSocket(request);
+		return;
+	}
+	if (request.method() != http::verb::get
+		&& request.method() != http::verb::head) {
+		_Respond(405, "text/plain", "Method not allowed\n");
+		return;
+	}
+	const WebTerminalListener::PageFile* file
+		= fListener.FindPageFile(target);
+	if (file == nullptr) {
+		_Respond(404, "text/plain", "Not found\n");
+		return;
+	}
+	_Respond(200, file->contentType.c_str(),
+		request.method() == http::verb::head ? std::string() : file->body);
+}
+
+
+// Every answer closes its connection: a page asks for a handful of files
+// once, and a connection that is done is one less to keep.
+void
+WebTerminalConnection::_Respond(unsigned status, const char* contentType,
+	std::string body)
+{
+	auto response = std::make_shared<http::response<http::string_body>>(
+		http::status(status), 11);
+	response->set(http::field::server, "zenbo");
+	response->set(http::field::content_type, contentType);
+	response->set(http::field::cache_control, "no-cache");
+	response->set("X-Content-Type-Options", "nosniff");
+	response->keep_alive(false);
+	response->body() = std::move(body);
+	response->prepare_payload();
+	fResponse = response;
+	fWriting = true;
+	auto self = shared_from_this();
+	http::async_write(fSocket, *response,
+		[this, self](beast::error_code, size_t) {
+			fWriting = false;
+			fResponse.reset();
+			beast::error_code ignored;
+			fSocket.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+			_Finish();
+		});
+	_WatchAsNeeded();
+}
+
+
+void
+WebTerminalConnection::_AcceptWebSocket(const Request& request)
+{
+	fWebSocket.emplace(std::move(fSocket));
+	fWebSocket->read_message_max(kMaxMessage);
+	fWebSocket->auto_fragment(false);
+	fWebSocket->set_option(websocket::stream_base::decorator(
+		[](websocket::response_type& response) {
+			response.set(http::field::server, "zenbo");
+		}));
+	fReading = true;
+	auto self = shared_from_this();
+	fWebSocket->async_accept(request,
+		[this, self](beast::error_code error) {
+			fReading = false;
+			if (error) {
+				_Finish();
+				return;
+			}
+			fOpen = true;
+			fListener.TerminalOpened(self);
+			fListener.Events().TerminalOpened(this);
+			_ReadMessage();
+			if (!fWriting)
+				_WriteNext();
+		});
+	_WatchAsNeeded();
+}
+
+
+void
+WebTerminalConnection::_ReadMessage()
+{
+	if (fFinished)
+		return;
+	fInput.clear();
+	fReading = true;
+	auto self = shared_from_this();
+	fWebSocket->async_read(fInput,
+		[this, self](beast::error_code error, size_t) {
+			fReading = false;
+			if (error) {
+				if (error == websocket::error::message_too_big)
+					HostLog("web %s: a message over %zu bytes ended the call",
+						fAddress.String(), kMaxMessage);
+				_Finish();
+				return;
+			}
+			std::string data = beast::buffers_to_string(fInput.data());
+			if (fWebSocket->got_text())
+				_HandleControl(data);
+			else if (!fClosing)
+				fListener.Events().BytesReceived(this, data.data(),
+					data.size());
+			_ReadMessage();
+		});
+	_WatchAsNeeded();
+}
+
+
+// The page's one control message: "resize COLUMNS ROWS" after every fit.
+void
+WebTerminalConnection::_HandleControl(const std::string& text)
+{
+	int columns = 0;
+	int rows = 0;
+	char extra = 0;
+	if (sscanf(text.c_str(), "resize %d %d%c", &columns, &rows, &extra) != 2
+		|| columns < 1 || columns > 1000 || rows < 1 || rows > 1000) {
+		HostLog("web %s: ignored a control message", fAddress.String());
+		return;
+	}
+	fColumns = columns;
+	fRows = rows;
+	if (!fClosing)
+		fListener.Events().WindowResized(this, fColumns, fRows);
+}
+
+
+void
+WebTerminalConnection::_WriteNext()
+{
+	if (fFinished || !fOpen)
+		return;
+	auto self = shared_from_this();
+	if (fOutput.empty()) {
+		if (!fClosing)
+			return;
+		fWriting = true;
+		fWebSocket->async_close(websocket::close_code::normal,
+			[this, self](beast::error_code) {
+				fWriting = false;
+				_Finish();
+			});
+		_WatchAsNeeded();
+		return;
+	}
+	size_t size = std::min(fOutput.size(), kWriteChunk);
+	fSending.assign(fOutput, 0, size);
+	fOutput.erase(0, size);
+	fWebSocket->binary(true);
+	fWriting = true;
+	fWebSocket->async_write(asio::buffer(fSending),
+		[this, self](beast::error_code error, size_t) {
+			fWriting = false;
+			if (error) {
+				_Finish();
+				return;
+			}
+			_WriteNext();
+			_WatchAsNeeded();
+		});
+	_WatchAsNeeded();
+}
+
+
+void
+WebTerminalConnection::_Finish()
+{
+	if (fFinished)
+		return;
+	fFinished = true;
+	if (fWatched != 0)
+		fListener.Looper().UnwatchDescriptor(fDescriptor);
+	fWatched = 0;
+	// Operations still under way end with an error and drop their hold on
+	// this object; closing is all that is needed.
+	beast::error_code ignored;
+	_Socket().close(ignored);
+	if (fOpen) {
+		fOpen = false;
+		fListener.Events().ConnectionClosed(this);
+		fListener.TerminalEnded(this);
+	}
+}
+
+
+// The looper's poll is level-triggered, so the socket is watched only for
+// what an operation in flight waits for.
+void
+WebTerminalConnection::_WatchAsNeeded()
+{
+	if (fFinished)
+		return;
+	uint32 wanted = 0;
+	if (fReading)
+		wanted |= B_DESCRIPTOR_READABLE;
+	if (fWriting)
+		wanted |= B_DESCRIPTOR_WRITABLE;
+	if (wanted == fWatched)
+		return;
+	if (fWatched != 0)
+		fListener.Looper().UnwatchDescriptor(fDescriptor);
+	fWatched = 0;
+	if (wanted == 0)
+		return;
+	WebTerminalListener* listener = &fListener;
+	status_t status = fListener.Looper().WatchDescriptor(fDescriptor, wanted,
+		[listener](int, uint32) { listener->Poll(); });
+	if (status != B_OK) {
+		HostLog("web %s: cannot watch the connection: %s", fAddress.String(),
+			strerror_status(status));
+		_Finish();
+		return;
+	}
+	fWatched = wanted;
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <String.h>
+#include <SupportDefs.h>
+
+#include <boost/asio/io_context.hpp>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+class BLooper;
+class WebTerminalConnection;
+class WebTerminalEvents;
+
+// The host's web port: the terminal page with its files, and the WebSocket
+// (/ws) that carries each caller. It lives on the looper's thread (made,
+// started and deleted there, or before the looper runs and after it has
+// quit). Its Asio loop never runs on a thread of its own: the looper
+// watches each socket, and the listener polls Asio, without waiting, when
+// one is ready, so a key from a browser reaches the owner on the looper's
+// thread with no hand-off. It serves only the files it loaded at the
+// start, and 404 for any other path; it holds no account and applies no
+// line rules.
+class WebTerminalListener {
+public:
+	static const bigtime_t		kDefaultRequestDeadline = 20000000;
+
+								WebTerminalListener(BLooper& looper,
+									WebTerminalEvents& events);
+								WebTerminalListener(
+									const WebTerminalListener&) = delete;
+			WebTerminalListener& operator=(
+									const WebTerminalListener&) = delete;
+								~WebTerminalListener();
+
+	// Loads the page's files from the folder (index.html, terminal.js,
+	// terminal.css, xterm.js, xterm.css, addon-fit.js).
+	[[nodiscard]] status_t		LoadPage(const char* folder, BString* error);
+	// Listens on address:port (port 0 for an ephemeral one).
+	[[nodiscard]] status_t		Listen(const char* address, uint16 port,
+									BString* error);
+			uint16				Port() const { return fPort; }
+
+	// A WebSocket whose Origin names another host:port than its Host
+	// header is refused, unless that origin ("https://board.example") is
+	// allowed here, as for a page served through a reverse proxy.
+			void				AllowOrigin(const char* origin);
+	// How long a browser has to send a request, or to finish a WebSocket's
+	// handshake; set before Listen.
+			void				SetRequestDeadline(bigtime_t deadline)
+									{ fRequestDeadline = deadline; }
+
+	// For the connections
+	struct PageFile {
+		std::string			contentType;
+		std::string			body;
+	};
+			const PageFile*		FindPageFile(const std::string& path) const;
+			bool				IsOriginAllowed(const std::string& origin,
+									const std::string& host) const;
+			WebTerminalEvents&	Events() { return fEvents; }
+			BLooper&			Looper() { return fLooper; }
+			void				TerminalOpened(
+									std::shared_ptr<WebTerminalConnection>
+										connection);
+			void				TerminalEnded(
+									WebTerminalConnection* connection);
+	// Runs what Asio has ready; called whenever a watched socket is, and
+	// after a connection started an operation outside of a handler.
+			void				Poll();
+
+private:
+			void				_AcceptCallers();
+			void				_ExpireUnopened();
+
+			BLooper&			fLooper;
+			WebTerminalEvents&	fEvents;
+			boost::asio::io_context fContext;
+			int					fListener = -1;
+			int					fSweepTimer = -1;
+			bigtime_t			fRequestDeadline = kDefaultRequestDeadline;
+			uint16				fPort = 0;
+			bool				fPolling = false;
+			std::map<std::string, PageFile> fPage;
+			std::set<std::string> fAllowedOrigins;
+			std::map<WebTerminalConnection*,
+				std::shared_ptr<WebTerminalConnection>> fTerminals;
+			// Connections still reading a request or the handshake.
+			std::vector<std::weak_ptr<WebTerminalConnection>> fUnopened;
+};
