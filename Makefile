@@ -10,6 +10,9 @@ JOBS ?= $(shell nproc)
 STRICT ?= OFF
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTRICT=$(STRICT)
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+# Builds of several checkouts share compiled objects where ccache is there.
+CCACHE := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+CMAKE_FLAGS += $(CCACHE)
 VOLUME ?= $(CURDIR)/volume
 
 .PHONY: all deps build test play serve asan tsan gcc bench fuzz volume deb clean
