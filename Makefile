@@ -53,9 +53,9 @@ bench: build
 deb: build
 	cd build && cpack -G DEB
 
-# Every fuzzer for longer than the suite runs it: FUZZ_SECONDS each
-# (default 60), or FUZZ_RUNS inputs each; FUZZERS names some of them.
-FUZZ_SECONDS ?= 60
+# Every fuzzer for longer than the suite runs it: FUZZ_SECONDS each, or
+# FUZZ_RUNS inputs each, whichever ends first (60 s when neither is given);
+# FUZZERS names some of them.
 fuzz: build
 	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) tools/run-fuzzers build $(FUZZERS)
 
