@@ -153,6 +153,36 @@ TEST(ZenboHostStdioTest, WholeGameIsTheDoorsTextsByteForByte)
 }
 
 
+// A pasted name of 64 KiB, terminal controls among its letters, costs its
+// session time but no one else anything: it is refused, the next name is
+// taken, and neither the player file nor the Wall of Fame holds a byte of it.
+TEST(ZenboHostStdioTest, HugeNameThroughTheHostIsRefusedAndPlayGoesOn)
+{
+	std::string huge;
+	while (huge.size() < 64 * 1024)
+		huge += "AAAAAAA\x1b[2J\x9b";
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	ChildProcess bridge;
+	EXPECT_EQ(0, RunStdio(bridge, huge + "\nAsh\nywq", StdioArguments("evil",
+		DRELMOOR_BINARY_DIR "/bin/Drelmoor"))) << bridge.Errors();
+	const std::string output = bridge.Output();
+	EXPECT_NE(std::string::npos, output.find(
+		"\nThe town crier can't pronounce that name.  Try another."));
+	EXPECT_NE(std::string::npos, output.find("[Ash] is this correct?"));
+
+	const std::string stored
+		= volume.ReadFile("/boot/home/Zenbo/doors/vrask/users/evil");
+	EXPECT_EQ(0u, stored.rfind("Ash\n", 0)) << stored.substr(0, 80);
+	EXPECT_LT(stored.size(), 1024u);
+	// The Wall of Fame came after the refusal and shows only the new name.
+	const size_t wall = output.rfind("Ash");
+	ASSERT_NE(std::string::npos, wall);
+	EXPECT_EQ(std::string::npos, output.find("AAAAAAA", wall));
+}
+
+
 TEST(ZenboHostStdioTest, BytesPassUnchangedAndZeroIsNeverAKey)
 {
 	TestVolume volume;
