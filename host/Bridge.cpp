@@ -241,6 +241,9 @@ Bridge::_Pump(int descriptor, bool* retry)
 				case kFrameNotice:
 					_ShowNotice(payload, welcomed);
 					break;
+				case kFrameAnnouncement:
+					_ShowAnnouncement(payload);
+					break;
 				case kFrameLog:
 					// The game's screen is no place for the host's log.
 					if (fMode == Mode::kStdio)
@@ -281,9 +284,29 @@ Bridge::_ShowText(const std::string& text)
 	if (fPassage == Passage::kRaw)
 		return WriteAll(STDOUT_FILENO, text.data(), text.size());
 
+	size_t lineFeed = text.rfind('\n');
+	if (lineFeed == std::string::npos)
+		fScreenLine += text;
+	else
+		fScreenLine = text.substr(lineFeed + 1);
 	std::string translated;
 	fDiscipline.TranslateText(text, translated);
 	return WriteAll(STDOUT_FILENO, translated.data(), translated.size());
+}
+
+
+void
+Bridge::_ShowAnnouncement(const std::string& notice)
+{
+	if (fMode == Mode::kStdio) {
+		HostLog("%s", notice.c_str());
+		if (fPassage == Passage::kRaw)
+			return;
+	}
+	std::string line;
+	fDiscipline.EndLine(line);
+	fDiscipline.TranslateText(notice + "\n" + fScreenLine, line);
+	WriteAll(STDOUT_FILENO, line.data(), line.size());
 }
 
 

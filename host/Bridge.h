@@ -46,6 +46,9 @@ private:
 			// output).
 			void				_ShowNotice(const std::string& notice,
 									bool inSession);
+			// The sysop's notice at a prompt: the prompt's line is shown
+			// again after it.
+			void				_ShowAnnouncement(const std::string& notice);
 			void				_EndScreen();
 
 			Mode				fMode;
@@ -53,4 +56,6 @@ private:
 			BString				fUserName;
 			BString				fDoorProgram;
 			LineDiscipline		fDiscipline;
+			// The door's text since the last line feed shown.
+			std::string			fScreenLine;
 };

@@ -100,6 +100,14 @@ BridgeConnection::LogLine(const BString& line)
 }
 
 
+void
+BridgeConnection::ShowNotice(const std::string& notice, const std::string&)
+{
+	_Queue(kFrameAnnouncement, notice);
+	_Flush();
+}
+
+
 // #pragma mark - The socket
 
 

@@ -22,6 +22,10 @@
 //     'n' notice         a message of the host itself for the user
 //     'l' log            the host's log line about this user (entry, exit);
 //                        a stdio bridge writes it to standard error
+//     'a' announcement   a notice of the sysop while the door waits for a
+//                        key: shown on a line of its own, then the line the
+//                        cursor stood on again; a raw stdio bridge writes
+//                        it to standard error only
 //     'x' goodbye        the session is over; one byte, the bridge's exit
 //                        status; the host closes the socket after it
 //
@@ -37,6 +41,7 @@ enum {
 	kFrameText = 't',
 	kFrameNotice = 'n',
 	kFrameLog = 'l',
+	kFrameAnnouncement = 'a',
 	kFrameGoodbye = 'x',
 };
 

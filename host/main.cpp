@@ -241,6 +241,12 @@ main(int argumentCount, char** arguments)
 	// arguments.
 	if (argumentCount > 1 && IsSysopCommand(arguments[1]))
 		return RunSysopCommand(argumentCount - 1, arguments + 1);
+	if (argumentCount > 1 && arguments[1][0] != '-'
+		&& arguments[1][0] != '\0') {
+		HostLog("there is no command %s; the sysop's commands are %s (see"
+			" zenbo --help)", arguments[1], kSysopCommandList);
+		return 1;
+	}
 
 	if (argumentCount == 2 && strcmp(arguments[1], "--version") == 0) {
 		printf("zenbo (Drelmoor) %s\n", DRELMOOR_VERSION);
