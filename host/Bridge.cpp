@@ -3,6 +3,7 @@
 #include "BridgeProtocol.h"
 #include "HostLog.h"
 #include "RawTerminal.h"
+#include "TelnetLine.h"
 #include "TerminalSocket.h"
 #include "WriteAll.h"
 
@@ -30,12 +31,19 @@ static const int kMaxConnectRounds = 5;
 
 
 Bridge::Bridge(Mode mode, Passage passage, const BString& userName,
-	const BString& doorProgram)
+	const BString& doorProgram, int telnetLine)
 	:
 	fMode(mode),
-	fPassage(mode == Mode::kLocal ? Passage::kLineDiscipline : passage),
+	fPassage(mode != Mode::kStdio ? Passage::kLineDiscipline : passage),
 	fUserName(userName),
 	fDoorProgram(doorProgram)
+{
+	if (mode == Mode::kTelnet)
+		fLine = std::make_unique<TelnetLine>(telnetLine);
+}
+
+
+Bridge::~Bridge()
 {
 }
 
@@ -46,6 +54,20 @@ Bridge::Run()
 	// A reader of standard output that goes away ends the bridge with an
 	// error from write, not with a signal.
 	signal(SIGPIPE, SIG_IGN);
+
+	if (fLine != NULL) {
+		if (fLine->InitCheck() != B_OK) {
+			HostLog("the drop file's comm handle %d is no open socket of"
+				" this program", fLine->Descriptor());
+			return kExitFailure;
+		}
+		// The offers go out once; the caller's answers wait in the socket
+		// until the session reads them.
+		if (fLine->Start() != B_OK) {
+			HostLog("cannot write to the board's telnet line");
+			return kExitFailure;
+		}
+	}
 
 	RawTerminal rawTerminal;
 	bool raw = false;
@@ -180,11 +202,12 @@ Bridge::_Pump(int descriptor, bool* retry)
 	bool welcomed = false;
 	bool inputOpen = true;
 	FrameReader reader;
+	int terminal = fLine != NULL ? fLine->Descriptor() : STDIN_FILENO;
 
 	while (true) {
 		pollfd descriptors[2] = {
 			{ descriptor, POLLIN, 0 },
-			{ inputOpen && welcomed ? STDIN_FILENO : -1, POLLIN, 0 },
+			{ inputOpen && welcomed ? terminal : -1, POLLIN, 0 },
 		};
 		if (poll(descriptors, 2, -1) < 0) {
 			if (errno == EINTR)
@@ -192,18 +215,11 @@ Bridge::_Pump(int descriptor, bool* retry)
 			return kExitFailure;
 		}
 
-		if (descriptors[1].revents != 0) {
-			char keys[4096];
-			ssize_t bytesRead = read(STDIN_FILENO, keys, sizeof(keys));
-			if (bytesRead < 0 && errno == EINTR)
-				continue;
-			if (bytesRead <= 0) {
-				inputOpen = false;
-				std::string frame;
-				AppendFrame(frame, kFrameEndOfInput, std::string());
-				WriteAll(descriptor, frame.data(), frame.size());
-			} else
-				_SendKeys(descriptor, keys, (size_t)bytesRead);
+		if (descriptors[1].revents != 0 && !_ReadTerminal(descriptor)) {
+			inputOpen = false;
+			std::string frame;
+			AppendFrame(frame, kFrameEndOfInput, std::string());
+			WriteAll(descriptor, frame.data(), frame.size());
 		}
 
 		if (descriptors[0].revents == 0)
@@ -246,7 +262,7 @@ Bridge::_Pump(int descriptor, bool* retry)
 					break;
 				case kFrameLog:
 					// The game's screen is no place for the host's log.
-					if (fMode == Mode::kStdio)
+					if (fMode != Mode::kLocal)
 						HostLog("%s", payload.c_str());
 					break;
 				case kFrameGoodbye:
@@ -260,6 +276,35 @@ Bridge::_Pump(int descriptor, bool* retry)
 			return kExitFailure;
 		}
 	}
+}
+
+
+bool
+Bridge::_ReadTerminal(int descriptor)
+{
+	if (fLine != NULL) {
+		// The telnet protocol has applied the caller's discipline.
+		std::string keys;
+		bool ended = false;
+		if (fLine->Receive(&keys, &ended) != B_OK)
+			ended = true;
+		if (!keys.empty()) {
+			std::string frame;
+			AppendFrame(frame, kFrameKeys, keys);
+			WriteAll(descriptor, frame.data(), frame.size());
+		}
+		return !ended;
+	}
+
+	char keys[4096];
+	ssize_t bytesRead;
+	do {
+		bytesRead = read(STDIN_FILENO, keys, sizeof(keys));
+	} while (bytesRead < 0 && errno == EINTR);
+	if (bytesRead <= 0)
+		return false;
+	_SendKeys(descriptor, keys, (size_t)bytesRead);
+	return true;
 }
 
 
@@ -289,6 +334,8 @@ Bridge::_ShowText(const std::string& text)
 		fScreenLine += text;
 	else
 		fScreenLine = text.substr(lineFeed + 1);
+	if (fLine != NULL)
+		return fLine->Show(text);
 	std::string translated;
 	fDiscipline.TranslateText(text, translated);
 	return WriteAll(STDOUT_FILENO, translated.data(), translated.size());
@@ -298,10 +345,15 @@ Bridge::_ShowText(const std::string& text)
 void
 Bridge::_ShowAnnouncement(const std::string& notice)
 {
-	if (fMode == Mode::kStdio) {
+	if (fMode != Mode::kLocal) {
 		HostLog("%s", notice.c_str());
 		if (fPassage == Passage::kRaw)
 			return;
+	}
+	if (fLine != NULL) {
+		fLine->EndLine();
+		fLine->Show(notice + "\n" + fScreenLine);
+		return;
 	}
 	std::string line;
 	fDiscipline.EndLine(line);
@@ -314,10 +366,16 @@ void
 Bridge::_ShowNotice(const std::string& notice, bool inSession)
 {
 	// Raw passage keeps standard output to the door's own bytes.
-	if (fMode == Mode::kStdio) {
+	if (fMode != Mode::kLocal) {
 		HostLog("%s", notice.c_str());
-		if (!inSession || fPassage == Passage::kRaw)
+		// A telnet caller sees nothing but the line: a refusal too.
+		if ((!inSession && fLine == NULL) || fPassage == Passage::kRaw)
 			return;
+	}
+	if (fLine != NULL) {
+		fLine->EndLine();
+		fLine->Show(notice + "\n");
+		return;
 	}
 	std::string line;
 	fDiscipline.EndLine(line);
@@ -333,6 +391,10 @@ Bridge::_EndScreen()
 	// its own, whatever the game's last text left.
 	if (fPassage == Passage::kRaw)
 		return;
+	if (fLine != NULL) {
+		fLine->EndLine();
+		return;
+	}
 	std::string line;
 	fDiscipline.EndLine(line);
 	if (!line.empty())

@@ -174,9 +174,12 @@ RunHost(const HostOptions& options)
 }
 
 
+// The user's name, and the telnet socket that a drop file hands down
+// (-1 for standard I/O).
 static bool
-FindUserName(const HostOptions& options, BString* userName)
+FindUserName(const HostOptions& options, BString* userName, int* telnetLine)
 {
+	*telnetLine = -1;
 	if (options.dropFile.Length() > 0) {
 		DropFile dropFile;
 		BString error;
@@ -192,6 +195,10 @@ FindUserName(const HostOptions& options, BString* userName)
 			return false;
 		}
 		*userName = dropFile.UserName();
+		// Comm type 0 is a local caller and 1 a serial line, which boards
+		// on this system pass as standard I/O; 2 is the caller's socket.
+		if (dropFile.Comm() == DropFile::CommType::kTelnet)
+			*telnetLine = dropFile.CommHandle();
 		return true;
 	}
 
@@ -225,11 +232,21 @@ RunBridge(const HostOptions& options)
 	}
 
 	BString userName;
-	if (!FindUserName(options, &userName) || !CheckSetup(options))
+	int telnetLine = -1;
+	if (!FindUserName(options, &userName, &telnetLine) || !CheckSetup(options))
 		return kExitFailure;
+	if (telnetLine >= 0) {
+		if (mode != Bridge::Mode::kStdio || options.raw) {
+			HostLog("a drop file of comm type 2 names a telnet socket; it goes"
+				" with --stdio alone, without --raw");
+			return 2;
+		}
+		mode = Bridge::Mode::kTelnet;
+	}
 
 	Bridge bridge(mode, options.raw ? Bridge::Passage::kRaw
-		: Bridge::Passage::kLineDiscipline, userName, options.doorProgram);
+		: Bridge::Passage::kLineDiscipline, userName, options.doorProgram,
+		telnetLine);
 	return bridge.Run();
 }
 

@@ -192,7 +192,7 @@ TEST(ZenboHostStdioTest, DropFileNamesTheUser)
 	TestVolume volume;
 	InstallDoorData(volume);
 	volume.WriteFile("/boot/node1/DOOR32.SYS",
-		"2\r\n5\r\n38400\r\nKorrin BBS\r\n17\r\nWren Hale\r\nWren\r\n30\r\n");
+		"0\r\n0\r\n38400\r\nKorrin BBS\r\n17\r\nWren Hale\r\nWren\r\n30\r\n");
 	RunningGuard guard;
 	ChildProcess bridge;
 	EXPECT_EQ(0, RunStdio(bridge, "q", { "--stdio", "--raw", "--dropfile",
@@ -295,7 +295,7 @@ TEST(ZenboHostStdioTest, DropFileWithAnEscapedAliasNamesTheReason)
 	TestVolume volume;
 	InstallDoorData(volume);
 	volume.WriteFile("/boot/node1/DOOR32.SYS",
-		"2\r\n5\r\n38400\r\nKorrin BBS\r\n17\r\nWren\r\nWr\x1b]0;x\a\r\n");
+		"0\r\n0\r\n38400\r\nKorrin BBS\r\n17\r\nWren\r\nWr\x1b]0;x\a\r\n");
 	RunningGuard guard;
 	ChildProcess bridge;
 	EXPECT_EQ(1, RunStdio(bridge, "q", { "--stdio", "--dropfile",
