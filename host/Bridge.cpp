@@ -84,6 +84,10 @@ Bridge::Run()
 
 		std::string hello(1, (char)kBridgeProtocolVersion);
 		hello.append(fUserName.String(), (size_t)fUserName.Length());
+		if (fPlace.Length() > 0) {
+			hello += '\0';
+			hello.append(fPlace.String(), (size_t)fPlace.Length());
+		}
 		std::string frame;
 		AppendFrame(frame, kFrameHello, hello);
 		if (WriteAll(descriptor, frame.data(), frame.size()) != B_OK) {

@@ -38,6 +38,10 @@ public:
 									int telnetLine = -1);
 								~Bridge();
 
+	// Where the terminal is, for the sysop (a board's node).
+			void				SetPlace(const BString& place)
+									{ fPlace = place; }
+
 	// The exit status of the program: the one the host sent with its
 	// goodbye, or a failure.
 			int					Run();
@@ -65,6 +69,7 @@ private:
 			Passage				fPassage;
 			BString				fUserName;
 			BString				fDoorProgram;
+			BString				fPlace;
 			LineDiscipline		fDiscipline;
 			// The door's text since the last line feed shown.
 			std::string			fScreenLine;

@@ -13,6 +13,9 @@
 //
 //   bridge -> host
 //     'h' hello          protocol version (one byte), then the user name
+//                        and, where the bridge knows it, a 0 byte and where
+//                        the terminal is ("node 3", "/dev/pts/4"), which
+//                        the sysop sees in zenbo who
 //     'k' keys           the bytes the user typed, in order
 //     'e' end of input   the user's input has ended (stdin reached its end);
 //                        the keys sent before it are still delivered
@@ -47,6 +50,8 @@ enum {
 
 const uint8 kBridgeProtocolVersion = 1;
 const size_t kFrameHeaderSize = 5;
+// A longer place in a hello is passed over.
+const size_t kMaxBridgePlace = 40;
 // Larger frames are refused: nothing either side sends comes near it.
 const uint32 kMaxFramePayload = 1024 * 1024;
 

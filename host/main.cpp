@@ -174,12 +174,14 @@ RunHost(const HostOptions& options)
 }
 
 
-// The user's name, and the telnet socket that a drop file hands down
-// (-1 for standard I/O).
+// The user's name, the telnet socket that a drop file hands down (-1 for
+// standard I/O) and the board's node (0 when unknown).
 static bool
-FindUserName(const HostOptions& options, BString* userName, int* telnetLine)
+FindUserName(const HostOptions& options, BString* userName, int* telnetLine,
+	int32* node)
 {
 	*telnetLine = -1;
+	*node = 0;
 	if (options.dropFile.Length() > 0) {
 		DropFile dropFile;
 		BString error;
@@ -199,6 +201,7 @@ FindUserName(const HostOptions& options, BString* userName, int* telnetLine)
 		// on this system pass as standard I/O; 2 is the caller's socket.
 		if (dropFile.Comm() == DropFile::CommType::kTelnet)
 			*telnetLine = dropFile.CommHandle();
+		*node = dropFile.Node();
 		return true;
 	}
 
@@ -220,6 +223,25 @@ FindUserName(const HostOptions& options, BString* userName, int* telnetLine)
 }
 
 
+// Where a bridge's terminal is, as the sysop sees it in zenbo who.
+static BString
+BridgePlace(Bridge::Mode mode, int32 node)
+{
+	BString place;
+	if (node > 0)
+		place << "node " << node;
+	else if (mode == Bridge::Mode::kLocal && ttyname(STDIN_FILENO) != NULL)
+		place = ttyname(STDIN_FILENO);
+	else if (mode == Bridge::Mode::kTelnet)
+		place = "a board's telnet line";
+	else
+		place = "standard I/O";
+	if (node > 0 && mode == Bridge::Mode::kTelnet)
+		place << ", telnet";
+	return place;
+}
+
+
 static int
 RunBridge(const HostOptions& options)
 {
@@ -233,8 +255,11 @@ RunBridge(const HostOptions& options)
 
 	BString userName;
 	int telnetLine = -1;
-	if (!FindUserName(options, &userName, &telnetLine) || !CheckSetup(options))
+	int32 node = 0;
+	if (!FindUserName(options, &userName, &telnetLine, &node)
+		|| !CheckSetup(options)) {
 		return kExitFailure;
+	}
 	if (telnetLine >= 0) {
 		if (mode != Bridge::Mode::kStdio || options.raw) {
 			HostLog("a drop file of comm type 2 names a telnet socket; it goes"
@@ -247,6 +272,7 @@ RunBridge(const HostOptions& options)
 	Bridge bridge(mode, options.raw ? Bridge::Passage::kRaw
 		: Bridge::Passage::kLineDiscipline, userName, options.doorProgram,
 		telnetLine);
+	bridge.SetPlace(BridgePlace(mode, node));
 	return bridge.Run();
 }
 

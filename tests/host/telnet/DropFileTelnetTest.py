@@ -119,7 +119,7 @@ class Door32TelnetTest(unittest.TestCase):
         drop_file = os.path.join(self.board.folder, "DOOR32.SYS")
         with open(drop_file, "wb") as out:
             out.write(("2\r\n%d\r\n38400\r\nKorrin BBS\r\n17\r\nWren Hale\r\n"
-                       "Wren\r\n30\r\n1\r\n1\r\n" % handle).encode())
+                       "Wren\r\n30\r\n546\r\n1\r\n3\r\n" % handle).encode())
         door = subprocess.Popen([ZENBO, "--stdio", "--dropfile", drop_file,
                                  "--door", DRELMOOR], pass_fds=[handle],
                                 stdin=subprocess.DEVNULL,
@@ -137,6 +137,13 @@ class Door32TelnetTest(unittest.TestCase):
             client.send("y")
             client.expect("<Wren : Town> ")
             self.assertIn((SB, TTYPE), client.commands)
+
+            # The sysop sees the node it came in on.
+            who = subprocess.run([ZENBO, "who"], capture_output=True,
+                                 timeout=TIMEOUT, env=self.board.environment)
+            self.assertRegex(who.stdout.decode(),
+                             r"\nWren +bridge +node 3, telnet +0:0\d +in the"
+                             r" door\n")
 
             client.send("b")
             client.expect("<Wren : Blacksmith> ")

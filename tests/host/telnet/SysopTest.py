@@ -77,8 +77,7 @@ class SysopTest(SysopBoardTest):
         self.assertRegex(rows["Ash"], r"^Ash +telnet +127\.0\.0\.1 +0:0\d "
                                       r"+in the door$")
         self.assertRegex(rows["Wren"], r"telnet +127\.0\.0\.1 .* front room$")
-        self.assertRegex(rows["Kit"], r"bridge +the terminal socket .* in the"
-                                      r" door$")
+        self.assertRegex(rows["Kit"], r"bridge +standard I/O .* in the door$")
         self.assertRegex(rows["-"], r"telnet +127\.0\.0\.1 .* logging in$")
         self.assertTrue(table.endswith("4 callers on the board.\n"), table)
 
