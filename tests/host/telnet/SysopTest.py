@@ -298,6 +298,18 @@ class StopTest(SysopBoardTest):
             "var/run/zenbo.sysop")))
 
 
+    def test_sigint_stops_the_host_as_sigterm_does(self):
+        ash = self.caller_in_the_door("Ash")
+        self.board.process.send_signal(signal.SIGINT)
+        ash.expect("The host is shutting down.")
+        ash.expect(pexpect.EOF)
+        self.assertEqual(0, self.board.process.wait(TIMEOUT))
+        log = self.board.log()
+        self.assertIn("stopping on signal %d" % signal.SIGINT, log)
+        self.assertIn("Ash left the door", log)
+        self.assertIn("every session has ended and the door is gone", log)
+
+
 class Page(html.parser.HTMLParser):
     """The rows of the page's table; every element opened is closed in
     order."""
