@@ -504,6 +504,15 @@ Board::PasswordChecked(int32 id, bool matches)
 	Caller* caller = _CallerByID(id);
 	if (caller == NULL || caller->stage != Caller::Stage::kChecking)
 		return;
+	BString storedName;
+	std::string hash;
+	if (matches && fAccounts.Find(caller->name, &storedName, &hash) == B_OK
+		&& IsLockedAccountHash(hash)) {
+		// Locked by the sysop while the password was being checked.
+		_Say(caller, "That account is locked; ask the sysop.\n");
+		_AskName(caller);
+		return;
+	}
 	if (matches) {
 		_LogIn(caller);
 		return;

@@ -22,7 +22,8 @@ class TelnetConnection;
 // Zenbo, the board's host: the one application of the boot volume that
 // holds the host's signature. It wires the board to the world: bridges'
 // terminals from the terminal socket and, when asked to, telnet callers,
-// each a connection of its kind; the door's requests ("gcha", "sstr"),
+// each a connection of its kind; the sysop's commands from the sysop
+// socket (SysopDesk); the door's requests ("gcha", "sstr"),
 // which the board answers for its seats; the workers' reports; signals and
 // the host's own life. Everything runs on the application's looper thread
 // (sockets, signals and the door's messages alike); the entering of the

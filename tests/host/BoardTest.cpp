@@ -602,4 +602,15 @@ TEST_F(BoardTest, LockedAccountIsToldSoAndAskedForAnotherName)
 	EXPECT_NE(std::string::npos,
 		shown.find("That account is locked; ask the sysop.\nName: ")) << shown;
 	EXPECT_FALSE(connection.fClosed);
+
+	// Locked while the right password was being checked.
+	fAccounts.fAccounts["ash"].second = "hash:secret123";
+	fBoard->Typed(&connection, "Ash\nsecret123\n");
+	ASSERT_EQ(1u, fLink.fChecks.size());
+	fAccounts.fAccounts["ash"].second = "!hash:secret123";
+	fBoard->PasswordChecked(fLink.fChecks[0].first, true);
+	shown = connection.TakeShown();
+	EXPECT_EQ(std::string::npos, shown.find("front room")) << shown;
+	EXPECT_NE(std::string::npos,
+		shown.find("That account is locked; ask the sysop.\nName: ")) << shown;
 }
