@@ -34,8 +34,10 @@ AccountFile::Load(BString* problem)
 		return status;
 	int file = open(path.String(), O_RDONLY | O_CLOEXEC);
 	if (file < 0) {
-		if (errno == ENOENT)
+		if (errno == ENOENT) {
+			fLoaded = true;
 			return B_OK;
+		}
 		status = status_from_errno(errno);
 		problem->SetTo("cannot read the accounts file ");
 		*problem << path << ": " << strerror_status(status);
@@ -72,8 +74,13 @@ AccountFile::Load(BString* problem)
 			what = "no tab between the name and the hash";
 		else if (JudgeUserName(line.data(), tab) != UserNameProblem::kNone)
 			what = "the name is no board name";
-		else if (line.compare(tab + 1, strlen(kHashPrefix), kHashPrefix) != 0)
-			what = "the hash is no Argon2id hash";
+		else {
+			size_t hash = tab + 1;
+			if (hash < line.size() && line[hash] == kLockedAccountMark)
+				hash++;
+			if (line.compare(hash, strlen(kHashPrefix), kHashPrefix) != 0)
+				what = "the hash is no Argon2id hash";
+		}
 		if (what == NULL) {
 			BString name(line.substr(0, tab).c_str());
 			std::string key = NameKey(name);
@@ -90,6 +97,7 @@ AccountFile::Load(BString* problem)
 			return B_BAD_DATA;
 		}
 	}
+	fLoaded = true;
 	return B_OK;
 }
 
@@ -117,6 +125,42 @@ AccountFile::Add(const BString& name, const std::string& hash)
 	status_t status = _Save();
 	if (status != B_OK)
 		fAccounts.erase(key);
+	return status;
+}
+
+
+status_t
+AccountFile::SetHash(const BString& name, const std::string& hash,
+	BString* storedName)
+{
+	auto found = fAccounts.find(NameKey(name));
+	if (found == fAccounts.end())
+		return B_ENTRY_NOT_FOUND;
+	std::string old = found->second.second;
+	found->second.second = IsLockedAccountHash(old)
+		? kLockedAccountMark + hash : hash;
+	status_t status = _Save();
+	if (status != B_OK)
+		found->second.second = old;
+	*storedName = found->second.first;
+	return status;
+}
+
+
+status_t
+AccountFile::SetLocked(const BString& name, bool locked, BString* storedName)
+{
+	auto found = fAccounts.find(NameKey(name));
+	if (found == fAccounts.end())
+		return B_ENTRY_NOT_FOUND;
+	*storedName = found->second.first;
+	std::string old = found->second.second;
+	if (IsLockedAccountHash(old) == locked)
+		return B_OK;
+	found->second.second = locked ? kLockedAccountMark + old : old.substr(1);
+	status_t status = _Save();
+	if (status != B_OK)
+		found->second.second = old;
 	return status;
 }
 

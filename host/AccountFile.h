@@ -24,10 +24,21 @@ public:
 	virtual	status_t			Add(const BString& name,
 									const std::string& hash) override;
 
+	// The sysop's changes. B_ENTRY_NOT_FOUND for a name nobody registered;
+	// *storedName is the name as it was registered.
+			bool				IsLoaded() const { return fLoaded; }
+	// A new password's hash; a locked account stays locked.
+			status_t			SetHash(const BString& name,
+									const std::string& hash,
+									BString* storedName);
+			status_t			SetLocked(const BString& name, bool locked,
+									BString* storedName);
+
 private:
 			status_t			_Save() const;
 
 			BString				fBootPath;
+			bool				fLoaded = false;
 			// By the name's key; the name as it was registered and its hash.
 			std::map<std::string, std::pair<BString, std::string>> fAccounts;
 };

@@ -21,3 +21,14 @@ public:
 	virtual	status_t			Add(const BString& name,
 									const std::string& hash) = 0;
 };
+
+// The sysop locks an account by putting this in front of its hash (as a
+// shadow file does), so that no password matches it and unlocking gives
+// the old password back.
+const char kLockedAccountMark = '!';
+
+inline bool
+IsLockedAccountHash(const std::string& hash)
+{
+	return !hash.empty() && hash[0] == kLockedAccountMark;
+}

@@ -60,6 +60,8 @@ struct Board::Caller {
 	bigtime_t			lastKey = 0;
 	bigtime_t			pausedUntil = 0;
 	bool				warned = false;
+	// The sysop's notices not yet shown, a line each.
+	std::vector<std::string> notices;
 };
 
 
@@ -343,6 +345,9 @@ Board::GetChar(const BString& name, BMessage* request)
 		return;
 	}
 	seat->keyRequest = request;
+	Caller* caller = _SeatCaller(seat);
+	if (caller != NULL && seat->keys.empty() && !caller->notices.empty())
+		_ShowNotices(caller, _PromptLine(seat));
 	_DeliverKeys(seat);
 }
 
@@ -499,6 +504,15 @@ Board::PasswordChecked(int32 id, bool matches)
 	Caller* caller = _CallerByID(id);
 	if (caller == NULL || caller->stage != Caller::Stage::kChecking)
 		return;
+	BString storedName;
+	std::string hash;
+	if (matches && fAccounts.Find(caller->name, &storedName, &hash) == B_OK
+		&& IsLockedAccountHash(hash)) {
+		// Locked by the sysop while the password was being checked.
+		_Say(caller, "That account is locked; ask the sysop.\n");
+		_AskName(caller);
+		return;
+	}
 	if (matches) {
 		_LogIn(caller);
 		return;
@@ -580,6 +594,94 @@ Board::ShutDown(const char* notice)
 		if (caller != NULL)
 			_Drop(caller, std::string("\n") + notice + "\n", true);
 	}
+}
+
+
+// #pragma mark - The sysop's view and actions
+
+
+std::vector<Board::CallerView>
+Board::ListCallers() const
+{
+	bigtime_t now = fLink.Now();
+	std::vector<CallerView> callers;
+	for (auto& entry : fCallers) {
+		const Caller* caller = entry.second.get();
+		CallerView view;
+		if (caller->loggedIn)
+			view.name = PrintableUserName(caller->name);
+		if (caller->connection != NULL)
+			view.kind = caller->connection->Kind();
+		view.where = PrintableUserName(caller->address);
+		view.idle = now - caller->lastKey;
+		view.state = !caller->loggedIn ? "logging in"
+			: caller->stage == Caller::Stage::kInDoor ? "in the door"
+			: "front room";
+		callers.push_back(view);
+	}
+	for (auto& entry : fSeats) {
+		const Seat* seat = entry.second.get();
+		if (seat->caller != 0 || seat->gone)
+			continue;
+		CallerView view;
+		view.name = PrintableUserName(seat->name);
+		view.where = "(line dropped)";
+		view.idle = now - (seat->awayUntil - fSettings.grace);
+		view.state = "away from the door";
+		callers.push_back(view);
+	}
+	return callers;
+}
+
+
+bool
+Board::Kick(const BString& name, const char* notice)
+{
+	std::string key = NameKey(name);
+	auto member = fMembers.find(key);
+	Caller* caller = member != fMembers.end()
+		? _CallerByID(member->second) : NULL;
+	Seat* seat = _SeatFor(name);
+	if (caller == NULL && (seat == NULL || seat->gone))
+		return false;
+	HostLog("the sysop disconnected %s", Escaped(caller != NULL
+		? caller->name : seat->name).c_str());
+	if (caller != NULL)
+		_Drop(caller, std::string("\n") + notice + "\n", true);
+	// A seat whose caller is away, or one the caller left for another.
+	seat = _SeatFor(name);
+	if (seat != NULL && !seat->gone)
+		_SetGone(seat);
+	return true;
+}
+
+
+int32
+Board::Announce(const std::string& notice)
+{
+	int32 count = 0;
+	std::vector<int32> ids;
+	for (auto& entry : fCallers)
+		ids.push_back(entry.first);
+	for (int32 id : ids) {
+		Caller* caller = _CallerByID(id);
+		if (caller == NULL || caller->connection == NULL)
+			continue;
+		caller->notices.push_back(notice);
+		count++;
+		// Those who stand at a prompt see it now; the others at their next.
+		if (caller->stage == Caller::Stage::kFrontRoom)
+			_ShowNotices(caller, "Your choice: ");
+		else if (caller->stage == Caller::Stage::kInDoor) {
+			Seat* seat = _SeatFor(caller->name);
+			if (seat != NULL && seat->keyRequest != NULL
+				&& seat->keys.empty() && _SeatCaller(seat) == caller) {
+				_ShowNotices(caller, _PromptLine(seat));
+			}
+		}
+	}
+	HostLog("the sysop's notice went to %d callers", (int)count);
+	return count;
 }
 
 
@@ -668,6 +770,13 @@ Board::_NameGiven(Caller* caller, const std::string& line)
 	BString storedName;
 	std::string hash;
 	status_t status = fAccounts.Find(name, &storedName, &hash);
+	if (status == B_OK && IsLockedAccountHash(hash)) {
+		HostLog("failed login for %s from %s: the sysop locked the account",
+			Escaped(name).c_str(), caller->address.String());
+		_Say(caller, "That account is locked; ask the sysop.\n");
+		_AskName(caller);
+		return;
+	}
 	if (status == B_OK) {
 		caller->name = storedName;
 		caller->hash = hash;
@@ -775,6 +884,9 @@ void
 Board::_ShowFrontRoom(Caller* caller)
 {
 	caller->stage = Caller::Stage::kFrontRoom;
+	for (const std::string& notice : caller->notices)
+		_Say(caller, "\n" + notice);
+	caller->notices.clear();
 	_Say(caller, std::string("\n") + PrintableUserName(caller->name).String()
 		+ ", you are in the front room of the board.\n"
 		"  (E) Enter Drelmoor\n"
@@ -938,6 +1050,24 @@ Board::_Attach(Seat* seat, Caller* caller)
 }
 
 
+// The line of the door's texts since the last key that the caller's cursor
+// stands on: the prompt, to show again after a notice.
+static std::string
+PromptLineOf(const std::string& prompt)
+{
+	size_t lineFeed = prompt.rfind('\n');
+	return lineFeed == std::string::npos ? prompt
+		: prompt.substr(lineFeed + 1);
+}
+
+
+std::string
+Board::_PromptLine(const Seat* seat) const
+{
+	return PromptLineOf(seat->prompt);
+}
+
+
 Board::Seat*
 Board::_SeatFor(const BString& name) const
 {
@@ -1032,6 +1162,19 @@ Board::_Log(Caller* caller, const BString& line)
 	HostLog("%s", line.String());
 	if (caller != NULL && caller->connection != NULL)
 		caller->connection->LogLine(line);
+}
+
+
+void
+Board::_ShowNotices(Caller* caller, const std::string& promptLine)
+{
+	if (caller->connection == NULL)
+		return;
+	std::string lines;
+	for (const std::string& notice : caller->notices)
+		lines += (lines.empty() ? "" : "\n") + notice;
+	caller->notices.clear();
+	caller->connection->ShowNotice(lines, promptLine);
 }
 
 

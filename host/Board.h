@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class AccountStore;
 class BMessage;
@@ -92,6 +93,24 @@ public:
 	// is gone.
 			void				ShutDown(const char* notice);
 
+	// The sysop's view and actions
+	struct CallerView {
+		BString			name;		// empty while logging in
+		BString			kind;		// the connection's Kind(); empty when away
+		BString			where;
+		bigtime_t		idle = 0;
+		const char*		state = "";
+	};
+			std::vector<CallerView> ListCallers() const;
+	// Tells the caller of the name and disconnects them; a session in the
+	// door ends as a hang-up does, also one whose caller is away. False
+	// when the name is nowhere on the board.
+			bool				Kick(const BString& name, const char* notice);
+	// A line for every caller, shown at their next prompt (at once to
+	// those who stand at one); never inside a text of the door. Returns how
+	// many callers it is for.
+			int32				Announce(const std::string& notice);
+
 	// Whether a caller is logged in under the name (in any case), or a seat
 	// of the name waits in the door.
 			bool				IsOnBoard(const BString& name) const;
@@ -126,6 +145,7 @@ private:
 			void				_Detach(Seat* seat);
 			void				_Attach(Seat* seat, Caller* caller);
 			Seat*				_SeatFor(const BString& name) const;
+			std::string			_PromptLine(const Seat* seat) const;
 			Caller*				_SeatCaller(const Seat* seat) const;
 
 	// Callers
@@ -139,6 +159,9 @@ private:
 									bool seatGone,
 									CallEnd end = CallEnd::kFailure);
 			void				_Log(Caller* caller, const BString& line);
+			// Shows the caller's waiting notices at the prompt they stand at.
+			void				_ShowNotices(Caller* caller,
+									const std::string& promptLine);
 			void				_Forget(Caller* caller);
 			std::string			_NameLine(const Caller* caller) const;
 

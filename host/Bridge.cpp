@@ -3,6 +3,7 @@
 #include "BridgeProtocol.h"
 #include "HostLog.h"
 #include "RawTerminal.h"
+#include "TelnetLine.h"
 #include "TerminalSocket.h"
 #include "WriteAll.h"
 
@@ -30,12 +31,19 @@ static const int kMaxConnectRounds = 5;
 
 
 Bridge::Bridge(Mode mode, Passage passage, const BString& userName,
-	const BString& doorProgram)
+	const BString& doorProgram, int telnetLine)
 	:
 	fMode(mode),
-	fPassage(mode == Mode::kLocal ? Passage::kLineDiscipline : passage),
+	fPassage(mode != Mode::kStdio ? Passage::kLineDiscipline : passage),
 	fUserName(userName),
 	fDoorProgram(doorProgram)
+{
+	if (mode == Mode::kTelnet)
+		fLine = std::make_unique<TelnetLine>(telnetLine);
+}
+
+
+Bridge::~Bridge()
 {
 }
 
@@ -46,6 +54,20 @@ Bridge::Run()
 	// A reader of standard output that goes away ends the bridge with an
 	// error from write, not with a signal.
 	signal(SIGPIPE, SIG_IGN);
+
+	if (fLine != NULL) {
+		if (fLine->InitCheck() != B_OK) {
+			HostLog("the drop file's comm handle %d is no open socket of"
+				" this program", fLine->Descriptor());
+			return kExitFailure;
+		}
+		// The offers go out once; the caller's answers wait in the socket
+		// until the session reads them.
+		if (fLine->Start() != B_OK) {
+			HostLog("cannot write to the board's telnet line");
+			return kExitFailure;
+		}
+	}
 
 	RawTerminal rawTerminal;
 	bool raw = false;
@@ -62,6 +84,10 @@ Bridge::Run()
 
 		std::string hello(1, (char)kBridgeProtocolVersion);
 		hello.append(fUserName.String(), (size_t)fUserName.Length());
+		if (fPlace.Length() > 0) {
+			hello += '\0';
+			hello.append(fPlace.String(), (size_t)fPlace.Length());
+		}
 		std::string frame;
 		AppendFrame(frame, kFrameHello, hello);
 		if (WriteAll(descriptor, frame.data(), frame.size()) != B_OK) {
@@ -180,11 +206,12 @@ Bridge::_Pump(int descriptor, bool* retry)
 	bool welcomed = false;
 	bool inputOpen = true;
 	FrameReader reader;
+	int terminal = fLine != NULL ? fLine->Descriptor() : STDIN_FILENO;
 
 	while (true) {
 		pollfd descriptors[2] = {
 			{ descriptor, POLLIN, 0 },
-			{ inputOpen && welcomed ? STDIN_FILENO : -1, POLLIN, 0 },
+			{ inputOpen && welcomed ? terminal : -1, POLLIN, 0 },
 		};
 		if (poll(descriptors, 2, -1) < 0) {
 			if (errno == EINTR)
@@ -192,18 +219,11 @@ Bridge::_Pump(int descriptor, bool* retry)
 			return kExitFailure;
 		}
 
-		if (descriptors[1].revents != 0) {
-			char keys[4096];
-			ssize_t bytesRead = read(STDIN_FILENO, keys, sizeof(keys));
-			if (bytesRead < 0 && errno == EINTR)
-				continue;
-			if (bytesRead <= 0) {
-				inputOpen = false;
-				std::string frame;
-				AppendFrame(frame, kFrameEndOfInput, std::string());
-				WriteAll(descriptor, frame.data(), frame.size());
-			} else
-				_SendKeys(descriptor, keys, (size_t)bytesRead);
+		if (descriptors[1].revents != 0 && !_ReadTerminal(descriptor)) {
+			inputOpen = false;
+			std::string frame;
+			AppendFrame(frame, kFrameEndOfInput, std::string());
+			WriteAll(descriptor, frame.data(), frame.size());
 		}
 
 		if (descriptors[0].revents == 0)
@@ -241,9 +261,12 @@ Bridge::_Pump(int descriptor, bool* retry)
 				case kFrameNotice:
 					_ShowNotice(payload, welcomed);
 					break;
+				case kFrameAnnouncement:
+					_ShowAnnouncement(payload);
+					break;
 				case kFrameLog:
 					// The game's screen is no place for the host's log.
-					if (fMode == Mode::kStdio)
+					if (fMode != Mode::kLocal)
 						HostLog("%s", payload.c_str());
 					break;
 				case kFrameGoodbye:
@@ -257,6 +280,35 @@ Bridge::_Pump(int descriptor, bool* retry)
 			return kExitFailure;
 		}
 	}
+}
+
+
+bool
+Bridge::_ReadTerminal(int descriptor)
+{
+	if (fLine != NULL) {
+		// The telnet protocol has applied the caller's discipline.
+		std::string keys;
+		bool ended = false;
+		if (fLine->Receive(&keys, &ended) != B_OK)
+			ended = true;
+		if (!keys.empty()) {
+			std::string frame;
+			AppendFrame(frame, kFrameKeys, keys);
+			WriteAll(descriptor, frame.data(), frame.size());
+		}
+		return !ended;
+	}
+
+	char keys[4096];
+	ssize_t bytesRead;
+	do {
+		bytesRead = read(STDIN_FILENO, keys, sizeof(keys));
+	} while (bytesRead < 0 && errno == EINTR);
+	if (bytesRead <= 0)
+		return false;
+	_SendKeys(descriptor, keys, (size_t)bytesRead);
+	return true;
 }
 
 
@@ -281,6 +333,13 @@ Bridge::_ShowText(const std::string& text)
 	if (fPassage == Passage::kRaw)
 		return WriteAll(STDOUT_FILENO, text.data(), text.size());
 
+	size_t lineFeed = text.rfind('\n');
+	if (lineFeed == std::string::npos)
+		fScreenLine += text;
+	else
+		fScreenLine = text.substr(lineFeed + 1);
+	if (fLine != NULL)
+		return fLine->Show(text);
 	std::string translated;
 	fDiscipline.TranslateText(text, translated);
 	return WriteAll(STDOUT_FILENO, translated.data(), translated.size());
@@ -288,13 +347,39 @@ Bridge::_ShowText(const std::string& text)
 
 
 void
+Bridge::_ShowAnnouncement(const std::string& notice)
+{
+	if (fMode != Mode::kLocal) {
+		HostLog("%s", notice.c_str());
+		if (fPassage == Passage::kRaw)
+			return;
+	}
+	if (fLine != NULL) {
+		fLine->EndLine();
+		fLine->Show(notice + "\n" + fScreenLine);
+		return;
+	}
+	std::string line;
+	fDiscipline.EndLine(line);
+	fDiscipline.TranslateText(notice + "\n" + fScreenLine, line);
+	WriteAll(STDOUT_FILENO, line.data(), line.size());
+}
+
+
+void
 Bridge::_ShowNotice(const std::string& notice, bool inSession)
 {
 	// Raw passage keeps standard output to the door's own bytes.
-	if (fMode == Mode::kStdio) {
+	if (fMode != Mode::kLocal) {
 		HostLog("%s", notice.c_str());
-		if (!inSession || fPassage == Passage::kRaw)
+		// A telnet caller sees nothing but the line: a refusal too.
+		if ((!inSession && fLine == NULL) || fPassage == Passage::kRaw)
 			return;
+	}
+	if (fLine != NULL) {
+		fLine->EndLine();
+		fLine->Show(notice + "\n");
+		return;
 	}
 	std::string line;
 	fDiscipline.EndLine(line);
@@ -310,6 +395,10 @@ Bridge::_EndScreen()
 	// its own, whatever the game's last text left.
 	if (fPassage == Passage::kRaw)
 		return;
+	if (fLine != NULL) {
+		fLine->EndLine();
+		return;
+	}
 	std::string line;
 	fDiscipline.EndLine(line);
 	if (!line.empty())

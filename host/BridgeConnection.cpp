@@ -100,6 +100,14 @@ BridgeConnection::LogLine(const BString& line)
 }
 
 
+void
+BridgeConnection::ShowNotice(const std::string& notice, const std::string&)
+{
+	_Queue(kFrameAnnouncement, notice);
+	_Flush();
+}
+
+
 // #pragma mark - The socket
 
 
@@ -170,9 +178,15 @@ BridgeConnection::_Hello(const std::string& payload)
 		return;
 	}
 	std::string name = payload.substr(1);
-	if (name.find('\0') != std::string::npos) {
-		Finish(CallEnd::kFailure, "That is not a valid user name.");
-		return;
+	size_t end = name.find('\0');
+	if (end != std::string::npos) {
+		std::string place = name.substr(end + 1);
+		name.erase(end);
+		bool printable = !place.empty() && place.size() <= kMaxBridgePlace;
+		for (char c : place)
+			printable = printable && c >= 0x20 && c < 0x7f;
+		if (printable)
+			fAddress.SetTo(place.c_str());
 	}
 	// The welcome goes out before anything the door shows.
 	std::string welcome;

@@ -35,6 +35,9 @@ public:
 	virtual	void				Finish(CallEnd end, const char* notice)
 									override;
 	virtual	void				LogLine(const BString& line) override;
+	// The bridge knows the line its terminal shows.
+	virtual	void				ShowNotice(const std::string& notice,
+									const std::string& promptLine) override;
 	virtual	const BString&		Address() const override { return fAddress; }
 	virtual	BString				TerminalType() const override
 									{ return BString(); }

@@ -13,6 +13,9 @@
 //
 //   bridge -> host
 //     'h' hello          protocol version (one byte), then the user name
+//                        and, where the bridge knows it, a 0 byte and where
+//                        the terminal is ("node 3", "/dev/pts/4"), which
+//                        the sysop sees in zenbo who
 //     'k' keys           the bytes the user typed, in order
 //     'e' end of input   the user's input has ended (stdin reached its end);
 //                        the keys sent before it are still delivered
@@ -22,6 +25,10 @@
 //     'n' notice         a message of the host itself for the user
 //     'l' log            the host's log line about this user (entry, exit);
 //                        a stdio bridge writes it to standard error
+//     'a' announcement   a notice of the sysop while the door waits for a
+//                        key: shown on a line of its own, then the line the
+//                        cursor stood on again; a raw stdio bridge writes
+//                        it to standard error only
 //     'x' goodbye        the session is over; one byte, the bridge's exit
 //                        status; the host closes the socket after it
 //
@@ -37,11 +44,14 @@ enum {
 	kFrameText = 't',
 	kFrameNotice = 'n',
 	kFrameLog = 'l',
+	kFrameAnnouncement = 'a',
 	kFrameGoodbye = 'x',
 };
 
 const uint8 kBridgeProtocolVersion = 1;
 const size_t kFrameHeaderSize = 5;
+// A longer place in a hello is passed over.
+const size_t kMaxBridgePlace = 40;
 // Larger frames are refused: nothing either side sends comes near it.
 const uint32 kMaxFramePayload = 1024 * 1024;
 

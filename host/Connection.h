@@ -33,6 +33,12 @@ public:
 	virtual	void				Finish(CallEnd end, const char* notice) = 0;
 	// The host's log line about this caller, for a terminal that shows it.
 	virtual	void				LogLine(const BString&) {}
+	// A notice of the host while the caller stands at a prompt, between
+	// two texts: on a line of its own, then the prompt's line again, so
+	// that the caller types where they were.
+	virtual	void				ShowNotice(const std::string& notice,
+									const std::string& promptLine)
+									{ Show("\n" + notice + "\n" + promptLine); }
 
 	virtual	const BString&		Address() const = 0;
 	virtual	BString				TerminalType() const = 0;

@@ -156,6 +156,26 @@ DoorLauncher::DiedAbnormally(team_id team)
 }
 
 
+bool
+DoorLauncher::HasRunningDoors()
+{
+	std::lock_guard<std::mutex> locker(fProcessLock);
+	return !fRunning.empty();
+}
+
+
+void
+DoorLauncher::SignalDoors(int signalNumber)
+{
+	std::lock_guard<std::mutex> locker(fProcessLock);
+	for (pid_t pid : fRunning) {
+		HostLog("sending signal %d to the door (pid %d)", signalNumber,
+			(int)pid);
+		kill(pid, signalNumber);
+	}
+}
+
+
 status_t
 DoorLauncher::_FindOrLaunchDoor(BMessenger* door, BString* error)
 {

@@ -38,6 +38,10 @@ public:
 			// Whether the team is a door process of ours that has died of a
 			// signal or failed. Reaps it when it has ended.
 			bool				DiedAbnormally(team_id team);
+	// Whether a door process of ours still runs (not yet reaped).
+			bool				HasRunningDoors();
+	// Sends the signal to every door process of ours that still runs.
+			void				SignalDoors(int signalNumber);
 	// A door that dies closes its sessions' descriptions a moment before
 	// it can be reaped. Called (off the looper) when a session has ended:
 	// waits a short while until the door's process is reapable, so that

@@ -23,6 +23,10 @@ static const int kDoorSysPortLine = 1;
 static const int kDoorSysFullNameLine = 10;
 static const int kDoorSysAliasLine = 36;
 static const int kDoorSysLines = 52;
+// Where each format names the board's node, which only tells the sysop where
+// a caller came in: a line that is no number there is no mistake.
+static const int kDoor32NodeLine = 11;
+static const int kDoorSysNodeLine = 4;
 static const int kDorInfoFirstNameLine = 7;
 static const int kDorInfoLastNameLine = 8;
 
@@ -123,6 +127,7 @@ DropFile::Parse(const char* fileName, const char* content, size_t size,
 	fUserName = "";
 	fComm = CommType::kLocal;
 	fCommHandle = -1;
+	fNode = 0;
 
 	size_t start = 0;
 	for (size_t i = 0; i <= size; i++) {
@@ -166,15 +171,28 @@ DropFile::Parse(const char* fileName, const char* content, size_t size,
 		}
 	}
 
+	status_t status = B_BAD_DATA;
+	int nodeLine = 0;
 	switch (fFormat) {
 		case Format::kDoor32:
-			return _ParseDoor32(error);
+			status = _ParseDoor32(error);
+			nodeLine = kDoor32NodeLine;
+			break;
 		case Format::kDoorSys:
-			return _ParseDoorSys(error);
+			status = _ParseDoorSys(error);
+			nodeLine = kDoorSysNodeLine;
+			break;
 		case Format::kDorInfo:
-			return _ParseDorInfo(error);
+			status = _ParseDorInfo(error);
+			break;
 	}
-	return B_BAD_DATA;
+	BString node;
+	int32 number;
+	if (status == B_OK && nodeLine > 0 && _Line(nodeLine, &node)
+		&& ParseNumber(node, &number)) {
+		fNode = number;
+	}
+	return status;
 }
 
 

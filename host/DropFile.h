@@ -12,9 +12,11 @@
 // value are dropped, since boards and sysops pad them.
 //
 //   DOOR32.SYS   line 1 comm type (0 local, 1 serial, 2 telnet), line 2 the
-//                comm or socket handle, line 7 the caller's alias
+//                comm or socket handle, line 7 the caller's alias, line 11
+//                the node
 //   DOOR.SYS     the 52-line form: line 1 the port ("COM0:" when local),
-//                line 10 the caller's full name, line 36 the alias
+//                line 4 the node, line 10 the caller's full name, line 36
+//                the alias
 //   DORINFOx.DEF line 7 the caller's first name, line 8 the last name
 class DropFile {
 public:
@@ -42,6 +44,9 @@ public:
 	// local as far as this door goes.
 			CommType			Comm() const { return fComm; }
 			int32				CommHandle() const { return fCommHandle; }
+	// The board's node (DOOR32.SYS line 11, DOOR.SYS line 4); 0 when the
+	// file does not say.
+			int32				Node() const { return fNode; }
 
 	static	const char*			FormatName(Format format);
 
@@ -57,6 +62,7 @@ private:
 			BString				fUserName;
 			CommType			fComm = CommType::kLocal;
 			int32				fCommHandle = -1;
+			int32				fNode = 0;
 			// The file's lines, without line ends and outer blanks.
 			std::vector<BString> fLines;
 };

@@ -36,3 +36,18 @@ CheckPassword(const std::string& hash, const std::string& password)
 	return crypto_pwhash_str_verify(hash.c_str(), password.data(),
 		password.size()) == 0;
 }
+
+
+status_t
+MakeRandomPassword(size_t length, std::string* password)
+{
+	// No letters and digits that read alike (0 and O, 1, l and I).
+	static const char kAlphabet[]
+		= "abcdefghijkmnopqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+	if (!InitSodium())
+		return B_ERROR;
+	password->clear();
+	for (size_t i = 0; i < length; i++)
+		*password += kAlphabet[randombytes_uniform(sizeof(kAlphabet) - 1)];
+	return B_OK;
+}

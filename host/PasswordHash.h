@@ -9,3 +9,5 @@
 // call them on the host's looper.
 status_t HashPassword(const std::string& password, std::string* hash);
 bool CheckPassword(const std::string& hash, const std::string& password);
+// A password for the sysop to pass on, from the system's random source.
+status_t MakeRandomPassword(size_t length, std::string* password);

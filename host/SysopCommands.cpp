@@ -2,7 +2,9 @@
 
 #include "Bulletin.h"
 #include "HostLog.h"
+#include "PasswordHash.h"
 #include "PlayerRoster.h"
+#include "SysopClient.h"
 
 #include <BootVolume.h>
 
@@ -16,6 +18,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 
 namespace {
@@ -34,6 +37,48 @@ const char* const kBulletinUsage =
 	"bulletin menu, html a board's web site. Without --out it goes to\n"
 	"standard output; with it, the file is replaced whole, so a web server\n"
 	"never serves half of one. Run it from cron or a systemd timer.\n";
+
+const char* const kWhoUsage =
+	"Usage: zenbo who [--volume DIR]\n"
+	"Lists the callers on the running host's board: the board name, how they\n"
+	"came in (telnet, bridge, ...), where from (the address, or the terminal\n"
+	"socket for stdio, local and drop-file play), how long they have been\n"
+	"idle, and whether they are logging in, in the front room or in the\n"
+	"door. A session whose caller's line dropped shows as away.\n";
+
+const char* const kKickUsage =
+	"Usage: zenbo kick NAME [--volume DIR]\n"
+	"Tells the caller of that board name that the sysop disconnects them and\n"
+	"closes their line. A session in the door ends as a hang-up does (the\n"
+	"character is saved as of its last prompt), also one whose caller is\n"
+	"away.\n";
+
+const char* const kSayUsage =
+	"Usage: zenbo say TEXT... [--volume DIR]\n"
+	"Shows a one-line notice from the sysop to every caller on the board at\n"
+	"their next prompt (at once to those who stand at one), on a line of\n"
+	"its own between the door's texts; the prompt is shown again after it.\n"
+	"The words are joined by spaces; at most 200 printable characters.\n";
+
+const char* const kPlayerUsage =
+	"Usage: zenbo player NAME --delete [--volume DIR]\n"
+	"Deletes the character of that board name (its player file); the next\n"
+	"visit to the door starts a new one. Refused while the character is in\n"
+	"the door. Goes through the running host, which knows who is in it.\n";
+
+const char* const kAccountUsage =
+	"Usage: zenbo account NAME --reset-password|--lock|--unlock"
+	" [--volume DIR]\n"
+	"Changes the board account of that name on the running host:\n"
+	"  --reset-password  gives the account a new random password and prints\n"
+	"                    it, for the sysop to pass on; the old one no longer\n"
+	"                    works (a locked account stays locked)\n"
+	"  --lock            nobody can log in under the name until --unlock;\n"
+	"                    a caller on the board now stays (zenbo kick)\n"
+	"  --unlock          the account's own password works again\n";
+
+// A new password is this long: about 70 bits from the alphabet.
+const size_t kNewPasswordLength = 12;
 
 struct Arguments {
 	const char*		volume = NULL;
@@ -198,6 +243,190 @@ RunBulletin(int count, char** arguments)
 }
 
 
+// The arguments of a command through the host: its words (a name, a
+// text), its one action flag where it has one, and --volume.
+struct HostArguments {
+	std::vector<std::string> words;
+	const char*		action = NULL;
+	const char*		volume = NULL;
+	bool			help = false;
+};
+
+
+bool
+ParseHostArguments(int count, char** arguments,
+	const std::vector<const char*>& actions, HostArguments* parsed)
+{
+	const char* command = arguments[0];
+	for (int i = 1; i < count; i++) {
+		const char* argument = arguments[i];
+		if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
+			parsed->help = true;
+			continue;
+		}
+		if (strcmp(argument, "--volume") == 0) {
+			if (i + 1 >= count || arguments[i + 1][0] == '\0') {
+				HostLog("%s: --volume needs a value", command);
+				return false;
+			}
+			parsed->volume = arguments[++i];
+			continue;
+		}
+		bool isAction = false;
+		for (const char* action : actions) {
+			if (strcmp(argument, action) != 0)
+				continue;
+			if (parsed->action != NULL && strcmp(parsed->action, action) != 0) {
+				HostLog("%s: give one of %s and %s, not both", command,
+					parsed->action, action);
+				return false;
+			}
+			parsed->action = action;
+			isAction = true;
+		}
+		if (isAction)
+			continue;
+		if (argument[0] == '-' && argument[1] != '\0') {
+			HostLog("%s: unknown argument: %s (see zenbo %s --help)", command,
+				argument, command);
+			return false;
+		}
+		parsed->words.push_back(argument);
+	}
+	return true;
+}
+
+
+// Parses, shows the help or names what is missing; 0 when the command
+// goes on, else the exit status (with -1 for a help that was shown).
+int
+CheckHostArguments(int count, char** arguments, const char* usage,
+	const std::vector<const char*>& actions, size_t minWords,
+	size_t maxWords, HostArguments* parsed)
+{
+	if (!ParseHostArguments(count, arguments, actions, parsed))
+		return 2;
+	if (parsed->help) {
+		fputs(usage, stdout);
+		return -1;
+	}
+	const char* command = arguments[0];
+	if (parsed->words.size() < minWords || parsed->words.size() > maxWords) {
+		HostLog("%s: %s (see zenbo %s --help)", command, minWords == 0
+			? "takes no words" : parsed->words.size() < minWords
+				? "needs a name" : "takes one name", command);
+		return 2;
+	}
+	if (!actions.empty() && parsed->action == NULL) {
+		std::string choices;
+		for (const char* action : actions)
+			choices += std::string(choices.empty() ? "" : " or ") + action;
+		HostLog("%s: say what to do: %s (see zenbo %s --help)", command,
+			choices.c_str(), command);
+		return 2;
+	}
+	UseVolume(parsed->volume);
+	return 0;
+}
+
+
+// Asks the host and prints its answer.
+int
+AskAndPrint(const char* command, const std::vector<std::string>& words)
+{
+	std::string text;
+	int status = AskHost(command, words, &text);
+	if (status == 0)
+		fputs(text.c_str(), stdout);
+	return status;
+}
+
+
+int
+RunWho(int count, char** arguments)
+{
+	HostArguments parsed;
+	int status = CheckHostArguments(count, arguments, kWhoUsage, {}, 0, 0,
+		&parsed);
+	if (status != 0)
+		return status < 0 ? 0 : status;
+	return AskAndPrint(arguments[0], { "who" });
+}
+
+
+int
+RunKick(int count, char** arguments)
+{
+	HostArguments parsed;
+	int status = CheckHostArguments(count, arguments, kKickUsage, {}, 1, 1,
+		&parsed);
+	if (status != 0)
+		return status < 0 ? 0 : status;
+	return AskAndPrint(arguments[0], { "kick", parsed.words[0] });
+}
+
+
+int
+RunSay(int count, char** arguments)
+{
+	HostArguments parsed;
+	int status = CheckHostArguments(count, arguments, kSayUsage, {}, 1,
+		(size_t)count, &parsed);
+	if (status != 0)
+		return status < 0 ? 0 : status;
+	std::string text;
+	for (const std::string& word : parsed.words)
+		text += (text.empty() ? "" : " ") + word;
+	return AskAndPrint(arguments[0], { "say", text });
+}
+
+
+int
+RunPlayer(int count, char** arguments)
+{
+	HostArguments parsed;
+	int status = CheckHostArguments(count, arguments, kPlayerUsage,
+		{ "--delete" }, 1, 1, &parsed);
+	if (status != 0)
+		return status < 0 ? 0 : status;
+	return AskAndPrint(arguments[0], { "delete-player", parsed.words[0] });
+}
+
+
+int
+RunAccount(int count, char** arguments)
+{
+	HostArguments parsed;
+	int status = CheckHostArguments(count, arguments, kAccountUsage,
+		{ "--reset-password", "--lock", "--unlock" }, 1, 1, &parsed);
+	if (status != 0)
+		return status < 0 ? 0 : status;
+	const std::string& name = parsed.words[0];
+	if (strcmp(parsed.action, "--lock") == 0)
+		return AskAndPrint(arguments[0], { "lock", name });
+	if (strcmp(parsed.action, "--unlock") == 0)
+		return AskAndPrint(arguments[0], { "unlock", name });
+
+	// Hashed here, not on the host's looper, which serves every caller;
+	// only the hash travels.
+	std::string password;
+	std::string hash;
+	if (MakeRandomPassword(kNewPasswordLength, &password) != B_OK
+		|| HashPassword(password, &hash) != B_OK) {
+		HostLog("%s: cannot make a new password", arguments[0]);
+		return 1;
+	}
+	std::string storedName;
+	status = AskHost(arguments[0], { "set-password", name, hash },
+		&storedName);
+	if (status != 0)
+		return status;
+	printf("The new password of %s: %s\n", storedName.c_str(),
+		password.c_str());
+	return 0;
+}
+
+
 struct Command {
 	const char*		name;
 	int				(*run)(int count, char** arguments);
@@ -206,9 +435,18 @@ struct Command {
 const Command kCommands[] = {
 	{ "players", RunPlayers },
 	{ "bulletin", RunBulletin },
+	{ "who", RunWho },
+	{ "kick", RunKick },
+	{ "say", RunSay },
+	{ "player", RunPlayer },
+	{ "account", RunAccount },
 };
 
 }	// namespace
+
+
+const char* const kSysopCommandList
+	= "who, kick, say, players, player, account and bulletin";
 
 
 bool

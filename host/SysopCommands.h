@@ -5,3 +5,5 @@
 // returns the program's exit status.
 bool IsSysopCommand(const char* name);
 int RunSysopCommand(int argumentCount, char** arguments);
+// "who, kick, ...": the subcommands' names, for messages.
+extern const char* const kSysopCommandList;

@@ -5,6 +5,8 @@
 #include "HostOptions.h"
 #include "HostSignals.h"
 #include "HostWorkers.h"
+#include "SysopConnection.h"
+#include "SysopSocket.h"
 #include "TelnetConnection.h"
 #include "TelnetSocket.h"
 #include "TerminalSocket.h"
@@ -23,6 +25,13 @@ static const bigtime_t kIdleGrace = 15000000;
 // How often the board lets time pass (timeouts, idle callers, grace).
 static const bigtime_t kTickInterval = 250000;
 
+// How long a stopping host lets its sessions end and its door quit by
+// itself (every player is saved as of the last prompt, and the door saves
+// nothing else), then how long after each signal to the door; well within
+// the service's stop timeout.
+static const bigtime_t kStopGrace = 10000000;
+static const bigtime_t kStopSignalGrace = 3000000;
+
 static const char* const kShutdownNotice = "The host is shutting down.";
 
 
@@ -33,7 +42,8 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 	fLauncher(doorProgram),
 	fLifetime(lifetime),
 	fAccounts(kAccountsPath),
-	fBoard(settings, fAccounts, *this)
+	fBoard(settings, fAccounts, *this),
+	fDesk(fBoard, fAccounts)
 {
 }
 
@@ -49,9 +59,16 @@ ZenboHost::~ZenboHost()
 		close(fListener);
 		RemoveTerminalSocket();
 	}
+	if (fSysopListener >= 0) {
+		close(fSysopListener);
+		RemoveSysopSocket();
+	}
 	fConnections.clear();
 	fEnded.clear();
-	for (int descriptor : { fTelnetListener, fTicker, fSignals, fIdleTimer }) {
+	fSysopConnections.clear();
+	fEndedSysop.clear();
+	for (int descriptor : { fTelnetListener, fTicker, fSignals, fIdleTimer,
+			fStopTimer }) {
 		if (descriptor >= 0)
 			close(descriptor);
 	}
@@ -106,6 +123,15 @@ ZenboHost::Start(const BString& telnetAddress, BString* problem)
 		status = WatchDescriptor(fListener, B_DESCRIPTOR_READABLE,
 			[this](int, uint32) {
 				_AcceptBridges();
+				_AfterEvent();
+			});
+	}
+	if (status == B_OK)
+		status = ListenOnSysopSocket(&fSysopListener);
+	if (status == B_OK) {
+		status = WatchDescriptor(fSysopListener, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) {
+				_AcceptSysop();
 				_AfterEvent();
 			});
 	}
@@ -291,6 +317,36 @@ ZenboHost::_AcceptTelnet()
 
 
 void
+ZenboHost::_AcceptSysop()
+{
+	while (true) {
+		int descriptor = accept4(fSysopListener, NULL, NULL,
+			SOCK_NONBLOCK | SOCK_CLOEXEC);
+		if (descriptor < 0) {
+			if (errno == EINTR)
+				continue;
+			return;
+		}
+		auto connection = std::make_unique<SysopConnection>(this, descriptor,
+			[this](const std::vector<std::string>& words) {
+				return fDesk.Handle(words);
+			},
+			[this](SysopConnection* ended) {
+				auto found = fSysopConnections.find(ended);
+				if (found == fSysopConnections.end())
+					return;
+				fEndedSysop.push_back(std::move(found->second));
+				fSysopConnections.erase(found);
+			});
+		SysopConnection* added = connection.get();
+		if (added->Start() != B_OK)
+			continue;
+		fSysopConnections[added] = std::move(connection);
+	}
+}
+
+
+void
 ZenboHost::_ConnectionEnded(Connection* connection)
 {
 	auto found = fConnections.find(connection);
@@ -306,6 +362,8 @@ void
 ZenboHost::_AfterEvent()
 {
 	fEnded.clear();
+	fEndedSysop.clear();
+	_QuitWhenStopped();
 	_QuitWhenIdle();
 }
 
@@ -417,7 +475,7 @@ ZenboHost::_SignalArrived()
 		if (!fShuttingDown) {
 			HostLog("stopping on signal %d", signalNumber);
 			_ShutDown();
-			Quit();
+			_StopWhenDoorsEnd();
 			return;
 		}
 	}
@@ -455,6 +513,12 @@ ZenboHost::_ShutDown()
 		fListener = -1;
 		RemoveTerminalSocket();
 	}
+	if (fSysopListener >= 0) {
+		UnwatchDescriptor(fSysopListener);
+		close(fSysopListener);
+		fSysopListener = -1;
+		RemoveSysopSocket();
+	}
 	if (fTelnetListener >= 0) {
 		UnwatchDescriptor(fTelnetListener);
 		close(fTelnetListener);
@@ -464,6 +528,75 @@ ZenboHost::_ShutDown()
 	// told; the queued requests of sessions are released with B_NO_REPLY
 	// as the loop ends.
 	fBoard.ShutDown(kShutdownNotice);
+}
+
+
+void
+ZenboHost::_StopWhenDoorsEnd()
+{
+	fStopping = true;
+	status_t status = OpenTimerDescriptor(kStopGrace, &fStopTimer);
+	if (status == B_OK) {
+		status = WatchDescriptor(fStopTimer, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) {
+				_StopTimerFired();
+				_AfterEvent();
+			});
+	}
+	if (status != B_OK) {
+		HostLog("cannot time the stop (%s); stopping at once",
+			strerror_status(status));
+		fQuitting = true;
+		Quit();
+		return;
+	}
+	_QuitWhenStopped();
+}
+
+
+void
+ZenboHost::_StopTimerFired()
+{
+	UnwatchDescriptor(fStopTimer);
+	close(fStopTimer);
+	fStopTimer = -1;
+	fLauncher.ReapDoors();
+	if (fStopStage >= 2 || !fLauncher.HasRunningDoors()) {
+		// Sessions of a door that is gone, or one that never answers:
+		// nothing more to wait for.
+		HostLog("stopping without waiting any longer for the door");
+		fQuitting = true;
+		Quit();
+		return;
+	}
+	fStopStage++;
+	HostLog("the door did not end in time; stopping it");
+	fLauncher.SignalDoors(fStopStage == 1 ? SIGTERM : SIGKILL);
+	status_t status = OpenTimerDescriptor(kStopSignalGrace, &fStopTimer);
+	if (status == B_OK) {
+		status = WatchDescriptor(fStopTimer, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) {
+				_StopTimerFired();
+				_AfterEvent();
+			});
+	}
+	if (status != B_OK) {
+		fQuitting = true;
+		Quit();
+	}
+}
+
+
+void
+ZenboHost::_QuitWhenStopped()
+{
+	if (!fStopping || fQuitting || fBoard.HasSeats()
+		|| fLauncher.HasRunningDoors()) {
+		return;
+	}
+	HostLog("every session has ended and the door is gone; the host ends");
+	fQuitting = true;
+	Quit();
 }
 
 

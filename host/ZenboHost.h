@@ -4,6 +4,7 @@
 #include "Board.h"
 #include "BoardSettings.h"
 #include "DoorLauncher.h"
+#include "SysopDesk.h"
 
 #include <Application.h>
 #include <String.h>
@@ -15,12 +16,14 @@
 class BridgeConnection;
 class Connection;
 class HostWorkers;
+class SysopConnection;
 class TelnetConnection;
 
 // Zenbo, the board's host: the one application of the boot volume that
 // holds the host's signature. It wires the board to the world: bridges'
 // terminals from the terminal socket and, when asked to, telnet callers,
-// each a connection of its kind; the door's requests ("gcha", "sstr"),
+// each a connection of its kind; the sysop's commands from the sysop
+// socket (SysopDesk); the door's requests ("gcha", "sstr"),
 // which the board answers for its seats; the workers' reports; signals and
 // the host's own life. Everything runs on the application's looper thread
 // (sockets, signals and the door's messages alike); the entering of the
@@ -57,6 +60,7 @@ private:
 	// Connections
 			void				_AcceptBridges();
 			void				_AcceptTelnet();
+			void				_AcceptSysop();
 			void				_ConnectionEnded(Connection* connection);
 			// After every event: connections that ended during it are
 			// deleted (no handler is left holding one), and a host started
@@ -87,22 +91,39 @@ private:
 			void				_IdleTimerFired();
 			void				_StopIdleTimer();
 			void				_ShutDown();
+			// Once every session has ended and every door process of ours
+			// is gone, the host quits; a door that takes too long is
+			// signalled (SIGTERM, then SIGKILL).
+			void				_StopWhenDoorsEnd();
+			void				_StopTimerFired();
+			void				_QuitWhenStopped();
 			void				_QuitWhenIdle();
 
 			DoorLauncher		fLauncher;
 			Lifetime			fLifetime;
 			AccountFile			fAccounts;
 			Board				fBoard;
+			SysopDesk			fDesk;
 			std::unique_ptr<HostWorkers> fWorkers;
 			int					fListener = -1;
 			int					fTelnetListener = -1;
+			int					fSysopListener = -1;
 			uint16				fTelnetPort = 0;
 			int					fTicker = -1;
 			int					fSignals = -1;
 			int					fIdleTimer = -1;
 			bool				fShuttingDown = false;
+			int					fStopTimer = -1;
+			// 0 while the doors are let go by themselves, 1 once they were
+			// sent SIGTERM, 2 once SIGKILL.
+			int					fStopStage = 0;
+			bool				fStopping = false;
+			bool				fQuitting = false;
 			int32				fNextSeatID = 1;
 			std::map<Connection*, std::unique_ptr<Connection>> fConnections;
 			// Ended during the current event; deleted when it is handled.
 			std::vector<std::unique_ptr<Connection>> fEnded;
+			std::map<SysopConnection*, std::unique_ptr<SysopConnection>>
+								fSysopConnections;
+			std::vector<std::unique_ptr<SysopConnection>> fEndedSysop;
 };

@@ -174,9 +174,14 @@ RunHost(const HostOptions& options)
 }
 
 
+// The user's name, the telnet socket that a drop file hands down (-1 for
+// standard I/O) and the board's node (0 when unknown).
 static bool
-FindUserName(const HostOptions& options, BString* userName)
+FindUserName(const HostOptions& options, BString* userName, int* telnetLine,
+	int32* node)
 {
+	*telnetLine = -1;
+	*node = 0;
 	if (options.dropFile.Length() > 0) {
 		DropFile dropFile;
 		BString error;
@@ -192,6 +197,11 @@ FindUserName(const HostOptions& options, BString* userName)
 			return false;
 		}
 		*userName = dropFile.UserName();
+		// Comm type 0 is a local caller and 1 a serial line, which boards
+		// on this system pass as standard I/O; 2 is the caller's socket.
+		if (dropFile.Comm() == DropFile::CommType::kTelnet)
+			*telnetLine = dropFile.CommHandle();
+		*node = dropFile.Node();
 		return true;
 	}
 
@@ -213,6 +223,25 @@ FindUserName(const HostOptions& options, BString* userName)
 }
 
 
+// Where a bridge's terminal is, as the sysop sees it in zenbo who.
+static BString
+BridgePlace(Bridge::Mode mode, int32 node)
+{
+	BString place;
+	if (node > 0)
+		place << "node " << node;
+	else if (mode == Bridge::Mode::kLocal && ttyname(STDIN_FILENO) != NULL)
+		place = ttyname(STDIN_FILENO);
+	else if (mode == Bridge::Mode::kTelnet)
+		place = "a board's telnet line";
+	else
+		place = "standard I/O";
+	if (node > 0 && mode == Bridge::Mode::kTelnet)
+		place << ", telnet";
+	return place;
+}
+
+
 static int
 RunBridge(const HostOptions& options)
 {
@@ -225,11 +254,25 @@ RunBridge(const HostOptions& options)
 	}
 
 	BString userName;
-	if (!FindUserName(options, &userName) || !CheckSetup(options))
+	int telnetLine = -1;
+	int32 node = 0;
+	if (!FindUserName(options, &userName, &telnetLine, &node)
+		|| !CheckSetup(options)) {
 		return kExitFailure;
+	}
+	if (telnetLine >= 0) {
+		if (mode != Bridge::Mode::kStdio || options.raw) {
+			HostLog("a drop file of comm type 2 names a telnet socket; it goes"
+				" with --stdio alone, without --raw");
+			return 2;
+		}
+		mode = Bridge::Mode::kTelnet;
+	}
 
 	Bridge bridge(mode, options.raw ? Bridge::Passage::kRaw
-		: Bridge::Passage::kLineDiscipline, userName, options.doorProgram);
+		: Bridge::Passage::kLineDiscipline, userName, options.doorProgram,
+		telnetLine);
+	bridge.SetPlace(BridgePlace(mode, node));
 	return bridge.Run();
 }
 
@@ -241,6 +284,12 @@ main(int argumentCount, char** arguments)
 	// arguments.
 	if (argumentCount > 1 && IsSysopCommand(arguments[1]))
 		return RunSysopCommand(argumentCount - 1, arguments + 1);
+	if (argumentCount > 1 && arguments[1][0] != '-'
+		&& arguments[1][0] != '\0') {
+		HostLog("there is no command %s; the sysop's commands are %s (see"
+			" zenbo --help)", arguments[1], kSysopCommandList);
+		return 1;
+	}
 
 	if (argumentCount == 2 && strcmp(arguments[1], "--version") == 0) {
 		printf("zenbo (Drelmoor) %s\n", DRELMOOR_VERSION);

@@ -74,3 +74,33 @@ TEST(AccountFileTest, BrokenFileIsRefusedWithTheLineNamed)
 		EXPECT_NE(nullptr, strstr(problem.String(), "accounts"));
 	}
 }
+
+
+TEST(AccountFileTest, LockKeepsTheHashAndANewPasswordKeepsTheLock)
+{
+	TestVolume volume;
+	volume.WriteFile(kAccountsPath, "Ash\t$argon2id$v=19$old\n");
+	AccountFile accounts(kAccountsPath);
+	BString problem;
+	ASSERT_EQ(B_OK, accounts.Load(&problem)) << problem.String();
+
+	BString storedName;
+	ASSERT_EQ(B_OK, accounts.SetLocked("ASH", true, &storedName));
+	EXPECT_STREQ("Ash", storedName.String());
+	EXPECT_EQ("Ash\t!$argon2id$v=19$old\n", volume.ReadFile(kAccountsPath));
+	ASSERT_EQ(B_OK, accounts.SetHash("ash", "$argon2id$v=19$new",
+		&storedName));
+	EXPECT_EQ("Ash\t!$argon2id$v=19$new\n", volume.ReadFile(kAccountsPath));
+
+	// A locked account's file is read back as it was written.
+	AccountFile again(kAccountsPath);
+	ASSERT_EQ(B_OK, again.Load(&problem)) << problem.String();
+	std::string hash;
+	ASSERT_EQ(B_OK, again.Find("Ash", &storedName, &hash));
+	EXPECT_TRUE(IsLockedAccountHash(hash));
+	ASSERT_EQ(B_OK, again.SetLocked("Ash", false, &storedName));
+	EXPECT_EQ("Ash\t$argon2id$v=19$new\n", volume.ReadFile(kAccountsPath));
+	EXPECT_EQ(B_ENTRY_NOT_FOUND, again.SetLocked("Bo", true, &storedName));
+	EXPECT_EQ(B_ENTRY_NOT_FOUND, again.SetHash("Bo", "$argon2id$v=19$x",
+		&storedName));
+}

@@ -477,3 +477,140 @@ TEST_F(BoardTest, TerminalWithABadNameIsRefusedWithTheReasonEscaped)
 		" character other than printable ASCII.", bridge.fShown);
 	EXPECT_EQ(0u, fLink.fEntered.size());
 }
+
+
+// #pragma mark - The sysop's view and actions
+
+
+TEST_F(BoardTest, NoticeWaitsWhileTheDoorShowsTextsAndComesAtItsNextPrompt)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	EnterDoor(connection);
+	Type(connection, "b");
+	connection.TakeShown();
+
+	// The door is between its key and its next request: in the middle of
+	// a screen, so nothing may come between its texts.
+	EXPECT_EQ(1, fBoard->Announce("*** Notice"));
+	EXPECT_EQ("", connection.TakeShown());
+	for (const char* text : { "\n  (W)eapons\n", "\n<Ash : ", "Blacksmith",
+			"> " }) {
+		fBoard->SendString("Ash", text, new BMessage(kSendString));
+	}
+	EXPECT_EQ("\n  (W)eapons\n\n<Ash : Blacksmith> ", connection.TakeShown());
+
+	fBoard->GetChar("Ash", new BMessage(kGetChar));
+	EXPECT_EQ("\n*** Notice\n<Ash : Blacksmith> ", connection.TakeShown());
+	// Once.
+	Type(connection, "t");
+	fBoard->GetChar("Ash", new BMessage(kGetChar));
+	EXPECT_EQ("", connection.TakeShown());
+}
+
+
+TEST_F(BoardTest, NoticeReachesCallersAtAPromptAtOnceAndOthersInTheFrontRoom)
+{
+	FakeConnection inDoor;
+	LogIn(inDoor);
+	EnterDoor(inDoor);
+	fAccounts.fAccounts["wren"] = { BString("Wren"), "hash:secret123" };
+	FakeConnection frontRoom;
+	LogIn(frontRoom, "Wren");
+	FakeConnection loggingIn("10.0.0.2");
+	fBoard->Connected(&loggingIn);
+	for (FakeConnection* connection : { &inDoor, &frontRoom, &loggingIn })
+		connection->TakeShown();
+
+	EXPECT_EQ(3, fBoard->Announce("*** Notice"));
+	EXPECT_EQ("\n*** Notice\n<Ash : Town> ", inDoor.TakeShown());
+	EXPECT_EQ("\n*** Notice\nYour choice: ", frontRoom.TakeShown());
+	EXPECT_EQ("", loggingIn.TakeShown());
+
+	fAccounts.fAccounts["kit"] = { BString("Kit"), "hash:secret123" };
+	Type(loggingIn, "Kit\nsecret123\n");
+	std::string shown = loggingIn.TakeShown();
+	size_t notice = shown.find("*** Notice");
+	ASSERT_NE(std::string::npos, notice) << shown;
+	EXPECT_LT(notice, shown.find("Kit, you are in the front room")) << shown;
+}
+
+
+TEST_F(BoardTest, KickEndsTheSessionAsAHangUpDoesEvenWhileTheCallerIsAway)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	BMessage* key = EnterDoor(connection);
+	EXPECT_TRUE(fBoard->Kick("ASH", "Kicked."));
+	EXPECT_TRUE(connection.fClosed);
+	EXPECT_NE(std::string::npos, connection.fShown.find("\nKicked.\n"));
+	ASSERT_EQ(1u, fLink.fKeys.count(key));
+	EXPECT_EQ(0, fLink.fKeys[key]);
+	EXPECT_FALSE(fBoard->Kick("Nobody", "Kicked."));
+
+	// A caller whose line dropped has a seat for the grace period.
+	FakeConnection again;
+	fBoard->SessionEnded(fLink.fEntered["Ash"], false);
+	LogIn(again);
+	// Freed requests' addresses come again.
+	fLink.fEntered.clear();
+	fLink.fKeys.clear();
+	fLink.fTexts.clear();
+	BMessage* waiting = EnterDoor(again);
+	fBoard->HungUp(&again);
+	EXPECT_EQ(0u, fLink.fKeys.count(waiting));
+	EXPECT_TRUE(fBoard->IsOnBoard("Ash"));
+	EXPECT_TRUE(fBoard->Kick("Ash", "Kicked."));
+	EXPECT_EQ(0, fLink.fKeys[waiting]);
+}
+
+
+TEST_F(BoardTest, WhoListsEveryCallerWithTheWayInAndTheState)
+{
+	FakeConnection inDoor;
+	LogIn(inDoor);
+	EnterDoor(inDoor);
+	FakeConnection loggingIn("10.0.0.2");
+	fBoard->Connected(&loggingIn);
+	fLink.fNow += 75 * kSecond;
+
+	std::vector<Board::CallerView> callers = fBoard->ListCallers();
+	ASSERT_EQ(2u, callers.size());
+	EXPECT_STREQ("Ash", callers[0].name.String());
+	EXPECT_STREQ("fake", callers[0].kind.String());
+	EXPECT_STREQ("10.0.0.1", callers[0].where.String());
+	EXPECT_STREQ("in the door", callers[0].state);
+	EXPECT_EQ(75 * kSecond, callers[0].idle);
+	EXPECT_STREQ("", callers[1].name.String());
+	EXPECT_STREQ("logging in", callers[1].state);
+
+	fBoard->HungUp(&inDoor);
+	callers = fBoard->ListCallers();
+	ASSERT_EQ(2u, callers.size());
+	EXPECT_STREQ("Ash", callers[1].name.String());
+	EXPECT_STREQ("away from the door", callers[1].state);
+}
+
+
+TEST_F(BoardTest, LockedAccountIsToldSoAndAskedForAnotherName)
+{
+	fAccounts.fAccounts["ash"].second = "!hash:secret123";
+	FakeConnection connection;
+	fBoard->Connected(&connection);
+	Type(connection, "Ash\n");
+	std::string shown = connection.TakeShown();
+	EXPECT_NE(std::string::npos,
+		shown.find("That account is locked; ask the sysop.\nName: ")) << shown;
+	EXPECT_FALSE(connection.fClosed);
+
+	// Locked while the right password was being checked.
+	fAccounts.fAccounts["ash"].second = "hash:secret123";
+	fBoard->Typed(&connection, "Ash\nsecret123\n");
+	ASSERT_EQ(1u, fLink.fChecks.size());
+	fAccounts.fAccounts["ash"].second = "!hash:secret123";
+	fBoard->PasswordChecked(fLink.fChecks[0].first, true);
+	shown = connection.TakeShown();
+	EXPECT_EQ(std::string::npos, shown.find("front room")) << shown;
+	EXPECT_NE(std::string::npos,
+		shown.find("That account is locked; ask the sysop.\nName: ")) << shown;
+}

@@ -57,12 +57,15 @@ TEST(DropFileTest, Door32GivesTheAliasAndTheConnection)
 	EXPECT_STREQ("Ash", file.UserName().String());
 	EXPECT_EQ(DropFile::CommType::kTelnet, file.Comm());
 	EXPECT_EQ(5, file.CommHandle());
+	EXPECT_EQ(2, file.Node());
 
 	// Unix line ends, padded values, and the alias as the last line.
 	ASSERT_EQ(B_OK, ParseAs(file, "door32.sys",
 		"0\n0\n38400\nBBS\n17\nReal Name\n  Wren  ", &error)) << error.String();
 	EXPECT_STREQ("Wren", file.UserName().String());
 	EXPECT_EQ(DropFile::CommType::kLocal, file.Comm());
+	// No node line: nothing known, and no mistake.
+	EXPECT_EQ(0, file.Node());
 }
 
 
@@ -75,6 +78,7 @@ TEST(DropFileTest, DoorSysGivesTheAliasOrElseTheFullName)
 	EXPECT_EQ(DropFile::Format::kDoorSys, file.FileFormat());
 	EXPECT_STREQ("Ash", file.UserName().String());
 	EXPECT_EQ(DropFile::CommType::kLocal, file.Comm());
+	EXPECT_EQ(4, file.Node());
 
 	ASSERT_EQ(B_OK, ParseAs(file, "DOOR.SYS",
 		DoorSys("COM1:", "Ash Marlow", ""), &error)) << error.String();

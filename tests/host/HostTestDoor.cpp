@@ -3,7 +3,10 @@
 // every key in angle brackets, and takes leave on "q". With
 // TEST_DOOR_QUIT_FIRST naming a file that does not exist yet, the first
 // door started creates it and quits at the first start message without
-// answering it, as a door does whose last user has just left.
+// answering it, as a door does whose last user has just left. With
+// TEST_DOOR_STUCK set, every session stops after its greeting and never
+// asks for a key again, and the door ignores SIGTERM: a door that never
+// ends by itself.
 
 #include <ZenboDoorKit.h>
 #include <ZenboDoorThread.h>
@@ -12,6 +15,7 @@
 #include <OS.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -42,6 +46,8 @@ public:
 		BString greeting("Hello, ");
 		greeting << fUserName << "\n";
 		SendString(greeting);
+		while (getenv("TEST_DOOR_STUCK") != NULL)
+			snooze(1000000);
 		while (true) {
 			char key = GetChar();
 			if (key == 'q')
@@ -104,6 +110,9 @@ main()
 			quitFirst = true;
 		}
 	}
+
+	if (getenv("TEST_DOOR_STUCK") != NULL)
+		signal(SIGTERM, SIG_IGN);
 
 	TestDoor door(quitFirst);
 	if (door.InitCheck() != B_OK)

@@ -222,7 +222,7 @@ TEST(ZenboHostStdioTest, DropFileNamesTheUser)
 	TestVolume volume;
 	InstallDoorData(volume);
 	volume.WriteFile("/boot/node1/DOOR32.SYS",
-		"2\r\n5\r\n38400\r\nKorrin BBS\r\n17\r\nWren Hale\r\nWren\r\n30\r\n");
+		"0\r\n0\r\n38400\r\nKorrin BBS\r\n17\r\nWren Hale\r\nWren\r\n30\r\n");
 	RunningGuard guard;
 	ChildProcess bridge;
 	EXPECT_EQ(0, RunStdio(bridge, "q", { "--stdio", "--raw", "--dropfile",
@@ -325,7 +325,7 @@ TEST(ZenboHostStdioTest, DropFileWithAnEscapedAliasNamesTheReason)
 	TestVolume volume;
 	InstallDoorData(volume);
 	volume.WriteFile("/boot/node1/DOOR32.SYS",
-		"2\r\n5\r\n38400\r\nKorrin BBS\r\n17\r\nWren\r\nWr\x1b]0;x\a\r\n");
+		"0\r\n0\r\n38400\r\nKorrin BBS\r\n17\r\nWren\r\nWr\x1b]0;x\a\r\n");
 	RunningGuard guard;
 	ChildProcess bridge;
 	EXPECT_EQ(1, RunStdio(bridge, "q", { "--stdio", "--dropfile",
@@ -532,6 +532,42 @@ TEST(ZenboHostDoorTest, HostKilledEndsTheSessionsAndTheDoorItself)
 	EXPECT_EQ(0, RunStdio(next, "q", StdioArguments("Bo", TestDoorProgram())))
 		<< next.Errors();
 	EXPECT_EQ("Hello, Bo\nq\nBye\n", next.Output());
+}
+
+
+TEST(ZenboHostDoorTest, StoppedHostEndsADoorThatDoesNotQuitByItself)
+{
+	TestVolume volume;
+	InstallDoorData(volume);
+	RunningGuard guard;
+	setenv("TEST_DOOR_STUCK", "1", 1);
+	ChildProcess host;
+	host.CaptureOutput();
+	ASSERT_EQ(B_OK, host.Start(ZenboProgram(), { "--host", "--door",
+		TestDoorProgram() }));
+	unsetenv("TEST_DOOR_STUCK");
+	BridgeProcess bridge;
+	ASSERT_EQ(B_OK, bridge.Start(StdioArguments("Bo", TestDoorProgram())));
+	ASSERT_TRUE(bridge.WaitForOutput("Hello, Bo\n", kTimeout))
+		<< bridge.Errors();
+
+	bigtime_t stopped = system_time();
+	ASSERT_EQ(0, kill(host.Pid(), SIGTERM));
+	int exitCode = -1;
+	ASSERT_EQ(B_OK, host.WaitForExit(3 * kTimeout, &exitCode));
+	EXPECT_EQ(0, exitCode) << host.Errors();
+	// The door had its time, then SIGTERM (which it ignores), then SIGKILL.
+	EXPECT_GE(system_time() - stopped, 10000000);
+	EXPECT_EQ(2, CountOf(host.Errors(), "the door did not end in time"))
+		<< host.Errors();
+	EXPECT_NE(std::string::npos, host.Errors().find("was killed by signal 9"))
+		<< host.Errors();
+	EXPECT_FALSE(BMessenger(kDoorSignature).IsValid());
+
+	ASSERT_EQ(B_OK, bridge.WaitForExit(kTimeout, &exitCode));
+	EXPECT_EQ(1, exitCode);
+	EXPECT_NE(std::string::npos,
+		bridge.Errors().find("The host is shutting down.")) << bridge.Errors();
 }
 
 

@@ -36,15 +36,22 @@ dpkg-deb -x "$package" "$root"
 unit=$root/usr/lib/systemd/system/drelmoor.service
 [ -f "$unit" ] || fail "no service unit"
 for setting in NoNewPrivileges=yes ProtectSystem=strict ProtectHome=yes \
-	PrivateTmp=yes StateDirectory=drelmoor User=drelmoor \
+	PrivateTmp=yes StateDirectory=drelmoor User=drelmoor KillSignal=SIGTERM \
 	"RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6"; do
 	grep -qx "$setting" "$unit" || fail "the unit lacks $setting"
 done
 [ -f "$root/usr/lib/sysusers.d/drelmoor.conf" ] || fail "no system user declared"
 
-# The service's own commands, with the scratch root's programs and volume.
+grep -q '^ExecStart=/usr/bin/zenbo --host --telnet ' "$unit" \
+	|| fail "the unit's host takes no telnet callers"
+
+# The service's own commands, with the scratch root's programs and volume,
+# and a free port instead of the service's, which another board may hold.
 volume=$scratch/var/lib/drelmoor
-rewrite() { sed -e "s|/usr/bin/|$root/usr/bin/|g" -e "s|/var/lib/drelmoor|$volume|g"; }
+rewrite() {
+	sed -e "s|/usr/bin/|$root/usr/bin/|g" -e "s|/var/lib/drelmoor|$volume|g" \
+		-e "s|--telnet [^ ]*|--telnet 127.0.0.1:0|"
+}
 prepare=$(sed -n 's/^ExecStartPre=//p' "$unit" | rewrite)
 start=$(sed -n 's/^ExecStart=//p' "$unit" | rewrite)
 mkdir -p "$volume"
@@ -52,10 +59,12 @@ $prepare 2>"$scratch/prepare.log" || fail "ExecStartPre failed: $(cat "$scratch/
 $start 2>"$scratch/host.log" &
 host=$!
 for _ in $(seq 100); do
-	grep -q "serving the boot volume" "$scratch/host.log" && break
+	grep -q "taking telnet callers" "$scratch/host.log" && break
 	sleep 0.1
 done
 grep -q "serving the boot volume" "$scratch/host.log" || fail "the host did not start: $(cat "$scratch/host.log")"
+grep -q "taking telnet callers at 127.0.0.1 port [1-9]" "$scratch/host.log" \
+	|| fail "the host takes no telnet callers: $(cat "$scratch/host.log")"
 
 output=$( (sleep 1; printf 'Wren\ny'; sleep 0.5; printf 'sq') \
 	| BOOT_CLOCK=1700000000 timeout 60 "$root/usr/bin/zenbo" --stdio --user Wren \
@@ -69,4 +78,6 @@ wait "$host" || status=$?
 host=
 [ "$status" -eq 0 ] || fail "the host ended with $status on SIGTERM"
 grep -q "stopping on signal" "$scratch/host.log" || fail "no log of the stop"
+grep -q "every session has ended and the door is gone" "$scratch/host.log" \
+	|| fail "the host did not wait for the door: $(cat "$scratch/host.log")"
 echo "the package built, passed lintian, and its host served a game"

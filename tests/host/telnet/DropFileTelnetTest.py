@@ -1,0 +1,212 @@
+"""A board that runs the door with a DOOR32.SYS of comm type 2: the test is
+the board, hands zenbo one end of a socket pair as the caller's telnet line
+and speaks telnet on the other end, as a caller's client would."""
+
+import os
+import socket
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from board import DRELMOOR, TIMEOUT, ZENBO, Board  # noqa: E402
+
+IAC, DONT, DO, WONT, WILL, SB, SE = 255, 254, 253, 252, 251, 250, 240
+ECHO, SGA, TTYPE, NAWS = 1, 3, 24, 31
+IS, SEND = 0, 1
+
+
+class Client:
+    """The caller's end of the line: a telnet client that agrees to the
+    host's offers, tells its window size and terminal type, and keeps the
+    text apart from the commands."""
+
+    def __init__(self, line):
+        self.line = line
+        self.text = b""
+        self.commands = []
+        self.pending = b""
+
+    def _answer(self, command, option):
+        self.commands.append((command, option))
+        if command == WILL and option in (ECHO, SGA):
+            self.line.sendall(bytes([IAC, DO, option]))
+        elif command == DO and option == NAWS:
+            self.line.sendall(bytes([IAC, WILL, NAWS, IAC, SB, NAWS, 0, 100,
+                                     0, 30, IAC, SE]))
+        elif command == DO and option == TTYPE:
+            self.line.sendall(bytes([IAC, WILL, TTYPE]))
+        elif command == DO:
+            self.line.sendall(bytes([IAC, WONT, option]))
+
+    def _pump(self, timeout):
+        self.line.settimeout(timeout)
+        try:
+            data = self.line.recv(65536)
+        except socket.timeout:
+            return True
+        if not data:
+            return False
+        data = self.pending + data
+        self.pending = b""
+        i = 0
+        while i < len(data):
+            if data[i] != IAC:
+                self.text += data[i:i + 1]
+                i += 1
+                continue
+            if i + 1 >= len(data):
+                self.pending = data[i:]
+                break
+            command = data[i + 1]
+            if command == IAC:
+                self.text += bytes([IAC])
+                i += 2
+            elif command in (WILL, WONT, DO, DONT):
+                if i + 2 >= len(data):
+                    self.pending = data[i:]
+                    break
+                self._answer(command, data[i + 2])
+                i += 3
+            elif command == SB:
+                end = data.find(bytes([IAC, SE]), i)
+                if end < 0:
+                    self.pending = data[i:]
+                    break
+                if data[i + 2:end] == bytes([TTYPE, SEND]):
+                    self.commands.append((SB, TTYPE))
+                    self.line.sendall(bytes([IAC, SB, TTYPE, IS]) + b"XTERM"
+                                      + bytes([IAC, SE]))
+                i = end + 2
+            else:
+                i += 2
+        return True
+
+    def expect(self, *wanted):
+        """Waits for the first of the texts; returns what came up to and
+        including it."""
+        wanted = [text.encode("latin-1") for text in wanted]
+        deadline = time.time() + TIMEOUT
+        while True:
+            found = [(self.text.index(text) + len(text))
+                     for text in wanted if text in self.text]
+            if found:
+                break
+            if time.time() > deadline or not self._pump(0.5):
+                raise AssertionError("no %r in %r" % (wanted,
+                                                      self.text[-400:]))
+        at = min(found)
+        seen, self.text = self.text[:at], self.text[at:]
+        return seen
+
+    def send(self, keys):
+        self.line.sendall(keys.encode("latin-1"))
+
+
+class Door32TelnetTest(unittest.TestCase):
+    def setUp(self):
+        self.board = Board()
+        self.board.start()
+
+    def tearDown(self):
+        self.board.stop()
+
+    def test_whole_game_over_the_boards_telnet_socket(self):
+        board_end, door_end = socket.socketpair()
+        handle = door_end.fileno()
+        drop_file = os.path.join(self.board.folder, "DOOR32.SYS")
+        with open(drop_file, "wb") as out:
+            out.write(("2\r\n%d\r\n38400\r\nKorrin BBS\r\n17\r\nWren Hale\r\n"
+                       "Wren\r\n30\r\n546\r\n1\r\n3\r\n" % handle).encode())
+        door = subprocess.Popen([ZENBO, "--stdio", "--dropfile", drop_file,
+                                 "--door", DRELMOOR], pass_fds=[handle],
+                                stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                env=self.board.environment)
+        client = Client(board_end)
+        try:
+            screens = client.expect("What name would you like? [Wren] : ")
+            # The host's own offers and questions, each once.
+            for offer in ((WILL, ECHO), (WILL, SGA), (DO, NAWS), (DO, TTYPE)):
+                self.assertEqual(1, client.commands.count(offer), offer)
+            # CR NUL is one Enter, as a telnet client sends it.
+            client.send("\r\0")
+            client.expect("is this correct")
+            client.send("y")
+            client.expect("<Wren : Town> ")
+            self.assertIn((SB, TTYPE), client.commands)
+
+            # The sysop sees the node it came in on.
+            who = subprocess.run([ZENBO, "who"], capture_output=True,
+                                 timeout=TIMEOUT, env=self.board.environment)
+            self.assertRegex(who.stdout.decode(),
+                             r"\nWren +bridge +node 3, telnet +0:0\d +in the"
+                             r" door\n")
+
+            client.send("b")
+            client.expect("<Wren : Blacksmith> ")
+            client.send("w")
+            client.expect("buy?")
+            # CR LF too.
+            client.send("2\r\n")
+            client.expect("(y/n) ")
+            client.send("y")
+            client.expect("Thanks for buying that old Rolled-Up Newspaper.")
+            client.send("t")
+            client.expect("<Wren : Town> ")
+            client.send("c")
+            client.expect("Caves 1> ")
+            client.send("f")
+            screens += client.expect("You are fighting a viscious looking")
+            client.expect("What will you do?")
+            # Until the beastie or the character falls.
+            for _ in range(100):
+                client.send("a")
+                seen = client.expect("What will you do?", "Caves 1> ",
+                                     "Try again tomorrow!")
+                screens += seen
+                if not seen.endswith(b"What will you do?"):
+                    break
+            if seen.endswith(b"Caves 1> "):
+                client.send("q")
+            _, errors = door.communicate(timeout=TIMEOUT)
+            self.assertEqual(0, door.returncode, errors)
+            client._pump(0.2)
+            screens += client.text
+
+            # Every line ends in CR LF, and nothing but the door's texts
+            # and their line ends came.
+            self.assertNotIn(b"\n", screens.replace(b"\r\n", b""))
+            self.assertNotIn(b"\x1b", screens)
+            self.assertIn("Rolled-Up Newspaper",
+                          self.board.read("home/Zenbo/doors/vrask/users/Wren"))
+            self.assertIn("Wren left the door", self.board.log())
+
+            # The line is the board's: still open both ways after the door.
+            board_end.sendall(b"back")
+            door_end.settimeout(TIMEOUT)
+            self.assertEqual(b"back", door_end.recv(16))
+        finally:
+            if door.poll() is None:
+                door.kill()
+                door.wait()
+            board_end.close()
+            door_end.close()
+
+    def test_handle_that_is_no_socket_is_refused(self):
+        drop_file = os.path.join(self.board.folder, "DOOR32.SYS")
+        with open(drop_file, "wb") as out:
+            out.write(b"2\r\n77\r\n38400\r\nKorrin BBS\r\n17\r\nWren\r\n"
+                      b"Wren\r\n")
+        door = subprocess.run([ZENBO, "--stdio", "--dropfile", drop_file,
+                               "--door", DRELMOOR], stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=TIMEOUT,
+                              env=self.board.environment)
+        self.assertEqual(1, door.returncode)
+        self.assertIn(b"comm handle 77 is no open socket", door.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
