@@ -162,6 +162,10 @@ Board::QuestionsFor(Connection* connection, const BString& name)
 		|| caller->stage != Caller::Stage::kName) {
 		return LoginQuestions::kNone;
 	}
+	if (caller->wrongPasswords >= fSettings.maxPasswordTries) {
+		_Drop(caller, "", false);
+		return LoginQuestions::kNone;
+	}
 	if (NameKey(name) == kNewCallerName) {
 		caller->stage = Caller::Stage::kAdmitted;
 		return LoginQuestions::kNoneNeeded;
@@ -218,7 +222,9 @@ Board::PasswordGiven(Connection* connection, const BString& name,
 				connection->LoginAnswered(LoginAnswer::kRefused, NULL);
 				return;
 			case LoginQuestions::kNone:
-				connection->LoginAnswered(LoginAnswer::kRefused, NULL);
+				// Unless the caller was let go meanwhile.
+				if (_CallerFor(connection) != NULL)
+					connection->LoginAnswered(LoginAnswer::kRefused, NULL);
 				return;
 		}
 	}
@@ -686,15 +692,16 @@ Board::Tick()
 		if (!caller->loggedIn) {
 			if (caller->stage == Caller::Stage::kPaused
 				&& now >= caller->pausedUntil) {
-				if (caller->wrongPasswords >= fSettings.maxPasswordTries) {
-					_Drop(caller, "Good-bye.\n", false);
-					continue;
-				}
 				if (caller->beforeTerminal) {
-					// The refusal itself waited out the pause.
+					// The refusal itself waited out the pause; a caller
+					// who tries once more than allowed is let go then.
 					caller->stage = Caller::Stage::kName;
 					caller->connection->LoginAnswered(LoginAnswer::kRefused,
 						NULL);
+					continue;
+				}
+				if (caller->wrongPasswords >= fSettings.maxPasswordTries) {
+					_Drop(caller, "Good-bye.\n", false);
 					continue;
 				}
 				caller->stage = Caller::Stage::kPassword;

@@ -50,7 +50,8 @@ SshCaller::QuestionsRequested(const BString& userName)
 			fConnection->AnswerAuthentication(true);
 			break;
 		case LoginQuestions::kNone:
-			fConnection->AnswerAuthentication(false);
+			if (fConnection != nullptr)
+				fConnection->AnswerAuthentication(false);
 			break;
 	}
 }
