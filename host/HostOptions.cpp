@@ -46,7 +46,9 @@ static const char* const kUsageEnd =
 	"                       terminal at http://ADDRESS:PORT/ (default\n"
 	"                       127.0.0.1:8080), from the page's files in\n"
 	"                       share/zenbo/web beside the program; a page of\n"
-	"                       another origin cannot open it\n"
+	"                       another origin cannot open it, unless\n"
+	"                       --web-origin ORIGIN (https://board.example)\n"
+	"                       names it, as for a reverse proxy's page\n"
 	"                       (--telnet, --ssh and --web go together)\n"
 	"  --make-volume        lay out a boot volume: the door's data files and\n"
 	"                       an empty users folder; existing files are kept\n"
@@ -134,6 +136,7 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 		{ "--volume", &HostOptions::volume },
 		{ "--door", &HostOptions::doorProgram },
 		{ "--data", &HostOptions::dataFolder },
+		{ "--web-origin", &HostOptions::webOrigin },
 	};
 
 	for (int i = 1; i < argumentCount; i++) {

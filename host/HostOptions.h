@@ -26,6 +26,9 @@ struct HostOptions {
 	BString				telnetAddress;
 	BString				sshAddress;
 	BString				webAddress;
+	// An origin besides the web terminal's own whose pages may open it
+	// ("https://board.example", a reverse proxy's public name).
+	BString				webOrigin;
 	int32				graceSeconds = 180;
 	int32				idleSeconds = 600;
 	int32				maxCallers = 200;

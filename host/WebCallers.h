@@ -31,6 +31,9 @@ public:
 									const char* address, uint16 port,
 									BString* error);
 			uint16				Port() const { return fListener.Port(); }
+	// Pages of this origin may open a terminal too (a reverse proxy's).
+			void				AllowOrigin(const char* origin)
+									{ fListener.AllowOrigin(origin); }
 	// From now on a terminal that opens is closed at once (the host is
 	// shutting down).
 			void				RefuseCallers() { fRefusing = true; }

@@ -118,7 +118,7 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 			return status;
 	}
 	if (ways.web.Length() > 0) {
-		status = _StartWeb(ways.web, problem);
+		status = _StartWeb(ways, problem);
 		if (status != B_OK)
 			return status;
 	}
@@ -420,19 +420,21 @@ ZenboHost::_StartSsh(const BString& sshAddress, BString* problem)
 // The page comes from the host's installed files, beside the program as
 // the door's data files are; nothing is fetched when it runs.
 status_t
-ZenboHost::_StartWeb(const BString& webAddress, BString* problem)
+ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
 {
 	BString address;
 	uint16 port = 0;
-	if (SplitTelnetAddress(webAddress, &address, &port) != B_OK) {
+	if (SplitTelnetAddress(ways.web, &address, &port) != B_OK) {
 		problem->SetTo("not an address for the web terminal: ");
-		*problem << webAddress;
+		*problem << ways.web;
 		return B_BAD_VALUE;
 	}
 	BString pageFolder = ProgramFolder();
 	pageFolder << "/../share/zenbo/web";
 	ConnectionKeeper& keeper = *this;
 	fWebCallers = std::make_unique<WebCallers>(*this, fBoard, keeper);
+	if (ways.webOrigin.Length() > 0)
+		fWebCallers->AllowOrigin(ways.webOrigin.String());
 	return fWebCallers->Listen(pageFolder.String(), address.String(), port,
 		problem);
 }

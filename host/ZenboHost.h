@@ -55,6 +55,9 @@ public:
 		BString				telnet;
 		BString				ssh;
 		BString				web;
+		// An origin besides the page's own that may open the web
+		// terminal; empty for none.
+		BString				webOrigin;
 	};
 
 	// Listens on the terminal socket and at each way in that has an
@@ -84,7 +87,7 @@ private:
 			void				_ConnectionEnded(Connection* connection);
 			status_t			_StartSsh(const BString& sshAddress,
 									BString* problem);
-			status_t			_StartWeb(const BString& webAddress,
+			status_t			_StartWeb(const WaysIn& ways,
 									BString* problem);
 	virtual	void				KeepConnection(
 									std::unique_ptr<Connection> connection)

@@ -177,6 +177,7 @@ RunHost(const HostOptions& options)
 	ways.telnet = options.telnetAddress;
 	ways.ssh = options.sshAddress;
 	ways.web = options.webAddress;
+	ways.webOrigin = options.webOrigin;
 	if (status == B_OK)
 		status = host.Start(ways, &problem);
 	if (status != B_OK) {

@@ -145,6 +145,12 @@ TEST(HostOptionsTest, EveryWayInHasItsAddressOrItsDefault)
 	EXPECT_EQ(0, given.telnetAddress.Length());
 	// Not a way in, though it starts like one.
 	EXPECT_EQ(B_BAD_VALUE, Parse({ "--sshd" }, &given, &error));
+
+	HostOptions proxied;
+	ASSERT_EQ(B_OK, Parse({ "--web", "--web-origin", "https://board.example" },
+		&proxied, &error)) << error.String();
+	EXPECT_STREQ("127.0.0.1:8080", proxied.webAddress.String());
+	EXPECT_STREQ("https://board.example", proxied.webOrigin.String());
 }
 
 
