@@ -68,10 +68,11 @@ play: build
 	@[ -d "$(VOLUME)/home/Zenbo/doors/vrask" ] || build/bin/zenbo --make-volume --volume "$(VOLUME)"
 	build/bin/zenbo --local --volume "$(VOLUME)"
 
-# The board for telnet callers, until Ctrl-C: telnet 127.0.0.1 2323.
+# The board for telnet, SSH and web callers, until Ctrl-C:
+# telnet 127.0.0.1 2323, ssh -p 2222 NAME@127.0.0.1, http://127.0.0.1:8080/.
 serve: build
 	@[ -d "$(VOLUME)/home/Zenbo/doors/vrask" ] || build/bin/zenbo --make-volume --volume "$(VOLUME)"
-	build/bin/zenbo --telnet 127.0.0.1:2323 --volume "$(VOLUME)"
+	build/bin/zenbo --telnet 127.0.0.1:2323 --ssh 127.0.0.1:2222 --web 127.0.0.1:8080 --volume "$(VOLUME)"
 
 clean:
 	rm -rf build build-asan build-tsan build-gcc

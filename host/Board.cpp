@@ -29,6 +29,8 @@ static const char* const kTakenOverNotice
 	= "Your session was taken over from another connection.\n";
 static const char* const kDoorClosedNotice = "The door has closed.";
 
+const char* const kNewCallerName = "new";
+
 
 struct Board::Caller {
 	enum class Stage {
@@ -39,6 +41,7 @@ struct Board::Caller {
 		kNewPassword,
 		kConfirmPassword,
 		kHashing,			// a new account's password is being hashed
+		kAdmitted,			// logged in before the terminal, which is to open
 		kFrontRoom,
 		kInDoor,
 	};
@@ -51,6 +54,8 @@ struct Board::Caller {
 	// Came with its user's name, for the door alone (a bridge's).
 	bool				direct = false;
 	bool				inputEnded = false;
+	// Logs in before the terminal opens (an SSH caller), until it opens.
+	bool				beforeTerminal = false;
 	std::string			line;
 	BString				name;
 	std::string			hash;
@@ -134,6 +139,159 @@ Board::~Board()
 void
 Board::Connected(Connection* connection)
 {
+	Caller* caller = _Admit(connection);
+	if (caller != NULL)
+		_Welcome(caller);
+}
+
+
+bool
+Board::Arrived(Connection* connection)
+{
+	Caller* caller = _Admit(connection);
+	if (caller == NULL)
+		return false;
+	caller->beforeTerminal = true;
+	return true;
+}
+
+
+LoginQuestions
+Board::QuestionsFor(Connection* connection, const BString& name)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller == NULL || !caller->beforeTerminal
+		|| caller->stage != Caller::Stage::kName) {
+		return LoginQuestions::kNone;
+	}
+	if (caller->wrongPasswords >= fSettings.maxPasswordTries) {
+		_Drop(caller, "", false);
+		return LoginQuestions::kNone;
+	}
+	if (NameKey(name) == kNewCallerName) {
+		caller->stage = Caller::Stage::kAdmitted;
+		return LoginQuestions::kNoneNeeded;
+	}
+	if (JudgeUserName(name) != UserNameProblem::kNone) {
+		HostLog("failed login from %s: \"%s\" cannot be a user name",
+			caller->address.String(), Escaped(name).c_str());
+		return LoginQuestions::kNone;
+	}
+	if (_IsLocked(NameKey(name))) {
+		HostLog("failed login for %s from %s: the name is locked",
+			Escaped(name).c_str(), caller->address.String());
+		return LoginQuestions::kNone;
+	}
+	BString storedName;
+	std::string hash;
+	status_t status = fAccounts.Find(name, &storedName, &hash);
+	if (status == B_OK) {
+		caller->name = storedName;
+		caller->hash = hash;
+		caller->stage = Caller::Stage::kPassword;
+		return LoginQuestions::kPassword;
+	}
+	if (status != B_ENTRY_NOT_FOUND) {
+		HostLog("cannot read the accounts for the caller from %s: %s",
+			caller->address.String(), strerror_status(status));
+		return LoginQuestions::kNone;
+	}
+	caller->name = name;
+	caller->stage = Caller::Stage::kNewPassword;
+	return LoginQuestions::kNewPassword;
+}
+
+
+void
+Board::PasswordGiven(Connection* connection, const BString& name,
+	const std::string& password)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller == NULL || !caller->beforeTerminal)
+		return;
+	if (caller->stage == Caller::Stage::kName) {
+		switch (QuestionsFor(connection, name)) {
+			case LoginQuestions::kPassword:
+				break;
+			case LoginQuestions::kNoneNeeded:
+				connection->LoginAnswered(LoginAnswer::kAdmitted, NULL);
+				return;
+			case LoginQuestions::kNewPassword:
+				// A new name registers by answering questions, where its
+				// password is typed twice.
+				caller->stage = Caller::Stage::kName;
+				caller->name = "";
+				connection->LoginAnswered(LoginAnswer::kRefused, NULL);
+				return;
+			case LoginQuestions::kNone:
+				// Unless the caller was let go meanwhile.
+				if (_CallerFor(connection) != NULL)
+					connection->LoginAnswered(LoginAnswer::kRefused, NULL);
+				return;
+		}
+	}
+	if (caller->stage != Caller::Stage::kPassword
+		|| NameKey(name) != NameKey(caller->name)) {
+		caller->stage = Caller::Stage::kName;
+		connection->LoginAnswered(LoginAnswer::kRefused, NULL);
+		return;
+	}
+	caller->stage = Caller::Stage::kChecking;
+	fLink.CheckPassword(caller->id, caller->hash,
+		password.substr(0, kMaxPasswordLength));
+}
+
+
+void
+Board::RegistrationGiven(Connection* connection, const std::string& password,
+	const std::string& again)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller == NULL || !caller->beforeTerminal
+		|| caller->stage != Caller::Stage::kNewPassword) {
+		return;
+	}
+	if (password.size() < kMinPasswordLength
+		|| password.size() > kMaxPasswordLength) {
+		connection->LoginAnswered(LoginAnswer::kAskAgain,
+			"A password has 8 to 128 characters.");
+		return;
+	}
+	if (password != again) {
+		connection->LoginAnswered(LoginAnswer::kAskAgain,
+			"The passwords differ.");
+		return;
+	}
+	caller->stage = Caller::Stage::kHashing;
+	fLink.HashPassword(caller->id, password);
+}
+
+
+void
+Board::TerminalOpened(Connection* connection)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller == NULL || !caller->beforeTerminal)
+		return;
+	if (caller->stage != Caller::Stage::kAdmitted) {
+		_Drop(caller, "", false);
+		return;
+	}
+	caller->beforeTerminal = false;
+	caller->lastKey = fLink.Now();
+	if (caller->name.Length() == 0) {
+		// Came as "new": the board's own login, with its own time.
+		caller->connected = caller->lastKey;
+		_Welcome(caller);
+		return;
+	}
+	_LogIn(caller);
+}
+
+
+Board::Caller*
+Board::_Admit(Connection* connection)
+{
 	bigtime_t now = fLink.Now();
 	auto caller = std::make_unique<Caller>();
 	caller->id = fNextCallerID++;
@@ -158,18 +316,25 @@ Board::Connected(Connection* connection)
 		HostLog("the board is full; %s was turned away",
 			added->address.String());
 		_Drop(added, kBusyNotice, false);
-		return;
+		return NULL;
 	}
 	if (unknown >= fSettings.maxUnknownPerAddress) {
 		HostLog("too many callers from %s are logging in; one more was"
 			" turned away", added->address.String());
 		_Drop(added, "Too many callers from your address are logging in;"
 			" please call again later.\n", false);
-		return;
+		return NULL;
 	}
-	_Say(added, "\nWelcome to the Drelmoor board.\nGive your board name to"
+	return added;
+}
+
+
+void
+Board::_Welcome(Caller* caller)
+{
+	_Say(caller, "\nWelcome to the Drelmoor board.\nGive your board name to"
 		" log in, or a new name to register.\n");
-	_AskName(added);
+	_AskName(caller);
 }
 
 
@@ -258,6 +423,7 @@ Board::Typed(Connection* connection, const std::string& keys)
 			case Caller::Stage::kChecking:
 			case Caller::Stage::kPaused:
 			case Caller::Stage::kHashing:
+			case Caller::Stage::kAdmitted:
 				// Typed ahead of a question not yet asked.
 				break;
 			default:
@@ -481,6 +647,11 @@ Board::PasswordHashed(int32 id, const std::string& hash)
 	status_t status = hash.empty() ? B_ERROR
 		: fAccounts.Add(caller->name, hash);
 	if (status == B_FILE_EXISTS) {
+		if (caller->beforeTerminal) {
+			caller->stage = Caller::Stage::kName;
+			caller->connection->LoginAnswered(LoginAnswer::kRefused, NULL);
+			return;
+		}
 		_Say(caller, "Somebody registered that name just now.\n");
 		_AskName(caller);
 		return;
@@ -494,7 +665,7 @@ Board::PasswordHashed(int32 id, const std::string& hash)
 	}
 	HostLog("%s registered from %s", Escaped(caller->name).c_str(),
 		caller->address.String());
-	_LogIn(caller);
+	_PasswordRight(caller);
 }
 
 
@@ -514,7 +685,7 @@ Board::PasswordChecked(int32 id, bool matches)
 		return;
 	}
 	if (matches) {
-		_LogIn(caller);
+		_PasswordRight(caller);
 		return;
 	}
 	_PasswordWrong(caller);
@@ -535,6 +706,14 @@ Board::Tick()
 		if (!caller->loggedIn) {
 			if (caller->stage == Caller::Stage::kPaused
 				&& now >= caller->pausedUntil) {
+				if (caller->beforeTerminal) {
+					// The refusal itself waited out the pause; a caller
+					// who tries once more than allowed is let go then.
+					caller->stage = Caller::Stage::kName;
+					caller->connection->LoginAnswered(LoginAnswer::kRefused,
+						NULL);
+					continue;
+				}
 				if (caller->wrongPasswords >= fSettings.maxPasswordTries) {
 					_Drop(caller, "Good-bye.\n", false);
 					continue;
@@ -822,6 +1001,21 @@ Board::_PasswordWrong(Caller* caller)
 }
 
 
+void
+Board::_PasswordRight(Caller* caller)
+{
+	if (!caller->beforeTerminal) {
+		_LogIn(caller);
+		return;
+	}
+	// Logged in once the terminal opens: a takeover or a resume waits for
+	// a terminal to show it on.
+	caller->hash.clear();
+	caller->stage = Caller::Stage::kAdmitted;
+	caller->connection->LoginAnswered(LoginAnswer::kAdmitted, NULL);
+}
+
+
 bool
 Board::_IsLocked(const std::string& nameKey)
 {
@@ -925,8 +1119,8 @@ Board::_ShowWhoIsOnline(Caller* caller)
 	bigtime_t now = fLink.Now();
 	std::string list = "\nWho is online:\n";
 	char line[160];
-	snprintf(line, sizeof(line), "  %-30s %-11s %6s  %s\n", "Name", "Where",
-		"Idle", "Terminal");
+	snprintf(line, sizeof(line), "  %-30s %-11s %6s  %-22s %s\n", "Name",
+		"Where", "Idle", "Terminal", "Way in");
 	list += line;
 	for (auto& entry : fCallers) {
 		Caller* other = entry.second.get();
@@ -934,15 +1128,15 @@ Board::_ShowWhoIsOnline(Caller* caller)
 			continue;
 		BString terminal = other->connection != NULL
 			? other->connection->TerminalType() : BString("");
-		if (terminal.Length() == 0 && other->connection != NULL)
-			terminal = other->connection->Kind();
 		if (terminal.Length() == 0)
 			terminal = "unknown";
-		snprintf(line, sizeof(line), "  %-30s %-11s %6s  %s\n",
+		const char* way = other->connection != NULL
+			? other->connection->Kind() : "";
+		snprintf(line, sizeof(line), "  %-30s %-11s %6s  %-22s %s\n",
 			PrintableUserName(other->name).String(),
 			other->stage == Caller::Stage::kInDoor ? "in the door"
 				: "front room", IdleText(now - other->lastKey).c_str(),
-			PrintableUserName(terminal).String());
+			PrintableUserName(terminal).String(), way);
 		list += line;
 	}
 	_Say(caller, list);

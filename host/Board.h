@@ -14,6 +14,19 @@
 class AccountStore;
 class BMessage;
 
+// What a caller who logs in before the terminal opens is to be asked for
+// the name they gave.
+enum class LoginQuestions {
+	kNone,				// nothing: the name cannot log in (refused)
+	kPassword,			// the account's password
+	kNewPassword,		// a free name: a password to register it with
+	kNoneNeeded,		// the name "new": admitted, to log in at the board
+};
+
+// The name a caller who logs in before the terminal opens gives to log in
+// (or register) at the board's own prompt instead, as a telnet caller does.
+extern const char* const kNewCallerName;
+
 // What the board asks of the host around it: the clock, the door, and the
 // slow work of passwords. The host answers the door's requests and reports
 // back to the board by its events (Entered, SessionEnded, PasswordHashed,
@@ -62,6 +75,24 @@ public:
 	// when it is refused (told and finished).
 			bool				TerminalArrived(Connection* connection,
 									const BString& name);
+	// A caller who gives a name and a password before the terminal opens
+	// (an SSH caller). Arrived counts the caller against the board's limits
+	// as Connected does (false: refused and finished) but shows nothing.
+	// The name and password are judged as a login's (the same accounts, the
+	// same pauses and locks) and answered through the connection's
+	// LoginAnswered; once admitted, TerminalOpened brings the caller to the
+	// front room or to the seat the name left, and one who came as "new" to
+	// the board's own login.
+			bool				Arrived(Connection* connection);
+			LoginQuestions		QuestionsFor(Connection* connection,
+									const BString& name);
+			void				PasswordGiven(Connection* connection,
+									const BString& name,
+									const std::string& password);
+			void				RegistrationGiven(Connection* connection,
+									const std::string& password,
+									const std::string& again);
+			void				TerminalOpened(Connection* connection);
 	// A terminal's input has ended: once the door has taken every key typed
 	// before, the user is gone.
 			void				InputEnded(Connection* connection);
@@ -123,12 +154,15 @@ private:
 			struct Seat;
 
 	// Login
+			Caller*				_Admit(Connection* connection);
+			void				_Welcome(Caller* caller);
 			void				_AskName(Caller* caller);
 			void				_LineTyped(Caller* caller,
 									const std::string& line);
 			void				_NameGiven(Caller* caller,
 									const std::string& line);
 			void				_PasswordWrong(Caller* caller);
+			void				_PasswordRight(Caller* caller);
 			void				_LogIn(Caller* caller);
 			bool				_IsLocked(const std::string& key);
 

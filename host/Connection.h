@@ -12,8 +12,19 @@ enum class CallEnd {
 	kDoorClosed,
 };
 
+// The board's answer to a caller who logs in before the terminal opens (an
+// SSH caller's name and password).
+enum class LoginAnswer {
+	kAdmitted,
+	kRefused,
+	// A new name's password would not do (too short, typed differently
+	// twice): the caller is asked for it again, told why.
+	kAskAgain,
+};
+
 // One caller's terminal as the board sees it, whatever carries it (a
-// bridge's socket or a telnet line today; SSH or a web terminal later):
+// bridge's socket, a telnet line, an SSH channel or a web terminal's
+// WebSocket):
 // texts go out through the terminal's line discipline, and the connection
 // reports keys, its drain and its hang-up to the board. Each kind of
 // terminal is one class with its own write queue; the board never touches
@@ -39,9 +50,13 @@ public:
 	virtual	void				ShowNotice(const std::string& notice,
 									const std::string& promptLine)
 									{ Show("\n" + notice + "\n" + promptLine); }
+	// For a terminal whose caller logs in before it opens: the board's
+	// verdict, which may come after slow work (a password's check). The
+	// reason goes with kAskAgain.
+	virtual	void				LoginAnswered(LoginAnswer, const char*) {}
 
 	virtual	const BString&		Address() const = 0;
 	virtual	BString				TerminalType() const = 0;
-	// A short name of the way in ("telnet", "bridge").
+	// A short name of the way in ("telnet", "ssh", "web", "bridge").
 	virtual	const char*			Kind() const = 0;
 };

@@ -7,9 +7,12 @@
 
 
 const char* const kDefaultTelnetAddress = "127.0.0.1:2323";
+const char* const kDefaultSshAddress = "127.0.0.1:2222";
+const char* const kDefaultWebAddress = "127.0.0.1:8080";
 
 
-const char* const kHostUsage =
+// Before and after the SSH host key's line.
+static const char* const kUsageStart =
 	"Usage: zenbo MODE [OPTIONS]\n"
 	"Zenbo, the board's host for the Drelmoor door.\n"
 	"\n"
@@ -28,7 +31,25 @@ const char* const kHostUsage =
 	"                       run the host until stopped and take telnet\n"
 	"                       callers at ADDRESS:PORT (default 127.0.0.1:2323;\n"
 	"                       port 0 picks a free one, which the log names);\n"
-	"                       callers register and log in with a board name\n"
+"                       callers register and log in with a board name\n"
+	"  --ssh [[ADDRESS:]PORT]\n"
+	"                       run the host until stopped and take SSH callers\n"
+	"                       at ADDRESS:PORT (default 127.0.0.1:2222): the SSH\n"
+	"                       user name is the board name and the password the\n"
+	"                       account's; a new name registers through the\n"
+	"                       client's questions, or logs in as \"new\" and\n"
+	"                       registers in the terminal; a terminal and the\n"
+	"                       board only (no commands, forwarding or sftp)\n";
+static const char* const kUsageEnd =
+	"  --web [[ADDRESS:]PORT]\n"
+	"                       run the host until stopped and serve the web\n"
+	"                       terminal at http://ADDRESS:PORT/ (default\n"
+	"                       127.0.0.1:8080), from the page's files in\n"
+	"                       share/zenbo/web beside the program; a page of\n"
+	"                       another origin cannot open it, unless\n"
+	"                       --web-origin ORIGIN (https://board.example)\n"
+	"                       names it, as for a reverse proxy's page\n"
+	"                       (--telnet, --ssh and --web go together)\n"
 	"  --make-volume        lay out a boot volume: the door's data files and\n"
 	"                       an empty users folder; existing files are kept\n"
 	"  --help               show this text\n"
@@ -52,7 +73,7 @@ const char* const kHostUsage =
 	"                       Enter, BS and DEL one backspace, a line ends in\n"
 	"                       CR LF, control sequences never reach the screen)\n"
 	"\n"
-	"Options of the telnet host:\n"
+	"Options of the host for network callers (telnet, SSH, web):\n"
 	"  --grace SECONDS      how long a session in the door waits for a caller\n"
 	"                       whose line dropped to call again (default 180)\n"
 	"  --idle SECONDS       a caller who types nothing this long is told and\n"
@@ -82,6 +103,23 @@ const char* const kHostUsage =
 	"mistake, 3 when the door closed in the middle of the session.\n";
 
 
+BString
+HostUsage(const BString& sshFingerprint)
+{
+	BString usage(kUsageStart);
+	if (sshFingerprint.Length() > 0) {
+		usage << "                       the boot volume's host key: "
+			<< sshFingerprint << "\n";
+	} else {
+		usage << "                       the host key (Ed25519) is made at the"
+			" first start\n"
+			"                       in /boot/home/Zenbo of the boot volume\n";
+	}
+	usage << kUsageEnd;
+	return usage;
+}
+
+
 status_t
 ParseHostOptions(int argumentCount, const char* const* arguments,
 	HostOptions* options, BString* error)
@@ -107,6 +145,7 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 		{ "--volume", &HostOptions::volume },
 		{ "--door", &HostOptions::doorProgram },
 		{ "--data", &HostOptions::dataFolder },
+		{ "--web-origin", &HostOptions::webOrigin },
 	};
 
 	for (int i = 1; i < argumentCount; i++) {
@@ -136,22 +175,36 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 			options->raw = true;
 			known = true;
 		}
-		if (strcmp(argument, "--telnet") == 0
-			|| strncmp(argument, "--telnet=", 9) == 0) {
+		struct WayName {
+			const char*			name;
+			BString HostOptions::*	address;
+			const char*			defaultAddress;
+		};
+		static const WayName kWays[] = {
+			{ "--telnet", &HostOptions::telnetAddress, kDefaultTelnetAddress },
+			{ "--ssh", &HostOptions::sshAddress, kDefaultSshAddress },
+			{ "--web", &HostOptions::webAddress, kDefaultWebAddress },
+		};
+		for (const WayName& way : kWays) {
+			size_t length = strlen(way.name);
+			if (strncmp(argument, way.name, length) != 0
+				|| (argument[length] != '\0' && argument[length] != '=')) {
+				continue;
+			}
 			// The address is optional: a next argument that is no option
 			// names it.
-			if (argument[8] == '=')
-				options->telnetAddress = argument + 9;
+			BString& value = options->*way.address;
+			if (argument[length] == '=')
+				value = argument + length + 1;
 			else if (i + 1 < argumentCount && arguments[i + 1][0] != '-')
-				options->telnetAddress = arguments[++i];
+				value = arguments[++i];
 			else
-				options->telnetAddress = kDefaultTelnetAddress;
+				value = way.defaultAddress;
 			BString address;
 			uint16 port;
-			if (SplitTelnetAddress(options->telnetAddress, &address, &port)
-					!= B_OK) {
-				error->SetTo("--telnet needs [ADDRESS:]PORT, not ");
-				*error << options->telnetAddress;
+			if (SplitTelnetAddress(value, &address, &port) != B_OK) {
+				error->SetTo(way.name);
+				*error << " needs [ADDRESS:]PORT, not " << value;
 				return B_BAD_VALUE;
 			}
 			if (options->command == HostOptions::Command::kNone)
@@ -231,8 +284,8 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 	}
 
 	if (options->command == HostOptions::Command::kNone) {
-		error->SetTo("choose a mode: --local, --stdio, --host, --telnet or"
-			" --make-volume");
+		error->SetTo("choose a mode: --local, --stdio, --host, --telnet,"
+			" --ssh, --web or --make-volume");
 		return B_BAD_VALUE;
 	}
 	if (options->command == HostOptions::Command::kStdio
@@ -245,10 +298,15 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 		error->SetTo("--raw goes with --stdio");
 		return B_BAD_VALUE;
 	}
-	if (options->telnetAddress.Length() > 0
-		&& options->command != HostOptions::Command::kHost) {
-		error->SetTo("--telnet runs the host; it goes with no other mode");
-		return B_BAD_VALUE;
+	if (options->command != HostOptions::Command::kHost) {
+		const char* way = options->telnetAddress.Length() > 0 ? "--telnet"
+			: options->sshAddress.Length() > 0 ? "--ssh"
+			: options->webAddress.Length() > 0 ? "--web" : NULL;
+		if (way != NULL) {
+			error->SetTo(way);
+			*error << " runs the host; it goes with no other mode";
+			return B_BAD_VALUE;
+		}
 	}
 	if (options->userName.Length() > 0 && options->dropFile.Length() > 0) {
 		error->SetTo("give --user or --dropfile, not both");

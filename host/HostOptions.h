@@ -21,8 +21,14 @@ struct HostOptions {
 	BString				dataFolder;
 	// A stdio bridge that passes bytes unchanged (no line discipline).
 	bool				raw = false;
-	// [ADDRESS:]PORT for telnet callers; empty when the host takes none.
+	// [ADDRESS:]PORT for telnet callers, SSH callers and the web terminal;
+	// empty when the host takes none of that way.
 	BString				telnetAddress;
+	BString				sshAddress;
+	BString				webAddress;
+	// An origin besides the web terminal's own whose pages may open it
+	// ("https://board.example", a reverse proxy's public name).
+	BString				webOrigin;
 	int32				graceSeconds = 180;
 	int32				idleSeconds = 600;
 	int32				maxCallers = 200;
@@ -36,10 +42,15 @@ struct HostOptions {
 status_t ParseHostOptions(int argumentCount, const char* const* arguments,
 	HostOptions* options, BString* error);
 
-extern const char* const kHostUsage;
+// zenbo --help's text; with the SSH host key's fingerprint when the boot
+// volume has one (empty: it is made at the first start).
+BString HostUsage(const BString& sshFingerprint);
 extern const char* const kDefaultTelnetAddress;
+extern const char* const kDefaultSshAddress;
+extern const char* const kDefaultWebAddress;
 
 // Splits "[ADDRESS:]PORT" (ADDRESS an IPv4 address, a bracketed IPv6 one or
-// a name of this machine); B_BAD_VALUE when it is none.
+// a name of this machine), for any of the network ways in; B_BAD_VALUE when
+// it is none.
 status_t SplitTelnetAddress(const BString& text, BString* address,
 	uint16* port);

@@ -166,6 +166,8 @@ SshConnection::_DescriptorReady(uint32 events)
 		return;
 	}
 	_WatchAsNeeded();
+	if (fState == State::kTerminal)
+		fEvents.OutputDrained(this);
 }
 
 

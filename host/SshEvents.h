@@ -45,5 +45,8 @@ public:
 	// rules applied yet.
 	virtual	void				BytesReceived(SshConnection* connection,
 									const char* data, size_t size) = 0;
+	// Text queued for the caller has gone out (some or all of it): an
+	// owner that holds back more while the queue is long looks again.
+	virtual	void				OutputDrained(SshConnection*) {}
 	virtual	void				ConnectionClosed(SshConnection* connection) = 0;
 };

@@ -4,8 +4,10 @@
 
 #include <arpa/inet.h>
 #include <errno.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,49 +15,54 @@
 
 // Enough for a burst of callers while the looper is busy with one.
 static const int kListenBacklog = 64;
+static const int kCallerSendBuffer = 32 * 1024;
 
 
 status_t
 ListenOnTcp(const char* address, uint16 port, int* descriptor,
 	uint16* boundPort)
 {
-	sockaddr_storage storage = {};
-	socklen_t length = 0;
-	sockaddr_in* v4 = reinterpret_cast<sockaddr_in*>(&storage);
-	sockaddr_in6* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
-	if (inet_pton(AF_INET, address, &v4->sin_addr) == 1) {
-		v4->sin_family = AF_INET;
-		v4->sin_port = htons(port);
-		length = sizeof(*v4);
-	} else if (inet_pton(AF_INET6, address, &v6->sin6_addr) == 1) {
-		v6->sin6_family = AF_INET6;
-		v6->sin6_port = htons(port);
-		length = sizeof(*v6);
-	} else
-		return B_BAD_VALUE;
+	addrinfo hints = {};
+	hints.ai_family = AF_UNSPEC;
+	hints.ai_socktype = SOCK_STREAM;
+	hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+	addrinfo* found = NULL;
+	char service[8];
+	snprintf(service, sizeof(service), "%u", (unsigned)port);
+	if (getaddrinfo(address, service, &hints, &found) != 0)
+		return B_NAME_NOT_FOUND;
 
-	int fd = socket(storage.ss_family,
-		SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-	if (fd < 0)
-		return status_from_errno(errno);
-	int on = 1;
-	setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-	if (bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0
-		|| listen(fd, kListenBacklog) != 0) {
-		status_t status = status_from_errno(errno);
-		close(fd);
-		return status;
+	status_t status = B_ERROR;
+	for (addrinfo* entry = found; entry != NULL; entry = entry->ai_next) {
+		int listener = socket(entry->ai_family,
+			entry->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+			entry->ai_protocol);
+		if (listener < 0) {
+			status = status_from_errno(errno);
+			continue;
+		}
+		int yes = 1;
+		setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+		if (bind(listener, entry->ai_addr, entry->ai_addrlen) != 0
+			|| listen(listener, kListenBacklog) != 0) {
+			status = status_from_errno(errno);
+			close(listener);
+			continue;
+		}
+		sockaddr_storage bound = {};
+		socklen_t length = sizeof(bound);
+		getsockname(listener, (sockaddr*)&bound, &length);
+		if (boundPort != NULL) {
+			*boundPort = ntohs(bound.ss_family == AF_INET6
+				? ((sockaddr_in6*)&bound)->sin6_port
+				: ((sockaddr_in*)&bound)->sin_port);
+		}
+		*descriptor = listener;
+		freeaddrinfo(found);
+		return B_OK;
 	}
-	sockaddr_storage bound = {};
-	socklen_t boundLength = sizeof(bound);
-	getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &boundLength);
-	if (boundPort != nullptr) {
-		*boundPort = bound.ss_family == AF_INET
-			? ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port)
-			: ntohs(reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port);
-	}
-	*descriptor = fd;
-	return B_OK;
+	freeaddrinfo(found);
+	return status;
 }
 
 
@@ -64,35 +71,33 @@ AcceptTcpCaller(int listener, int* descriptor, BString* address)
 {
 	sockaddr_storage peer = {};
 	socklen_t length = sizeof(peer);
-	int fd;
+	int caller;
 	do {
-		fd = accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length,
+		caller = accept4(listener, (sockaddr*)&peer, &length,
 			SOCK_NONBLOCK | SOCK_CLOEXEC);
-	} while (fd < 0 && errno == EINTR);
-	if (fd < 0) {
-		if (errno == EAGAIN || errno == EWOULDBLOCK)
-			return B_WOULD_BLOCK;
-		return status_from_errno(errno);
+	} while (caller < 0 && errno == EINTR);
+	if (caller < 0) {
+		return errno == EAGAIN || errno == EWOULDBLOCK ? B_WOULD_BLOCK
+			: status_from_errno(errno);
 	}
-	// Keys are small and each one should go at once.
-	int on = 1;
-	setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+	// Keys are small and must not wait for more to fill a segment.
+	int yes = 1;
+	setsockopt(caller, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
+	// A fixed send buffer: left to grow, the kernel would take megabytes
+	// for a caller who does not read, where the door should wait instead.
+	int sendBuffer = kCallerSendBuffer;
+	setsockopt(caller, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof(sendBuffer));
 
-	char host[INET6_ADDRSTRLEN] = "?";
-	uint16 port = 0;
-	if (peer.ss_family == AF_INET) {
-		sockaddr_in* v4 = reinterpret_cast<sockaddr_in*>(&peer);
-		inet_ntop(AF_INET, &v4->sin_addr, host, sizeof(host));
-		port = ntohs(v4->sin_port);
-	} else if (peer.ss_family == AF_INET6) {
-		sockaddr_in6* v6 = reinterpret_cast<sockaddr_in6*>(&peer);
-		inet_ntop(AF_INET6, &v6->sin6_addr, host, sizeof(host));
-		port = ntohs(v6->sin6_port);
+	char text[INET6_ADDRSTRLEN] = "?";
+	if (peer.ss_family == AF_INET6) {
+		inet_ntop(AF_INET6, &((sockaddr_in6*)&peer)->sin6_addr, text,
+			sizeof(text));
+	} else if (peer.ss_family == AF_INET) {
+		inet_ntop(AF_INET, &((sockaddr_in*)&peer)->sin_addr, text,
+			sizeof(text));
 	}
-	if (address != nullptr) {
-		address->SetTo(host);
-		*address << ":" << uint32(port);
-	}
-	*descriptor = fd;
+	if (address != NULL)
+		address->SetTo(text);
+	*descriptor = caller;
 	return B_OK;
 }

@@ -312,6 +312,8 @@ WebTerminalConnection::_WriteNext()
 			}
 			_WriteNext();
 			_WatchAsNeeded();
+			if (fOpen && !fClosing)
+				fListener.Events().OutputDrained(this);
 		});
 	_WatchAsNeeded();
 }

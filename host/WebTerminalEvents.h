@@ -25,6 +25,9 @@ public:
 	virtual	void				BytesReceived(
 									WebTerminalConnection* connection,
 									const char* data, size_t size) = 0;
+	// A write to the page has ended: an owner that holds back more while
+	// the queue is long looks again.
+	virtual	void				OutputDrained(WebTerminalConnection*) {}
 	virtual	void				ConnectionClosed(
 									WebTerminalConnection* connection) = 0;
 };

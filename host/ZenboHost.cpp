@@ -1,22 +1,27 @@
 #include "ZenboHost.h"
 
+#include "BootVolumeSetup.h"
 #include "BridgeConnection.h"
 #include "HostLog.h"
 #include "HostOptions.h"
 #include "HostSignals.h"
 #include "HostWorkers.h"
+#include "SshCallers.h"
 #include "SysopConnection.h"
 #include "SysopSocket.h"
+#include "TcpListenSocket.h"
 #include "TelnetConnection.h"
-#include "TelnetSocket.h"
 #include "TerminalSocket.h"
+#include "WebCallers.h"
 
+#include <BootVolume.h>
 #include <ZenboProtocol.h>
 #include <ZenboUserName.h>
 
 #include <errno.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 
@@ -33,6 +38,10 @@ static const bigtime_t kStopGrace = 10000000;
 static const bigtime_t kStopSignalGrace = 3000000;
 
 static const char* const kShutdownNotice = "The host is shutting down.";
+
+// Connections that ended outside of the host's own handlers (an SSH or a
+// web caller's, in their listeners') are deleted when this arrives.
+static const uint32 kMsgConnectionsEnded = 'Cend';
 
 
 ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
@@ -67,6 +76,8 @@ ZenboHost::~ZenboHost()
 	fEnded.clear();
 	fSysopConnections.clear();
 	fEndedSysop.clear();
+	fSshCallers.reset();
+	fWebCallers.reset();
 	for (int descriptor : { fTelnetListener, fTicker, fSignals, fIdleTimer,
 			fStopTimer }) {
 		if (descriptor >= 0)
@@ -78,22 +89,34 @@ ZenboHost::~ZenboHost()
 status_t
 ZenboHost::Start(const BString& telnetAddress, BString* problem)
 {
+	WaysIn ways;
+	ways.telnet = telnetAddress;
+	return Start(ways, problem);
+}
+
+
+status_t
+ZenboHost::Start(const WaysIn& ways, BString* problem)
+{
 	fWorkers = std::make_unique<HostWorkers>(this, fLauncher);
 
 	status_t status;
-	if (telnetAddress.Length() > 0) {
+	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
+		|| ways.web.Length() > 0) {
 		status = fAccounts.Load(problem);
 		if (status != B_OK)
 			return status;
+	}
+	if (ways.telnet.Length() > 0) {
 		BString address;
 		uint16 port = 0;
-		status = SplitTelnetAddress(telnetAddress, &address, &port);
+		status = SplitTelnetAddress(ways.telnet, &address, &port);
 		if (status == B_OK)
-			status = ListenForTelnet(address, port, &fTelnetListener,
+			status = ListenOnTcp(address.String(), port, &fTelnetListener,
 				&fTelnetPort);
 		if (status != B_OK) {
 			problem->SetTo("cannot listen for telnet callers at ");
-			*problem << telnetAddress << ": " << strerror_status(status);
+			*problem << ways.telnet << ": " << strerror_status(status);
 			return status;
 		}
 		status = WatchDescriptor(fTelnetListener, B_DESCRIPTOR_READABLE,
@@ -101,9 +124,25 @@ ZenboHost::Start(const BString& telnetAddress, BString* problem)
 				_AcceptTelnet();
 				_AfterEvent();
 			});
-		if (status == B_OK)
-			status = OpenRepeatingTimerDescriptor(kTickInterval,
-				kTickInterval, &fTicker);
+		if (status != B_OK) {
+			problem->SetTo(strerror_status(status));
+			return status;
+		}
+	}
+	if (ways.ssh.Length() > 0) {
+		status = _StartSsh(ways.ssh, problem);
+		if (status != B_OK)
+			return status;
+	}
+	if (ways.web.Length() > 0) {
+		status = _StartWeb(ways, problem);
+		if (status != B_OK)
+			return status;
+	}
+	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
+		|| ways.web.Length() > 0) {
+		status = OpenRepeatingTimerDescriptor(kTickInterval, kTickInterval,
+			&fTicker);
 		if (status == B_OK) {
 			status = WatchDescriptor(fTicker, B_DESCRIPTOR_READABLE,
 				[this](int, uint32) {
@@ -185,6 +224,9 @@ ZenboHost::MessageReceived(BMessage* message)
 			fBoard.PasswordHashed(caller, hash.String());
 			break;
 		}
+		case kMsgConnectionsEnded:
+			// Deleted after the event, below.
+			break;
 		case kMsgPasswordChecked:
 		{
 			int32 caller = 0;
@@ -292,7 +334,7 @@ ZenboHost::_AcceptTelnet()
 	while (true) {
 		int descriptor = -1;
 		BString address;
-		if (AcceptTelnetCaller(fTelnetListener, &descriptor, &address)
+		if (AcceptTcpCaller(fTelnetListener, &descriptor, &address)
 				!= B_OK) {
 			return;
 		}
@@ -352,9 +394,105 @@ ZenboHost::_ConnectionEnded(Connection* connection)
 	auto found = fConnections.find(connection);
 	if (found == fConnections.end())
 		return;
-	// The connection is still on the stack: it goes after the event.
+	// The connection is still on the stack: it goes after the event. An
+	// event that was not the host's own handler's does not end with
+	// _AfterEvent; the message makes sure that something does.
+	if (fEnded.empty())
+		PostMessage(kMsgConnectionsEnded);
 	fEnded.push_back(std::move(found->second));
 	fConnections.erase(found);
+}
+
+
+void
+ZenboHost::KeepConnection(std::unique_ptr<Connection> connection)
+{
+	Connection* kept = connection.get();
+	fConnections[kept] = std::move(connection);
+}
+
+
+void
+ZenboHost::ConnectionEnded(Connection* connection)
+{
+	_ConnectionEnded(connection);
+}
+
+
+uint16
+ZenboHost::SshPort() const
+{
+	return fSshCallers != NULL ? fSshCallers->Port() : 0;
+}
+
+
+uint16
+ZenboHost::WebPort() const
+{
+	return fWebCallers != NULL ? fWebCallers->Port() : 0;
+}
+
+
+// The host key lives beside the accounts, made at the first start and
+// kept, so that callers who pinned it keep trusting the board.
+status_t
+ZenboHost::_StartSsh(const BString& sshAddress, BString* problem)
+{
+	BString folder;
+	status_t status = resolve_boot_path(kHostFolderPath, &folder);
+	if (status == B_OK)
+		status = create_directory(folder.String(), 0755);
+	if (status != B_OK) {
+		problem->SetTo("cannot make the host's folder " kHostFolderPath ": ");
+		*problem << strerror_status(status);
+		return status;
+	}
+	BString keyPath = folder;
+	keyPath << "/" << kSshHostKeyName;
+	struct stat info;
+	bool made = stat(keyPath.String(), &info) != 0;
+	status = fSshHostKey.LoadOrMake(folder.String(), problem);
+	if (status != B_OK)
+		return status;
+	if (made)
+		HostLog("made the SSH host key %s", keyPath.String());
+	HostLog("the SSH host key's fingerprint is %s",
+		fSshHostKey.Fingerprint().String());
+
+	BString address;
+	uint16 port = 0;
+	if (SplitTelnetAddress(sshAddress, &address, &port) != B_OK) {
+		problem->SetTo("not an address for SSH callers: ");
+		*problem << sshAddress;
+		return B_BAD_VALUE;
+	}
+	ConnectionKeeper& keeper = *this;
+	fSshCallers = std::make_unique<SshCallers>(*this, fBoard, fSshHostKey,
+		keeper);
+	return fSshCallers->Listen(address.String(), port, problem);
+}
+
+
+// The page comes from the host's installed files, beside the program as
+// the door's data files are; nothing is fetched when it runs.
+status_t
+ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
+{
+	BString address;
+	uint16 port = 0;
+	if (SplitTelnetAddress(ways.web, &address, &port) != B_OK) {
+		problem->SetTo("not an address for the web terminal: ");
+		*problem << ways.web;
+		return B_BAD_VALUE;
+	}
+	BString pageFolder = ProgramFolder();
+	pageFolder << "/../share/zenbo/web";
+	ConnectionKeeper& keeper = *this;
+	fWebCallers = std::make_unique<WebCallers>(*this, fBoard, keeper);
+	if (ways.webOrigin.Length() > 0)
+		fWebCallers->AllowOrigin(ways.webOrigin.String());
+	return fWebCallers->Listen(pageFolder.String(), address.String(), port,
+		problem);
 }
 
 
@@ -524,6 +662,10 @@ ZenboHost::_ShutDown()
 		close(fTelnetListener);
 		fTelnetListener = -1;
 	}
+	if (fSshCallers != NULL)
+		fSshCallers->RefuseCallers();
+	if (fWebCallers != NULL)
+		fWebCallers->RefuseCallers();
 	// Every session is told that its user is gone and every caller is
 	// told; the queued requests of sessions are released with B_NO_REPLY
 	// as the loop ends.

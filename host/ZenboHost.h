@@ -3,8 +3,10 @@
 #include "AccountFile.h"
 #include "Board.h"
 #include "BoardSettings.h"
+#include "ConnectionKeeper.h"
 #include "DoorLauncher.h"
 #include "SysopDesk.h"
+#include "SshHostKey.h"
 
 #include <Application.h>
 #include <String.h>
@@ -17,19 +19,27 @@ class BridgeConnection;
 class Connection;
 class HostWorkers;
 class SysopConnection;
+class SshCallers;
 class TelnetConnection;
+class WebCallers;
+
+// The host's own folder of the boot volume: the accounts and the SSH host
+// key.
+#define kHostFolderPath "/boot/home/Zenbo"
 
 // Zenbo, the board's host: the one application of the boot volume that
 // holds the host's signature. It wires the board to the world: bridges'
 // terminals from the terminal socket and, when asked to, telnet callers,
-// each a connection of its kind; the sysop's commands from the sysop
-// socket (SysopDesk); the door's requests ("gcha", "sstr"),
+// SSH callers and callers at the web terminal, each a connection of its
+// kind on the board; the sysop's commands from the sysop socket
+// (SysopDesk); the door's requests ("gcha", "sstr"),
 // which the board answers for its seats; the workers' reports; signals and
 // the host's own life. Everything runs on the application's looper thread
 // (sockets, signals and the door's messages alike); the entering of the
 // door, the watch for sessions' ends and the passwords' hashing run on the
 // host's two worker threads, which report to the looper by message.
-class ZenboHost : public BApplication, private BoardLink {
+class ZenboHost : public BApplication, private BoardLink,
+	private ConnectionKeeper {
 public:
 	enum class Lifetime {
 		kUntilStopped,		// runs until SIGTERM, SIGINT or SIGHUP
@@ -42,12 +52,29 @@ public:
 										= BoardSettings());
 	virtual						~ZenboHost();
 
-	// Listens on the terminal socket and, with a telnet address, for
-	// telnet callers; call after InitCheck, before Run. On an error a
-	// message for the sysop.
+	// Where the host takes network callers, each "[ADDRESS:]PORT" or empty
+	// for none.
+	struct WaysIn {
+		BString				telnet;
+		BString				ssh;
+		BString				web;
+		// An origin besides the page's own that may open the web
+		// terminal; empty for none.
+		BString				webOrigin;
+	};
+
+	// Listens on the terminal socket and at each way in that has an
+	// address; call after InitCheck, before Run. On an error a message for
+	// the sysop.
+			status_t			Start(const WaysIn& ways, BString* problem);
 			status_t			Start(const BString& telnetAddress,
 									BString* problem);
 			uint16				TelnetPort() const { return fTelnetPort; }
+			uint16				SshPort() const;
+			uint16				WebPort() const;
+	// "SHA256:..." once SSH callers are taken.
+			BString				SshFingerprint() const
+									{ return fSshHostKey.Fingerprint(); }
 
 	virtual	void				MessageReceived(BMessage* message) override;
 	virtual	bool				QuitRequested() override;
@@ -62,6 +89,15 @@ private:
 			void				_AcceptTelnet();
 			void				_AcceptSysop();
 			void				_ConnectionEnded(Connection* connection);
+			status_t			_StartSsh(const BString& sshAddress,
+									BString* problem);
+			status_t			_StartWeb(const WaysIn& ways,
+									BString* problem);
+	virtual	void				KeepConnection(
+									std::unique_ptr<Connection> connection)
+									override;
+	virtual	void				ConnectionEnded(Connection* connection)
+									override;
 			// After every event: connections that ended during it are
 			// deleted (no handler is left holding one), and a host started
 			// by a bridge looks whether it is idle.
@@ -105,6 +141,7 @@ private:
 			Board				fBoard;
 			SysopDesk			fDesk;
 			std::unique_ptr<HostWorkers> fWorkers;
+			SshHostKey			fSshHostKey;
 			int					fListener = -1;
 			int					fTelnetListener = -1;
 			int					fSysopListener = -1;
@@ -126,4 +163,8 @@ private:
 			std::map<SysopConnection*, std::unique_ptr<SysopConnection>>
 								fSysopConnections;
 			std::vector<std::unique_ptr<SysopConnection>> fEndedSysop;
+			// After the connections: a listener goes with the connections
+			// of its own, which its callers point to.
+			std::unique_ptr<SshCallers> fSshCallers;
+			std::unique_ptr<WebCallers> fWebCallers;
 };

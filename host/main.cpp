@@ -6,6 +6,7 @@
 #include "HostLog.h"
 #include "HostOptions.h"
 #include "HostSignals.h"
+#include "SshHostKey.h"
 #include "SysopCommands.h"
 #include "TerminalSocket.h"
 #include "ZenboHost.h"
@@ -18,6 +19,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -100,6 +102,27 @@ BoardSettingsFrom(const HostOptions& options)
 }
 
 
+// The fingerprint of the boot volume's SSH host key for --help, when the
+// key is there; it is never made here.
+static BString
+SshFingerprintForHelp()
+{
+	BString folder;
+	if (resolve_boot_path(kHostFolderPath, &folder) != B_OK)
+		return BString();
+	BString path = folder;
+	path << "/" << kSshHostKeyName;
+	struct stat info;
+	if (stat(path.String(), &info) != 0)
+		return BString();
+	SshHostKey key;
+	BString problem;
+	if (key.LoadOrMake(folder.String(), &problem) != B_OK)
+		return BString("none usable (") + problem + ")";
+	return key.Fingerprint();
+}
+
+
 static int
 MakeVolume(const HostOptions& options)
 {
@@ -150,8 +173,13 @@ RunHost(const HostOptions& options)
 		return kExitFailure;
 	}
 	BString problem;
+	ZenboHost::WaysIn ways;
+	ways.telnet = options.telnetAddress;
+	ways.ssh = options.sshAddress;
+	ways.web = options.webAddress;
+	ways.webOrigin = options.webOrigin;
 	if (status == B_OK)
-		status = host.Start(options.telnetAddress, &problem);
+		status = host.Start(ways, &problem);
 	if (status != B_OK) {
 		HostLog("cannot start the host: %s", problem.Length() > 0
 			? problem.String() : strerror_status(status));
@@ -168,6 +196,21 @@ RunHost(const HostOptions& options)
 		SplitTelnetAddress(options.telnetAddress, &address, &port);
 		HostLog("taking telnet callers at %s port %u", address.String(),
 			(unsigned)host.TelnetPort());
+	}
+	if (options.sshAddress.Length() > 0) {
+		BString address;
+		uint16 port;
+		SplitTelnetAddress(options.sshAddress, &address, &port);
+		HostLog("taking SSH callers at %s port %u (host key %s)",
+			address.String(), (unsigned)host.SshPort(),
+			host.SshFingerprint().String());
+	}
+	if (options.webAddress.Length() > 0) {
+		BString address;
+		uint16 port;
+		SplitTelnetAddress(options.webAddress, &address, &port);
+		HostLog("serving the web terminal at %s port %u", address.String(),
+			(unsigned)host.WebPort());
 	}
 	host.Run();
 	return kExitSessionEnded;
@@ -313,14 +356,13 @@ main(int argumentCount, char** arguments)
 		HostLog("%s (see zenbo --help)", error.String());
 		return 2;
 	}
-	if (options.command == HostOptions::Command::kHelp) {
-		fputs(kHostUsage, stdout);
-		return 0;
-	}
-
 	// The door and a host this program starts inherit the volume.
 	if (options.volume.Length() > 0)
 		setenv("BOOT_VOLUME", AbsolutePath(options.volume).String(), 1);
+	if (options.command == HostOptions::Command::kHelp) {
+		fputs(HostUsage(SshFingerprintForHelp()).String(), stdout);
+		return 0;
+	}
 	if (options.doorProgram.Length() == 0) {
 		options.doorProgram = ProgramFolder();
 		options.doorProgram << "/Drelmoor";

@@ -41,6 +41,11 @@ public:
 	const BString& Address() const override { return fAddress; }
 	BString TerminalType() const override { return BString("VT100"); }
 	const char* Kind() const override { return "fake"; }
+	void LoginAnswered(LoginAnswer answer, const char* reason) override
+	{
+		fAnswers.push_back(answer);
+		fReason = reason != NULL ? reason : "";
+	}
 
 	// What was shown since the last call.
 	std::string TakeShown()
@@ -55,6 +60,8 @@ public:
 	size_t fBacklog = 0;
 	bool fClosed = false;
 	CallEnd fEnd = CallEnd::kFailure;
+	std::vector<LoginAnswer> fAnswers;
+	std::string fReason;
 };
 
 
@@ -142,6 +149,21 @@ protected:
 			auto check = fLink.fChecks.front();
 			fLink.fChecks.erase(fLink.fChecks.begin());
 			fBoard->PasswordChecked(check.first, check.second);
+		}
+	}
+
+	// Answers the password checks and hashes the board asked for.
+	void Answer()
+	{
+		while (!fLink.fChecks.empty()) {
+			auto check = fLink.fChecks.front();
+			fLink.fChecks.erase(fLink.fChecks.begin());
+			fBoard->PasswordChecked(check.first, check.second);
+		}
+		while (!fLink.fHashes.empty()) {
+			auto hash = fLink.fHashes.front();
+			fLink.fHashes.erase(fLink.fHashes.begin());
+			fBoard->PasswordHashed(hash.first, hash.second);
 		}
 	}
 
@@ -613,4 +635,113 @@ TEST_F(BoardTest, LockedAccountIsToldSoAndAskedForAnotherName)
 	EXPECT_EQ(std::string::npos, shown.find("front room")) << shown;
 	EXPECT_NE(std::string::npos,
 		shown.find("That account is locked; ask the sysop.\nName: ")) << shown;
+}
+
+
+TEST_F(BoardTest, CallerAdmittedBeforeTheTerminalSitsDownWhereTheSessionStood)
+{
+	FakeConnection first;
+	LogIn(first);
+	BMessage* key = EnterDoor(first);
+	fBoard->HungUp(&first);
+
+	FakeConnection second("10.0.0.2");
+	ASSERT_TRUE(fBoard->Arrived(&second));
+	EXPECT_EQ(LoginQuestions::kPassword, fBoard->QuestionsFor(&second, "ash"));
+	fBoard->PasswordGiven(&second, "ash", "secret123");
+	EXPECT_TRUE(second.fAnswers.empty());
+	Answer();
+	ASSERT_EQ(1u, second.fAnswers.size());
+	EXPECT_EQ(LoginAnswer::kAdmitted, second.fAnswers[0]);
+	// Nothing is shown, and the seat waits, until the terminal opens.
+	EXPECT_EQ("", second.TakeShown());
+	Type(second, "s");
+	EXPECT_EQ(0u, fLink.fKeys.count(key));
+
+	fBoard->TerminalOpened(&second);
+	EXPECT_NE(std::string::npos, second.TakeShown().find("<Ash : Town> "));
+	Type(second, "s");
+	EXPECT_EQ('s', fLink.fKeys[key]);
+}
+
+
+TEST_F(BoardTest, WrongPasswordBeforeTheTerminalIsRefusedAfterEachPause)
+{
+	FakeConnection connection;
+	ASSERT_TRUE(fBoard->Arrived(&connection));
+	for (int attempt = 0; attempt < 3; attempt++) {
+		bigtime_t pause = fSettings.failureDelay << attempt;
+		fBoard->PasswordGiven(&connection, "Ash", "wrong-password");
+		Answer();
+		Pass(pause - kSecond / 10);
+		EXPECT_EQ(size_t(attempt), connection.fAnswers.size());
+		Pass(kSecond / 5);
+		ASSERT_EQ(size_t(attempt + 1), connection.fAnswers.size());
+		EXPECT_EQ(LoginAnswer::kRefused, connection.fAnswers.back());
+		EXPECT_FALSE(connection.fClosed);
+	}
+	// One try more than allowed ends the call, right password or not.
+	fBoard->PasswordGiven(&connection, "Ash", "secret123");
+	EXPECT_TRUE(connection.fClosed);
+	EXPECT_TRUE(fLink.fChecks.empty());
+	EXPECT_FALSE(fBoard->IsOnBoard("Ash"));
+}
+
+
+TEST_F(BoardTest, NewNameBeforeTheTerminalRegistersWithAPasswordTypedTwice)
+{
+	FakeConnection connection;
+	ASSERT_TRUE(fBoard->Arrived(&connection));
+	// A password alone does not register a free name.
+	fBoard->PasswordGiven(&connection, "Birch", "secret456");
+	ASSERT_EQ(1u, connection.fAnswers.size());
+	EXPECT_EQ(LoginAnswer::kRefused, connection.fAnswers[0]);
+
+	EXPECT_EQ(LoginQuestions::kNewPassword,
+		fBoard->QuestionsFor(&connection, "Birch"));
+	fBoard->RegistrationGiven(&connection, "short", "short");
+	EXPECT_EQ(LoginAnswer::kAskAgain, connection.fAnswers.back());
+	EXPECT_NE(std::string::npos, connection.fReason.find("8"));
+	fBoard->RegistrationGiven(&connection, "secret456", "secret457");
+	EXPECT_EQ(LoginAnswer::kAskAgain, connection.fAnswers.back());
+	EXPECT_EQ("The passwords differ.", connection.fReason);
+	EXPECT_TRUE(fLink.fHashes.empty());
+
+	fBoard->RegistrationGiven(&connection, "secret456", "secret456");
+	Answer();
+	EXPECT_EQ(LoginAnswer::kAdmitted, connection.fAnswers.back());
+	EXPECT_EQ("hash:secret456", fAccounts.fAccounts["birch"].second);
+	fBoard->TerminalOpened(&connection);
+	EXPECT_NE(std::string::npos,
+		connection.TakeShown().find("Birch, you are in the front room"));
+}
+
+
+TEST_F(BoardTest, CallerNamedNewLogsInAtTheBoardsOwnPrompt)
+{
+	FakeConnection connection;
+	ASSERT_TRUE(fBoard->Arrived(&connection));
+	EXPECT_EQ(LoginQuestions::kNoneNeeded,
+		fBoard->QuestionsFor(&connection, "NEW"));
+	EXPECT_EQ(LoginQuestions::kNone,
+		fBoard->QuestionsFor(&connection, "Ash"));
+	fBoard->TerminalOpened(&connection);
+	std::string shown = connection.TakeShown();
+	EXPECT_NE(std::string::npos, shown.find("Welcome to the Drelmoor board."));
+	EXPECT_NE(std::string::npos, shown.find("Name: "));
+	Type(connection, "Ash\nsecret123\n");
+	EXPECT_NE(std::string::npos,
+		connection.TakeShown().find("Ash, you are in the front room"));
+}
+
+
+TEST_F(BoardTest, TerminalThatOpensBeforeItsCallerLoggedInIsLetGo)
+{
+	FakeConnection connection;
+	ASSERT_TRUE(fBoard->Arrived(&connection));
+	EXPECT_EQ(LoginQuestions::kPassword,
+		fBoard->QuestionsFor(&connection, "Ash"));
+	fBoard->TerminalOpened(&connection);
+	EXPECT_TRUE(connection.fClosed);
+	EXPECT_EQ(0, fBoard->CountCallers());
 }

@@ -74,6 +74,28 @@ TEST(HostConfigTest, SettingsBecomeTheOptionsTheyName)
 }
 
 
+TEST(HostConfigTest, WaysInTakeAnAddressOrTrueForTheirDefault)
+{
+	ConfigFile file("ssh = true\nweb = \"0.0.0.0:8080\"\ntelnet = 2323\n");
+	std::vector<std::string> arguments;
+	BString error;
+	ASSERT_EQ(B_OK, ReadHostConfig(file.Path(), &arguments, &error))
+		<< error.String();
+	auto web = std::find(arguments.begin(), arguments.end(), "--web");
+	ASSERT_NE(arguments.end(), web);
+	EXPECT_EQ("0.0.0.0:8080", *(web + 1));
+	auto telnet = std::find(arguments.begin(), arguments.end(), "--telnet");
+	ASSERT_NE(arguments.end(), telnet);
+	EXPECT_EQ("2323", *(telnet + 1));
+	EXPECT_NE(arguments.end(),
+		std::find(arguments.begin(), arguments.end(), "--ssh"));
+	EXPECT_EQ(5u, arguments.size());
+
+	EXPECT_EQ(":1: ssh: --ssh needs [ADDRESS:]PORT, not here:there",
+		MistakeIn("ssh = \"here:there\"\n"));
+}
+
+
 TEST(HostConfigTest, AMistakeNamesTheLineAndTheKey)
 {
 	EXPECT_EQ(":2: grase: no such setting",

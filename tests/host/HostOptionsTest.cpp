@@ -68,6 +68,10 @@ TEST(HostOptionsTest, MistakesAreNamed)
 		{ { "--telnet", "--grace", "soon" }, "--grace needs a whole number" },
 		{ { "--telnet", "--max-callers" }, "--max-callers needs" },
 		{ { "--telnet", "--failure-delay", "-1" }, "--failure-delay needs" },
+		{ { "--ssh", "localhost:ssh" }, "--ssh needs [ADDRESS:]PORT" },
+		{ { "--web=" }, "--web needs [ADDRESS:]PORT" },
+		{ { "--local", "--web" }, "--web runs the host" },
+		{ { "--make-volume", "--ssh", "2222" }, "--ssh runs the host" },
 	};
 	for (const Case& which : cases) {
 		HostOptions options;
@@ -119,4 +123,44 @@ TEST(HostOptionsTest, TelnetHostAndItsSettingsAreRead)
 	HostOptions raw;
 	ASSERT_EQ(B_OK, Parse({ "--stdio", "--raw", "--user", "a" }, &raw, &error));
 	EXPECT_TRUE(raw.raw);
+}
+
+
+TEST(HostOptionsTest, EveryWayInHasItsAddressOrItsDefault)
+{
+	HostOptions defaults;
+	BString error;
+	ASSERT_EQ(B_OK, Parse({ "--ssh", "--web", "--telnet" }, &defaults,
+		&error)) << error.String();
+	EXPECT_EQ(HostOptions::Command::kHost, defaults.command);
+	EXPECT_STREQ("127.0.0.1:2323", defaults.telnetAddress.String());
+	EXPECT_STREQ("127.0.0.1:2222", defaults.sshAddress.String());
+	EXPECT_STREQ("127.0.0.1:8080", defaults.webAddress.String());
+
+	HostOptions given;
+	ASSERT_EQ(B_OK, Parse({ "--web=[::1]:0", "--ssh", "0.0.0.0:22" }, &given,
+		&error)) << error.String();
+	EXPECT_STREQ("[::1]:0", given.webAddress.String());
+	EXPECT_STREQ("0.0.0.0:22", given.sshAddress.String());
+	EXPECT_EQ(0, given.telnetAddress.Length());
+	// Not a way in, though it starts like one.
+	EXPECT_EQ(B_BAD_VALUE, Parse({ "--sshd" }, &given, &error));
+
+	HostOptions proxied;
+	ASSERT_EQ(B_OK, Parse({ "--web", "--web-origin", "https://board.example" },
+		&proxied, &error)) << error.String();
+	EXPECT_STREQ("127.0.0.1:8080", proxied.webAddress.String());
+	EXPECT_STREQ("https://board.example", proxied.webOrigin.String());
+}
+
+
+TEST(HostOptionsTest, HelpNamesTheHostKeyOrSaysWhenItIsMade)
+{
+	BString known = HostUsage("SHA256:abc");
+	EXPECT_NE(nullptr, strstr(known.String(), "--ssh [[ADDRESS:]PORT]"));
+	EXPECT_NE(nullptr, strstr(known.String(), "host key: SHA256:abc\n"));
+	EXPECT_NE(nullptr, strstr(known.String(), "--web [[ADDRESS:]PORT]"));
+	BString none = HostUsage(BString());
+	EXPECT_NE(nullptr, strstr(none.String(), "made at the first start"));
+	EXPECT_EQ(nullptr, strstr(none.String(), "SHA256"));
 }

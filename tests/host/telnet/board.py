@@ -1,6 +1,7 @@
-"""A board for the telnet tests: a boot volume of its own in a temporary
-folder, the host serving it on a free loopback port, and callers that dial
-in with Debian's telnet under pexpect or over a plain socket."""
+"""A board for the telnet tests (and those of the other ways in): a boot
+volume of its own in a temporary folder, the host serving it on free
+loopback ports, and callers that dial in with Debian's telnet under pexpect
+or over a plain socket, or with OpenSSH's client."""
 
 import os
 import re
@@ -21,7 +22,7 @@ IAC = 255
 
 
 class Board:
-    def __init__(self, *options, accounts=None):
+    def __init__(self, *options, accounts=None, ways=()):
         self.folder = tempfile.mkdtemp(prefix="zenbo-telnet-")
         self.volume = os.path.join(self.folder, "boot")
         self.environment = dict(os.environ, BOOT_VOLUME=self.volume,
@@ -34,18 +35,33 @@ class Board:
         self.process = None
         self.port = None
         self.options = list(options)
+        # Beside telnet: "ssh", "web".
+        self.ways = list(ways)
+        self.ssh_port = None
+        self.web_port = None
         self.callers = []
 
     def start(self):
         log = open(self.log_path, "wb")
         self.process = subprocess.Popen(
             [ZENBO, "--telnet", "127.0.0.1:0", "--volume", self.volume,
-             "--door", DRELMOOR] + self.options,
+             "--door", DRELMOOR]
+            + [word for way in self.ways for word in ("--" + way, "127.0.0.1:0")]
+            + self.options,
             stdin=subprocess.DEVNULL, stdout=log, stderr=log,
             env=self.environment)
         log.close()
         found = self.wait_for_log(r"taking telnet callers at \S+ port (\d+)")
         self.port = int(found.group(1))
+        if "ssh" in self.ways:
+            found = self.wait_for_log(
+                r"taking SSH callers at \S+ port (\d+) \(host key (\S+)\)")
+            self.ssh_port = int(found.group(1))
+            self.ssh_fingerprint = found.group(2)
+        if "web" in self.ways:
+            found = self.wait_for_log(
+                r"serving the web terminal at \S+ port (\d+)")
+            self.web_port = int(found.group(1))
         return self
 
     def log(self):
@@ -84,6 +100,33 @@ class Board:
                                timeout=TIMEOUT)
         self.callers.append(caller)
         caller.expect("Name: ")
+        return caller
+
+    def ssh(self, user, *arguments, methods="keyboard-interactive",
+            command=(), dimensions=(24, 80)):
+        """A caller through OpenSSH's client, which trusts only the host key
+        that the host made in its folder of the volume."""
+        known_hosts = os.path.join(self.folder, "known_hosts")
+        if not os.path.exists(known_hosts):
+            public = subprocess.run(
+                ["ssh-keygen", "-y", "-f",
+                 self.path("home/Zenbo/ssh_host_ed25519_key")],
+                check=True, capture_output=True, text=True).stdout
+            with open(known_hosts, "w") as known:
+                known.write("[127.0.0.1]:%d %s" % (self.ssh_port, public))
+        caller = pexpect.spawn(
+            "ssh", ["-F", "/dev/null", "-p", str(self.ssh_port),
+                    "-o", "UserKnownHostsFile=" + known_hosts,
+                    "-o", "GlobalKnownHostsFile=/dev/null",
+                    "-o", "StrictHostKeyChecking=yes",
+                    "-o", "PreferredAuthentications=" + methods,
+                    "-o", "PubkeyAuthentication=no",
+                    "-o", "NumberOfPasswordPrompts=3",
+                    "-o", "ConnectTimeout=5",
+                    *arguments, user + "@127.0.0.1", *command],
+            env=dict(self.environment, HOME=self.folder),
+            encoding="latin-1", timeout=TIMEOUT, dimensions=dimensions)
+        self.callers.append(caller)
         return caller
 
     def dial(self, source="127.0.0.1", receive_buffer=None):

@@ -1,0 +1,242 @@
+"""The board as its SSH callers meet it: OpenSSH's client under pexpect,
+pinned to the host key the host made in its folder of the volume, the host
+on free loopback ports with the real door, and telnet callers beside."""
+
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "telnet"))
+
+import pexpect  # noqa: E402
+
+from board import Board  # noqa: E402
+from TelnetTest import (PASSWORD, enter_as_new_player, log_in,  # noqa: E402
+                        register)
+
+
+def register_over_ssh(board, name, password=PASSWORD, **options):
+    """A new name through the client's questions, into the front room."""
+    caller = board.ssh(name, "-tt", **options)
+    caller.expect("There is no account %s yet: it is yours to register." % name)
+    caller.expect(r"Choose a password \(at least 8 characters\): ")
+    caller.sendline(password)
+    caller.expect("The same password again: ")
+    caller.sendline(password)
+    caller.expect("%s, you are in the front room" % name)
+    caller.expect("Your choice: ")
+    return caller
+
+
+def log_in_over_ssh(board, name, *arguments, password=PASSWORD, tty=True,
+                    **options):
+    caller = board.ssh(name, *(("-tt",) if tty else ()), *arguments,
+                       **options)
+    # The board's question, or the client's own for the password method.
+    caller.expect("[Pp]assword: ")
+    caller.sendline(password)
+    return caller
+
+
+def fight(caller):
+    """From the town into the caves, and a fight until the beastie or the
+    character falls; back in the front room after."""
+    caller.send("c")
+    caller.expect("Caves 1> ")
+    caller.send("f")
+    caller.expect("You are fighting a viscious looking")
+    caller.expect("What will you do\\?")
+    for _ in range(100):
+        caller.send("a")
+        which = caller.expect(["What will you do\\?", "Caves 1> ",
+                               "Your choice: "])
+        if which != 0:
+            break
+    if which == 1:
+        caller.send("q")
+        caller.expect("Your choice: ")
+    return which
+
+
+class SshBoardTest(unittest.TestCase):
+    def setUp(self):
+        self.board = Board("--failure-delay", "0.2", "--grace", "30",
+                           ways=("ssh",))
+        self.board.start()
+
+    def tearDown(self):
+        self.board.stop()
+
+    def test_whole_visit_from_registration_to_good_bye(self):
+        caller = register_over_ssh(self.board, "Ash")
+        enter_as_new_player(caller, "Ash")
+        self.assertNotEqual(0, fight(caller))
+        self.assertIn("Ash, you are in the front room", caller.before)
+        caller.send("g")
+        caller.expect("Good-bye.")
+        caller.expect(pexpect.EOF)
+
+        self.board.wait_for_log("Ash left the door")
+        log = self.board.log()
+        for line in ("ssh caller connected from 127.0.0.1",
+                     "Ash registered from 127.0.0.1",
+                     "Ash logged in from 127.0.0.1",
+                     "Ash entered the door",
+                     "Ash disconnected (127.0.0.1)"):
+            self.assertIn(line, log)
+        self.assertNotIn(PASSWORD, log)
+        self.assertRegex(self.board.read("home/Zenbo/accounts"),
+                         r"^Ash\t\$argon2id\$")
+
+        # The same account from then on, by password and by telnet.
+        again = log_in_over_ssh(self.board, "ash", methods="password")
+        again.expect("Ash, you are in the front room")
+        again.send("g")
+        again.expect(pexpect.EOF)
+        caller = self.board.call()
+        log_in(caller, "Ash")
+        caller.expect("Ash, you are in the front room")
+
+    def test_host_key_is_the_volumes_own_and_kept(self):
+        path = self.board.path("home/Zenbo/ssh_host_ed25519_key")
+        self.assertEqual(0o600, os.stat(path).st_mode & 0o777)
+        listing = subprocess.run(["ssh-keygen", "-l", "-f", path],
+                                 capture_output=True, text=True, check=True)
+        self.assertIn(self.board.ssh_fingerprint, listing.stdout)
+        self.assertIn("made the SSH host key", self.board.log())
+        help_text = subprocess.run(
+            [os.environ["ZENBO"], "--help", "--volume", self.board.volume],
+            capture_output=True, text=True, check=True).stdout
+        self.assertIn("host key: " + self.board.ssh_fingerprint, help_text)
+
+        self.board.stop()
+        self.board = Board("--grace", "30", ways=("ssh",))
+        fresh = subprocess.run(
+            [os.environ["ZENBO"], "--help", "--volume", self.board.volume],
+            capture_output=True, text=True, check=True).stdout
+        self.assertIn("is made at the first start", fresh)
+
+    def test_wrong_passwords_are_refused_with_growing_pauses(self):
+        caller = register_over_ssh(self.board, "Ash")
+        caller.send("g")
+        caller.expect(pexpect.EOF)
+
+        caller = self.board.ssh("Ash", "-tt", methods="password")
+        pauses = []
+        for attempt in range(3):
+            caller.expect("password: ")
+            if attempt > 0:
+                pauses.append(time.time() - sent)
+            caller.sendline("wrong-%d-password" % attempt)
+            sent = time.time()
+        caller.expect("Permission denied")
+        caller.expect(pexpect.EOF)
+        # 0.2 s, then 0.4 s before the client may ask again.
+        self.assertGreaterEqual(pauses[0], 0.2)
+        self.assertGreaterEqual(pauses[1], 0.4)
+        log = self.board.log()
+        self.assertEqual(3, log.count("failed login for Ash from 127.0.0.1"))
+        self.assertNotIn("wrong-", log)
+        self.assertEqual(1, log.count("Ash logged in"))
+
+    def test_commands_and_forwarding_are_refused(self):
+        caller = register_over_ssh(self.board, "Ash")
+        caller.send("g")
+        caller.expect(pexpect.EOF)
+
+        command = log_in_over_ssh(self.board, "Ash",
+                                  command=("cat", "/etc/passwd"))
+        command.expect(pexpect.EOF)
+        command.close()
+        self.assertNotEqual(0, command.exitstatus)
+        self.assertNotIn("root:", command.before)
+        self.board.wait_for_log("refused a channel request of kind")
+
+        forward = log_in_over_ssh(
+            self.board, "Ash", "-N", "-o", "ExitOnForwardFailure=yes",
+            "-R", "0:127.0.0.1:%d" % self.board.port, tty=False)
+        forward.expect("forwarding failed")
+        forward.expect(pexpect.EOF)
+
+        direct = log_in_over_ssh(self.board, "Ash", "-W",
+                                 "127.0.0.1:%d" % self.board.port, tty=False)
+        direct.expect("open failed")
+        direct.expect(pexpect.EOF)
+        self.board.wait_for_log("refused a channel of kind")
+        self.assertEqual(0, self.board.log().count("Ash entered the door"))
+
+    def test_window_changes_are_seen_in_who_is_online(self):
+        caller = register_over_ssh(self.board, "Ash", dimensions=(30, 100))
+        caller.send("w")
+        caller.expect(r"Ash +front room +0:0\d +xterm 100x30 +ssh")
+        caller.expect("Your choice: ")
+        caller.setwinsize(40, 120)
+        # The change travels on its own; who is online shows it once the
+        # host has it.
+        for _ in range(50):
+            caller.send("w")
+            caller.expect(r"Ash +front room +0:0\d +xterm (\d+x\d+) +ssh")
+            size = caller.match.group(1)
+            caller.expect("Your choice: ")
+            if size == "120x40":
+                break
+            time.sleep(0.1)
+        self.assertEqual("120x40", size)
+
+        telnet = self.board.call()
+        register(telnet, "Birch")
+        telnet.send("w")
+        telnet.expect(r"Ash +front room +0:\d\d +xterm 120x40 +ssh")
+        telnet.expect(r"Birch +front room +0:0\d +XTERM[^\r\n]* telnet")
+
+    def test_dropped_telnet_line_is_resumed_over_ssh(self):
+        caller = self.board.call()
+        register(caller, "Ash")
+        enter_as_new_player(caller, "Ash")
+        caller.send("b")
+        caller.expect("<Ash : Blacksmith> ")
+        caller.close(force=True)
+        self.board.wait_for_log("Ash disconnected")
+
+        again = log_in_over_ssh(self.board, "Ash")
+        again.expect("<Ash : Blacksmith> ")
+        again.send("t")
+        again.expect("<Ash : Town> ")
+        self.board.wait_for_log("Ash resumed the session")
+        self.assertEqual(1, self.board.log().count("Ash entered the door"))
+
+        # And an SSH caller is taken over from telnet, as telnet callers
+        # take over each other.
+        telnet = self.board.call()
+        log_in(telnet, "Ash")
+        again.expect("Your session was taken over from another connection.")
+        again.expect(pexpect.EOF)
+        telnet.expect("<Ash : Town> ")
+        telnet.send("q")
+        telnet.expect("Your choice: ")
+
+    def test_new_registers_in_the_terminal(self):
+        caller = self.board.ssh("new", "-tt", methods="password")
+        caller.expect("password: ")
+        caller.sendline("anything")
+        caller.expect("Welcome to the Drelmoor board.")
+        caller.expect("Name: ")
+        register(caller, "Cy")
+        caller.send("g")
+        caller.expect(pexpect.EOF)
+        self.assertRegex(self.board.read("home/Zenbo/accounts"),
+                         r"^Cy\t\$argon2id\$")
+
+        # A free name cannot register through the password alone.
+        other = self.board.ssh("Dale", "-tt", methods="password")
+        other.expect("password: ")
+        other.sendline(PASSWORD)
+        other.expect("password: ")
+        self.assertNotIn("Dale", self.board.read("home/Zenbo/accounts"))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,335 @@
+// The board as a caller meets it in the browser: the Debian chromium,
+// headless, driven by playwright-core, at the web terminal of the real host
+// (zenbo with the door on a boot volume of its own), which serves the page
+// from its installed files.
+//
+// Usage: node web_board_test.mjs ZENBO DRELMOOR NPM-FOLDER OUTPUT-FOLDER CASE
+//
+// Loopback only, an ephemeral port, a fresh volume and browser profile per
+// case; every wait is bounded.
+
+import { spawn, spawnSync } from "node:child_process";
+import { mkdtempSync, mkdirSync, readFileSync, rmSync } from "node:fs";
+import http from "node:http";
+import { createRequire } from "node:module";
+import { tmpdir } from "node:os";
+import path from "node:path";
+
+const [zenbo, drelmoor, npmFolder, outputFolder, caseName]
+	= process.argv.slice(2);
+const require = createRequire(path.resolve(npmFolder, "package.json"));
+const { chromium } = require("playwright-core");
+
+const kWait = 15000;
+const kPassword = "secret123";
+const kBrowserFlags = ["--headless", "--no-sandbox", "--disable-gpu",
+	"--disable-quic", "--no-first-run", "--disable-background-networking",
+	"--disable-component-update", "--disable-sync"];
+
+function check(condition, message) {
+	if (!condition)
+		throw new Error("check failed: " + message);
+}
+
+// The host on a volume of its own; its log is kept to be looked at.
+async function startBoard() {
+	const folder = mkdtempSync(path.join(tmpdir(), "zenbo-web-"));
+	const volume = path.join(folder, "boot");
+	const made = spawnSync(zenbo, ["--make-volume", "--volume", volume]);
+	check(made.status === 0, "the volume was laid out");
+	const child = spawn(zenbo, ["--web", "127.0.0.1:0", "--volume", volume,
+		"--door", drelmoor, "--grace", "30"],
+		{ stdio: ["ignore", "pipe", "pipe"] });
+	const board = { child, folder, volume, log: "" };
+	for (const stream of [child.stdout, child.stderr])
+		stream.on("data", (data) => { board.log += data.toString(); });
+	board.exited = new Promise((resolve) =>
+		child.on("exit", (code, signal) => resolve(signal ?? code)));
+	process.on("exit", () => child.kill("SIGKILL"));
+	const found = await waitForLog(board,
+		/serving the web terminal at \S+ port (\d+)/);
+	board.port = Number(found[1]);
+	return board;
+}
+
+async function waitForLog(board, pattern) {
+	const deadline = Date.now() + kWait;
+	while (Date.now() < deadline) {
+		const found = board.log.match(pattern);
+		if (found !== null)
+			return found;
+		await new Promise((resolve) => setTimeout(resolve, 20));
+	}
+	throw new Error("no " + pattern + " in the host's log:\n" + board.log);
+}
+
+// Stops the host as a sysop does; it must end cleanly.
+async function stopBoard(board) {
+	board.child.kill("SIGTERM");
+	const status = await board.exited;
+	rmSync(board.folder, { recursive: true, force: true });
+	check(status === 0, "the host ended with " + status + ":\n" + board.log);
+	check(!board.log.includes("Sanitizer"), "the sanitizer complained:\n"
+		+ board.log);
+}
+
+async function withBoard(body) {
+	const board = await startBoard();
+	const profile = mkdtempSync(path.join(tmpdir(), "web-board-"));
+	let browser = null;
+	try {
+		browser = await chromium.launchPersistentContext(profile, {
+			executablePath: "/usr/bin/chromium",
+			args: kBrowserFlags,
+			viewport: { width: 1000, height: 620 },
+			timeout: kWait,
+		});
+		const page = browser.pages()[0] ?? await browser.newPage();
+		page.setDefaultTimeout(kWait);
+		await body(page, board);
+	} finally {
+		if (browser !== null)
+			await browser.close();
+		rmSync(profile, { recursive: true, force: true });
+		await stopBoard(board);
+	}
+}
+
+// What the terminal holds, scrollback and all, and a reader that waits for
+// texts after what it found before, as pexpect does.
+function terminalText(page) {
+	return page.evaluate(() => {
+		const buffer = terminal.buffer.active;
+		const lines = [];
+		for (let i = 0; i < buffer.length; i++)
+			lines.push(buffer.getLine(i).translateToString(true));
+		return lines.join("\n");
+	});
+}
+
+class Screen {
+	constructor(page) {
+		this.page = page;
+		this.seen = 0;
+	}
+
+	// Waits for the first of the texts; its index.
+	async expect(...texts) {
+		const deadline = Date.now() + kWait;
+		let text = "";
+		while (Date.now() < deadline) {
+			text = await terminalText(this.page);
+			let first = null;
+			texts.forEach((wanted, index) => {
+				const at = text.indexOf(wanted, this.seen);
+				if (at >= 0 && (first === null || at < first.at))
+					first = { at, index, length: wanted.length };
+			});
+			if (first !== null) {
+				this.seen = first.at + first.length;
+				return first.index;
+			}
+			await new Promise((resolve) => setTimeout(resolve, 25));
+		}
+		throw new Error(JSON.stringify(texts) + " never showed; the terminal:\n"
+			+ text.slice(this.seen));
+	}
+
+	async type(keys) {
+		await this.page.keyboard.type(keys);
+	}
+
+	async line(text) {
+		await this.page.keyboard.type(text);
+		await this.page.keyboard.press("Enter");
+	}
+}
+
+async function openBoard(page, board) {
+	await page.goto("http://127.0.0.1:" + board.port + "/");
+	const screen = new Screen(page);
+	await screen.expect("Welcome to the Drelmoor board.");
+	await screen.expect("Name: ");
+	await page.click("#terminal");
+	return screen;
+}
+
+async function register(screen, name) {
+	await screen.line(name);
+	await screen.expect("Choose a password");
+	await screen.line(kPassword);
+	await screen.expect("again: ");
+	await screen.line(kPassword);
+	await screen.expect("Your choice: ");
+}
+
+async function enterAsNewPlayer(screen, name) {
+	await screen.type("e");
+	await screen.expect("What name would you like? [" + name + "] : ");
+	await screen.page.keyboard.press("Enter");
+	await screen.expect("is this correct");
+	await screen.type("y");
+	await screen.expect("<" + name + " : Town> ");
+}
+
+// A WebSocket handshake by hand, to see the host's answer itself.
+function handshake(port, headers) {
+	return new Promise((resolve, reject) => {
+		const request = http.get({
+			host: "127.0.0.1", port, path: "/ws",
+			headers: {
+				Connection: "Upgrade", Upgrade: "websocket",
+				"Sec-WebSocket-Version": "13",
+				"Sec-WebSocket-Key": "dGhlIHNhbXBsZSBub25jZQ==",
+				...headers,
+			},
+			timeout: kWait,
+		});
+		request.on("upgrade", (response, socket) => {
+			socket.destroy();
+			resolve(response.statusCode);
+		});
+		request.on("response", (response) => {
+			response.resume();
+			resolve(response.statusCode);
+		});
+		request.on("timeout", () => reject(new Error("no answer")));
+		request.on("error", reject);
+	});
+}
+
+function get(port, target) {
+	return new Promise((resolve, reject) => {
+		http.get({ host: "127.0.0.1", port, path: target, timeout: kWait },
+			(response) => {
+				let body = "";
+				response.on("data", (data) => { body += data; });
+				response.on("end", () =>
+					resolve({ status: response.statusCode, body }));
+			}).on("error", reject);
+	});
+}
+
+const cases = {
+	async CharacterIsMadeAndFightsInTheBrowser() {
+		await withBoard(async (page, board) => {
+			const screen = await openBoard(page, board);
+			await register(screen, "Ash");
+
+			// The size the page's fit sent is the caller's window.
+			const size = await page.evaluate(() =>
+				terminal.cols + "x" + terminal.rows);
+			await screen.type("w");
+			await screen.expect("xterm.js " + size);
+			await screen.expect("web");
+			await screen.expect("Your choice: ");
+
+			await enterAsNewPlayer(screen, "Ash");
+			await screen.type("c");
+			await screen.expect("Caves 1> ");
+			await screen.type("f");
+			await screen.expect("You are fighting a viscious looking");
+			await screen.expect("What will you do?");
+			mkdirSync(outputFolder, { recursive: true });
+			await page.screenshot({
+				path: path.join(outputFolder, "web-terminal-fight.png") });
+
+			let which = 0;
+			for (let round = 0; round < 100 && which === 0; round++) {
+				await screen.type("a");
+				which = await screen.expect("What will you do?", "Caves 1> ",
+					"Your choice: ");
+			}
+			check(which !== 0, "the fight ended");
+			if (which === 1) {
+				await screen.type("q");
+				await screen.expect("Your choice: ");
+			}
+			await screen.type("g");
+			await screen.expect("Good-bye.");
+			await page.waitForSelector("#lost", { state: "visible" });
+
+			await waitForLog(board, /Ash left the door/);
+			for (const line of ["web caller connected from 127.0.0.1",
+				"Ash registered from 127.0.0.1", "Ash entered the door",
+				"Ash disconnected (127.0.0.1)"])
+				check(board.log.includes(line), "the log says " + line);
+			check(!board.log.includes(kPassword), "no password in the log");
+			const accounts = readFileSync(path.join(board.volume,
+				"home/Zenbo/accounts"), "latin1");
+			check(/^Ash\t\$argon2id\$/.test(accounts), "the account is kept");
+		});
+	},
+
+	async ReconnectResumesTheSession() {
+		await withBoard(async (page, board) => {
+			const screen = await openBoard(page, board);
+			await register(screen, "Ash");
+			await enterAsNewPlayer(screen, "Ash");
+			await screen.type("b");
+			await screen.expect("<Ash : Blacksmith> ");
+
+			// The line drops as a network would drop it.
+			await page.evaluate(() => socket.close());
+			await page.waitForSelector("#lost", { state: "visible" });
+			await waitForLog(board, /Ash disconnected/);
+
+			await page.click("#reconnect");
+			await page.waitForSelector("#lost", { state: "hidden" });
+			await screen.expect("Name: ");
+			await page.click("#terminal");
+			await screen.line("Ash");
+			await screen.expect("Password: ");
+			await screen.line(kPassword);
+			await screen.expect("<Ash : Blacksmith> ");
+			await screen.type("t");
+			await screen.expect("<Ash : Town> ");
+			await waitForLog(board, /Ash resumed the session/);
+			check(board.log.split("Ash entered the door").length === 2,
+				"one session all along");
+		});
+	},
+
+	async PageComesFromTheHostsFilesAndOtherOriginsAreRefused() {
+		const board = await startBoard();
+		try {
+			const port = board.port;
+			const page = await get(port, "/");
+			check(page.status === 200 && page.body.includes("terminal.js"),
+				"the page is served");
+			check((await get(port, "/xterm.js")).status === 200,
+				"xterm.js is served");
+			check((await get(port, "/accounts")).status === 404,
+				"nothing else is");
+			check(await handshake(port, { Origin: "http://evil.example" })
+				=== 403, "another origin is refused");
+			check(await handshake(port, {
+				Origin: "http://127.0.0.1:" + (port + 1) }) === 403,
+				"another port is another origin");
+			check(await handshake(port, {
+				Origin: "http://127.0.0.1:" + port }) === 101,
+				"the page's own origin is let in");
+			await waitForLog(board, /refused a terminal from origin/);
+		} finally {
+			await stopBoard(board);
+		}
+	},
+};
+
+const run = cases[caseName];
+if (run === undefined) {
+	console.error("no case " + caseName + "; the cases: "
+		+ Object.keys(cases).join(", "));
+	process.exit(2);
+}
+const deadline = setTimeout(() => {
+	console.error(caseName + " took too long");
+	process.exit(1);
+}, 120000);
+run().then(() => {
+	clearTimeout(deadline);
+	console.log(caseName + " passed");
+}, (error) => {
+	console.error(error);
+	process.exit(1);
+});
