@@ -42,15 +42,18 @@ for setting in NoNewPrivileges=yes ProtectSystem=strict ProtectHome=yes \
 done
 [ -f "$root/usr/lib/sysusers.d/drelmoor.conf" ] || fail "no system user declared"
 
-grep -q '^ExecStart=/usr/bin/zenbo --host --telnet ' "$unit" \
-	|| fail "the unit's host takes no telnet callers"
+for way in --telnet --ssh --web; do
+	grep -q "^ExecStart=/usr/bin/zenbo --host .*$way " "$unit" \
+		|| fail "the unit's host has no $way"
+done
 
 # The service's own commands, with the scratch root's programs and volume,
 # and a free port instead of the service's, which another board may hold.
 volume=$scratch/var/lib/drelmoor
 rewrite() {
 	sed -e "s|/usr/bin/|$root/usr/bin/|g" -e "s|/var/lib/drelmoor|$volume|g" \
-		-e "s|--telnet [^ ]*|--telnet 127.0.0.1:0|"
+		-e "s|--telnet [^ ]*|--telnet 127.0.0.1:0|" \
+		-e "s|--ssh [^ ]*|--ssh 127.0.0.1:0|" -e "s|--web [^ ]*|--web 127.0.0.1:0|"
 }
 prepare=$(sed -n 's/^ExecStartPre=//p' "$unit" | rewrite)
 start=$(sed -n 's/^ExecStart=//p' "$unit" | rewrite)
@@ -59,12 +62,25 @@ $prepare 2>"$scratch/prepare.log" || fail "ExecStartPre failed: $(cat "$scratch/
 $start 2>"$scratch/host.log" &
 host=$!
 for _ in $(seq 100); do
-	grep -q "taking telnet callers" "$scratch/host.log" && break
+	grep -q "serving the web terminal" "$scratch/host.log" && break
 	sleep 0.1
 done
 grep -q "serving the boot volume" "$scratch/host.log" || fail "the host did not start: $(cat "$scratch/host.log")"
 grep -q "taking telnet callers at 127.0.0.1 port [1-9]" "$scratch/host.log" \
 	|| fail "the host takes no telnet callers: $(cat "$scratch/host.log")"
+grep -q "taking SSH callers at 127.0.0.1 port [1-9][0-9]* (host key SHA256:" \
+	"$scratch/host.log" || fail "the host takes no SSH callers: $(cat "$scratch/host.log")"
+key=$volume/home/Zenbo/ssh_host_ed25519_key
+[ "$(stat -c %a "$key")" = 600 ] || fail "the SSH host key is not the host's alone"
+# The installed page, from the package's own files.
+webport=$(sed -n 's/.*serving the web terminal at 127.0.0.1 port \([0-9]*\).*/\1/p' \
+	"$scratch/host.log")
+[ -n "$webport" ] || fail "the host serves no web terminal: $(cat "$scratch/host.log")"
+page=$(python3 -c "import urllib.request,sys; print(urllib.request.urlopen('http://127.0.0.1:$webport/').read().decode())") \
+	|| fail "the installed web terminal page was not served"
+grep -q "xterm" <<<"$page" || fail "the page is no terminal: $page"
+python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$webport/xterm.js').read()" \
+	|| fail "the installed page's xterm.js was not served"
 
 output=$( (sleep 1; printf 'Wren\ny'; sleep 0.5; printf 'sq') \
 	| BOOT_CLOCK=1700000000 timeout 60 "$root/usr/bin/zenbo" --stdio --user Wren \
