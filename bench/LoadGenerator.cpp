@@ -29,6 +29,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -57,6 +58,9 @@ const char* const kUsage =
 	"  --volume DIR       the boot volume to use (default: a fresh one per\n"
 	"                     run, removed afterwards)\n"
 	"  --port N           the telnet port for the host (default: 23230)\n"
+	"  --logins N         logins in flight at once while callers come in\n"
+	"                     (default 4: the host turns away a sixth caller\n"
+	"                     from one address who has not logged in yet)\n"
 	"  --help             show this text\n"
 	"\n"
 	"Exit status: 0 when nothing was lost or wrong, 1 otherwise.\n";
@@ -67,6 +71,8 @@ const char* const kPassword = "load-test-password";
 // pieces of the status screen.
 const int kExchangesPerCommand = 1 + 2 + 1 + 30;
 const char* const kPromptEnd = "> ";
+// How long a caller may wait for its reply before it counts as lost.
+const int64_t kLostAfter = 5000000;
 
 
 int64_t
@@ -87,6 +93,7 @@ struct Options {
 	std::string			zenbo;
 	std::string			volume;
 	int					port = 23230;
+	int					logins = 4;
 };
 
 
@@ -106,6 +113,12 @@ struct Figures {
 	long				doorRSS = 0;
 	long				hostIdleRSS = 0;
 	long				doorIdleRSS = 0;
+	// The host before its first caller, the door with its first session.
+	long				hostBaseRSS = 0;
+	long				doorBaseRSS = 0;
+	double				loadCPU = 0;
+	int64_t				diskFlushes = -1;
+	double				loadAverage = 0;
 };
 
 
@@ -151,6 +164,57 @@ ReadProcess(pid_t pid, double* cpu, long* rss)
 	*cpu = (double)(user + system) / ticks;
 	*rss = pages * (sysconf(_SC_PAGESIZE) / 1024);
 	return true;
+}
+
+
+// This process's own CPU seconds, to show that it is not what limits.
+double
+OwnCPU()
+{
+	rusage usage;
+	getrusage(RUSAGE_SELF, &usage);
+	return (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec
+		+ ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec)
+			/ 1000000.0;
+}
+
+
+double
+LoadAverage()
+{
+	double average = 0;
+	FILE* file = fopen("/proc/loadavg", "r");
+	if (file == NULL)
+		return 0;
+	if (fscanf(file, "%lf", &average) != 1)
+		average = 0;
+	fclose(file);
+	return average;
+}
+
+
+// The flush requests that the disk holding the folder has completed, from
+// its block device's statistics (the seventeenth figure of its stat file,
+// kept since Linux 5.5); -1 where the device does not say. Other programs
+// on the same disk count too, so the figure is an upper bound.
+int64_t
+DiskFlushes(const std::string& folder)
+{
+	struct stat info;
+	if (stat(folder.c_str(), &info) != 0)
+		return -1;
+	char path[96];
+	snprintf(path, sizeof(path), "/sys/dev/block/%u:%u/stat",
+		major(info.st_dev), minor(info.st_dev));
+	FILE* file = fopen(path, "r");
+	if (file == NULL)
+		return -1;
+	long long figures[17];
+	int count = 0;
+	while (count < 17 && fscanf(file, "%lld", &figures[count]) == 1)
+		count++;
+	fclose(file);
+	return count == 17 ? figures[15] : -1;
 }
 
 
@@ -254,6 +318,8 @@ private:
 			void				_WatchWritable(Caller& caller, bool watch);
 			void				_SendKey(Caller& caller);
 			void				_Schedule(Caller& caller);
+			void				_LoggedIn(Caller& caller);
+			void				_Gone(Caller& caller);
 	static	void				_TelnetEvent(telnet_t* telnet,
 									telnet_event_t* event, void* data);
 
@@ -268,6 +334,12 @@ private:
 			bool				fMeasuring = false;
 			Figures				fFigures;
 			int					fInDoor = 0;
+			// Connected callers who have not reached the front room yet.
+			int					fLoggingIn = 0;
+			// When each playing caller types next, soonest first.
+			std::priority_queue<std::pair<int64_t, int>,
+				std::vector<std::pair<int64_t, int>>,
+				std::greater<std::pair<int64_t, int>>> fKeyTimes;
 };
 
 
@@ -470,7 +542,7 @@ Load::_Flush(Caller& caller)
 			caller.output.size(), MSG_NOSIGNAL);
 		if (written < 0) {
 			if (errno != EAGAIN && errno != EINTR && errno != ENOTCONN) {
-				caller.stage = Caller::Stage::kGone;
+				_Gone(caller);
 				return;
 			}
 			break;
@@ -505,11 +577,7 @@ Load::_Readable(Caller& caller)
 		if (received < 0 && (errno == EAGAIN || errno == EINTR))
 			break;
 		if (received <= 0) {
-			if (caller.stage != Caller::Stage::kGone) {
-				caller.stage = Caller::Stage::kGone;
-				if (fMeasuring)
-					fFigures.lost++;
-			}
+			_Gone(caller);
 			epoll_ctl(fPoll, EPOLL_CTL_DEL, caller.descriptor, NULL);
 			return;
 		}
@@ -586,6 +654,7 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 			break;
 		case Caller::Stage::kFrontRoom:
 			if (EndsWith(screen, "Your choice: ")) {
+				_LoggedIn(caller);
 				caller.stage = Caller::Stage::kCharacterName;
 				caller.screen.clear();
 				_Send(caller, "e");
@@ -623,6 +692,29 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 
 
 void
+Load::_LoggedIn(Caller& caller)
+{
+	(void)caller;
+	fLoggingIn--;
+}
+
+
+void
+Load::_Gone(Caller& caller)
+{
+	if (caller.stage == Caller::Stage::kGone)
+		return;
+	if (caller.stage < Caller::Stage::kCharacterName)
+		fLoggingIn--;
+	fprintf(stderr, "drelmoor_load: %s was cut off: %s\n",
+		caller.name.c_str(), caller.screen.substr(0, 200).c_str());
+	caller.stage = Caller::Stage::kGone;
+	if (fMeasuring)
+		fFigures.lost++;
+}
+
+
+void
 Load::_Schedule(Caller& caller)
 {
 	// Think time: uniform between half and one and a half of the mean, so
@@ -630,6 +722,7 @@ Load::_Schedule(Caller& caller)
 	double mean = 1000000.0 / fOptions.rate;
 	std::uniform_real_distribution<double> think(0.5 * mean, 1.5 * mean);
 	caller.nextKeyAt = Now() + (int64_t)think(fRandom);
+	fKeyTimes.emplace(caller.nextKeyAt, caller.index);
 }
 
 
@@ -671,32 +764,44 @@ Load::Run(Figures* figures)
 	fPoll = epoll_create1(EPOLL_CLOEXEC);
 	fFigures = Figures();
 	fFigures.callers = fCallerCount;
+	double cpu;
+	long rss;
+	if (ReadProcess(fHost, &cpu, &rss))
+		fFigures.hostBaseRSS = rss;
 
-	// Callers come in a few at a time, as a board fills up.
+	// Callers come in a few at a time, as a board fills up: never more
+	// logins in flight than the host lets one address have.
 	int64_t start = Now();
 	int64_t deadline = start + 120000000 + (int64_t)fCallerCount * 20000;
 	size_t connected = 0;
 	int64_t measureStart = 0;
 	int64_t measureEnd = 0;
+	double ownCPU = 0;
+	pid_t door = -1;
 	std::vector<epoll_event> events(1024);
 
 	while (true) {
 		int64_t now = Now();
-		while (connected < fCallers.size()
-			&& connected < (size_t)((now - start) / 2000 + 1)) {
+		while (connected < fCallers.size() && fLoggingIn < fOptions.logins) {
 			if (!_Connect(fCallers[connected])) {
 				fprintf(stderr, "drelmoor_load: cannot connect caller %zu:"
 					" %s\n", connected, strerror(errno));
 				return false;
 			}
+			fLoggingIn++;
 			connected++;
 		}
+		if (door <= 0 && fInDoor > 0) {
+			door = FindDoor(fVolume);
+			if (door > 0 && ReadProcess(door, &cpu, &rss))
+				fFigures.doorBaseRSS = rss;
+		}
 		if (!fMeasuring && fInDoor == fCallerCount) {
-			long rss;
-			double cpu;
+			// Settled: every session waits for its first key.
 			if (ReadProcess(fHost, &cpu, &rss))
 				fFigures.hostIdleRSS = rss;
-			pid_t door = FindDoor(fVolume);
+			if (door <= 0)
+				door = FindDoor(fVolume);
 			if (door > 0 && ReadProcess(door, &cpu, &rss))
 				fFigures.doorIdleRSS = rss;
 			fMeasuring = true;
@@ -705,6 +810,8 @@ Load::Run(Figures* figures)
 			ReadProcess(fHost, &fFigures.hostCPU, &rss);
 			if (door > 0)
 				ReadProcess(door, &fFigures.doorCPU, &rss);
+			ownCPU = OwnCPU();
+			fFigures.diskFlushes = DiskFlushes(fVolume);
 		}
 		if (fMeasuring && now >= measureEnd)
 			break;
@@ -714,20 +821,21 @@ Load::Run(Figures* figures)
 			break;
 		}
 
-		int64_t wake = now + 100000;
-		for (Caller& caller : fCallers) {
-			if (caller.stage != Caller::Stage::kPlaying
-				|| caller.nextKeyAt == 0) {
-				continue;
-			}
-			if (caller.nextKeyAt <= now)
+		while (!fKeyTimes.empty() && fKeyTimes.top().first <= now) {
+			Caller& caller = fCallers[(size_t)fKeyTimes.top().second];
+			int64_t due = fKeyTimes.top().first;
+			fKeyTimes.pop();
+			if (caller.stage == Caller::Stage::kPlaying
+				&& caller.nextKeyAt == due) {
 				_SendKey(caller);
-			else
-				wake = std::min(wake, caller.nextKeyAt);
+			}
 		}
-		int timeout = (int)std::max<int64_t>(0, (wake - Now()) / 1000);
-		if (connected < fCallers.size())
-			timeout = std::min(timeout, 2);
+		int64_t wake = now + 100000;
+		if (!fKeyTimes.empty())
+			wake = std::min(wake, fKeyTimes.top().first);
+		// Rounded up, so that the loop sleeps instead of spinning through
+		// the last part of a millisecond.
+		int timeout = (int)std::max<int64_t>(0, (wake - Now() + 999) / 1000);
 		int count = epoll_wait(fPoll, events.data(), (int)events.size(),
 			timeout);
 		for (int i = 0; i < count; i++) {
@@ -742,14 +850,26 @@ Load::Run(Figures* figures)
 	}
 
 	fFigures.inDoor = fInDoor;
+	fFigures.loadAverage = LoadAverage();
+	if (!fMeasuring) {
+		// Nothing was measured: no time, no figures of the measured part.
+		fFigures.hostCPU = 0;
+		fFigures.doorCPU = 0;
+		fFigures.diskFlushes = -1;
+		*figures = fFigures;
+		return false;
+	}
 	fFigures.seconds = (double)(Now() - measureStart) / 1000000.0;
-	double cpu;
-	long rss;
+	fFigures.loadCPU = OwnCPU() - ownCPU;
+	if (fFigures.diskFlushes >= 0) {
+		int64_t flushes = DiskFlushes(fVolume);
+		fFigures.diskFlushes = flushes >= 0
+			? flushes - fFigures.diskFlushes : -1;
+	}
 	if (ReadProcess(fHost, &cpu, &rss)) {
 		fFigures.hostCPU = cpu - fFigures.hostCPU;
 		fFigures.hostRSS = rss;
 	}
-	pid_t door = FindDoor(fVolume);
 	if (door > 0 && ReadProcess(door, &cpu, &rss)) {
 		fFigures.doorCPU = cpu - fFigures.doorCPU;
 		fFigures.doorRSS = rss;
@@ -758,7 +878,7 @@ Load::Run(Figures* figures)
 	// lost; one that never came back from its key within the run is.
 	for (Caller& caller : fCallers) {
 		if (caller.stage == Caller::Stage::kPlaying && caller.waitingForPrompt
-			&& Now() - caller.keySentAt > 5000000) {
+			&& Now() - caller.keySentAt > kLostAfter) {
 			fFigures.lost++;
 		}
 	}
@@ -767,12 +887,39 @@ Load::Run(Figures* figures)
 }
 
 
+// Resident memory per session above the door with one session, and per
+// caller above the host before its first, in KiB.
+double
+DoorPerSession(const Figures& figures)
+{
+	if (figures.inDoor < 2 || figures.doorBaseRSS <= 0)
+		return 0;
+	return (double)(figures.doorIdleRSS - figures.doorBaseRSS)
+		/ (double)(figures.inDoor - 1);
+}
+
+
+double
+HostPerCaller(const Figures& figures)
+{
+	if (figures.inDoor < 1 || figures.hostBaseRSS <= 0)
+		return 0;
+	return (double)(figures.hostIdleRSS - figures.hostBaseRSS)
+		/ (double)figures.inDoor;
+}
+
+
 void
 Print(Figures& figures)
 {
-	double seconds = figures.seconds > 0 ? figures.seconds : 1;
-	printf("callers %d (in the door %d), %.1f s measured\n", figures.callers,
-		figures.inDoor, figures.seconds);
+	printf("callers %d (in the door %d), %.1f s measured, load average"
+		" %.2f\n", figures.callers, figures.inDoor, figures.seconds,
+		figures.loadAverage);
+	if (figures.seconds <= 0) {
+		printf("  nothing measured: not every caller reached the door\n");
+		return;
+	}
+	double seconds = figures.seconds;
 	printf("  keys/s %.0f, commands/s %.0f, door exchanges/s %.0f\n",
 		(double)figures.keys / seconds, (double)figures.commands / seconds,
 		(double)figures.commands * kExchangesPerCommand / seconds);
@@ -786,12 +933,22 @@ Print(Figures& figures)
 		(double)Percentile(figures.command, 1.0) / 1000);
 	printf("  lost %lld, wrong %lld\n", (long long)figures.lost,
 		(long long)figures.wrong);
-	printf("  host: %.2f s CPU, %ld KiB resident (%ld KiB with everyone"
-		" logged in)\n", figures.hostCPU, figures.hostRSS,
-		figures.hostIdleRSS);
-	printf("  door: %.2f s CPU, %ld KiB resident (%ld KiB with everyone"
-		" waiting)\n", figures.doorCPU, figures.doorRSS,
-		figures.doorIdleRSS);
+	printf("  host: %.2f s CPU (%.0f%% of one core), %ld KiB resident;"
+		" %ld KiB before the first caller, %ld KiB with everyone logged in:"
+		" %.1f KiB per caller\n", figures.hostCPU,
+		100 * figures.hostCPU / seconds, figures.hostRSS,
+		figures.hostBaseRSS, figures.hostIdleRSS, HostPerCaller(figures));
+	printf("  door: %.2f s CPU (%.0f%% of one core), %ld KiB resident;"
+		" %ld KiB with one session, %ld KiB with everyone waiting:"
+		" %.1f KiB per session\n", figures.doorCPU,
+		100 * figures.doorCPU / seconds, figures.doorRSS,
+		figures.doorBaseRSS, figures.doorIdleRSS, DoorPerSession(figures));
+	printf("  generator: %.2f s CPU (%.0f%% of one core)\n", figures.loadCPU,
+		100 * figures.loadCPU / seconds);
+	if (figures.diskFlushes >= 0) {
+		printf("  disk flushes/s %.1f (the whole disk's)\n",
+			(double)figures.diskFlushes / seconds);
+	}
 }
 
 
@@ -825,6 +982,8 @@ ParseArguments(int count, char** arguments, Options* options)
 			options->volume = value();
 		else if (argument == "--port")
 			options->port = atoi(value());
+		else if (argument == "--logins")
+			options->logins = atoi(value());
 		else if (argument == "--sweep") {
 			std::string list = value();
 			size_t start = 0;
@@ -843,9 +1002,10 @@ ParseArguments(int count, char** arguments, Options* options)
 			return false;
 		}
 	}
-	if (options->callers < 1 || options->rate <= 0 || options->seconds < 1) {
-		fprintf(stderr, "drelmoor_load: callers, rate and seconds must be"
-			" positive\n");
+	if (options->callers < 1 || options->rate <= 0 || options->seconds < 1
+		|| options->logins < 1) {
+		fprintf(stderr, "drelmoor_load: callers, rate, seconds and logins"
+			" must be positive\n");
 		return false;
 	}
 	if (options->zenbo.empty()) {
@@ -870,22 +1030,38 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 	FILE* points = fopen(data.c_str(), "w");
 	if (markdown == NULL || points == NULL)
 		return false;
-	fprintf(markdown, "| callers | keys/s | echo p50 ms | echo p99 ms |"
-		" echo max ms | command p99 ms | lost | wrong | host KiB | door KiB |"
-		" host CPU s | door CPU s |\n");
-	fprintf(markdown, "|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+	fprintf(markdown, "| callers | in door | keys/s | echo p50 ms |"
+		" echo p99 ms | echo max ms | command p50 ms | command p99 ms |"
+		" command max ms | lost | wrong | host KiB | host KiB/caller |"
+		" door KiB | door KiB/session | host CPU %% | door CPU %% |"
+		" generator CPU %% | disk flushes/s | load average |\n");
+	fprintf(markdown, "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+		"---|---|---|---|---|---|---|\n");
 	fprintf(points, "# callers echo_p99_ms command_p99_ms host_kib door_kib\n");
 	for (Figures& row : rows) {
-		double seconds = row.seconds > 0 ? row.seconds : 1;
+		if (row.seconds <= 0) {
+			fprintf(markdown, "| %d | %d | not measured: not every caller"
+				" reached the door |||||||||||||||||| %.2f |\n", row.callers,
+				row.inDoor, row.loadAverage);
+			continue;
+		}
+		double seconds = row.seconds;
 		double echo99 = (double)Percentile(row.echo, 0.99) / 1000;
 		double command99 = (double)Percentile(row.command, 0.99) / 1000;
-		fprintf(markdown, "| %d | %.0f | %.2f | %.2f | %.2f | %.2f | %lld |"
-			" %lld | %ld | %ld | %.1f | %.1f |\n", row.callers,
+		fprintf(markdown, "| %d | %d | %.0f | %.2f | %.2f | %.2f | %.2f |"
+			" %.2f | %.2f | %lld | %lld | %ld | %.1f | %ld | %.1f | %.0f |"
+			" %.0f | %.0f | %.1f | %.2f |\n", row.callers, row.inDoor,
 			(double)row.keys / seconds,
 			(double)Percentile(row.echo, 0.5) / 1000, echo99,
-			(double)Percentile(row.echo, 1.0) / 1000, command99,
+			(double)Percentile(row.echo, 1.0) / 1000,
+			(double)Percentile(row.command, 0.5) / 1000, command99,
+			(double)Percentile(row.command, 1.0) / 1000,
 			(long long)row.lost, (long long)row.wrong, row.hostRSS,
-			row.doorRSS, row.hostCPU, row.doorCPU);
+			HostPerCaller(row), row.doorRSS, DoorPerSession(row),
+			100 * row.hostCPU / seconds, 100 * row.doorCPU / seconds,
+			100 * row.loadCPU / seconds,
+			row.diskFlushes >= 0 ? (double)row.diskFlushes / seconds : -1.0,
+			row.loadAverage);
 		fprintf(points, "%d %.3f %.3f %ld %ld\n", row.callers, echo99,
 			command99, row.hostRSS, row.doorRSS);
 	}
