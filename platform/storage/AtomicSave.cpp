@@ -8,9 +8,9 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include <BootVolume.h>
 #include <Entry.h>
@@ -25,25 +25,24 @@ namespace {
 // How often a save looks for a free temporary name before it gives up.
 const int kTemporaryNameAttempts = 8;
 
-// One save between its write and its sync; lives on the saving thread's
-// stack while it waits.
-struct PendingSave {
-	int					descriptor = -1;
-	std::string			temporary;
-	std::string			target;
-	status_t			status = B_OK;
-	bool				done = false;
-};
-
 std::atomic<uint32> sSaveCounter{0};
 std::atomic<int64> sSyncs{0};
 
-std::mutex sGroupLock;
-std::condition_variable sGroupDone;
-// Guarded by sGroupLock: the saves written and waiting for a sync, and
-// whether a thread is syncing a group now.
-std::vector<PendingSave*> sWaiting;
-bool sSyncing = false;
+// The syncs of one folder that saves renamed files in. A save asks for a
+// sync that begins after its rename; whoever finds no sync running syncs
+// for every rename made so far, and the saves that came during a sync share
+// the next one.
+struct FolderSyncs {
+	int64				requested = 0;
+	int64				completed = 0;
+	bool				syncing = false;
+	status_t			lastStatus = B_OK;
+};
+
+std::mutex sFolderLock;
+std::condition_variable sFolderSynced;
+// Guarded by sFolderLock.
+std::map<std::string, FolderSyncs> sFolders;
 
 
 status_t
@@ -112,33 +111,33 @@ write_all(int descriptor, const void* data, size_t size)
 
 
 status_t
-write_temporary(PendingSave& save, const char* temporaryFolder,
-	const void* data, size_t size)
+write_temporary(std::string* temporary, int* descriptor,
+	const char* temporaryFolder, const void* data, size_t size)
 {
 	status_t status = create_directory(temporaryFolder, 0700);
 	if (status != B_OK)
 		return status;
 
 	for (int attempt = 0; attempt < kTemporaryNameAttempts; attempt++) {
-		save.temporary = temporaryFolder;
-		if (save.temporary.empty() || save.temporary.back() != '/')
-			save.temporary += '/';
-		save.temporary += std::to_string(current_team()) + "."
+		*temporary = temporaryFolder;
+		if (temporary->empty() || temporary->back() != '/')
+			*temporary += '/';
+		*temporary += std::to_string(current_team()) + "."
 			+ std::to_string(find_thread(NULL)) + "."
 			+ std::to_string(sSaveCounter.fetch_add(1));
-		status = open_platform_path(save.temporary.c_str(),
-			O_WRONLY | O_CREAT | O_EXCL, 0644, &save.descriptor);
+		status = open_platform_path(temporary->c_str(),
+			O_WRONLY | O_CREAT | O_EXCL, 0644, descriptor);
 		if (status != B_FILE_EXISTS)
 			break;
 	}
 	if (status != B_OK)
 		return status;
 
-	status = write_all(save.descriptor, data, size);
+	status = write_all(*descriptor, data, size);
 	if (status != B_OK) {
-		close(save.descriptor);
-		save.descriptor = -1;
-		BEntry(save.temporary.c_str()).Remove();
+		close(*descriptor);
+		*descriptor = -1;
+		BEntry(temporary->c_str()).Remove();
 	}
 	return status;
 }
@@ -160,51 +159,30 @@ sync_folder(const std::string& folder)
 }
 
 
-// Syncs a group of written saves together, renames each over its file and
-// syncs the folders of the files. One save alone syncs its own file; more
-// sync their volume once, which writes all of them out in one go.
-void
-sync_group(std::vector<PendingSave*>& group)
+// Waits until a sync of the folder that began after this call has ended,
+// syncing it itself when none runs.
+status_t
+share_folder_sync(const std::string& folder)
 {
-	status_t status = B_OK;
-	sSyncs++;
-	if (group.size() == 1) {
-		if (fsync(group.front()->descriptor) != 0)
-			status = errno_status();
-	} else if (syncfs(group.front()->descriptor) != 0)
-		status = errno_status();
-
-	std::vector<std::string> folders;
-	for (PendingSave* save : group) {
-		close(save->descriptor);
-		save->descriptor = -1;
-		save->status = status;
-		BEntry temporary(save->temporary.c_str());
-		if (save->status == B_OK)
-			save->status = temporary.Rename(save->target.c_str(), true);
-		// A record that is not on the disk whole never replaces the one
-		// that is.
-		if (save->status != B_OK) {
-			temporary.Remove();
+	std::unique_lock<std::mutex> locker(sFolderLock);
+	FolderSyncs& syncs = sFolders[folder];
+	int64 ticket = ++syncs.requested;
+	while (syncs.completed < ticket) {
+		if (syncs.syncing) {
+			sFolderSynced.wait(locker);
 			continue;
 		}
-		std::string folder = folder_of(save->target);
-		bool known = false;
-		for (const std::string& other : folders)
-			known = known || other == folder;
-		if (!known)
-			folders.push_back(folder);
+		syncs.syncing = true;
+		int64 covered = syncs.requested;
+		locker.unlock();
+		status_t status = sync_folder(folder);
+		locker.lock();
+		syncs.completed = covered;
+		syncs.lastStatus = status;
+		syncs.syncing = false;
+		sFolderSynced.notify_all();
 	}
-
-	for (const std::string& folder : folders) {
-		status_t folderStatus = sync_folder(folder);
-		if (folderStatus == B_OK)
-			continue;
-		for (PendingSave* save : group) {
-			if (save->status == B_OK && folder_of(save->target) == folder)
-				save->status = folderStatus;
-		}
-	}
+	return syncs.lastStatus;
 }
 
 }	// namespace
@@ -219,34 +197,32 @@ save_file_atomically(const char* path, const char* temporaryFolder,
 	if (holds_already(path, data, size))
 		return B_OK;
 
-	PendingSave save;
-	save.target = path;
-	status_t status = write_temporary(save, temporaryFolder, data, size);
+	std::string temporary;
+	int descriptor = -1;
+	status_t status = write_temporary(&temporary, &descriptor,
+		temporaryFolder, data, size);
 	if (status != B_OK)
 		return status;
 
-	// The first save to find nobody syncing syncs every save that waits,
-	// its own among them, and then looks again: saves that came during its
-	// sync form the next group.
-	std::unique_lock<std::mutex> locker(sGroupLock);
-	sWaiting.push_back(&save);
-	while (!save.done) {
-		if (sSyncing) {
-			sGroupDone.wait(locker);
-			continue;
-		}
-		sSyncing = true;
-		std::vector<PendingSave*> group;
-		group.swap(sWaiting);
-		locker.unlock();
-		sync_group(group);
-		locker.lock();
-		for (PendingSave* member : group)
-			member->done = true;
-		sSyncing = false;
-		sGroupDone.notify_all();
+	// Each session syncs its own file, at the same time as the others: the
+	// file system's journal commits the syncs that come together at once,
+	// so the disk flushes far fewer times than there are saves.
+	sSyncs++;
+	if (fsync(descriptor) != 0)
+		status = errno_status();
+	close(descriptor);
+	BEntry written(temporary.c_str());
+	// A record that is not on the disk whole never replaces the one that
+	// is.
+	if (status == B_OK)
+		status = written.Rename(path, true);
+	if (status != B_OK) {
+		written.Remove();
+		return status;
 	}
-	return save.status;
+	// The rename is kept once the folder is synced; the saves of many
+	// sessions share that sync.
+	return share_folder_sync(folder_of(path));
 }
 
 

@@ -15,10 +15,12 @@
 // folder is synced so that the rename itself is kept.
 //
 // Saves that threads of the team make at the same time share their syncs:
-// the first to arrive syncs for every save that is waiting by then, while
-// the others wait for it, so that a thousand sessions saving at once cost
-// the disk a few syncs and not a thousand. Every save still returns only
-// after its own bytes and its own rename were synced.
+// each thread syncs its own file while the others sync theirs, which the
+// file system's journal commits together, and the syncs of the folder are
+// shared outright: whoever finds none running syncs the folder for every
+// rename made so far, and the saves that come meanwhile share the next.
+// Every save still returns only after its own bytes and its own rename
+// were synced.
 //
 // Content equal to what the file holds already is not written again and
 // gives B_OK. On any failure (a full disk, a write error, a folder that
@@ -27,6 +29,6 @@
 status_t save_file_atomically(const char* path, const char* temporaryFolder,
 	const void* data, size_t size);
 
-// How many syncs the saves of this team have asked of the disk so far; for
-// measuring how well saves share them.
+// How many syncs (of a file or of a folder) the saves of this team have
+// made so far; for measuring how well saves share them.
 int64 count_save_syncs();
