@@ -58,6 +58,10 @@ const char* const kUsage =
 	"  --volume DIR       the boot volume to use (default: a fresh one per\n"
 	"                     run, removed afterwards)\n"
 	"  --port N           the telnet port for the host (default: 23230)\n"
+	"  --keys KIND        status: every key shows the status screen, the\n"
+	"                     heaviest common command (default); walk: the\n"
+	"                     keys go between the Town and the Caves, the\n"
+	"                     lightest (four exchanges per key)\n"
 	"  --logins N         logins in flight at once while callers come in\n"
 	"                     (default 4: the host turns away a sixth caller\n"
 	"                     from one address who has not logged in yet)\n"
@@ -69,7 +73,10 @@ const char* const kPassword = "load-test-password";
 // What one status command costs between the door and the host: the
 // prompt, the key ("gcha" and its echo), the completion and the thirty
 // pieces of the status screen.
-const int kExchangesPerCommand = 1 + 2 + 1 + 30;
+const int kStatusExchanges = 1 + 2 + 1 + 30;
+// A walk between the Town and the Caves: the prompt, the key and its echo
+// and the completion.
+const int kWalkExchanges = 1 + 2 + 1;
 const char* const kPromptEnd = "> ";
 // How long a caller may wait for its reply before it counts as lost.
 const int64_t kLostAfter = 5000000;
@@ -94,6 +101,7 @@ struct Options {
 	std::string			volume;
 	int					port = 23230;
 	int					logins = 4;
+	bool				walk = false;
 };
 
 
@@ -119,6 +127,7 @@ struct Figures {
 	double				loadCPU = 0;
 	int64_t				diskFlushes = -1;
 	double				loadAverage = 0;
+	int					exchangesPerCommand = kStatusExchanges;
 };
 
 
@@ -291,6 +300,8 @@ struct Caller {
 	int64_t				keySentAt = 0;
 	int64_t				nextKeyAt = 0;
 	bool				sawStatus = false;
+	char				key = 's';
+	bool				inCaves = false;
 	// The prompt after the new character is taken is no command's.
 	bool				firstPrompt = false;
 	bool				watchingWritable = false;
@@ -607,7 +618,7 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 	if (caller.stage == Caller::Stage::kPlaying) {
 		if (caller.waitingForEcho) {
 			caller.waitingForEcho = false;
-			if ((size == 0 || bytes[0] != 's') && fMeasuring)
+			if ((size == 0 || bytes[0] != caller.key) && fMeasuring)
 				fFigures.wrong++;
 			if (fMeasuring)
 				fFigures.echo.push_back(now - caller.keySentAt);
@@ -618,6 +629,10 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 		}
 		if (caller.waitingForPrompt && EndsWith(caller.screen, kPromptEnd)) {
 			caller.waitingForPrompt = false;
+			if (caller.key != 's') {
+				caller.sawStatus = EndsWith(caller.screen,
+					caller.inCaves ? " : Caves 1> " : " : Town> ");
+			}
 			if (caller.firstPrompt)
 				caller.firstPrompt = false;
 			else if (fMeasuring) {
@@ -733,11 +748,15 @@ Load::_SendKey(Caller& caller)
 	caller.waitingForEcho = true;
 	caller.waitingForPrompt = true;
 	caller.sawStatus = false;
+	if (fOptions.walk) {
+		caller.key = caller.inCaves ? 't' : 'c';
+		caller.inCaves = !caller.inCaves;
+	}
 	caller.keySentAt = Now();
 	caller.screen.clear();
 	if (fMeasuring)
 		fFigures.keys++;
-	_Send(caller, "s");
+	_Send(caller, std::string(1, caller.key));
 }
 
 
@@ -764,6 +783,8 @@ Load::Run(Figures* figures)
 	fPoll = epoll_create1(EPOLL_CLOEXEC);
 	fFigures = Figures();
 	fFigures.callers = fCallerCount;
+	fFigures.exchangesPerCommand = fOptions.walk ? kWalkExchanges
+		: kStatusExchanges;
 	double cpu;
 	long rss;
 	if (ReadProcess(fHost, &cpu, &rss))
@@ -922,7 +943,7 @@ Print(Figures& figures)
 	double seconds = figures.seconds;
 	printf("  keys/s %.0f, commands/s %.0f, door exchanges/s %.0f\n",
 		(double)figures.keys / seconds, (double)figures.commands / seconds,
-		(double)figures.commands * kExchangesPerCommand / seconds);
+		(double)figures.commands * figures.exchangesPerCommand / seconds);
 	printf("  key to echo    p50 %.2f ms  p99 %.2f ms  max %.2f ms\n",
 		(double)Percentile(figures.echo, 0.5) / 1000,
 		(double)Percentile(figures.echo, 0.99) / 1000,
@@ -982,7 +1003,14 @@ ParseArguments(int count, char** arguments, Options* options)
 			options->volume = value();
 		else if (argument == "--port")
 			options->port = atoi(value());
-		else if (argument == "--logins")
+		else if (argument == "--keys") {
+			std::string kind = value();
+			if (kind != "status" && kind != "walk") {
+				fprintf(stderr, "drelmoor_load: --keys is status or walk\n");
+				return false;
+			}
+			options->walk = kind == "walk";
+		} else if (argument == "--logins")
 			options->logins = atoi(value());
 		else if (argument == "--sweep") {
 			std::string list = value();
@@ -1030,28 +1058,30 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 	FILE* points = fopen(data.c_str(), "w");
 	if (markdown == NULL || points == NULL)
 		return false;
-	fprintf(markdown, "| callers | in door | keys/s | echo p50 ms |"
+	fprintf(markdown, "| callers | in door | keys/s | exchanges/s |"
+		" echo p50 ms |"
 		" echo p99 ms | echo max ms | command p50 ms | command p99 ms |"
 		" command max ms | lost | wrong | host KiB | host KiB/caller |"
 		" door KiB | door KiB/session | host CPU %% | door CPU %% |"
 		" generator CPU %% | disk flushes/s | load average |\n");
 	fprintf(markdown, "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
-		"---|---|---|---|---|---|---|\n");
+		"---|---|---|---|---|---|---|---|\n");
 	fprintf(points, "# callers echo_p99_ms command_p99_ms host_kib door_kib\n");
 	for (Figures& row : rows) {
 		if (row.seconds <= 0) {
 			fprintf(markdown, "| %d | %d | not measured: not every caller"
-				" reached the door |||||||||||||||||| %.2f |\n", row.callers,
+				" reached the door ||||||||||||||||||| %.2f |\n", row.callers,
 				row.inDoor, row.loadAverage);
 			continue;
 		}
 		double seconds = row.seconds;
 		double echo99 = (double)Percentile(row.echo, 0.99) / 1000;
 		double command99 = (double)Percentile(row.command, 0.99) / 1000;
-		fprintf(markdown, "| %d | %d | %.0f | %.2f | %.2f | %.2f | %.2f |"
+		fprintf(markdown, "| %d | %d | %.0f | %.0f | %.2f | %.2f | %.2f | %.2f |"
 			" %.2f | %.2f | %lld | %lld | %ld | %.1f | %ld | %.1f | %.0f |"
 			" %.0f | %.0f | %.1f | %.2f |\n", row.callers, row.inDoor,
 			(double)row.keys / seconds,
+			(double)row.commands * row.exchangesPerCommand / seconds,
 			(double)Percentile(row.echo, 0.5) / 1000, echo99,
 			(double)Percentile(row.echo, 1.0) / 1000,
 			(double)Percentile(row.command, 0.5) / 1000, command99,
