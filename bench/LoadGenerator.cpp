@@ -1101,12 +1101,13 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 	std::string plot = "gnuplot -e \"set terminal png size 900,500;"
 		" set output '" + options.out + "/load.png';"
 		" set xlabel 'callers'; set ylabel 'p99 latency (ms)';"
-		" set y2label 'resident memory (MiB)'; set y2tics; set key left top;"
+		" set logscale y; set y2label 'resident memory (MiB)'; set y2tics;"
+		" set key left top;"
 		" plot '" + data + "' using 1:2 with linespoints title 'key to echo"
 		" p99', '' using 1:3 with linespoints title 'whole command p99',"
 		" '' using 1:(\\$4/1024) axes x1y2 with linespoints title 'host"
 		" memory', '' using 1:(\\$5/1024) axes x1y2 with linespoints title"
-		" 'door memory'\"";
+		" 'door memory', 10 title '10 ms' dt 2\"";
 	return system(plot.c_str()) == 0;
 }
 
