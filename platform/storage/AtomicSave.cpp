@@ -204,9 +204,11 @@ save_file_atomically(const char* path, const char* temporaryFolder,
 	if (status != B_OK)
 		return status;
 
-	// Each session syncs its own file, at the same time as the others: the
-	// file system's journal commits the syncs that come together at once,
-	// so the disk flushes far fewer times than there are saves.
+	// Each session syncs its own file, at the same time as the others, so
+	// that the file system's journal may commit syncs that come together
+	// at once. One thread syncing a whole group's files one after the other
+	// would take as long as that many saves; syncing the whole file system
+	// for a group would wait for whatever other programs wrote to it.
 	sSyncs++;
 	if (fsync(descriptor) != 0)
 		status = errno_status();

@@ -16,7 +16,7 @@
 //
 // Saves that threads of the team make at the same time share their syncs:
 // each thread syncs its own file while the others sync theirs, which the
-// file system's journal commits together, and the syncs of the folder are
+// file system's journal may commit together, and the syncs of the folder are
 // shared outright: whoever finds none running syncs the folder for every
 // rename made so far, and the saves that come meanwhile share the next.
 // Every save still returns only after its own bytes and its own rename
