@@ -15,7 +15,7 @@ CCACHE := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DC
 CMAKE_FLAGS += $(CCACHE)
 VOLUME ?= $(CURDIR)/volume
 
-.PHONY: all deps build test play serve asan tsan gcc bench fuzz volume deb clean
+.PHONY: all deps build test play serve asan tsan gcc bench load fuzz volume deb clean
 
 all: build
 
@@ -48,6 +48,25 @@ gcc: deps
 
 bench: build
 	build/bin/messaging_bench
+	build/bin/save_bench
+
+# The load generator against a real host and door: LOAD_CALLERS telnet
+# callers (default 200) typing a key a second for LOAD_SECONDS (default 30);
+# LOAD_KEYS says what they type. With SWEEP=1 it runs once per count of
+# LOAD_SWEEP and writes load.md, load.dat and load.png (p99 latency and
+# memory against callers) to LOAD_OUT.
+LOAD_CALLERS ?= 200
+LOAD_SECONDS ?= 30
+LOAD_SWEEP ?= 100,500,1000,2000,5000
+LOAD_OUT ?= build/load
+LOAD_KEYS ?= status
+load: build
+ifeq ($(SWEEP),1)
+	mkdir -p $(LOAD_OUT)
+	build/bin/drelmoor_load --sweep $(LOAD_SWEEP) --seconds $(LOAD_SECONDS) --keys $(LOAD_KEYS) --out $(LOAD_OUT)
+else
+	build/bin/drelmoor_load --callers $(LOAD_CALLERS) --seconds $(LOAD_SECONDS) --keys $(LOAD_KEYS)
+endif
 
 # The Debian package, drelmoor_<version>_amd64.deb, in build/.
 deb: build

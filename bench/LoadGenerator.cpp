@@ -29,6 +29,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -57,6 +58,13 @@ const char* const kUsage =
 	"  --volume DIR       the boot volume to use (default: a fresh one per\n"
 	"                     run, removed afterwards)\n"
 	"  --port N           the telnet port for the host (default: 23230)\n"
+	"  --keys KIND        status: every key shows the status screen, the\n"
+	"                     heaviest common command (default); walk: the\n"
+	"                     keys go between the Town and the Caves, the\n"
+	"                     lightest (four exchanges per key)\n"
+	"  --logins N         logins in flight at once while callers come in\n"
+	"                     (default 4: the host turns away a sixth caller\n"
+	"                     from one address who has not logged in yet)\n"
 	"  --help             show this text\n"
 	"\n"
 	"Exit status: 0 when nothing was lost or wrong, 1 otherwise.\n";
@@ -65,8 +73,13 @@ const char* const kPassword = "load-test-password";
 // What one status command costs between the door and the host: the
 // prompt, the key ("gcha" and its echo), the completion and the thirty
 // pieces of the status screen.
-const int kExchangesPerCommand = 1 + 2 + 1 + 30;
+const int kStatusExchanges = 1 + 2 + 1 + 30;
+// A walk between the Town and the Caves: the prompt, the key and its echo
+// and the completion.
+const int kWalkExchanges = 1 + 2 + 1;
 const char* const kPromptEnd = "> ";
+// How long a caller may wait for its reply before it counts as lost.
+const int64_t kLostAfter = 5000000;
 
 
 int64_t
@@ -87,6 +100,8 @@ struct Options {
 	std::string			zenbo;
 	std::string			volume;
 	int					port = 23230;
+	int					logins = 4;
+	bool				walk = false;
 };
 
 
@@ -106,6 +121,13 @@ struct Figures {
 	long				doorRSS = 0;
 	long				hostIdleRSS = 0;
 	long				doorIdleRSS = 0;
+	// The host before its first caller, the door with its first session.
+	long				hostBaseRSS = 0;
+	long				doorBaseRSS = 0;
+	double				loadCPU = 0;
+	int64_t				diskFlushes = -1;
+	double				loadAverage = 0;
+	int					exchangesPerCommand = kStatusExchanges;
 };
 
 
@@ -151,6 +173,57 @@ ReadProcess(pid_t pid, double* cpu, long* rss)
 	*cpu = (double)(user + system) / ticks;
 	*rss = pages * (sysconf(_SC_PAGESIZE) / 1024);
 	return true;
+}
+
+
+// This process's own CPU seconds, to show that it is not what limits.
+double
+OwnCPU()
+{
+	rusage usage;
+	getrusage(RUSAGE_SELF, &usage);
+	return (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec
+		+ ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec)
+			/ 1000000.0;
+}
+
+
+double
+LoadAverage()
+{
+	double average = 0;
+	FILE* file = fopen("/proc/loadavg", "r");
+	if (file == NULL)
+		return 0;
+	if (fscanf(file, "%lf", &average) != 1)
+		average = 0;
+	fclose(file);
+	return average;
+}
+
+
+// The flush requests that the disk holding the folder has completed, from
+// its block device's statistics (the seventeenth figure of its stat file,
+// kept since Linux 5.5); -1 where the device does not say. Other programs
+// on the same disk count too, so the figure is an upper bound.
+int64_t
+DiskFlushes(const std::string& folder)
+{
+	struct stat info;
+	if (stat(folder.c_str(), &info) != 0)
+		return -1;
+	char path[96];
+	snprintf(path, sizeof(path), "/sys/dev/block/%u:%u/stat",
+		major(info.st_dev), minor(info.st_dev));
+	FILE* file = fopen(path, "r");
+	if (file == NULL)
+		return -1;
+	long long figures[17];
+	int count = 0;
+	while (count < 17 && fscanf(file, "%lld", &figures[count]) == 1)
+		count++;
+	fclose(file);
+	return count == 17 ? figures[15] : -1;
 }
 
 
@@ -227,6 +300,8 @@ struct Caller {
 	int64_t				keySentAt = 0;
 	int64_t				nextKeyAt = 0;
 	bool				sawStatus = false;
+	char				key = 's';
+	bool				inCaves = false;
 	// The prompt after the new character is taken is no command's.
 	bool				firstPrompt = false;
 	bool				watchingWritable = false;
@@ -254,6 +329,8 @@ private:
 			void				_WatchWritable(Caller& caller, bool watch);
 			void				_SendKey(Caller& caller);
 			void				_Schedule(Caller& caller);
+			void				_LoggedIn(Caller& caller);
+			void				_Gone(Caller& caller);
 	static	void				_TelnetEvent(telnet_t* telnet,
 									telnet_event_t* event, void* data);
 
@@ -268,6 +345,12 @@ private:
 			bool				fMeasuring = false;
 			Figures				fFigures;
 			int					fInDoor = 0;
+			// Connected callers who have not reached the front room yet.
+			int					fLoggingIn = 0;
+			// When each playing caller types next, soonest first.
+			std::priority_queue<std::pair<int64_t, int>,
+				std::vector<std::pair<int64_t, int>>,
+				std::greater<std::pair<int64_t, int>>> fKeyTimes;
 };
 
 
@@ -470,7 +553,7 @@ Load::_Flush(Caller& caller)
 			caller.output.size(), MSG_NOSIGNAL);
 		if (written < 0) {
 			if (errno != EAGAIN && errno != EINTR && errno != ENOTCONN) {
-				caller.stage = Caller::Stage::kGone;
+				_Gone(caller);
 				return;
 			}
 			break;
@@ -505,11 +588,7 @@ Load::_Readable(Caller& caller)
 		if (received < 0 && (errno == EAGAIN || errno == EINTR))
 			break;
 		if (received <= 0) {
-			if (caller.stage != Caller::Stage::kGone) {
-				caller.stage = Caller::Stage::kGone;
-				if (fMeasuring)
-					fFigures.lost++;
-			}
+			_Gone(caller);
 			epoll_ctl(fPoll, EPOLL_CTL_DEL, caller.descriptor, NULL);
 			return;
 		}
@@ -539,7 +618,7 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 	if (caller.stage == Caller::Stage::kPlaying) {
 		if (caller.waitingForEcho) {
 			caller.waitingForEcho = false;
-			if ((size == 0 || bytes[0] != 's') && fMeasuring)
+			if ((size == 0 || bytes[0] != caller.key) && fMeasuring)
 				fFigures.wrong++;
 			if (fMeasuring)
 				fFigures.echo.push_back(now - caller.keySentAt);
@@ -550,6 +629,10 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 		}
 		if (caller.waitingForPrompt && EndsWith(caller.screen, kPromptEnd)) {
 			caller.waitingForPrompt = false;
+			if (caller.key != 's') {
+				caller.sawStatus = EndsWith(caller.screen,
+					caller.inCaves ? " : Caves 1> " : " : Town> ");
+			}
 			if (caller.firstPrompt)
 				caller.firstPrompt = false;
 			else if (fMeasuring) {
@@ -586,6 +669,7 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 			break;
 		case Caller::Stage::kFrontRoom:
 			if (EndsWith(screen, "Your choice: ")) {
+				_LoggedIn(caller);
 				caller.stage = Caller::Stage::kCharacterName;
 				caller.screen.clear();
 				_Send(caller, "e");
@@ -623,6 +707,29 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 
 
 void
+Load::_LoggedIn(Caller& caller)
+{
+	(void)caller;
+	fLoggingIn--;
+}
+
+
+void
+Load::_Gone(Caller& caller)
+{
+	if (caller.stage == Caller::Stage::kGone)
+		return;
+	if (caller.stage < Caller::Stage::kCharacterName)
+		fLoggingIn--;
+	fprintf(stderr, "drelmoor_load: %s was cut off: %s\n",
+		caller.name.c_str(), caller.screen.substr(0, 200).c_str());
+	caller.stage = Caller::Stage::kGone;
+	if (fMeasuring)
+		fFigures.lost++;
+}
+
+
+void
 Load::_Schedule(Caller& caller)
 {
 	// Think time: uniform between half and one and a half of the mean, so
@@ -630,6 +737,7 @@ Load::_Schedule(Caller& caller)
 	double mean = 1000000.0 / fOptions.rate;
 	std::uniform_real_distribution<double> think(0.5 * mean, 1.5 * mean);
 	caller.nextKeyAt = Now() + (int64_t)think(fRandom);
+	fKeyTimes.emplace(caller.nextKeyAt, caller.index);
 }
 
 
@@ -640,11 +748,15 @@ Load::_SendKey(Caller& caller)
 	caller.waitingForEcho = true;
 	caller.waitingForPrompt = true;
 	caller.sawStatus = false;
+	if (fOptions.walk) {
+		caller.key = caller.inCaves ? 't' : 'c';
+		caller.inCaves = !caller.inCaves;
+	}
 	caller.keySentAt = Now();
 	caller.screen.clear();
 	if (fMeasuring)
 		fFigures.keys++;
-	_Send(caller, "s");
+	_Send(caller, std::string(1, caller.key));
 }
 
 
@@ -671,32 +783,46 @@ Load::Run(Figures* figures)
 	fPoll = epoll_create1(EPOLL_CLOEXEC);
 	fFigures = Figures();
 	fFigures.callers = fCallerCount;
+	fFigures.exchangesPerCommand = fOptions.walk ? kWalkExchanges
+		: kStatusExchanges;
+	double cpu;
+	long rss;
+	if (ReadProcess(fHost, &cpu, &rss))
+		fFigures.hostBaseRSS = rss;
 
-	// Callers come in a few at a time, as a board fills up.
+	// Callers come in a few at a time, as a board fills up: never more
+	// logins in flight than the host lets one address have.
 	int64_t start = Now();
 	int64_t deadline = start + 120000000 + (int64_t)fCallerCount * 20000;
 	size_t connected = 0;
 	int64_t measureStart = 0;
 	int64_t measureEnd = 0;
+	double ownCPU = 0;
+	pid_t door = -1;
 	std::vector<epoll_event> events(1024);
 
 	while (true) {
 		int64_t now = Now();
-		while (connected < fCallers.size()
-			&& connected < (size_t)((now - start) / 2000 + 1)) {
+		while (connected < fCallers.size() && fLoggingIn < fOptions.logins) {
 			if (!_Connect(fCallers[connected])) {
 				fprintf(stderr, "drelmoor_load: cannot connect caller %zu:"
 					" %s\n", connected, strerror(errno));
 				return false;
 			}
+			fLoggingIn++;
 			connected++;
 		}
+		if (door <= 0 && fInDoor > 0) {
+			door = FindDoor(fVolume);
+			if (door > 0 && ReadProcess(door, &cpu, &rss))
+				fFigures.doorBaseRSS = rss;
+		}
 		if (!fMeasuring && fInDoor == fCallerCount) {
-			long rss;
-			double cpu;
+			// Settled: every session waits for its first key.
 			if (ReadProcess(fHost, &cpu, &rss))
 				fFigures.hostIdleRSS = rss;
-			pid_t door = FindDoor(fVolume);
+			if (door <= 0)
+				door = FindDoor(fVolume);
 			if (door > 0 && ReadProcess(door, &cpu, &rss))
 				fFigures.doorIdleRSS = rss;
 			fMeasuring = true;
@@ -705,6 +831,8 @@ Load::Run(Figures* figures)
 			ReadProcess(fHost, &fFigures.hostCPU, &rss);
 			if (door > 0)
 				ReadProcess(door, &fFigures.doorCPU, &rss);
+			ownCPU = OwnCPU();
+			fFigures.diskFlushes = DiskFlushes(fVolume);
 		}
 		if (fMeasuring && now >= measureEnd)
 			break;
@@ -714,20 +842,21 @@ Load::Run(Figures* figures)
 			break;
 		}
 
-		int64_t wake = now + 100000;
-		for (Caller& caller : fCallers) {
-			if (caller.stage != Caller::Stage::kPlaying
-				|| caller.nextKeyAt == 0) {
-				continue;
-			}
-			if (caller.nextKeyAt <= now)
+		while (!fKeyTimes.empty() && fKeyTimes.top().first <= now) {
+			Caller& caller = fCallers[(size_t)fKeyTimes.top().second];
+			int64_t due = fKeyTimes.top().first;
+			fKeyTimes.pop();
+			if (caller.stage == Caller::Stage::kPlaying
+				&& caller.nextKeyAt == due) {
 				_SendKey(caller);
-			else
-				wake = std::min(wake, caller.nextKeyAt);
+			}
 		}
-		int timeout = (int)std::max<int64_t>(0, (wake - Now()) / 1000);
-		if (connected < fCallers.size())
-			timeout = std::min(timeout, 2);
+		int64_t wake = now + 100000;
+		if (!fKeyTimes.empty())
+			wake = std::min(wake, fKeyTimes.top().first);
+		// Rounded up, so that the loop sleeps instead of spinning through
+		// the last part of a millisecond.
+		int timeout = (int)std::max<int64_t>(0, (wake - Now() + 999) / 1000);
 		int count = epoll_wait(fPoll, events.data(), (int)events.size(),
 			timeout);
 		for (int i = 0; i < count; i++) {
@@ -742,14 +871,26 @@ Load::Run(Figures* figures)
 	}
 
 	fFigures.inDoor = fInDoor;
+	fFigures.loadAverage = LoadAverage();
+	if (!fMeasuring) {
+		// Nothing was measured: no time, no figures of the measured part.
+		fFigures.hostCPU = 0;
+		fFigures.doorCPU = 0;
+		fFigures.diskFlushes = -1;
+		*figures = fFigures;
+		return false;
+	}
 	fFigures.seconds = (double)(Now() - measureStart) / 1000000.0;
-	double cpu;
-	long rss;
+	fFigures.loadCPU = OwnCPU() - ownCPU;
+	if (fFigures.diskFlushes >= 0) {
+		int64_t flushes = DiskFlushes(fVolume);
+		fFigures.diskFlushes = flushes >= 0
+			? flushes - fFigures.diskFlushes : -1;
+	}
 	if (ReadProcess(fHost, &cpu, &rss)) {
 		fFigures.hostCPU = cpu - fFigures.hostCPU;
 		fFigures.hostRSS = rss;
 	}
-	pid_t door = FindDoor(fVolume);
 	if (door > 0 && ReadProcess(door, &cpu, &rss)) {
 		fFigures.doorCPU = cpu - fFigures.doorCPU;
 		fFigures.doorRSS = rss;
@@ -758,7 +899,7 @@ Load::Run(Figures* figures)
 	// lost; one that never came back from its key within the run is.
 	for (Caller& caller : fCallers) {
 		if (caller.stage == Caller::Stage::kPlaying && caller.waitingForPrompt
-			&& Now() - caller.keySentAt > 5000000) {
+			&& Now() - caller.keySentAt > kLostAfter) {
 			fFigures.lost++;
 		}
 	}
@@ -767,15 +908,42 @@ Load::Run(Figures* figures)
 }
 
 
+// Resident memory per session above the door with one session, and per
+// caller above the host before its first, in KiB.
+double
+DoorPerSession(const Figures& figures)
+{
+	if (figures.inDoor < 2 || figures.doorBaseRSS <= 0)
+		return 0;
+	return (double)(figures.doorIdleRSS - figures.doorBaseRSS)
+		/ (double)(figures.inDoor - 1);
+}
+
+
+double
+HostPerCaller(const Figures& figures)
+{
+	if (figures.inDoor < 1 || figures.hostBaseRSS <= 0)
+		return 0;
+	return (double)(figures.hostIdleRSS - figures.hostBaseRSS)
+		/ (double)figures.inDoor;
+}
+
+
 void
 Print(Figures& figures)
 {
-	double seconds = figures.seconds > 0 ? figures.seconds : 1;
-	printf("callers %d (in the door %d), %.1f s measured\n", figures.callers,
-		figures.inDoor, figures.seconds);
+	printf("callers %d (in the door %d), %.1f s measured, load average"
+		" %.2f\n", figures.callers, figures.inDoor, figures.seconds,
+		figures.loadAverage);
+	if (figures.seconds <= 0) {
+		printf("  nothing measured: not every caller reached the door\n");
+		return;
+	}
+	double seconds = figures.seconds;
 	printf("  keys/s %.0f, commands/s %.0f, door exchanges/s %.0f\n",
 		(double)figures.keys / seconds, (double)figures.commands / seconds,
-		(double)figures.commands * kExchangesPerCommand / seconds);
+		(double)figures.commands * figures.exchangesPerCommand / seconds);
 	printf("  key to echo    p50 %.2f ms  p99 %.2f ms  max %.2f ms\n",
 		(double)Percentile(figures.echo, 0.5) / 1000,
 		(double)Percentile(figures.echo, 0.99) / 1000,
@@ -786,12 +954,22 @@ Print(Figures& figures)
 		(double)Percentile(figures.command, 1.0) / 1000);
 	printf("  lost %lld, wrong %lld\n", (long long)figures.lost,
 		(long long)figures.wrong);
-	printf("  host: %.2f s CPU, %ld KiB resident (%ld KiB with everyone"
-		" logged in)\n", figures.hostCPU, figures.hostRSS,
-		figures.hostIdleRSS);
-	printf("  door: %.2f s CPU, %ld KiB resident (%ld KiB with everyone"
-		" waiting)\n", figures.doorCPU, figures.doorRSS,
-		figures.doorIdleRSS);
+	printf("  host: %.2f s CPU (%.0f%% of one core), %ld KiB resident;"
+		" %ld KiB before the first caller, %ld KiB with everyone logged in:"
+		" %.1f KiB per caller\n", figures.hostCPU,
+		100 * figures.hostCPU / seconds, figures.hostRSS,
+		figures.hostBaseRSS, figures.hostIdleRSS, HostPerCaller(figures));
+	printf("  door: %.2f s CPU (%.0f%% of one core), %ld KiB resident;"
+		" %ld KiB with one session, %ld KiB with everyone waiting:"
+		" %.1f KiB per session\n", figures.doorCPU,
+		100 * figures.doorCPU / seconds, figures.doorRSS,
+		figures.doorBaseRSS, figures.doorIdleRSS, DoorPerSession(figures));
+	printf("  generator: %.2f s CPU (%.0f%% of one core)\n", figures.loadCPU,
+		100 * figures.loadCPU / seconds);
+	if (figures.diskFlushes >= 0) {
+		printf("  disk flushes/s %.1f (the whole disk's)\n",
+			(double)figures.diskFlushes / seconds);
+	}
 }
 
 
@@ -825,6 +1003,15 @@ ParseArguments(int count, char** arguments, Options* options)
 			options->volume = value();
 		else if (argument == "--port")
 			options->port = atoi(value());
+		else if (argument == "--keys") {
+			std::string kind = value();
+			if (kind != "status" && kind != "walk") {
+				fprintf(stderr, "drelmoor_load: --keys is status or walk\n");
+				return false;
+			}
+			options->walk = kind == "walk";
+		} else if (argument == "--logins")
+			options->logins = atoi(value());
 		else if (argument == "--sweep") {
 			std::string list = value();
 			size_t start = 0;
@@ -843,9 +1030,10 @@ ParseArguments(int count, char** arguments, Options* options)
 			return false;
 		}
 	}
-	if (options->callers < 1 || options->rate <= 0 || options->seconds < 1) {
-		fprintf(stderr, "drelmoor_load: callers, rate and seconds must be"
-			" positive\n");
+	if (options->callers < 1 || options->rate <= 0 || options->seconds < 1
+		|| options->logins < 1) {
+		fprintf(stderr, "drelmoor_load: callers, rate, seconds and logins"
+			" must be positive\n");
 		return false;
 	}
 	if (options->zenbo.empty()) {
@@ -870,22 +1058,40 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 	FILE* points = fopen(data.c_str(), "w");
 	if (markdown == NULL || points == NULL)
 		return false;
-	fprintf(markdown, "| callers | keys/s | echo p50 ms | echo p99 ms |"
-		" echo max ms | command p99 ms | lost | wrong | host KiB | door KiB |"
-		" host CPU s | door CPU s |\n");
-	fprintf(markdown, "|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+	fprintf(markdown, "| callers | in door | keys/s | exchanges/s |"
+		" echo p50 ms |"
+		" echo p99 ms | echo max ms | command p50 ms | command p99 ms |"
+		" command max ms | lost | wrong | host KiB | host KiB/caller |"
+		" door KiB | door KiB/session | host CPU %% | door CPU %% |"
+		" generator CPU %% | disk flushes/s | load average |\n");
+	fprintf(markdown, "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+		"---|---|---|---|---|---|---|---|\n");
 	fprintf(points, "# callers echo_p99_ms command_p99_ms host_kib door_kib\n");
 	for (Figures& row : rows) {
-		double seconds = row.seconds > 0 ? row.seconds : 1;
+		if (row.seconds <= 0) {
+			fprintf(markdown, "| %d | %d | not measured: not every caller"
+				" reached the door ||||||||||||||||||| %.2f |\n", row.callers,
+				row.inDoor, row.loadAverage);
+			continue;
+		}
+		double seconds = row.seconds;
 		double echo99 = (double)Percentile(row.echo, 0.99) / 1000;
 		double command99 = (double)Percentile(row.command, 0.99) / 1000;
-		fprintf(markdown, "| %d | %.0f | %.2f | %.2f | %.2f | %.2f | %lld |"
-			" %lld | %ld | %ld | %.1f | %.1f |\n", row.callers,
+		fprintf(markdown, "| %d | %d | %.0f | %.0f | %.2f | %.2f | %.2f | %.2f |"
+			" %.2f | %.2f | %lld | %lld | %ld | %.1f | %ld | %.1f | %.0f |"
+			" %.0f | %.0f | %.1f | %.2f |\n", row.callers, row.inDoor,
 			(double)row.keys / seconds,
+			(double)row.commands * row.exchangesPerCommand / seconds,
 			(double)Percentile(row.echo, 0.5) / 1000, echo99,
-			(double)Percentile(row.echo, 1.0) / 1000, command99,
+			(double)Percentile(row.echo, 1.0) / 1000,
+			(double)Percentile(row.command, 0.5) / 1000, command99,
+			(double)Percentile(row.command, 1.0) / 1000,
 			(long long)row.lost, (long long)row.wrong, row.hostRSS,
-			row.doorRSS, row.hostCPU, row.doorCPU);
+			HostPerCaller(row), row.doorRSS, DoorPerSession(row),
+			100 * row.hostCPU / seconds, 100 * row.doorCPU / seconds,
+			100 * row.loadCPU / seconds,
+			row.diskFlushes >= 0 ? (double)row.diskFlushes / seconds : -1.0,
+			row.loadAverage);
 		fprintf(points, "%d %.3f %.3f %ld %ld\n", row.callers, echo99,
 			command99, row.hostRSS, row.doorRSS);
 	}
@@ -895,12 +1101,13 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 	std::string plot = "gnuplot -e \"set terminal png size 900,500;"
 		" set output '" + options.out + "/load.png';"
 		" set xlabel 'callers'; set ylabel 'p99 latency (ms)';"
-		" set y2label 'resident memory (MiB)'; set y2tics; set key left top;"
+		" set logscale y; set y2label 'resident memory (MiB)'; set y2tics;"
+		" set key left top;"
 		" plot '" + data + "' using 1:2 with linespoints title 'key to echo"
 		" p99', '' using 1:3 with linespoints title 'whole command p99',"
 		" '' using 1:(\\$4/1024) axes x1y2 with linespoints title 'host"
 		" memory', '' using 1:(\\$5/1024) axes x1y2 with linespoints title"
-		" 'door memory'\"";
+		" 'door memory', 10 title '10 ms' dt 2\"";
 	return system(plot.c_str()) == 0;
 }
 

@@ -64,6 +64,8 @@ private:
 			std::deque<std::function<void()>> fPasswordJobs;
 			// The entrance thread's own.
 			std::vector<Watched> fWatched;
+			size_t				fNextWatched = 0;
+			bigtime_t			fLastLook = 0;
 			std::thread			fEntrance;
 			std::thread			fPasswords;
 };

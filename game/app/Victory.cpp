@@ -25,7 +25,7 @@ VraskThread::WinGame()
 	CPlayer reset;
 	reset.SetName(fPlayer.GetName());
 	reset.AddGold(kVictoryGold);
-	reset.SavePlayer(fUserName);
+	_Save(reset);
 
 	int32 caveLevel = fPlayer.GetCaveLevel();
 	if (!fPlayer.LoadPlayer(fUserName)) {

@@ -68,7 +68,7 @@ VraskThread::RunDoor()
 	while (fRunning) {
 		// Saving before every prompt means that a user who hangs up in the
 		// middle of a command loses only that command.
-		fPlayer.SavePlayer(fUserName);
+		_Save(fPlayer);
 		ProcessCommand(Prompt());
 
 		if (fPlayer.GetHP() < 1) {
@@ -77,9 +77,19 @@ VraskThread::RunDoor()
 		}
 	}
 
-	fPlayer.SavePlayer(fUserName);
+	_Save(fPlayer);
 	CloseDoor();
 
 	// The kit releases this object once the thread has ended.
 	exit_thread(0);
+}
+
+
+void
+VraskThread::_Save(CPlayer& player)
+{
+	// The player file still holds the last record that could be saved;
+	// the player is told once per refused save and plays on.
+	if (!player.SavePlayer(fUserName))
+		SendString("\nThe game could not be saved.");
 }

@@ -51,6 +51,10 @@ public:
 			void				WallOfFame();
 
 private:
+			// Saves the record to the user's player file; when the disk
+			// refuses it, tells the user, and the session goes on.
+			void				_Save(CPlayer& player);
+
 			CPlayer				fPlayer;
 			bool				fRunning = false;
 };

@@ -63,7 +63,12 @@ public:
 
 	// The player file
 			bool				LoadPlayer(BString userName);
-			void				SavePlayer(BString userName);
+			// False when the record could not be put on the disk (a full
+			// disk, a write error); the player file then keeps the record
+			// it held. Where no player file can be (a name that names no
+			// file, no users folder) nothing is written and the result is
+			// true, as nothing was lost that the game ever kept.
+			bool				SavePlayer(BString userName);
 	// Removes the temporary files of saves that were cut off (a door killed
 	// in the middle of a save). Only while no save can be running: when the
 	// door starts, holding its signature.

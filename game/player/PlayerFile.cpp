@@ -6,6 +6,7 @@
 
 #include "Player.h"
 
+#include <AtomicSave.h>
 #include <BootVolume.h>
 #include <Directory.h>
 #include <Entry.h>
@@ -14,7 +15,6 @@
 
 #include <ZenboUserName.h>
 
-#include <atomic>
 #include <string>
 
 #include "DataLineReader.h"
@@ -30,49 +30,6 @@
 namespace {
 
 const int kPlayerFileLines = 14;
-
-// How often a save looks for a free temporary name before it gives up.
-const int kTemporaryNameAttempts = 8;
-
-std::atomic<uint32> sSaveCounter{0};
-
-
-// Creates a temporary file of its own in the saving folder; never one that
-// another save (of this or another process) is writing, nor one left
-// behind by a save that was killed.
-status_t
-CreateTemporaryFile(BFile* file, BString* path)
-{
-	status_t status = create_directory(kSavingFolder, 0700);
-	if (status != B_OK)
-		return status;
-
-	for (int attempt = 0; attempt < kTemporaryNameAttempts; attempt++) {
-		path->SetTo(kSavingFolder);
-		*path << (int32)current_team() << "." << (int32)find_thread(NULL)
-			<< "." << (uint32)sSaveCounter.fetch_add(1);
-		status = file->SetTo(path->String(),
-			B_WRITE_ONLY | B_CREATE_FILE | B_FAIL_IF_EXISTS);
-		if (status != B_FILE_EXISTS)
-			return status;
-	}
-	return status;
-}
-
-
-status_t
-WriteLine(BFile& file, const BString& text)
-{
-	BString line(text);
-	line << '\n';
-	ssize_t written = file.Write(line.String(), line.Length());
-	if (written < 0)
-		return (status_t)written;
-	if (written != line.Length())
-		return B_IO_ERROR;
-	return B_OK;
-}
-
 
 BString
 NumberLine(int32 value)
@@ -136,29 +93,20 @@ CPlayer::LoadPlayer(BString userName)
 }
 
 
-void
+bool
 CPlayer::SavePlayer(BString userName)
 {
+	// A name that names no player file, and a volume without a users
+	// folder, keep no player at all: nothing is written and, the game
+	// having never kept one there, nothing is reported.
 	if (!IsValidUserName(userName))
-		return;
-
-	// Without a users folder there is nowhere to keep the player; as with a
-	// file that cannot be opened, nothing is written.
+		return true;
 	BEntry usersFolder(kUsersFolder, true);
 	if (!usersFolder.IsDirectory())
-		return;
+		return true;
 
 	BString playerPath(kUsersFolder);
 	playerPath << userName;
-
-	// The new record is written whole and put on the disk under a temporary
-	// name, then renamed over the player file in one step: a reader meets
-	// the old record or the new one, never an empty or partial file, and a
-	// save killed half way leaves the old record in place.
-	BFile file;
-	BString temporaryPath;
-	if (CreateTemporaryFile(&file, &temporaryPath) != B_OK)
-		return;
 
 	const BString lines[kPlayerFileLines] = {
 		fName,
@@ -176,22 +124,20 @@ CPlayer::SavePlayer(BString userName)
 		NumberLine(fFights),
 		NumberLine(fLastDay),
 	};
+	std::string record;
+	for (const BString& line : lines) {
+		record.append(line.String(), (size_t)line.Length());
+		record += '\n';
+	}
 
-	status_t status = B_OK;
-	for (int i = 0; i < kPlayerFileLines && status == B_OK; i++)
-		status = WriteLine(file, lines[i]);
-	if (status == B_OK)
-		status = file.Sync();
-	file.Unset();
-
-	BEntry temporary(temporaryPath.String());
-	if (status == B_OK)
-		status = temporary.Rename(playerPath.String(), true);
-
-	// A record that could not be written whole never replaces the one on
-	// disk.
-	if (status != B_OK)
-		temporary.Remove();
+	// The new record is written whole under a temporary name in the saving
+	// folder, put on the disk and renamed over the player file in one step:
+	// a reader meets the old record or the new one, never an empty or
+	// partial file, and a save killed half way or refused by a full disk
+	// leaves the old record in place. The sessions' saves share their syncs,
+	// and a record the file holds already is not written again.
+	return save_file_atomically(playerPath.String(), kSavingFolder,
+		record.data(), record.size()) == B_OK;
 }
 
 

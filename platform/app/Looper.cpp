@@ -433,13 +433,14 @@ LooperPrivate::_ServeConnection(uint64 key, uint32 events)
 
 	// One read per wake-up; the poller reports the socket again while bytes
 	// are left, so a partial frame simply waits for its rest.
+	if (fReadBuffer.empty())
+		fReadBuffer.resize(kReadChunk);
 	size_t received = 0;
-	status_t status = posix::Receive(connection->Socket(),
-		reader.ReserveInput(kReadChunk), kReadChunk, B_INFINITE_TIMEOUT,
-		&received);
+	status_t status = posix::Receive(connection->Socket(), fReadBuffer.data(),
+		fReadBuffer.size(), B_INFINITE_TIMEOUT, &received);
 	bool closing = false;
 	if (status == B_OK)
-		reader.CommitInput(received);
+		reader.Feed(fReadBuffer.data(), received);
 	else if (status != B_WOULD_BLOCK)
 		closing = true;
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // The in-process door of a looper: its queue, shared with every messenger
 // that targets the looper, so that a messenger may outlive the looper. Once
@@ -152,6 +153,10 @@ private:
 			posix::Descriptor	fSpare;
 			std::function<void()> fFinishHook;
 			std::map<uint64, std::shared_ptr<Connection>> fConnections;
+			// What one wake-up reads from a connection, handed to that
+			// connection's reader, so that a connection keeps only the part
+			// of a frame that has not come whole yet.
+			std::vector<char>	fReadBuffer;
 			uint64				fNextConnectionKey = 0;
 			BMessage*			fCurrentMessage = nullptr;
 			bool				fDetached = false;

@@ -7,6 +7,7 @@
 #include <BootVolume.h>
 #include <Looper.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -70,7 +71,9 @@ RemoteLink::HasFailed() const
 status_t
 RemoteLink::_ReadReply(uint32 serial, BMessage* reply, bigtime_t timeout)
 {
-	static const size_t kReadChunk = 16 * 1024;
+	// Replies are small and come one at a time: asking for no more than the
+	// reply needs keeps the buffer of every waiting session small.
+	static const size_t kLeastRead = 256;
 	bigtime_t deadline = B_INFINITE_TIMEOUT;
 	if (timeout != B_INFINITE_TIMEOUT)
 		deadline = posix::MonotonicTime() + timeout;
@@ -103,8 +106,9 @@ RemoteLink::_ReadReply(uint32 serial, BMessage* reply, bigtime_t timeout)
 				return B_TIMED_OUT;
 		}
 		size_t count = 0;
-		status = posix::Receive(fSocket.Get(), fReader.ReserveInput(kReadChunk),
-			kReadChunk, left, &count);
+		size_t wanted = std::max(fReader.InputWanted(), kLeastRead);
+		status = posix::Receive(fSocket.Get(), fReader.ReserveInput(wanted),
+			wanted, left, &count);
 		if (status == B_TIMED_OUT)
 			return status;
 		if (status != B_OK) {

@@ -88,9 +88,11 @@ FrameReader::Feed(const char* bytes, size_t size)
 char*
 FrameReader::ReserveInput(size_t size)
 {
-	if (fStart == fEnd)
+	if (fStart == fEnd) {
 		fStart = fEnd = 0;
-	else if (fStart > 0 && fEnd + size > fBuffer.size()) {
+		if (fBuffer.size() > kKeptCapacity && size <= kKeptCapacity)
+			std::vector<char>().swap(fBuffer);
+	} else if (fStart > 0 && fEnd + size > fBuffer.size()) {
 		memmove(fBuffer.data(), fBuffer.data() + fStart, fEnd - fStart);
 		fEnd -= fStart;
 		fStart = 0;
@@ -105,6 +107,20 @@ void
 FrameReader::CommitInput(size_t size)
 {
 	fEnd += size;
+}
+
+
+size_t
+FrameReader::InputWanted() const
+{
+	size_t available = fEnd - fStart;
+	if (available < kHeaderSize)
+		return kHeaderSize - available;
+	FrameHeader header;
+	if (ParseHeader(fBuffer.data() + fStart, &header) != B_OK)
+		return 1;
+	size_t frame = kHeaderSize + header.payloadSize;
+	return frame > available ? frame - available : 1;
 }
 
 

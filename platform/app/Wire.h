@@ -54,6 +54,10 @@ public:
 			// how much of it was filled.
 			char*				ReserveInput(size_t size);
 			void				CommitInput(size_t size);
+			// How many more bytes the frame that has begun needs (at least
+			// its header's), so that a reader that waits for one reply asks
+			// for no more room than it will fill.
+			size_t				InputWanted() const;
 
 			// B_OK with a frame, B_WOULD_BLOCK when more bytes are needed,
 			// B_BAD_DATA when the input is malformed.
@@ -63,6 +67,11 @@ public:
 									{ return fEnd - fStart; }
 
 private:
+			// Room kept while nothing is buffered; a reader that once held
+			// a large frame gives the rest back, since a looper may keep
+			// thousands of readers that mostly wait.
+	static	const size_t		kKeptCapacity = 4096;
+
 			std::vector<char>	fBuffer;
 			size_t				fStart = 0;
 			size_t				fEnd = 0;

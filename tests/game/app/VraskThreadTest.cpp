@@ -2,8 +2,10 @@
 
 #include <VraskPaths.h>
 
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <sstream>
 
@@ -92,6 +94,52 @@ TEST_F(VraskThreadTest, HangUpDuringACommandKeepsTheFileAsSavedBeforeIt)
 	EXPECT_EQ(Describe(texts), Describe(expected));
 
 	player.gold = "15";
+	EXPECT_EQ(ReadPlayer("Sev"), player.Text());
+}
+
+
+TEST_F(VraskThreadTest, SaveRefusedByTheDiskIsToldAndThePlayGoesOn)
+{
+	StoredPlayer player;
+	player.name = "Sev";
+	// Written back as "15" by every save, so that each save has to write.
+	player.gold = "015";
+	WritePlayer("Sev", player.Text());
+	const rlim_t kRoom = 20;
+	ASSERT_GT(player.Text().size(), kRoom);
+
+	// The door may write no file beyond a few bytes, as on a full disk; its
+	// thread names still fit in the listing of threads.
+	rlimit before;
+	ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &before));
+	rlimit full = before;
+	full.rlim_cur = kRoom;
+	sighandler_t signalBefore = signal(SIGXFSZ, SIG_IGN);
+	ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &full));
+	status_t started = fDoor.StartDoor();
+	setrlimit(RLIMIT_FSIZE, &before);
+	signal(SIGXFSZ, signalBefore);
+	ASSERT_EQ(B_OK, started);
+
+	ASSERT_EQ(B_OK, fDoor.Enter("Sev", "sq"));
+	int exitCode = -1;
+	ASSERT_EQ(B_OK, fDoor.WaitForDoorExit(&exitCode));
+	EXPECT_EQ(0, exitCode);
+	std::vector<std::string> texts = fDoor.Host().Texts("Sev");
+
+	// Told at every save that the disk refused, before the prompt and at
+	// the end; the game itself goes on as ever.
+	const std::vector<std::string> refused = {"\nThe game could not be saved."};
+	player.gold = "15";
+	std::vector<std::string> expected = Concatenated({Greeting(),
+		WelcomeBack("Sev"), refused,
+		PromptLine("Sev", "Town"), {"s", "tatus"},
+		StatusScreen(player, "32", "2", "2"), refused,
+		PromptLine("Sev", "Town"), {"q", "uit"}, refused});
+	EXPECT_EQ(Describe(texts), Describe(expected));
+
+	// The file keeps the record it held, whole.
+	player.gold = "015";
 	EXPECT_EQ(ReadPlayer("Sev"), player.Text());
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 
 
@@ -90,4 +92,32 @@ TEST(WireTest, BadPayloadBreaksTheReader)
 	wire::FrameHeader header;
 	EXPECT_EQ(B_BAD_DATA, reader.Next(&header, &read));
 	EXPECT_TRUE(reader.IsBroken());
+}
+
+
+TEST(WireTest, ReaderAsksForExactlyTheRestOfAFrame)
+{
+	BMessage message('sstr');
+	message.AddString("String", std::string(3000, 'x').c_str());
+	std::string frame = Frame(message, 3);
+
+	wire::FrameReader reader;
+	EXPECT_EQ(wire::kHeaderSize, reader.InputWanted());
+	reader.Feed(frame.data(), 5);
+	EXPECT_EQ(wire::kHeaderSize - 5, reader.InputWanted());
+	reader.Feed(frame.data() + 5, wire::kHeaderSize);
+	EXPECT_EQ(frame.size() - wire::kHeaderSize - 5, reader.InputWanted());
+
+	// Filling exactly what was asked for gives the frame, and nothing of a
+	// next one was asked for.
+	size_t wanted = reader.InputWanted();
+	memcpy(reader.ReserveInput(wanted), frame.data() + wire::kHeaderSize + 5,
+		wanted);
+	reader.CommitInput(wanted);
+	BMessage received;
+	wire::FrameHeader header;
+	ASSERT_EQ(B_OK, reader.Next(&header, &received));
+	EXPECT_EQ(3u, header.serial);
+	EXPECT_EQ(0u, reader.BufferedSize());
+	EXPECT_EQ(wire::kHeaderSize, reader.InputWanted());
 }
