@@ -93,6 +93,25 @@ WaitUntilNotRunning(const char* signature, bigtime_t timeout)
 }
 
 
+bool
+WaitUntilHostListens(bigtime_t timeout)
+{
+	bigtime_t deadline = system_time() + timeout;
+	for (;;) {
+		ChildProcess who;
+		who.CaptureOutput();
+		int exitCode = -1;
+		if (who.Start(ZenboProgram(), { "who" }) == B_OK
+			&& who.WaitForExit(timeout, &exitCode) == B_OK && exitCode == 0) {
+			return true;
+		}
+		if (system_time() >= deadline)
+			return false;
+		snooze(20000);
+	}
+}
+
+
 // The host's log is written as it goes; waits until it holds the text.
 bool
 WaitForLog(const TestVolume& volume, const std::string& text,
@@ -546,6 +565,10 @@ TEST(ZenboHostDoorTest, StoppedHostEndsADoorThatDoesNotQuitByItself)
 	ASSERT_EQ(B_OK, host.Start(ZenboProgram(), { "--host", "--door",
 		TestDoorProgram() }));
 	unsetenv("TEST_DOOR_STUCK");
+	// A bridge that came before the host listens would start a host of its
+	// own, and this one would find the volume taken; the sysop's socket is
+	// opened after the terminals' one.
+	ASSERT_TRUE(WaitUntilHostListens(kTimeout));
 	BridgeProcess bridge;
 	ASSERT_EQ(B_OK, bridge.Start(StdioArguments("Bo", TestDoorProgram())));
 	ASSERT_TRUE(bridge.WaitForOutput("Hello, Bo\n", kTimeout))

@@ -46,8 +46,14 @@ def fight(caller):
     character falls; back in the front room after."""
     caller.send("c")
     caller.expect("Caves 1> ")
-    caller.send("f")
-    caller.expect("You are fighting a viscious looking")
+    # A search may find a lucky event instead of a monster.
+    for _ in range(20):
+        caller.send("f")
+        if caller.expect(["You are fighting a viscious looking",
+                          "Caves 1> "]) == 0:
+            break
+    else:
+        raise AssertionError("no monster in 20 searches")
     caller.expect("What will you do\\?")
     for _ in range(100):
         caller.send("a")

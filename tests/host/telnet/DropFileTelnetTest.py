@@ -158,8 +158,16 @@ class Door32TelnetTest(unittest.TestCase):
             client.expect("<Wren : Town> ")
             client.send("c")
             client.expect("Caves 1> ")
-            client.send("f")
-            screens += client.expect("You are fighting a viscious looking")
+            # A search may find a lucky event instead of a monster.
+            for _ in range(20):
+                client.send("f")
+                seen = client.expect("You are fighting a viscious looking",
+                                     "Caves 1> ")
+                screens += seen
+                if seen.endswith(b"You are fighting a viscious looking"):
+                    break
+            else:
+                self.fail("no monster in 20 searches")
             client.expect("What will you do?")
             # Until the beastie or the character falls.
             for _ in range(100):

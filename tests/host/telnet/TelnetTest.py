@@ -79,8 +79,14 @@ class TelnetTest(BoardTest):
 
         caller.send("c")
         caller.expect("Caves 1> ")
-        caller.send("f")
-        caller.expect("You are fighting a viscious looking")
+        # A search may find a lucky event instead of a monster.
+        for _ in range(20):
+            caller.send("f")
+            if caller.expect(["You are fighting a viscious looking",
+                              "Caves 1> "]) == 0:
+                break
+        else:
+            self.fail("no monster in 20 searches")
         caller.expect("What will you do\\?")
         # Until the beastie or the character falls.
         for _ in range(100):

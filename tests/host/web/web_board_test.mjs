@@ -227,8 +227,14 @@ const cases = {
 			await enterAsNewPlayer(screen, "Ash");
 			await screen.type("c");
 			await screen.expect("Caves 1> ");
-			await screen.type("f");
-			await screen.expect("You are fighting a viscious looking");
+			// A search may find a lucky event instead of a monster.
+			let found = 1;
+			for (let search = 0; search < 20 && found !== 0; search++) {
+				await screen.type("f");
+				found = await screen.expect(
+					"You are fighting a viscious looking", "Caves 1> ");
+			}
+			check(found === 0, "a monster was found");
 			await screen.expect("What will you do?");
 			mkdirSync(outputFolder, { recursive: true });
 			await page.screenshot({
