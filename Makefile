@@ -15,7 +15,7 @@ CCACHE := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DC
 CMAKE_FLAGS += $(CCACHE)
 VOLUME ?= $(CURDIR)/volume
 
-.PHONY: all deps build test play serve asan tsan gcc bench load fuzz volume deb clean
+.PHONY: all deps build test play serve asan tsan gcc bench load fuzz soak volume deb clean
 
 all: build
 
@@ -77,6 +77,14 @@ deb: build
 # FUZZERS names some of them.
 fuzz: build
 	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) tools/run-fuzzers build $(FUZZERS)
+
+# Scripted telnet callers against a real host and door on a scratch volume
+# for SOAK_MINUTES (default 10), SOAK_CALLERS of them (default 20), joining,
+# leaving and dropping their lines; fails on a player file, an account, a
+# thread, a descriptor, a temporary file or memory lost or left over.
+soak: build
+	SOAK_MINUTES=$(SOAK_MINUTES) SOAK_CALLERS=$(SOAK_CALLERS) tools/soak \
+		--zenbo build/bin/zenbo --door build/bin/Drelmoor
 
 # A boot volume for local play: the door's data files and an empty users
 # folder. Player files and data files edited by hand are never replaced.

@@ -43,17 +43,31 @@ AccountFile::Load(BString* problem)
 		*problem << path << ": " << strerror_status(status);
 		return status;
 	}
+	// A folder in the file's place, a read that fails or a file beyond any
+	// board's size is refused as broken: read as far as it went, it would
+	// be a board without its accounts, open to anyone registering them anew.
 	std::string content;
 	char buffer[8192];
-	while (content.size() <= kMaxAccountsFileSize) {
+	while (status == B_OK) {
 		ssize_t bytesRead = read(file, buffer, sizeof(buffer));
 		if (bytesRead < 0 && errno == EINTR)
 			continue;
-		if (bytesRead <= 0)
+		if (bytesRead < 0)
+			status = status_from_errno(errno);
+		else if (bytesRead == 0)
 			break;
-		content.append(buffer, (size_t)bytesRead);
+		else if (content.size() + (size_t)bytesRead > kMaxAccountsFileSize)
+			status = B_BAD_DATA;
+		else
+			content.append(buffer, (size_t)bytesRead);
 	}
 	close(file);
+	if (status != B_OK) {
+		problem->SetTo("cannot read the accounts file ");
+		*problem << path << ": " << (status == B_BAD_DATA
+			? "larger than any board's accounts" : strerror_status(status));
+		return status;
+	}
 
 	size_t start = 0;
 	int32 lineNumber = 0;
@@ -64,6 +78,7 @@ AccountFile::Load(BString* problem)
 			problem->SetTo("the accounts file ");
 			*problem << path << " is broken: line " << lineNumber
 				<< " does not end (a cut-off write?)";
+			fAccounts.clear();
 			return B_BAD_DATA;
 		}
 		std::string line = content.substr(start, end - start);

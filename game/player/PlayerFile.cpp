@@ -17,6 +17,7 @@
 
 #include <string>
 
+#include "DataFileLog.h"
 #include "DataLineReader.h"
 #include "GameLimits.h"
 #include "VraskPaths.h"
@@ -51,8 +52,19 @@ CPlayer::LoadPlayer(BString userName)
 	BString path(kUsersFolder);
 	path << userName;
 	BFile file(path.String(), B_READ_ONLY);
-	if (file.InitCheck() != B_OK)
+	if (file.InitCheck() != B_OK) {
+		// A link, a fifo or a folder in the place of a player file is never
+		// read nor written through; the user plays a new character, and
+		// the sysop learns why an old one did not come back.
+		if (file.InitCheck() != B_ENTRY_NOT_FOUND) {
+			DataFileLog::ReportBroken(path, path.String(), 0,
+				BString("cannot be opened: ")
+					<< strerror_status(file.InitCheck())
+					<< "; the user starts a new character");
+		}
 		return false;
+	}
+	DataFileLog::ReportSound(path);
 
 	// A file that ends before its last line feed is no player's: a record
 	// made of part of a file and part of whatever the record held before

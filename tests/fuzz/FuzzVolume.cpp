@@ -1,6 +1,8 @@
 #include "FuzzVolume.h"
 
 #include <BootVolume.h>
+#include <Directory.h>
+#include <Entry.h>
 #include <File.h>
 
 #include <ftw.h>
@@ -67,4 +69,30 @@ FuzzVolume::WriteFile(const char* bootPath, const void* bytes, size_t size)
 		fprintf(stderr, "fuzzer: cannot write %s\n", bootPath);
 		abort();
 	}
+}
+
+
+void
+FuzzVolume::Remove(const char* bootPath)
+{
+	BString path;
+	if (resolve_boot_path(bootPath, &path) != B_OK) {
+		fprintf(stderr, "fuzzer: no boot path %s\n", bootPath);
+		abort();
+	}
+	nftw(path.String(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+
+int
+FuzzVolume::CountEntries(const char* bootPath)
+{
+	BDirectory folder(bootPath);
+	if (folder.InitCheck() != B_OK)
+		return 0;
+	int count = 0;
+	BEntry entry;
+	while (folder.GetNextEntry(&entry, false) == B_OK)
+		count++;
+	return count;
 }

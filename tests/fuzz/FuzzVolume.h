@@ -14,4 +14,8 @@ public:
 	// Replaces the file at the "/boot" path with exactly the bytes.
 	static	void				WriteFile(const char* bootPath,
 									const void* bytes, size_t size);
+	// Removes the file or the folder with all it holds, if it is there.
+	static	void				Remove(const char* bootPath);
+	// How many entries the folder holds (0 when it is not there).
+	static	int					CountEntries(const char* bootPath);
 };

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+#include <unistd.h>
+
 
 TEST(AccountFileTest, AccountsAreKeptAcrossLoadsAndFoundInAnyCase)
 {
@@ -103,4 +106,41 @@ TEST(AccountFileTest, LockKeepsTheHashAndANewPasswordKeepsTheLock)
 	EXPECT_EQ(B_ENTRY_NOT_FOUND, again.SetLocked("Bo", true, &storedName));
 	EXPECT_EQ(B_ENTRY_NOT_FOUND, again.SetHash("Bo", "$argon2id$v=19$x",
 		&storedName));
+}
+
+
+TEST(AccountFileTest, FileThatCannotBeReadWholeKeepsNoAccount)
+{
+	// Loaded as far as it went, such a file would be a board without the
+	// accounts after its cut, open to anyone registering those names anew.
+	{
+		TestVolume volume;
+		volume.WriteFile(kAccountsPath, "Ash\t$argon2id$v=19$x\nBo\t$argon2id$");
+		AccountFile accounts(kAccountsPath);
+		BString problem;
+		EXPECT_EQ(B_BAD_DATA, accounts.Load(&problem));
+		BString storedName;
+		std::string hash;
+		EXPECT_EQ(B_ENTRY_NOT_FOUND, accounts.Find("Ash", &storedName, &hash));
+	}
+	{
+		TestVolume volume;
+		volume.MakeFolder(kAccountsPath);
+		AccountFile accounts(kAccountsPath);
+		BString problem;
+		EXPECT_NE(B_OK, accounts.Load(&problem));
+		EXPECT_NE(nullptr, strstr(problem.String(), "cannot read the accounts"))
+			<< problem.String();
+	}
+	{
+		TestVolume volume;
+		volume.WriteFile(kAccountsPath, "");
+		ASSERT_EQ(0, truncate(volume.MachinePath(kAccountsPath).c_str(),
+			65 * 1024 * 1024));
+		AccountFile accounts(kAccountsPath);
+		BString problem;
+		EXPECT_EQ(B_BAD_DATA, accounts.Load(&problem));
+		EXPECT_NE(nullptr, strstr(problem.String(), "larger than"))
+			<< problem.String();
+	}
 }

@@ -5,89 +5,15 @@
 // weapon and armor; the rest is both item files. Nothing may crash, hang or
 // leak, and the visit ends as the player quits.
 #include "VraskPaths.h"
-#include "VraskThread.h"
 
-#include <Application.h>
-#include <Message.h>
-#include <OS.h>
-#include <ZenboProtocol.h>
-
+#include <FuzzHost.h>
 #include <FuzzVolume.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <string>
-#include <thread>
 
 
 static const char* const kUser = "Fuzz";
-static const char* const kThreadSuffix = ".Fuzz";
-static const auto kVisitPatience = std::chrono::seconds(20);
-
-
-// Zenbo for one session at a time: it answers every key request with the
-// next key of the visit (0, the user gone, once they run out), takes every
-// text, and notes when the session has taken leave.
-class FuzzHost : public BApplication {
-public:
-	FuzzHost() : BApplication(ZENBO_SIGNATURE) {}
-
-	void Play(const std::string& keys)
-	{
-		std::lock_guard<std::mutex> lock(fLock);
-		fKeys = keys;
-		fNextKey = 0;
-		fLeft = false;
-	}
-
-	bool WaitUntilLeft()
-	{
-		std::unique_lock<std::mutex> lock(fLock);
-		return fChanged.wait_for(lock, kVisitPatience, [this] { return fLeft; });
-	}
-
-	void MessageReceived(BMessage* message) override
-	{
-		std::unique_lock<std::mutex> lock(fLock);
-		switch (message->what) {
-			case kGetChar:
-			{
-				BMessage reply(kNone);
-				int32 key = fNextKey < fKeys.size()
-					? uint8(fKeys[fNextKey++]) : 0;
-				reply.AddInt32(kCharField, key);
-				lock.unlock();
-				message->SendReply(&reply);
-				break;
-			}
-			case kSendString:
-				lock.unlock();
-				message->SendReply(B_REPLY);
-				break;
-			case kUserQuit:
-				fLeft = true;
-				fChanged.notify_all();
-				lock.unlock();
-				message->SendReply(kNone);
-				break;
-			default:
-				lock.unlock();
-				BApplication::MessageReceived(message);
-		}
-	}
-
-private:
-	std::mutex fLock;
-	std::condition_variable fChanged;
-	std::string fKeys;
-	size_t fNextKey = 0;
-	bool fLeft = false;
-};
-
-
 static FuzzHost* sHost = nullptr;
 
 
@@ -108,13 +34,7 @@ LLVMFuzzerInitialize(int*, char***)
 {
 	FuzzVolume::Prepare();
 	FuzzVolume::MakeFolder(kUsersFolder);
-	sHost = new FuzzHost;
-	if (sHost->InitCheck() != B_OK) {
-		fprintf(stderr, "ItemFileFuzzer: the host cannot register\n");
-		abort();
-	}
-	// The host runs for as long as the fuzzer does.
-	std::thread([] { sHost->Run(); }).detach();
+	sHost = FuzzHost::Start("ItemFileFuzzer");
 	return 0;
 }
 
@@ -132,28 +52,6 @@ LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 	// To the smithy; a weapon, yes; an armor, yes; and home.
 	std::string keys = "bw" + std::to_string(int(data[0] % 32) - 1) + "\ny"
 		+ "a" + std::to_string(int(data[1] % 32) - 1) + "\nyq";
-	sHost->Play(keys);
-
-	status_t status;
-	new VraskThread(kUser, kThreadSuffix, &status);
-	if (status != B_OK) {
-		fprintf(stderr, "ItemFileFuzzer: the session did not start\n");
-		abort();
-	}
-	if (!sHost->WaitUntilLeft()) {
-		fprintf(stderr, "ItemFileFuzzer: the visit did not end\n");
-		abort();
-	}
-	// The session's thread ends right after it has taken leave; the next
-	// visit waits for it, so that only one session uses the player file.
-	// (A thread that never ends is caught by libFuzzer's -timeout.)
-	BString threadName(kUser);
-	threadName << kThreadSuffix;
-	named_thread thread;
-	if (find_named_threads(threadName.String(), &thread, 1) == 1
-		&& wait_for_named_thread(thread, B_INFINITE_TIMEOUT) != B_OK) {
-		fprintf(stderr, "ItemFileFuzzer: the session's thread did not end\n");
-		abort();
-	}
+	sHost->PlayGame(kUser, keys);
 	return 0;
 }
