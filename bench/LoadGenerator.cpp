@@ -572,7 +572,7 @@ Load::_WatchWritable(Caller& caller, bool watch)
 		return;
 	}
 	epoll_event event = {};
-	event.events = EPOLLIN | (watch ? EPOLLOUT : 0);
+	event.events = EPOLLIN | (watch ? (uint32_t)EPOLLOUT : 0u);
 	event.data.u32 = (uint32_t)caller.index;
 	if (epoll_ctl(fPoll, EPOLL_CTL_MOD, caller.descriptor, &event) == 0)
 		caller.watchingWritable = watch;
