@@ -17,6 +17,10 @@ import pexpect  # noqa: E402
 from board import DRELMOOR, TIMEOUT, ZENBO, Board  # noqa: E402
 from TelnetTest import enter_as_new_player, log_in, register  # noqa: E402
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "ssh"))
+from SshBoardTest import register_over_ssh  # noqa: E402
+
 VRASK = "home/Zenbo/doors/vrask/"
 
 
@@ -65,7 +69,7 @@ def wait_until_ended(pid, timeout=TIMEOUT):
 
 class DoorKilledTest(unittest.TestCase):
     def setUp(self):
-        self.board = Board("--grace", "30")
+        self.board = Board("--grace", "30", ways=("ssh",))
         self.board.start()
         self.bridges = []
 
@@ -111,8 +115,10 @@ class DoorKilledTest(unittest.TestCase):
         local.expect("correct?")
         local.send("y")
         local.expect("<Dee : Town> ")
+        ssh = register_over_ssh(self.board, "Eve")
+        enter_as_new_player(ssh, "Eve")
         self.board.wait_for_log("Cy entered the door")
-        self.board.wait_for_log("entered the door", count=4)
+        self.board.wait_for_log("entered the door", count=5)
 
         door = door_pid(self.board)
         os.kill(door, signal.SIGKILL)
@@ -122,6 +128,9 @@ class DoorKilledTest(unittest.TestCase):
         telnet.expect("Your choice: ")
         raw.expect("The door has closed.")
         raw.expect("Your choice: ")
+        # So is an SSH caller.
+        ssh.expect("The door has closed.")
+        ssh.expect("Your choice: ")
         # A bridge ends with the status of a door closed mid-session.
         _, errors = stdio.communicate(timeout=TIMEOUT)
         self.assertEqual(3, stdio.returncode, errors)
