@@ -320,6 +320,29 @@ const cases = {
 			await stopBoard(board);
 		}
 	},
+
+	// The door killed under a caller at the web terminal: told, and back in
+	// the front room as a telnet caller is; the next entry finds a new door.
+	async DoorKilledReturnsToTheFrontRoom() {
+		await withBoard(async (page, board) => {
+			const screen = await openBoard(page, board);
+			await register(screen, "Ash");
+			await enterAsNewPlayer(screen, "Ash");
+			const entered = await waitForLog(board,
+				/Ash entered the door \(session \S+, team (\d+)\)/);
+			const door = Number(entered[1]);
+			process.kill(door, "SIGKILL");
+			await screen.expect("The door has closed.");
+			await screen.expect("Your choice: ");
+			await screen.type("e");
+			await screen.expect("Welcome back, Ash!");
+			await screen.expect("<Ash : Town> ");
+			await screen.type("q");
+			await screen.expect("Your choice: ");
+			await screen.type("g");
+			await screen.expect("Good-bye.");
+		});
+	},
 };
 
 const run = cases[caseName];
