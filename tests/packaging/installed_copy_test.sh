@@ -15,12 +15,17 @@ copy=$scratch/moved
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-ldd "$copy/bin/Drelmoor" | grep -q "$copy/bin/../lib/drelmoor/libZenboDoorKit.so" \
+# Read whole first: grep -q leaving early would end ldd by SIGPIPE, which
+# pipefail takes for a failure.
+door_libraries=$(ldd "$copy/bin/Drelmoor")
+host_libraries=$(ldd "$copy/bin/zenbo")
+grep -q "$copy/bin/../lib/drelmoor/libZenboDoorKit.so" <<<"$door_libraries" \
 	|| fail "the door does not find its installed door kit"
-ldd "$copy/bin/zenbo" | grep -q "not found" && fail "zenbo misses a library"
+grep -q "not found" <<<"$host_libraries" && fail "zenbo misses a library"
 
-"$copy/bin/zenbo" --version | grep -qx "zenbo (Drelmoor) [0-9.]*" \
-	|| fail "zenbo --version says: $("$copy/bin/zenbo" --version)"
+version=$("$copy/bin/zenbo" --version)
+grep -qx "zenbo (Drelmoor) [0-9.]*" <<<"$version" \
+	|| fail "zenbo --version says: $version"
 
 # The volume named by a config file, as a sysop's service would.
 printf 'volume = "%s"\n' "$scratch/volume" >"$scratch/zenbo.toml"
