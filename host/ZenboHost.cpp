@@ -119,11 +119,7 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 			*problem << ways.telnet << ": " << strerror_status(status);
 			return status;
 		}
-		status = WatchDescriptor(fTelnetListener, B_DESCRIPTOR_READABLE,
-			[this](int, uint32) {
-				_AcceptTelnet();
-				_AfterEvent();
-			});
+		status = _WatchReadable(fTelnetListener, &ZenboHost::_AcceptTelnet);
 		if (status != B_OK) {
 			problem->SetTo(strerror_status(status));
 			return status;
@@ -159,38 +155,22 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 
 	status = ListenOnTerminalSocket(&fListener);
 	if (status == B_OK) {
-		status = WatchDescriptor(fListener, B_DESCRIPTOR_READABLE,
-			[this](int, uint32) {
-				_AcceptBridges();
-				_AfterEvent();
-			});
+		status = _WatchReadable(fListener, &ZenboHost::_AcceptBridges);
 	}
 	if (status == B_OK)
 		status = ListenOnSysopSocket(&fSysopListener);
 	if (status == B_OK) {
-		status = WatchDescriptor(fSysopListener, B_DESCRIPTOR_READABLE,
-			[this](int, uint32) {
-				_AcceptSysop();
-				_AfterEvent();
-			});
+		status = _WatchReadable(fSysopListener, &ZenboHost::_AcceptSysop);
 	}
 	if (status == B_OK)
 		status = OpenSignalDescriptor(&fSignals);
 	if (status == B_OK) {
-		status = WatchDescriptor(fSignals, B_DESCRIPTOR_READABLE,
-			[this](int, uint32) {
-				_SignalArrived();
-				_AfterEvent();
-			});
+		status = _WatchReadable(fSignals, &ZenboHost::_SignalArrived);
 	}
 	if (status == B_OK && fLifetime == Lifetime::kWhileTerminals) {
 		status = OpenTimerDescriptor(kIdleGrace, &fIdleTimer);
 		if (status == B_OK) {
-			status = WatchDescriptor(fIdleTimer, B_DESCRIPTOR_READABLE,
-				[this](int, uint32) {
-					_IdleTimerFired();
-					_AfterEvent();
-				});
+			status = _WatchReadable(fIdleTimer, &ZenboHost::_IdleTimerFired);
 		}
 	}
 	if (status != B_OK && problem->Length() == 0)
@@ -496,6 +476,17 @@ ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
 }
 
 
+status_t
+ZenboHost::_WatchReadable(int descriptor, void (ZenboHost::*handler)())
+{
+	return WatchDescriptor(descriptor, B_DESCRIPTOR_READABLE,
+		[this, handler](int, uint32) {
+			(this->*handler)();
+			_AfterEvent();
+		});
+}
+
+
 void
 ZenboHost::_AfterEvent()
 {
@@ -679,11 +670,7 @@ ZenboHost::_StopWhenDoorsEnd()
 	fStopping = true;
 	status_t status = OpenTimerDescriptor(kStopGrace, &fStopTimer);
 	if (status == B_OK) {
-		status = WatchDescriptor(fStopTimer, B_DESCRIPTOR_READABLE,
-			[this](int, uint32) {
-				_StopTimerFired();
-				_AfterEvent();
-			});
+		status = _WatchReadable(fStopTimer, &ZenboHost::_StopTimerFired);
 	}
 	if (status != B_OK) {
 		HostLog("cannot time the stop (%s); stopping at once",
@@ -716,11 +703,7 @@ ZenboHost::_StopTimerFired()
 	fLauncher.SignalDoors(fStopStage == 1 ? SIGTERM : SIGKILL);
 	status_t status = OpenTimerDescriptor(kStopSignalGrace, &fStopTimer);
 	if (status == B_OK) {
-		status = WatchDescriptor(fStopTimer, B_DESCRIPTOR_READABLE,
-			[this](int, uint32) {
-				_StopTimerFired();
-				_AfterEvent();
-			});
+		status = _WatchReadable(fStopTimer, &ZenboHost::_StopTimerFired);
 	}
 	if (status != B_OK) {
 		fQuitting = true;

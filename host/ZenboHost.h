@@ -98,6 +98,10 @@ private:
 									override;
 	virtual	void				ConnectionEnded(Connection* connection)
 									override;
+			// Watches a descriptor of the host's own for reading: the
+			// handler, then what follows every event.
+			status_t			_WatchReadable(int descriptor,
+									void (ZenboHost::*handler)());
 			// After every event: connections that ended during it are
 			// deleted (no handler is left holding one), and a host started
 			// by a bridge looks whether it is idle.
