@@ -82,6 +82,10 @@ struct Board::Seat {
 	BMessage*			keyRequest = nullptr;
 	std::deque<BMessage*> textRequests;
 	std::string			prompt;
+	// What the session showed before the door's report of its entrance
+	// reached the host: shown after the line that says it entered, so a
+	// bridge's caller never sees that line in the middle of the screen.
+	std::string			early;
 };
 
 
@@ -537,9 +541,14 @@ Board::SendString(const BString& name, const BString& text,
 		fLink.AnswerText(request, false);
 		return;
 	}
+	seat->textRequests.push_back(request);
+	if (!seat->entered) {
+		// Answered with the report; the session waits for it meanwhile.
+		seat->early.append(text.String(), (size_t)text.Length());
+		return;
+	}
 	caller->connection->Show(std::string(text.String(),
 		(size_t)text.Length()));
-	seat->textRequests.push_back(request);
 	_AnswerTexts(seat);
 }
 
@@ -574,6 +583,10 @@ Board::Entered(int32 id, status_t status, const BString& error,
 			if (detail.Length() > 0)
 				line << " (" << detail << ")";
 			_Log(caller, line);
+			if (caller != NULL && !seat->early.empty())
+				caller->connection->Show(seat->early);
+			seat->early.clear();
+			_AnswerTexts(seat);
 			return;
 		}
 		HostLog("%s could not enter the door: %s",
@@ -1202,8 +1215,8 @@ Board::_AnswerTexts(Seat* seat)
 {
 	Caller* caller = _SeatCaller(seat);
 	while (!seat->textRequests.empty()
-		&& (seat->gone || caller == NULL
-			|| caller->connection->Backlog() <= kMaxOutputBacklog)) {
+		&& (seat->gone || caller == NULL || (seat->entered
+			&& caller->connection->Backlog() <= kMaxOutputBacklog))) {
 		BMessage* request = seat->textRequests.front();
 		seat->textRequests.pop_front();
 		fLink.AnswerText(request, seat->gone);
@@ -1228,6 +1241,7 @@ Board::_Detach(Seat* seat)
 	seat->awayUntil = fLink.Now() + fSettings.grace;
 	// The texts the caller had not taken are the prompt to show again;
 	// the door need not wait for them.
+	seat->early.clear();
 	_AnswerTexts(seat);
 }
 

@@ -30,6 +30,12 @@ public:
 	}
 
 	void Show(const std::string& text) override { fShown += text; }
+	void LogLine(const BString& line) override
+	{
+		fShown += "[log: ";
+		fShown += line.String();
+		fShown += "]";
+	}
 	size_t Backlog() const override { return fBacklog; }
 	void Finish(CallEnd end, const char* notice) override
 	{
@@ -310,6 +316,7 @@ TEST_F(BoardTest, CallerWhoDoesNotReadHoldsOnlyTheirOwnTexts)
 	FakeConnection other("10.0.0.9");
 	LogIn(other, "Bo");
 	Type(other, "e");
+	fBoard->Entered(fLink.fEntered["Bo"], B_OK, BString(), BString());
 	BMessage* answered = new BMessage(kSendString);
 	fBoard->SendString("Bo", "text", answered);
 	EXPECT_EQ(1u, fLink.fTexts.count(answered));
@@ -318,6 +325,35 @@ TEST_F(BoardTest, CallerWhoDoesNotReadHoldsOnlyTheirOwnTexts)
 	fBoard->Drained(&slow);
 	ASSERT_EQ(1u, fLink.fTexts.count(held));
 	EXPECT_FALSE(fLink.fTexts[held]);
+}
+
+
+// The session can show its first screen before the door's report that it
+// entered reaches the host; the caller still sees the report's line first.
+TEST_F(BoardTest, ScreenBeforeTheEntranceReportFollowsItsLine)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	Type(connection, "e");
+	connection.TakeShown();
+	BMessage* first = new BMessage(kSendString);
+	fBoard->SendString("Ash", "What name would you like? [", first);
+	BMessage* second = new BMessage(kSendString);
+	fBoard->SendString("Ash", "Ash] : ", second);
+	EXPECT_EQ("", connection.fShown);
+	EXPECT_EQ(0u, fLink.fTexts.count(first));
+
+	fBoard->Entered(fLink.fEntered["Ash"], B_OK, BString(), BString("team 7"));
+	EXPECT_EQ("[log: Ash entered the door (team 7)]"
+		"What name would you like? [Ash] : ", connection.TakeShown());
+	ASSERT_EQ(1u, fLink.fTexts.count(first));
+	ASSERT_EQ(1u, fLink.fTexts.count(second));
+	EXPECT_FALSE(fLink.fTexts[first]);
+
+	BMessage* later = new BMessage(kSendString);
+	fBoard->SendString("Ash", "\n<Ash : Town> ", later);
+	EXPECT_EQ("\n<Ash : Town> ", connection.TakeShown());
+	EXPECT_EQ(1u, fLink.fTexts.count(later));
 }
 
 
