@@ -591,6 +591,8 @@ Board::Entered(int32 id, status_t status, const BString& error,
 		}
 		HostLog("%s could not enter the door: %s",
 			Escaped(seat->name).c_str(), error.String());
+		// A session that got as far as asking is told its user is gone.
+		_SetGone(seat);
 		std::string key = entry.first;
 		fSeats.erase(entry.first);
 		if (caller == NULL)

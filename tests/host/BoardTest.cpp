@@ -357,6 +357,30 @@ TEST_F(BoardTest, ScreenBeforeTheEntranceReportFollowsItsLine)
 }
 
 
+TEST_F(BoardTest, EntranceThatFailsAnswersWhatTheSessionAsked)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	Type(connection, "e");
+	BMessage* text = new BMessage(kSendString);
+	fBoard->SendString("Ash", "What name would you like? [", text);
+	BMessage* key = new BMessage(kGetChar);
+	fBoard->GetChar("Ash", key);
+	connection.TakeShown();
+
+	fBoard->Entered(fLink.fEntered["Ash"], B_TIMED_OUT,
+		BString("The door does not answer."), BString());
+	ASSERT_EQ(1u, fLink.fTexts.count(text));
+	EXPECT_TRUE(fLink.fTexts[text]);
+	ASSERT_EQ(1u, fLink.fKeys.count(key));
+	EXPECT_EQ(0, fLink.fKeys[key]);
+	std::string shown = connection.TakeShown();
+	EXPECT_EQ(std::string::npos, shown.find("What name")) << shown;
+	EXPECT_NE(std::string::npos, shown.find("The door does not answer."))
+		<< shown;
+}
+
+
 TEST_F(BoardTest, WrongPasswordsPauseLongerEachTimeAndEndTheCall)
 {
 	FakeConnection connection;
