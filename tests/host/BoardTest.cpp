@@ -1,7 +1,7 @@
 #include "Board.h"
 
 #include "AccountStore.h"
-#include "Connection.h"
+#include "Terminal.h"
 
 #include <Message.h>
 #include <ZenboProtocol.h>
@@ -21,7 +21,7 @@ namespace {
 const bigtime_t kSecond = 1000000;
 
 
-class FakeConnection : public Connection {
+class FakeConnection : public Terminal {
 public:
 	explicit FakeConnection(const char* address = "10.0.0.1")
 		:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Connection.h"
+#include "Terminal.h"
 #include "TelnetProtocol.h"
 
 #include <functional>
@@ -16,7 +16,7 @@ class Board;
 // for it, never the loop. On a hang-up, an error or once a Finish has sent
 // everything, the connection reports to the board and asks its owner to
 // delete it (after the current event, never from within its own call).
-class TelnetConnection : public Connection, private TelnetProtocol::Listener {
+class TelnetConnection : public Terminal, private TelnetProtocol::Listener {
 public:
 								TelnetConnection(BLooper* looper,
 									Board& board, int descriptor,

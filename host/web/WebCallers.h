@@ -9,7 +9,7 @@
 
 class BLooper;
 class Board;
-class ConnectionKeeper;
+class TerminalKeeper;
 class WebCaller;
 
 // The host's callers at the web terminal: the web port (the page and its
@@ -21,7 +21,7 @@ class WebCaller;
 class WebCallers : private WebTerminalEvents {
 public:
 								WebCallers(BLooper& looper, Board& board,
-									ConnectionKeeper& keeper);
+									TerminalKeeper& keeper);
 								WebCallers(const WebCallers&) = delete;
 			WebCallers&			operator=(const WebCallers&) = delete;
 	virtual						~WebCallers();
@@ -59,7 +59,7 @@ private:
 									WebTerminalConnection* connection) const;
 
 			Board&				fBoard;
-			ConnectionKeeper&	fKeeper;
+			TerminalKeeper&	fKeeper;
 			WebTerminalListener	fListener;
 			bool				fRefusing = false;
 			// The keeper's; forgotten here when their connection goes.

@@ -369,7 +369,7 @@ ZenboHost::_AcceptSysop()
 
 
 void
-ZenboHost::_ConnectionEnded(Connection* connection)
+ZenboHost::_ConnectionEnded(Terminal* connection)
 {
 	auto found = fConnections.find(connection);
 	if (found == fConnections.end())
@@ -385,15 +385,15 @@ ZenboHost::_ConnectionEnded(Connection* connection)
 
 
 void
-ZenboHost::KeepConnection(std::unique_ptr<Connection> connection)
+ZenboHost::KeepTerminal(std::unique_ptr<Terminal> connection)
 {
-	Connection* kept = connection.get();
+	Terminal* kept = connection.get();
 	fConnections[kept] = std::move(connection);
 }
 
 
 void
-ZenboHost::ConnectionEnded(Connection* connection)
+ZenboHost::TerminalEnded(Terminal* connection)
 {
 	_ConnectionEnded(connection);
 }
@@ -446,7 +446,7 @@ ZenboHost::_StartSsh(const BString& sshAddress, BString* problem)
 		*problem << sshAddress;
 		return B_BAD_VALUE;
 	}
-	ConnectionKeeper& keeper = *this;
+	TerminalKeeper& keeper = *this;
 	fSshCallers = std::make_unique<SshCallers>(*this, fBoard, fSshHostKey,
 		keeper);
 	return fSshCallers->Listen(address.String(), port, problem);
@@ -467,7 +467,7 @@ ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
 	}
 	BString pageFolder = ProgramFolder();
 	pageFolder << "/../share/zenbo/web";
-	ConnectionKeeper& keeper = *this;
+	TerminalKeeper& keeper = *this;
 	fWebCallers = std::make_unique<WebCallers>(*this, fBoard, keeper);
 	if (ways.webOrigin.Length() > 0)
 		fWebCallers->AllowOrigin(ways.webOrigin.String());

@@ -3,7 +3,7 @@
 #include "AccountFile.h"
 #include "Board.h"
 #include "BoardSettings.h"
-#include "ConnectionKeeper.h"
+#include "TerminalKeeper.h"
 #include "DoorLauncher.h"
 #include "SysopDesk.h"
 #include "SshHostKey.h"
@@ -16,7 +16,7 @@
 #include <vector>
 
 class BridgeConnection;
-class Connection;
+class Terminal;
 class HostWorkers;
 class SysopConnection;
 class SshCallers;
@@ -39,7 +39,7 @@ class WebCallers;
 // door, the watch for sessions' ends and the passwords' hashing run on the
 // host's two worker threads, which report to the looper by message.
 class ZenboHost : public BApplication, private BoardLink,
-	private ConnectionKeeper {
+	private TerminalKeeper {
 public:
 	enum class Lifetime {
 		kUntilStopped,		// runs until SIGTERM, SIGINT or SIGHUP
@@ -88,15 +88,15 @@ private:
 			void				_AcceptBridges();
 			void				_AcceptTelnet();
 			void				_AcceptSysop();
-			void				_ConnectionEnded(Connection* connection);
+			void				_ConnectionEnded(Terminal* connection);
 			status_t			_StartSsh(const BString& sshAddress,
 									BString* problem);
 			status_t			_StartWeb(const WaysIn& ways,
 									BString* problem);
-	virtual	void				KeepConnection(
-									std::unique_ptr<Connection> connection)
+	virtual	void				KeepTerminal(
+									std::unique_ptr<Terminal> connection)
 									override;
-	virtual	void				ConnectionEnded(Connection* connection)
+	virtual	void				TerminalEnded(Terminal* connection)
 									override;
 			// Watches a descriptor of the host's own for reading: the
 			// handler, then what follows every event.
@@ -161,9 +161,9 @@ private:
 			bool				fStopping = false;
 			bool				fQuitting = false;
 			int32				fNextSeatID = 1;
-			std::map<Connection*, std::unique_ptr<Connection>> fConnections;
+			std::map<Terminal*, std::unique_ptr<Terminal>> fConnections;
 			// Ended during the current event; deleted when it is handled.
-			std::vector<std::unique_ptr<Connection>> fEnded;
+			std::vector<std::unique_ptr<Terminal>> fEnded;
 			std::map<SysopConnection*, std::unique_ptr<SysopConnection>>
 								fSysopConnections;
 			std::vector<std::unique_ptr<SysopConnection>> fEndedSysop;

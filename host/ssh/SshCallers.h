@@ -9,7 +9,7 @@
 
 class BLooper;
 class Board;
-class ConnectionKeeper;
+class TerminalKeeper;
 class SshCaller;
 class SshHostKey;
 
@@ -23,7 +23,7 @@ class SshCallers : private SshEvents {
 public:
 								SshCallers(BLooper& looper, Board& board,
 									const SshHostKey& hostKey,
-									ConnectionKeeper& keeper);
+									TerminalKeeper& keeper);
 								SshCallers(const SshCallers&) = delete;
 			SshCallers&			operator=(const SshCallers&) = delete;
 	virtual						~SshCallers();
@@ -60,7 +60,7 @@ private:
 			SshCaller*			_CallerFor(SshConnection* connection) const;
 
 			Board&				fBoard;
-			ConnectionKeeper&	fKeeper;
+			TerminalKeeper&	fKeeper;
 			SshListener			fListener;
 			bool				fRefusing = false;
 			// The keeper's; forgotten here when their connection goes.

@@ -1,13 +1,13 @@
 #include "WebCallers.h"
 
 #include "Board.h"
-#include "ConnectionKeeper.h"
+#include "TerminalKeeper.h"
 #include "WebCaller.h"
 #include "WebTerminalConnection.h"
 
 
 WebCallers::WebCallers(BLooper& looper, Board& board,
-	ConnectionKeeper& keeper)
+	TerminalKeeper& keeper)
 	:
 	fBoard(board),
 	fKeeper(keeper),
@@ -44,7 +44,7 @@ WebCallers::TerminalOpened(WebTerminalConnection* connection)
 	auto caller = std::make_unique<WebCaller>(fBoard, connection);
 	WebCaller* added = caller.get();
 	fCallers[connection] = added;
-	fKeeper.KeepConnection(std::move(caller));
+	fKeeper.KeepTerminal(std::move(caller));
 	fBoard.Connected(added);
 }
 
@@ -84,7 +84,7 @@ WebCallers::ConnectionClosed(WebTerminalConnection* connection)
 	WebCaller* caller = found->second;
 	fCallers.erase(found);
 	caller->ConnectionClosed();
-	fKeeper.ConnectionEnded(caller);
+	fKeeper.TerminalEnded(caller);
 }
 
 

@@ -1,13 +1,13 @@
 #include "SshCallers.h"
 
 #include "Board.h"
-#include "ConnectionKeeper.h"
+#include "TerminalKeeper.h"
 #include "SshCaller.h"
 #include "SshConnection.h"
 
 
 SshCallers::SshCallers(BLooper& looper, Board& board,
-	const SshHostKey& hostKey, ConnectionKeeper& keeper)
+	const SshHostKey& hostKey, TerminalKeeper& keeper)
 	:
 	fBoard(board),
 	fKeeper(keeper),
@@ -40,7 +40,7 @@ SshCallers::ConnectionOpened(SshConnection* connection)
 	auto caller = std::make_unique<SshCaller>(fBoard, connection);
 	SshCaller* added = caller.get();
 	fCallers[connection] = added;
-	fKeeper.KeepConnection(std::move(caller));
+	fKeeper.KeepTerminal(std::move(caller));
 	// A board that is full lets the connection go, which reports it closed
 	// before this returns.
 	fBoard.Arrived(added);
@@ -125,7 +125,7 @@ SshCallers::ConnectionClosed(SshConnection* connection)
 	SshCaller* caller = found->second;
 	fCallers.erase(found);
 	caller->ConnectionClosed();
-	fKeeper.ConnectionEnded(caller);
+	fKeeper.TerminalEnded(caller);
 }
 
 

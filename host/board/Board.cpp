@@ -1,7 +1,7 @@
 #include "Board.h"
 
 #include "AccountStore.h"
-#include "Connection.h"
+#include "Terminal.h"
 #include "HostLog.h"
 
 #include <Message.h>
@@ -47,7 +47,7 @@ struct Board::Caller {
 	};
 
 	int32				id = 0;
-	Connection*			connection = nullptr;
+	Terminal*			connection = nullptr;
 	BString				address;
 	Stage				stage = Stage::kName;
 	bool				loggedIn = false;
@@ -141,7 +141,7 @@ Board::~Board()
 
 
 void
-Board::Connected(Connection* connection)
+Board::Connected(Terminal* connection)
 {
 	Caller* caller = _Admit(connection);
 	if (caller != NULL)
@@ -150,7 +150,7 @@ Board::Connected(Connection* connection)
 
 
 bool
-Board::Arrived(Connection* connection)
+Board::Arrived(Terminal* connection)
 {
 	Caller* caller = _Admit(connection);
 	if (caller == NULL)
@@ -161,7 +161,7 @@ Board::Arrived(Connection* connection)
 
 
 LoginQuestions
-Board::QuestionsFor(Connection* connection, const BString& name)
+Board::QuestionsFor(Terminal* connection, const BString& name)
 {
 	Caller* caller = _CallerFor(connection);
 	if (caller == NULL || !caller->beforeTerminal
@@ -207,7 +207,7 @@ Board::QuestionsFor(Connection* connection, const BString& name)
 
 
 void
-Board::PasswordGiven(Connection* connection, const BString& name,
+Board::PasswordGiven(Terminal* connection, const BString& name,
 	const std::string& password)
 {
 	Caller* caller = _CallerFor(connection);
@@ -247,7 +247,7 @@ Board::PasswordGiven(Connection* connection, const BString& name,
 
 
 void
-Board::RegistrationGiven(Connection* connection, const std::string& password,
+Board::RegistrationGiven(Terminal* connection, const std::string& password,
 	const std::string& again)
 {
 	Caller* caller = _CallerFor(connection);
@@ -272,7 +272,7 @@ Board::RegistrationGiven(Connection* connection, const std::string& password,
 
 
 void
-Board::TerminalOpened(Connection* connection)
+Board::TerminalOpened(Terminal* connection)
 {
 	Caller* caller = _CallerFor(connection);
 	if (caller == NULL || !caller->beforeTerminal)
@@ -294,7 +294,7 @@ Board::TerminalOpened(Connection* connection)
 
 
 Board::Caller*
-Board::_Admit(Connection* connection)
+Board::_Admit(Terminal* connection)
 {
 	bigtime_t now = fLink.Now();
 	auto caller = std::make_unique<Caller>();
@@ -343,7 +343,7 @@ Board::_Welcome(Caller* caller)
 
 
 bool
-Board::TerminalArrived(Connection* connection, const BString& name)
+Board::TerminalArrived(Terminal* connection, const BString& name)
 {
 	auto caller = std::make_unique<Caller>();
 	caller->id = fNextCallerID++;
@@ -380,7 +380,7 @@ Board::TerminalArrived(Connection* connection, const BString& name)
 
 
 void
-Board::InputEnded(Connection* connection)
+Board::InputEnded(Terminal* connection)
 {
 	Caller* caller = _CallerFor(connection);
 	if (caller == NULL)
@@ -393,7 +393,7 @@ Board::InputEnded(Connection* connection)
 
 
 void
-Board::Typed(Connection* connection, const std::string& keys)
+Board::Typed(Terminal* connection, const std::string& keys)
 {
 	Caller* caller = _CallerFor(connection);
 	if (caller == NULL)
@@ -460,7 +460,7 @@ Board::Typed(Connection* connection, const std::string& keys)
 
 
 void
-Board::Drained(Connection* connection)
+Board::Drained(Terminal* connection)
 {
 	Caller* caller = _CallerFor(connection);
 	if (caller == NULL || caller->stage != Caller::Stage::kInDoor)
@@ -472,7 +472,7 @@ Board::Drained(Connection* connection)
 
 
 void
-Board::HungUp(Connection* connection)
+Board::HungUp(Terminal* connection)
 {
 	Caller* caller = _CallerFor(connection);
 	if (caller == NULL)
@@ -1300,7 +1300,7 @@ Board::_SeatCaller(const Seat* seat) const
 
 
 Board::Caller*
-Board::_CallerFor(Connection* connection) const
+Board::_CallerFor(Terminal* connection) const
 {
 	auto found = fConnections.find(connection);
 	return found != fConnections.end() ? _CallerByID(found->second) : NULL;
@@ -1337,7 +1337,7 @@ Board::_Drop(Caller* caller, const std::string& text, bool seatGone,
 		if (seatGone)
 			_SetGone(seat);
 	}
-	Connection* connection = caller->connection;
+	Terminal* connection = caller->connection;
 	if (connection != NULL) {
 		fConnections.erase(connection);
 		caller->connection = nullptr;

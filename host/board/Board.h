@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BoardSettings.h"
-#include "Connection.h"
+#include "Terminal.h"
 
 #include <String.h>
 
@@ -70,10 +70,10 @@ public:
 
 	// Connections. Connected may refuse (the board is busy): the caller is
 	// told and the connection finished.
-			void				Connected(Connection* connection);
+			void				Connected(Terminal* connection);
 	// A terminal that names its user and comes for the door alone. False
 	// when it is refused (told and finished).
-			bool				TerminalArrived(Connection* connection,
+			bool				TerminalArrived(Terminal* connection,
 									const BString& name);
 	// A caller who gives a name and a password before the terminal opens
 	// (an SSH caller). Arrived counts the caller against the board's limits
@@ -83,24 +83,24 @@ public:
 	// LoginAnswered; once admitted, TerminalOpened brings the caller to the
 	// front room or to the seat the name left, and one who came as "new" to
 	// the board's own login.
-			bool				Arrived(Connection* connection);
-			LoginQuestions		QuestionsFor(Connection* connection,
+			bool				Arrived(Terminal* connection);
+			LoginQuestions		QuestionsFor(Terminal* connection,
 									const BString& name);
-			void				PasswordGiven(Connection* connection,
+			void				PasswordGiven(Terminal* connection,
 									const BString& name,
 									const std::string& password);
-			void				RegistrationGiven(Connection* connection,
+			void				RegistrationGiven(Terminal* connection,
 									const std::string& password,
 									const std::string& again);
-			void				TerminalOpened(Connection* connection);
+			void				TerminalOpened(Terminal* connection);
 	// A terminal's input has ended: once the door has taken every key typed
 	// before, the user is gone.
-			void				InputEnded(Connection* connection);
-			void				Typed(Connection* connection,
+			void				InputEnded(Terminal* connection);
+			void				Typed(Terminal* connection,
 									const std::string& keys);
-			void				Drained(Connection* connection);
+			void				Drained(Terminal* connection);
 	// The connection is gone; it may be deleted once this returns.
-			void				HungUp(Connection* connection);
+			void				HungUp(Terminal* connection);
 
 	// The door's requests. False when the name has no seat on the board
 	// (the request stays the host's); otherwise the board owns it.
@@ -154,7 +154,7 @@ private:
 			struct Seat;
 
 	// Login
-			Caller*				_Admit(Connection* connection);
+			Caller*				_Admit(Terminal* connection);
 			void				_Welcome(Caller* caller);
 			void				_AskName(Caller* caller);
 			void				_LineTyped(Caller* caller,
@@ -183,7 +183,7 @@ private:
 			Caller*				_SeatCaller(const Seat* seat) const;
 
 	// Callers
-			Caller*				_CallerFor(Connection* connection) const;
+			Caller*				_CallerFor(Terminal* connection) const;
 			Caller*				_CallerByID(int32 id) const;
 			void				_Say(Caller* caller, const std::string& text);
 			// Tells the caller, finishes the connection and forgets the
@@ -204,7 +204,7 @@ private:
 			BoardLink&			fLink;
 			int32				fNextCallerID = 1;
 			std::map<int32, std::unique_ptr<Caller>> fCallers;
-			std::map<Connection*, int32> fConnections;
+			std::map<Terminal*, int32> fConnections;
 			// By the name's key (its lower case).
 			std::map<std::string, int32> fMembers;
 			std::map<std::string, std::unique_ptr<Seat>> fSeats;

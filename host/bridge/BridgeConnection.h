@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BridgeProtocol.h"
-#include "Connection.h"
+#include "Terminal.h"
 
 #include <functional>
 #include <string>
@@ -19,7 +19,7 @@ class Board;
 // are. On a hang-up, a bad frame or once the goodbye is sent, the
 // connection reports to the board and asks its owner to delete it (after
 // the current event).
-class BridgeConnection : public Connection {
+class BridgeConnection : public Terminal {
 public:
 								BridgeConnection(BLooper* looper,
 									Board& board, int descriptor,

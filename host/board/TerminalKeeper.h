@@ -2,17 +2,17 @@
 
 #include <memory>
 
-class Connection;
+class Terminal;
 
 // Who keeps the board's connections of a way in that makes them itself
 // (SSH, the web terminal): it takes each new one, and deletes one that
 // ended only after the event that ended it, never under its own call.
-class ConnectionKeeper {
+class TerminalKeeper {
 public:
-	virtual						~ConnectionKeeper() = default;
+	virtual						~TerminalKeeper() = default;
 
-	virtual	void				KeepConnection(
-									std::unique_ptr<Connection> connection)
+	virtual	void				KeepTerminal(
+									std::unique_ptr<Terminal> connection)
 									= 0;
-	virtual	void				ConnectionEnded(Connection* connection) = 0;
+	virtual	void				TerminalEnded(Terminal* connection) = 0;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Connection.h"
+#include "Terminal.h"
 #include "LineDiscipline.h"
 
 #include <String.h>
@@ -16,7 +16,7 @@ class WebTerminalConnection;
 // does, and the size the page's fit sends is the caller's window size.
 // Runs on the host's looper; made by WebCallers, kept by the host, and told
 // when its WebTerminalConnection has gone, after which it never touches it.
-class WebCaller : public Connection {
+class WebCaller : public Terminal {
 public:
 								WebCaller(Board& board,
 									WebTerminalConnection* connection);

@@ -29,9 +29,9 @@ enum class LoginAnswer {
 // reports keys, its drain and its hang-up to the board. Each kind of
 // terminal is one class with its own write queue; the board never touches
 // a descriptor.
-class Connection {
+class Terminal {
 public:
-	virtual						~Connection() = default;
+	virtual						~Terminal() = default;
 
 	// A text of the door or of the board; "\n" ends a line.
 	virtual	void				Show(const std::string& text) = 0;

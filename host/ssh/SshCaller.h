@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Connection.h"
+#include "Terminal.h"
 #include "LineDiscipline.h"
 
 #include <String.h>
@@ -19,7 +19,7 @@ class SshConnection;
 // change is the caller's. Runs on the host's looper; made by SshCallers,
 // kept by the host, and told when its SshConnection has gone, after which
 // it never touches it.
-class SshCaller : public Connection {
+class SshCaller : public Terminal {
 public:
 								SshCaller(Board& board,
 									SshConnection* connection);
