@@ -2,6 +2,8 @@
 
 #include <String.h>
 
+#include <ctype.h>
+
 #include <string>
 
 // The board's accounts, as the board consults them at login: a name (judged
@@ -31,4 +33,15 @@ inline bool
 IsLockedAccountHash(const std::string& hash)
 {
 	return !hash.empty() && hash[0] == kLockedAccountMark;
+}
+
+
+// The key that accounts and the board compare names by.
+inline std::string
+NameKey(const BString& name)
+{
+	std::string key(name.String(), (size_t)name.Length());
+	for (char& c : key)
+		c = (char)tolower((unsigned char)c);
+	return key;
 }

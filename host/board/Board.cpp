@@ -1,27 +1,13 @@
 #include "Board.h"
 
-#include "AccountStore.h"
-#include "Terminal.h"
+#include "FrontRoom.h"
 #include "HostLog.h"
+#include "IdleClock.h"
+#include "Login.h"
+#include "Seat.h"
 
-#include <Message.h>
 #include <ZenboUserName.h>
 
-#include <ctype.h>
-
-#include <vector>
-
-
-// A door that shows texts faster than a caller takes them waits for its
-// answers once this much is on the way.
-static const size_t kMaxOutputBacklog = 64 * 1024;
-// What a resumed caller is shown again: the texts since the last key, of
-// which the end is the door's prompt.
-static const size_t kMaxPromptSize = 4096;
-static const size_t kMaxLineLength = 64;
-static const size_t kMinPasswordLength = 8;
-static const size_t kMaxPasswordLength = 128;
-static const char kBackspace = 0x08;
 
 static const char* const kBusyNotice
 	= "The board is busy, please call again later.\n";
@@ -29,74 +15,47 @@ static const char* const kTakenOverNotice
 	= "Your session was taken over from another connection.\n";
 static const char* const kDoorClosedNotice = "The door has closed.";
 
-const char* const kNewCallerName = "new";
 
-
+// One caller from the connection to the hang-up. While it logs in, its
+// Login holds what it has given; once logged in, it has a name and stands
+// in the front room or sits in the door.
 struct Board::Caller {
-	enum class Stage {
-		kName,
-		kPassword,
-		kChecking,			// the password is being checked
-		kPaused,			// after a wrong password
-		kNewPassword,
-		kConfirmPassword,
-		kHashing,			// a new account's password is being hashed
-		kAdmitted,			// logged in before the terminal, which is to open
+	enum class Place {
+		kLoggingIn,
 		kFrontRoom,
 		kInDoor,
 	};
 
-	int32				id = 0;
-	Terminal*			connection = nullptr;
+	// How the caller came: to log in, or with its user's name for the door
+	// alone (a bridge's), whose call ends with the session.
+	enum class Arrival {
+		kLogsIn,
+		kForTheDoor,
+	};
+
+	Caller(int32 id, Terminal* connection, bigtime_t now)
+		:
+		id(id),
+		connection(connection),
+		address(connection->Address()),
+		idle(now)
+	{
+	}
+
+	bool LoggedIn() const { return login == nullptr; }
+	bool ForTheDoor() const { return arrival == Arrival::kForTheDoor; }
+
+	int32				id;
+	Terminal*			connection;
 	BString				address;
-	Stage				stage = Stage::kName;
-	bool				loggedIn = false;
-	// Came with its user's name, for the door alone (a bridge's).
-	bool				direct = false;
-	bool				inputEnded = false;
-	// Logs in before the terminal opens (an SSH caller), until it opens.
-	bool				beforeTerminal = false;
-	std::string			line;
+	Arrival				arrival = Arrival::kLogsIn;
+	Place				place = Place::kLoggingIn;
+	std::unique_ptr<Login> login;
 	BString				name;
-	std::string			hash;
-	std::string			newPassword;
-	int32				wrongPasswords = 0;
-	bigtime_t			connected = 0;
-	bigtime_t			lastKey = 0;
-	bigtime_t			pausedUntil = 0;
-	bool				warned = false;
+	IdleClock			idle;
 	// The sysop's notices not yet shown, a line each.
 	std::vector<std::string> notices;
 };
-
-
-struct Board::Seat {
-	int32				id = 0;
-	BString				name;
-	// The caller at the seat; 0 while the caller is away.
-	int32				caller = 0;
-	bigtime_t			awayUntil = 0;
-	bool				entered = false;
-	bool				gone = false;
-	std::deque<char>	keys;
-	BMessage*			keyRequest = nullptr;
-	std::deque<BMessage*> textRequests;
-	std::string			prompt;
-	// What the session showed before the door's report of its entrance
-	// reached the host: shown after the line that says it entered, so a
-	// bridge's caller never sees that line in the middle of the screen.
-	std::string			early;
-};
-
-
-std::string
-NameKey(const BString& name)
-{
-	std::string key(name.String(), (size_t)name.Length());
-	for (char& c : key)
-		c = (char)tolower((unsigned char)c);
-	return key;
-}
 
 
 static std::string
@@ -106,34 +65,19 @@ Escaped(const BString& name)
 }
 
 
-static std::string
-IdleText(bigtime_t idle)
-{
-	int64 seconds = idle / 1000000;
-	char text[32];
-	snprintf(text, sizeof(text), "%lld:%02lld", (long long)(seconds / 60),
-		(long long)(seconds % 60));
-	return text;
-}
-
-
 Board::Board(const BoardSettings& settings, AccountStore& accounts,
 	BoardLink& link)
 	:
 	fSettings(settings),
 	fAccounts(accounts),
-	fLink(link)
+	fLink(link),
+	fLimits(settings)
 {
 }
 
 
 Board::~Board()
 {
-	for (auto& entry : fSeats) {
-		delete entry.second->keyRequest;
-		for (BMessage* request : entry.second->textRequests)
-			delete request;
-	}
 }
 
 
@@ -143,20 +87,16 @@ Board::~Board()
 void
 Board::Connected(Terminal* connection)
 {
-	Caller* caller = _Admit(connection);
+	Caller* caller = _Admit(connection, Login::Way::kAtThePrompt);
 	if (caller != NULL)
-		_Welcome(caller);
+		caller->login->Welcome();
 }
 
 
 bool
 Board::Arrived(Terminal* connection)
 {
-	Caller* caller = _Admit(connection);
-	if (caller == NULL)
-		return false;
-	caller->beforeTerminal = true;
-	return true;
+	return _Admit(connection, Login::Way::kBeforeTheTerminal) != NULL;
 }
 
 
@@ -164,45 +104,17 @@ LoginQuestions
 Board::QuestionsFor(Terminal* connection, const BString& name)
 {
 	Caller* caller = _CallerFor(connection);
-	if (caller == NULL || !caller->beforeTerminal
-		|| caller->stage != Caller::Stage::kName) {
+	if (caller == NULL || caller->LoggedIn()
+		|| caller->login->CurrentWay() != Login::Way::kBeforeTheTerminal
+		|| caller->login->CurrentStage() != Login::Stage::kName) {
 		return LoginQuestions::kNone;
 	}
-	if (caller->wrongPasswords >= fSettings.maxPasswordTries) {
-		_Drop(caller, "", false);
+	LoginOutcome outcome = caller->login->NameGiven(name);
+	if (outcome != LoginOutcome::kGoesOn) {
+		_Follow(caller, outcome);
 		return LoginQuestions::kNone;
 	}
-	if (NameKey(name) == kNewCallerName) {
-		caller->stage = Caller::Stage::kAdmitted;
-		return LoginQuestions::kNoneNeeded;
-	}
-	if (JudgeUserName(name) != UserNameProblem::kNone) {
-		HostLog("failed login from %s: \"%s\" cannot be a user name",
-			caller->address.String(), Escaped(name).c_str());
-		return LoginQuestions::kNone;
-	}
-	if (_IsLocked(NameKey(name))) {
-		HostLog("failed login for %s from %s: the name is locked",
-			Escaped(name).c_str(), caller->address.String());
-		return LoginQuestions::kNone;
-	}
-	BString storedName;
-	std::string hash;
-	status_t status = fAccounts.Find(name, &storedName, &hash);
-	if (status == B_OK) {
-		caller->name = storedName;
-		caller->hash = hash;
-		caller->stage = Caller::Stage::kPassword;
-		return LoginQuestions::kPassword;
-	}
-	if (status != B_ENTRY_NOT_FOUND) {
-		HostLog("cannot read the accounts for the caller from %s: %s",
-			caller->address.String(), strerror_status(status));
-		return LoginQuestions::kNone;
-	}
-	caller->name = name;
-	caller->stage = Caller::Stage::kNewPassword;
-	return LoginQuestions::kNewPassword;
+	return caller->login->Questions();
 }
 
 
@@ -211,38 +123,8 @@ Board::PasswordGiven(Terminal* connection, const BString& name,
 	const std::string& password)
 {
 	Caller* caller = _CallerFor(connection);
-	if (caller == NULL || !caller->beforeTerminal)
-		return;
-	if (caller->stage == Caller::Stage::kName) {
-		switch (QuestionsFor(connection, name)) {
-			case LoginQuestions::kPassword:
-				break;
-			case LoginQuestions::kNoneNeeded:
-				connection->LoginAnswered(LoginAnswer::kAdmitted, NULL);
-				return;
-			case LoginQuestions::kNewPassword:
-				// A new name registers by answering questions, where its
-				// password is typed twice.
-				caller->stage = Caller::Stage::kName;
-				caller->name = "";
-				connection->LoginAnswered(LoginAnswer::kRefused, NULL);
-				return;
-			case LoginQuestions::kNone:
-				// Unless the caller was let go meanwhile.
-				if (_CallerFor(connection) != NULL)
-					connection->LoginAnswered(LoginAnswer::kRefused, NULL);
-				return;
-		}
-	}
-	if (caller->stage != Caller::Stage::kPassword
-		|| NameKey(name) != NameKey(caller->name)) {
-		caller->stage = Caller::Stage::kName;
-		connection->LoginAnswered(LoginAnswer::kRefused, NULL);
-		return;
-	}
-	caller->stage = Caller::Stage::kChecking;
-	fLink.CheckPassword(caller->id, caller->hash,
-		password.substr(0, kMaxPasswordLength));
+	if (caller != NULL && !caller->LoggedIn())
+		_Follow(caller, caller->login->PasswordGiven(name, password));
 }
 
 
@@ -251,23 +133,8 @@ Board::RegistrationGiven(Terminal* connection, const std::string& password,
 	const std::string& again)
 {
 	Caller* caller = _CallerFor(connection);
-	if (caller == NULL || !caller->beforeTerminal
-		|| caller->stage != Caller::Stage::kNewPassword) {
-		return;
-	}
-	if (password.size() < kMinPasswordLength
-		|| password.size() > kMaxPasswordLength) {
-		connection->LoginAnswered(LoginAnswer::kAskAgain,
-			"A password has 8 to 128 characters.");
-		return;
-	}
-	if (password != again) {
-		connection->LoginAnswered(LoginAnswer::kAskAgain,
-			"The passwords differ.");
-		return;
-	}
-	caller->stage = Caller::Stage::kHashing;
-	fLink.HashPassword(caller->id, password);
+	if (caller != NULL && !caller->LoggedIn())
+		_Follow(caller, caller->login->RegistrationGiven(password, again));
 }
 
 
@@ -275,83 +142,22 @@ void
 Board::TerminalOpened(Terminal* connection)
 {
 	Caller* caller = _CallerFor(connection);
-	if (caller == NULL || !caller->beforeTerminal)
-		return;
-	if (caller->stage != Caller::Stage::kAdmitted) {
-		_Drop(caller, "", false);
+	if (caller == NULL || caller->LoggedIn()
+		|| caller->login->CurrentWay() != Login::Way::kBeforeTheTerminal) {
 		return;
 	}
-	caller->beforeTerminal = false;
-	caller->lastKey = fLink.Now();
-	if (caller->name.Length() == 0) {
-		// Came as "new": the board's own login, with its own time.
-		caller->connected = caller->lastKey;
-		_Welcome(caller);
-		return;
-	}
-	_LogIn(caller);
-}
-
-
-Board::Caller*
-Board::_Admit(Terminal* connection)
-{
-	bigtime_t now = fLink.Now();
-	auto caller = std::make_unique<Caller>();
-	caller->id = fNextCallerID++;
-	caller->connection = connection;
-	caller->address = connection->Address();
-	caller->connected = now;
-	caller->lastKey = now;
-	HostLog("%s caller connected from %s", connection->Kind(),
-		caller->address.String());
-
-	int32 unknown = 0;
-	for (auto& entry : fCallers) {
-		if (!entry.second->loggedIn
-			&& entry.second->address == caller->address) {
-			unknown++;
-		}
-	}
-	Caller* added = caller.get();
-	fConnections[connection] = caller->id;
-	fCallers[caller->id] = std::move(caller);
-	if ((int32)fCallers.size() > fSettings.maxCallers) {
-		HostLog("the board is full; %s was turned away",
-			added->address.String());
-		_Drop(added, kBusyNotice, false);
-		return NULL;
-	}
-	if (unknown >= fSettings.maxUnknownPerAddress) {
-		HostLog("too many callers from %s are logging in; one more was"
-			" turned away", added->address.String());
-		_Drop(added, "Too many callers from your address are logging in;"
-			" please call again later.\n", false);
-		return NULL;
-	}
-	return added;
-}
-
-
-void
-Board::_Welcome(Caller* caller)
-{
-	_Say(caller, "\nWelcome to the Drelmoor board.\nGive your board name to"
-		" log in, or a new name to register.\n");
-	_AskName(caller);
+	caller->idle.KeyTyped(fLink.Now());
+	_Follow(caller, caller->login->TerminalOpened());
 }
 
 
 bool
 Board::TerminalArrived(Terminal* connection, const BString& name)
 {
-	auto caller = std::make_unique<Caller>();
-	caller->id = fNextCallerID++;
-	caller->connection = connection;
-	caller->address = connection->Address();
-	caller->connected = caller->lastKey = fLink.Now();
+	auto caller = std::make_unique<Caller>(fNextCallerID++, connection,
+		fLink.Now());
+	caller->arrival = Caller::Arrival::kForTheDoor;
 	caller->name = name;
-	caller->direct = true;
 	Caller* added = caller.get();
 	fConnections[connection] = caller->id;
 	fCallers[caller->id] = std::move(caller);
@@ -365,14 +171,13 @@ Board::TerminalArrived(Terminal* connection, const BString& name)
 		notice = std::string(name.String()) + " is already in the door.";
 	else if (fMembers.count(NameKey(name)) != 0)
 		notice = std::string(name.String()) + " is already on the board.";
-	else if ((int32)fCallers.size() > fSettings.maxCallers)
+	else if (fLimits.IsFull((int32)fCallers.size()))
 		notice = kBusyNotice;
 	if (!notice.empty()) {
-		_Drop(added, notice, false);
+		_Drop(added, notice);
 		return false;
 	}
 
-	added->loggedIn = true;
 	fMembers[NameKey(name)] = added->id;
 	_EnterDoor(added);
 	return true;
@@ -383,12 +188,10 @@ void
 Board::InputEnded(Terminal* connection)
 {
 	Caller* caller = _CallerFor(connection);
-	if (caller == NULL)
-		return;
-	caller->inputEnded = true;
-	Seat* seat = caller->loggedIn ? _SeatFor(caller->name) : NULL;
-	if (seat != NULL)
-		_DeliverKeys(seat);
+	Seat* seat = caller != NULL && caller->LoggedIn()
+		? _SeatFor(caller->name) : NULL;
+	if (seat != NULL && seat->CallerID() == caller->id)
+		seat->InputEnded();
 }
 
 
@@ -398,63 +201,23 @@ Board::Typed(Terminal* connection, const std::string& keys)
 	Caller* caller = _CallerFor(connection);
 	if (caller == NULL)
 		return;
-	caller->lastKey = fLink.Now();
-	caller->warned = false;
+	caller->idle.KeyTyped(fLink.Now());
 
 	for (size_t i = 0; i < keys.size(); i++) {
 		// The caller can be dropped or moved by a key; what follows it is
 		// not for the next stage.
 		if (_CallerFor(connection) != caller)
 			return;
-		char key = keys[i];
-		switch (caller->stage) {
-			case Caller::Stage::kInDoor:
-			{
-				Seat* seat = _SeatFor(caller->name);
-				if (seat == NULL)
-					break;
-				// A 0 byte is never a key: to the door it means "gone".
-				for (size_t j = i; j < keys.size(); j++) {
-					if (keys[j] != '\0')
-						seat->keys.push_back(keys[j]);
-				}
-				_DeliverKeys(seat);
-				return;
-			}
-			case Caller::Stage::kFrontRoom:
-				_FrontRoomKey(caller, key);
-				break;
-			case Caller::Stage::kChecking:
-			case Caller::Stage::kPaused:
-			case Caller::Stage::kHashing:
-			case Caller::Stage::kAdmitted:
-				// Typed ahead of a question not yet asked.
-				break;
-			default:
-			{
-				bool secret = caller->stage != Caller::Stage::kName;
-				if (key == '\n') {
-					std::string line = caller->line;
-					caller->line.clear();
-					_Say(caller, "\n");
-					_LineTyped(caller, line);
-				} else if (key == kBackspace) {
-					if (!caller->line.empty()) {
-						caller->line.pop_back();
-						if (!secret)
-							_Say(caller, "\b \b");
-					}
-				} else if ((unsigned char)key >= 0x20
-					&& (unsigned char)key < 0x7f
-					&& caller->line.size() < (secret ? kMaxPasswordLength
-						: kMaxLineLength)) {
-					caller->line += key;
-					if (!secret)
-						_Say(caller, std::string(1, key));
-				}
-				break;
-			}
+		if (caller->place == Caller::Place::kInDoor) {
+			Seat* seat = _SeatFor(caller->name);
+			if (seat != NULL)
+				seat->KeysTyped(keys.substr(i));
+			return;
 		}
+		if (!caller->LoggedIn())
+			_Follow(caller, caller->login->KeyTyped(keys[i]));
+		else
+			_FrontRoomKey(caller, keys[i]);
 	}
 }
 
@@ -463,11 +226,11 @@ void
 Board::Drained(Terminal* connection)
 {
 	Caller* caller = _CallerFor(connection);
-	if (caller == NULL || caller->stage != Caller::Stage::kInDoor)
+	if (caller == NULL || caller->place != Caller::Place::kInDoor)
 		return;
 	Seat* seat = _SeatFor(caller->name);
 	if (seat != NULL)
-		_AnswerTexts(seat);
+		seat->Drained();
 }
 
 
@@ -477,17 +240,13 @@ Board::HungUp(Terminal* connection)
 	Caller* caller = _CallerFor(connection);
 	if (caller == NULL)
 		return;
-	if (!caller->direct) {
+	if (!caller->ForTheDoor()) {
 		HostLog("%s disconnected (%s)", _NameLine(caller).c_str(),
 			caller->address.String());
 	}
-	Seat* seat = caller->loggedIn ? _SeatFor(caller->name) : NULL;
-	if (seat != NULL && seat->caller == caller->id) {
-		// A terminal that came for the door alone has no way back to it.
-		_Detach(seat);
-		if (fSettings.grace <= 0 || caller->direct)
-			_SetGone(seat);
-	}
+	// A terminal that came for the door alone has no way back to it.
+	_LeaveSeat(caller, fSettings.grace <= 0 || caller->ForTheDoor()
+		? SeatAfterDrop::kGone : SeatAfterDrop::kKeptForTheGrace);
 	fConnections.erase(connection);
 	caller->connection = nullptr;
 	_Forget(caller);
@@ -508,17 +267,16 @@ void
 Board::GetChar(const BString& name, BMessage* request)
 {
 	Seat* seat = _SeatFor(name);
-	if (seat == NULL || seat->gone || seat->keyRequest != NULL) {
-		// A second request for the same key is told that the user is gone,
-		// as the door protocol wants.
+	if (seat == NULL) {
 		fLink.AnswerKey(request, 0);
 		return;
 	}
-	seat->keyRequest = request;
+	if (!seat->KeyRequested(request))
+		return;
 	Caller* caller = _SeatCaller(seat);
-	if (caller != NULL && seat->keys.empty() && !caller->notices.empty())
-		_ShowNotices(caller, _PromptLine(seat));
-	_DeliverKeys(seat);
+	if (caller != NULL && seat->WaitsAtPrompt() && !caller->notices.empty())
+		_ShowNotices(caller, seat->PromptLine());
+	seat->DeliverKeys();
 }
 
 
@@ -527,29 +285,11 @@ Board::SendString(const BString& name, const BString& text,
 	BMessage* request)
 {
 	Seat* seat = _SeatFor(name);
-	if (seat == NULL || seat->gone) {
+	if (seat == NULL) {
 		fLink.AnswerText(request, true);
 		return;
 	}
-	seat->prompt.append(text.String(), (size_t)text.Length());
-	if (seat->prompt.size() > kMaxPromptSize)
-		seat->prompt.erase(0, seat->prompt.size() - kMaxPromptSize);
-
-	Caller* caller = _SeatCaller(seat);
-	if (caller == NULL) {
-		// Nobody sees it now; a caller who comes back sees the prompt.
-		fLink.AnswerText(request, false);
-		return;
-	}
-	seat->textRequests.push_back(request);
-	if (!seat->entered) {
-		// Answered with the report; the session waits for it meanwhile.
-		seat->early.append(text.String(), (size_t)text.Length());
-		return;
-	}
-	caller->connection->Show(std::string(text.String(),
-		(size_t)text.Length()));
-	_AnswerTexts(seat);
+	seat->TextSent(text, request);
 }
 
 
@@ -559,11 +299,7 @@ Board::SendString(const BString& name, const BString& text,
 bool
 Board::HasSeatID(int32 id) const
 {
-	for (auto& entry : fSeats) {
-		if (entry.second->id == id)
-			return true;
-	}
-	return false;
+	return _SeatByID(id) != NULL;
 }
 
 
@@ -571,85 +307,56 @@ void
 Board::Entered(int32 id, status_t status, const BString& error,
 	const BString& detail)
 {
-	for (auto& entry : fSeats) {
-		Seat* seat = entry.second.get();
-		if (seat->id != id)
-			continue;
-		Caller* caller = _SeatCaller(seat);
-		if (status == B_OK) {
-			seat->entered = true;
-			BString line(Escaped(seat->name).c_str());
-			line << " entered the door";
-			if (detail.Length() > 0)
-				line << " (" << detail << ")";
-			_Log(caller, line);
-			if (caller != NULL && !seat->early.empty())
-				caller->connection->Show(seat->early);
-			seat->early.clear();
-			_AnswerTexts(seat);
-			return;
-		}
-		HostLog("%s could not enter the door: %s",
-			Escaped(seat->name).c_str(), error.String());
-		// A session that got as far as asking is told its user is gone.
-		_SetGone(seat);
-		std::string key = entry.first;
-		fSeats.erase(entry.first);
-		if (caller == NULL)
-			fMembers.erase(key);
-		else if (caller->direct)
-			_Drop(caller, error.String(), false);
-		else {
-			_Say(caller, std::string("\n") + error.String() + "\n");
-			_ShowFrontRoom(caller);
-		}
+	Seat* seat = _SeatByID(id);
+	if (seat == NULL)
+		return;
+	if (status != B_OK) {
+		_EntranceFailed(seat, error);
 		return;
 	}
+	BString line(Escaped(seat->Name()).c_str());
+	line << " entered the door";
+	if (detail.Length() > 0)
+		line << " (" << detail << ")";
+	_Log(_SeatCaller(seat), line);
+	seat->Entered();
 }
 
 
 void
 Board::SessionEnded(int32 id, bool doorClosed)
 {
-	for (auto& entry : fSeats) {
-		Seat* seat = entry.second.get();
-		if (seat->id != id)
-			continue;
-		// A session that ends on its own is never waiting for the host;
-		// one that ends while its request waits here was killed with its
-		// door.
-		doorClosed = doorClosed || seat->keyRequest != NULL
-			|| !seat->textRequests.empty();
-		Caller* caller = _SeatCaller(seat);
-		BString line(Escaped(seat->name).c_str());
-		if (doorClosed)
-			line << "'s session ended: the door closed";
-		else
-			line << " left the door";
-		_Log(caller, line);
+	Seat* seat = _SeatByID(id);
+	if (seat == NULL)
+		return;
+	// A session that ends on its own is never waiting for the host; one
+	// that ends while its request waits here was killed with its door.
+	doorClosed = doorClosed || seat->HasRequests();
+	Caller* caller = _SeatCaller(seat);
+	BString line(Escaped(seat->Name()).c_str());
+	if (doorClosed)
+		line << "'s session ended: the door closed";
+	else
+		line << " left the door";
+	_Log(caller, line);
 
-		// Nobody waits for these answers any more.
-		delete seat->keyRequest;
-		for (BMessage* request : seat->textRequests)
-			delete request;
-		std::string key = entry.first;
-		fSeats.erase(entry.first);
-		if (caller == NULL) {
-			auto member = fMembers.find(key);
-			if (member != fMembers.end() && _CallerByID(member->second) == NULL)
-				fMembers.erase(member);
-			return;
-		}
-		if (caller->direct) {
-			_Drop(caller, doorClosed ? kDoorClosedNotice : "", false,
-				doorClosed ? CallEnd::kDoorClosed : CallEnd::kSessionEnded);
-			return;
-		}
-		_Say(caller, doorClosed ? std::string("\n") + kDoorClosedNotice + "\n"
-			: std::string("\n"));
-		_ShowFrontRoom(caller);
+	std::string key = NameKey(seat->Name());
+	fSeats.erase(key);
+	if (caller == NULL) {
+		auto member = fMembers.find(key);
+		if (member != fMembers.end() && _CallerByID(member->second) == NULL)
+			fMembers.erase(member);
 		return;
 	}
+	if (caller->ForTheDoor()) {
+		_Drop(caller, doorClosed ? kDoorClosedNotice : "",
+			SeatAfterDrop::kKeptForTheGrace,
+			doorClosed ? CallEnd::kDoorClosed : CallEnd::kSessionEnded);
+		return;
+	}
+	_Say(caller, doorClosed ? std::string("\n") + kDoorClosedNotice + "\n"
+		: std::string("\n"));
+	_ShowFrontRoom(caller);
 }
 
 
@@ -657,30 +364,8 @@ void
 Board::PasswordHashed(int32 id, const std::string& hash)
 {
 	Caller* caller = _CallerByID(id);
-	if (caller == NULL || caller->stage != Caller::Stage::kHashing)
-		return;
-	status_t status = hash.empty() ? B_ERROR
-		: fAccounts.Add(caller->name, hash);
-	if (status == B_FILE_EXISTS) {
-		if (caller->beforeTerminal) {
-			caller->stage = Caller::Stage::kName;
-			caller->connection->LoginAnswered(LoginAnswer::kRefused, NULL);
-			return;
-		}
-		_Say(caller, "Somebody registered that name just now.\n");
-		_AskName(caller);
-		return;
-	}
-	if (status != B_OK) {
-		HostLog("cannot keep the account of %s: %s",
-			Escaped(caller->name).c_str(), strerror_status(status));
-		_Drop(caller, "The board cannot keep new accounts just now; please"
-			" call again later.\n", false);
-		return;
-	}
-	HostLog("%s registered from %s", Escaped(caller->name).c_str(),
-		caller->address.String());
-	_PasswordRight(caller);
+	if (caller != NULL && !caller->LoggedIn())
+		_Follow(caller, caller->login->PasswordHashed(hash));
 }
 
 
@@ -688,90 +373,8 @@ void
 Board::PasswordChecked(int32 id, bool matches)
 {
 	Caller* caller = _CallerByID(id);
-	if (caller == NULL || caller->stage != Caller::Stage::kChecking)
-		return;
-	BString storedName;
-	std::string hash;
-	if (matches && fAccounts.Find(caller->name, &storedName, &hash) == B_OK
-		&& IsLockedAccountHash(hash)) {
-		// Locked by the sysop while the password was being checked.
-		_Say(caller, "That account is locked; ask the sysop.\n");
-		_AskName(caller);
-		return;
-	}
-	if (matches) {
-		_PasswordRight(caller);
-		return;
-	}
-	_PasswordWrong(caller);
-}
-
-
-void
-Board::Tick()
-{
-	bigtime_t now = fLink.Now();
-	std::vector<int32> ids;
-	for (auto& entry : fCallers)
-		ids.push_back(entry.first);
-	for (int32 id : ids) {
-		Caller* caller = _CallerByID(id);
-		if (caller == NULL || caller->connection == NULL || caller->direct)
-			continue;
-		if (!caller->loggedIn) {
-			if (caller->stage == Caller::Stage::kPaused
-				&& now >= caller->pausedUntil) {
-				if (caller->beforeTerminal) {
-					// The refusal itself waited out the pause; a caller
-					// who tries once more than allowed is let go then.
-					caller->stage = Caller::Stage::kName;
-					caller->connection->LoginAnswered(LoginAnswer::kRefused,
-						NULL);
-					continue;
-				}
-				if (caller->wrongPasswords >= fSettings.maxPasswordTries) {
-					_Drop(caller, "Good-bye.\n", false);
-					continue;
-				}
-				caller->stage = Caller::Stage::kPassword;
-				_Say(caller, "Password: ");
-			}
-			if (now - caller->connected >= fSettings.loginTimeout) {
-				HostLog("the caller from %s did not log in in time",
-					caller->address.String());
-				_Drop(caller, "\nTime is up for logging in. Good-bye.\n",
-					false);
-			}
-			continue;
-		}
-
-		bigtime_t idle = now - caller->lastKey;
-		if (idle >= fSettings.idle) {
-			HostLog("%s was idle too long and is disconnected",
-				Escaped(caller->name).c_str());
-			_Drop(caller, "\nYou have been idle too long. Good-bye.\n", true);
-			continue;
-		}
-		bigtime_t warning = std::min(fSettings.idleWarning,
-			fSettings.idle / 2);
-		if (!caller->warned && idle >= fSettings.idle - warning) {
-			caller->warned = true;
-			_Say(caller, "\nYou will be disconnected soon unless you type"
-				" something.\n");
-		}
-	}
-
-	std::vector<Seat*> away;
-	for (auto& entry : fSeats) {
-		Seat* seat = entry.second.get();
-		if (seat->caller == 0 && !seat->gone && now >= seat->awayUntil)
-			away.push_back(seat);
-	}
-	for (Seat* seat : away) {
-		HostLog("%s did not come back in time; the session ends",
-			Escaped(seat->name).c_str());
-		_SetGone(seat);
-	}
+	if (caller != NULL && !caller->LoggedIn())
+		_Follow(caller, caller->login->PasswordChecked(matches));
 }
 
 
@@ -779,14 +382,69 @@ void
 Board::ShutDown(const char* notice)
 {
 	for (auto& entry : fSeats)
-		_SetGone(entry.second.get());
-	std::vector<int32> ids;
-	for (auto& entry : fCallers)
-		ids.push_back(entry.first);
-	for (int32 id : ids) {
+		entry.second->SetGone();
+	for (int32 id : _CallerIDs()) {
 		Caller* caller = _CallerByID(id);
-		if (caller != NULL)
-			_Drop(caller, std::string("\n") + notice + "\n", true);
+		if (caller != NULL) {
+			_Drop(caller, std::string("\n") + notice + "\n",
+				SeatAfterDrop::kGone);
+		}
+	}
+}
+
+
+// #pragma mark - Time
+
+
+void
+Board::Tick()
+{
+	bigtime_t now = fLink.Now();
+	for (int32 id : _CallerIDs()) {
+		Caller* caller = _CallerByID(id);
+		if (caller == NULL || caller->connection == NULL
+			|| caller->ForTheDoor()) {
+			continue;
+		}
+		if (!caller->LoggedIn())
+			_Follow(caller, caller->login->Tick(now, fSettings.loginTimeout));
+		else
+			_TickIdle(caller, now);
+	}
+	_EndAwaySeats(now);
+}
+
+
+void
+Board::_TickIdle(Caller* caller, bigtime_t now)
+{
+	switch (caller->idle.Tick(now, fSettings.idle, fSettings.idleWarning)) {
+		case IdleClock::Verdict::kNothing:
+			break;
+		case IdleClock::Verdict::kWarn:
+			_Say(caller, "\nYou will be disconnected soon unless you type"
+				" something.\n");
+			break;
+		case IdleClock::Verdict::kDisconnect:
+			HostLog("%s was idle too long and is disconnected",
+				Escaped(caller->name).c_str());
+			_Drop(caller, "\nYou have been idle too long. Good-bye.\n",
+				SeatAfterDrop::kGone);
+			break;
+	}
+}
+
+
+void
+Board::_EndAwaySeats(bigtime_t now)
+{
+	for (auto& entry : fSeats) {
+		Seat* seat = entry.second.get();
+		if (seat->CallerID() != 0 || seat->IsGone() || now < seat->AwayUntil())
+			continue;
+		HostLog("%s did not come back in time; the session ends",
+			Escaped(seat->Name()).c_str());
+		seat->SetGone();
 	}
 }
 
@@ -802,25 +460,25 @@ Board::ListCallers() const
 	for (auto& entry : fCallers) {
 		const Caller* caller = entry.second.get();
 		CallerView view;
-		if (caller->loggedIn)
+		if (caller->LoggedIn())
 			view.name = PrintableUserName(caller->name);
 		if (caller->connection != NULL)
 			view.kind = caller->connection->Kind();
 		view.where = PrintableUserName(caller->address);
-		view.idle = now - caller->lastKey;
-		view.state = !caller->loggedIn ? "logging in"
-			: caller->stage == Caller::Stage::kInDoor ? "in the door"
+		view.idle = caller->idle.Idle(now);
+		view.state = !caller->LoggedIn() ? "logging in"
+			: caller->place == Caller::Place::kInDoor ? "in the door"
 			: "front room";
 		callers.push_back(view);
 	}
 	for (auto& entry : fSeats) {
 		const Seat* seat = entry.second.get();
-		if (seat->caller != 0 || seat->gone)
+		if (seat->CallerID() != 0 || seat->IsGone())
 			continue;
 		CallerView view;
-		view.name = PrintableUserName(seat->name);
+		view.name = PrintableUserName(seat->Name());
 		view.where = "(line dropped)";
-		view.idle = now - (seat->awayUntil - fSettings.grace);
+		view.idle = now - (seat->AwayUntil() - fSettings.grace);
 		view.state = "away from the door";
 		callers.push_back(view);
 	}
@@ -831,21 +489,20 @@ Board::ListCallers() const
 bool
 Board::Kick(const BString& name, const char* notice)
 {
-	std::string key = NameKey(name);
-	auto member = fMembers.find(key);
-	Caller* caller = member != fMembers.end()
-		? _CallerByID(member->second) : NULL;
+	Caller* caller = _MemberFor(name);
 	Seat* seat = _SeatFor(name);
-	if (caller == NULL && (seat == NULL || seat->gone))
+	if (caller == NULL && (seat == NULL || seat->IsGone()))
 		return false;
 	HostLog("the sysop disconnected %s", Escaped(caller != NULL
-		? caller->name : seat->name).c_str());
-	if (caller != NULL)
-		_Drop(caller, std::string("\n") + notice + "\n", true);
+		? caller->name : seat->Name()).c_str());
+	if (caller != NULL) {
+		_Drop(caller, std::string("\n") + notice + "\n",
+			SeatAfterDrop::kGone);
+	}
 	// A seat whose caller is away, or one the caller left for another.
 	seat = _SeatFor(name);
-	if (seat != NULL && !seat->gone)
-		_SetGone(seat);
+	if (seat != NULL && !seat->IsGone())
+		seat->SetGone();
 	return true;
 }
 
@@ -854,23 +511,20 @@ int32
 Board::Announce(const std::string& notice)
 {
 	int32 count = 0;
-	std::vector<int32> ids;
-	for (auto& entry : fCallers)
-		ids.push_back(entry.first);
-	for (int32 id : ids) {
+	for (int32 id : _CallerIDs()) {
 		Caller* caller = _CallerByID(id);
 		if (caller == NULL || caller->connection == NULL)
 			continue;
 		caller->notices.push_back(notice);
 		count++;
 		// Those who stand at a prompt see it now; the others at their next.
-		if (caller->stage == Caller::Stage::kFrontRoom)
-			_ShowNotices(caller, "Your choice: ");
-		else if (caller->stage == Caller::Stage::kInDoor) {
+		if (caller->place == Caller::Place::kFrontRoom)
+			_ShowNotices(caller, FrontRoom::kPromptLine);
+		else if (caller->place == Caller::Place::kInDoor) {
 			Seat* seat = _SeatFor(caller->name);
-			if (seat != NULL && seat->keyRequest != NULL
-				&& seat->keys.empty() && _SeatCaller(seat) == caller) {
-				_ShowNotices(caller, _PromptLine(seat));
+			if (seat != NULL && seat->WaitsAtPrompt()
+				&& _SeatCaller(seat) == caller) {
+				_ShowNotices(caller, seat->PromptLine());
 			}
 		}
 	}
@@ -890,199 +544,109 @@ Board::IsOnBoard(const BString& name) const
 // #pragma mark - Login
 
 
-void
-Board::_AskName(Caller* caller)
+Board::Caller*
+Board::_Admit(Terminal* connection, Login::Way way)
 {
-	caller->stage = Caller::Stage::kName;
-	caller->line.clear();
-	_Say(caller, "Name: ");
-}
-
-
-void
-Board::_LineTyped(Caller* caller, const std::string& line)
-{
-	switch (caller->stage) {
-		case Caller::Stage::kName:
-			_NameGiven(caller, line);
-			break;
-		case Caller::Stage::kPassword:
-			caller->stage = Caller::Stage::kChecking;
-			fLink.CheckPassword(caller->id, caller->hash, line);
-			break;
-		case Caller::Stage::kNewPassword:
-			if (line.size() < kMinPasswordLength) {
-				_Say(caller, "A password has at least 8 characters.\n"
-					"Choose a password: ");
-				break;
-			}
-			caller->newPassword = line;
-			caller->stage = Caller::Stage::kConfirmPassword;
-			_Say(caller, "The same password again: ");
-			break;
-		case Caller::Stage::kConfirmPassword:
-			if (line != caller->newPassword) {
-				caller->newPassword.clear();
-				caller->stage = Caller::Stage::kNewPassword;
-				_Say(caller, "The passwords differ.\nChoose a password: ");
-				break;
-			}
-			caller->stage = Caller::Stage::kHashing;
-			fLink.HashPassword(caller->id, caller->newPassword);
-			caller->newPassword.clear();
-			break;
-		default:
-			break;
-	}
-}
-
-
-void
-Board::_NameGiven(Caller* caller, const std::string& line)
-{
-	if (line.empty()) {
-		_AskName(caller);
-		return;
-	}
-	BString name(line.c_str());
-	UserNameProblem problem = JudgeUserName(name);
-	if (problem != UserNameProblem::kNone) {
-		_Say(caller, std::string("That name ")
-			+ DescribeUserNameProblem(problem) + ".\n");
-		_AskName(caller);
-		return;
-	}
-	if (_IsLocked(NameKey(name))) {
-		HostLog("failed login for %s from %s: the name is locked",
-			Escaped(name).c_str(), caller->address.String());
-		_Say(caller, "That name is locked after too many failed logins;"
-			" try again later.\n");
-		_AskName(caller);
-		return;
-	}
-
-	BString storedName;
-	std::string hash;
-	status_t status = fAccounts.Find(name, &storedName, &hash);
-	if (status == B_OK && IsLockedAccountHash(hash)) {
-		HostLog("failed login for %s from %s: the sysop locked the account",
-			Escaped(name).c_str(), caller->address.String());
-		_Say(caller, "That account is locked; ask the sysop.\n");
-		_AskName(caller);
-		return;
-	}
-	if (status == B_OK) {
-		caller->name = storedName;
-		caller->hash = hash;
-		caller->stage = Caller::Stage::kPassword;
-		_Say(caller, "Password: ");
-		return;
-	}
-	if (status != B_ENTRY_NOT_FOUND) {
-		_Drop(caller, "The board cannot read its accounts just now; please"
-			" call again later.\n", false);
-		return;
-	}
-	caller->name = name;
-	caller->stage = Caller::Stage::kNewPassword;
-	_Say(caller, "There is no account " + line + " yet: it is yours to"
-		" register.\nChoose a password (at least 8 characters, not shown): ");
-}
-
-
-void
-Board::_PasswordWrong(Caller* caller)
-{
-	bigtime_t now = fLink.Now();
-	std::string key = NameKey(caller->name);
-	HostLog("failed login for %s from %s", Escaped(caller->name).c_str(),
+	auto caller = std::make_unique<Caller>(fNextCallerID++, connection,
+		fLink.Now());
+	HostLog("%s caller connected from %s", connection->Kind(),
 		caller->address.String());
-	std::deque<bigtime_t>& failures = fFailures[key];
-	failures.push_back(now);
-	while (!failures.empty() && now - failures.front() > fSettings.lockWindow)
-		failures.pop_front();
-	if ((int32)failures.size() >= fSettings.lockFailures) {
-		HostLog("%s is locked after %d failed logins",
-			Escaped(caller->name).c_str(), (int)failures.size());
-		fLockedUntil[key] = now + fSettings.lockWindow;
-		failures.clear();
+	int32 loggingIn = 0;
+	for (auto& entry : fCallers) {
+		if (!entry.second->LoggedIn()
+			&& entry.second->address == caller->address) {
+			loggingIn++;
+		}
 	}
+	caller->login = std::make_unique<Login>(fLink, fAccounts, fLimits,
+		connection, caller->id, way);
+	Caller* added = caller.get();
+	fConnections[connection] = caller->id;
+	fCallers[caller->id] = std::move(caller);
 
-	caller->wrongPasswords++;
-	bigtime_t delay = fSettings.failureDelay << (caller->wrongPasswords - 1);
-	caller->stage = Caller::Stage::kPaused;
-	caller->pausedUntil = now + delay;
-	_Say(caller, "That password is wrong.\n");
+	switch (fLimits.Admit((int32)fCallers.size(), loggingIn)) {
+		case LoginLimits::Admission::kAdmitted:
+			return added;
+		case LoginLimits::Admission::kBoardFull:
+			HostLog("the board is full; %s was turned away",
+				added->address.String());
+			_Drop(added, kBusyNotice);
+			return NULL;
+		case LoginLimits::Admission::kTooManyFromAddress:
+			HostLog("too many callers from %s are logging in; one more was"
+				" turned away", added->address.String());
+			_Drop(added, "Too many callers from your address are logging in;"
+				" please call again later.\n");
+			return NULL;
+	}
+	return NULL;
 }
 
 
+// Acts on what a step of the caller's login came to. The login is the
+// caller's, so a caller let go takes it along: its farewell is copied
+// first.
 void
-Board::_PasswordRight(Caller* caller)
+Board::_Follow(Caller* caller, LoginOutcome outcome)
 {
-	if (!caller->beforeTerminal) {
-		_LogIn(caller);
-		return;
+	switch (outcome) {
+		case LoginOutcome::kGoesOn:
+			break;
+		case LoginOutcome::kLoggedIn:
+			_LogIn(caller);
+			break;
+		case LoginOutcome::kLetGo:
+		{
+			std::string farewell = caller->login->Farewell();
+			_Drop(caller, farewell);
+			break;
+		}
 	}
-	// Logged in once the terminal opens: a takeover or a resume waits for
-	// a terminal to show it on.
-	caller->hash.clear();
-	caller->stage = Caller::Stage::kAdmitted;
-	caller->connection->LoginAnswered(LoginAnswer::kAdmitted, NULL);
-}
-
-
-bool
-Board::_IsLocked(const std::string& nameKey)
-{
-	auto locked = fLockedUntil.find(nameKey);
-	if (locked == fLockedUntil.end())
-		return false;
-	if (fLink.Now() < locked->second)
-		return true;
-	fLockedUntil.erase(locked);
-	return false;
 }
 
 
 void
 Board::_LogIn(Caller* caller)
 {
-	caller->hash.clear();
-	std::string key = NameKey(caller->name);
-	auto member = fMembers.find(key);
-	Caller* previous = member != fMembers.end()
-		? _CallerByID(member->second) : NULL;
-	if (previous != NULL && previous->direct) {
-		_Drop(caller, std::string(caller->name.String())
-			+ " is already in the door from another terminal.\n", false);
+	BString name = caller->login->Name();
+	Caller* previous = _MemberFor(name);
+	if (previous != NULL && previous->ForTheDoor()) {
+		_Drop(caller, std::string(name.String())
+			+ " is already in the door from another terminal.\n");
 		return;
 	}
-	fFailures.erase(key);
-	caller->loggedIn = true;
-	caller->wrongPasswords = 0;
-
-	fMembers[key] = caller->id;
-	Seat* seat = _SeatFor(caller->name);
-	if (previous != NULL && previous != caller) {
-		HostLog("%s's session was taken over from %s",
-			Escaped(caller->name).c_str(), caller->address.String());
-		// The seat goes with the name: the first connection must not take
-		// it away when it closes.
-		if (seat != NULL && seat->caller == previous->id)
-			seat->caller = 0;
-		_Drop(previous, std::string("\n") + kTakenOverNotice, false);
-	} else {
-		HostLog("%s logged in from %s", Escaped(caller->name).c_str(),
+	caller->login.reset();
+	caller->name = name;
+	fMembers[NameKey(name)] = caller->id;
+	Seat* seat = _SeatFor(name);
+	if (previous != NULL && previous != caller)
+		_TakeOver(caller, previous, seat);
+	else {
+		HostLog("%s logged in from %s", Escaped(name).c_str(),
 			caller->address.String());
 	}
 
-	if (seat != NULL && !seat->gone) {
+	if (seat != NULL && !seat->IsGone()) {
 		if (previous == NULL)
-			HostLog("%s resumed the session", Escaped(caller->name).c_str());
-		_Attach(seat, caller);
+			HostLog("%s resumed the session", Escaped(name).c_str());
+		caller->place = Caller::Place::kInDoor;
+		seat->Attach(caller->id, caller->connection);
 		return;
 	}
 	_ShowFrontRoom(caller);
+}
+
+
+void
+Board::_TakeOver(Caller* caller, Caller* previous, Seat* seat)
+{
+	HostLog("%s's session was taken over from %s",
+		Escaped(caller->name).c_str(), caller->address.String());
+	// The seat goes with the name: the first connection must not take it
+	// away when it closes.
+	if (seat != NULL && seat->CallerID() == previous->id)
+		seat->Vacate();
+	_Drop(previous, std::string("\n") + kTakenOverNotice);
 }
 
 
@@ -1092,37 +656,32 @@ Board::_LogIn(Caller* caller)
 void
 Board::_ShowFrontRoom(Caller* caller)
 {
-	caller->stage = Caller::Stage::kFrontRoom;
+	caller->place = Caller::Place::kFrontRoom;
 	for (const std::string& notice : caller->notices)
 		_Say(caller, "\n" + notice);
 	caller->notices.clear();
-	_Say(caller, std::string("\n") + PrintableUserName(caller->name).String()
-		+ ", you are in the front room of the board.\n"
-		"  (E) Enter Drelmoor\n"
-		"  (W) Who is online\n"
-		"  (G) Good-bye\n"
-		"Your choice: ");
+	_Say(caller, FrontRoom::Menu(caller->name));
 }
 
 
 void
 Board::_FrontRoomKey(Caller* caller, char key)
 {
-	switch (tolower((unsigned char)key)) {
-		case 'e':
-			_Say(caller, "E\n");
+	std::string shown;
+	FrontRoom::Choice choice = FrontRoom::ChoiceFor(key, &shown);
+	_Say(caller, shown);
+	switch (choice) {
+		case FrontRoom::Choice::kNone:
+			break;
+		case FrontRoom::Choice::kEnterDoor:
 			_EnterDoor(caller);
 			break;
-		case 'w':
-			_Say(caller, "W\n");
+		case FrontRoom::Choice::kWhoIsOnline:
 			_ShowWhoIsOnline(caller);
 			_ShowFrontRoom(caller);
 			break;
-		case 'g':
-			_Say(caller, "G\n");
-			_Drop(caller, "Good-bye.\n", false);
-			break;
-		default:
+		case FrontRoom::Choice::kGoodBye:
+			_Drop(caller, "Good-bye.\n");
 			break;
 	}
 }
@@ -1132,29 +691,22 @@ void
 Board::_ShowWhoIsOnline(Caller* caller)
 {
 	bigtime_t now = fLink.Now();
-	std::string list = "\nWho is online:\n";
-	char line[160];
-	snprintf(line, sizeof(line), "  %-30s %-11s %6s  %-22s %s\n", "Name",
-		"Where", "Idle", "Terminal", "Way in");
-	list += line;
+	std::vector<FrontRoom::Presence> online;
 	for (auto& entry : fCallers) {
-		Caller* other = entry.second.get();
-		if (!other->loggedIn)
+		const Caller* other = entry.second.get();
+		if (!other->LoggedIn())
 			continue;
-		BString terminal = other->connection != NULL
-			? other->connection->TerminalType() : BString("");
-		if (terminal.Length() == 0)
-			terminal = "unknown";
-		const char* way = other->connection != NULL
-			? other->connection->Kind() : "";
-		snprintf(line, sizeof(line), "  %-30s %-11s %6s  %-22s %s\n",
-			PrintableUserName(other->name).String(),
-			other->stage == Caller::Stage::kInDoor ? "in the door"
-				: "front room", IdleText(now - other->lastKey).c_str(),
-			PrintableUserName(terminal).String(), way);
-		list += line;
+		FrontRoom::Presence presence;
+		presence.name = other->name;
+		presence.inDoor = other->place == Caller::Place::kInDoor;
+		presence.idle = other->idle.Idle(now);
+		if (other->connection != NULL) {
+			presence.terminal = other->connection->TerminalType();
+			presence.way = other->connection->Kind();
+		}
+		online.push_back(presence);
 	}
-	_Say(caller, list);
+	_Say(caller, FrontRoom::WhoIsOnline(online));
 }
 
 
@@ -1168,13 +720,12 @@ Board::_EnterDoor(Caller* caller)
 		_ShowFrontRoom(caller);
 		return;
 	}
-	auto seat = std::make_unique<Seat>();
-	seat->id = fLink.NewSeatID();
-	seat->name = caller->name;
-	seat->caller = caller->id;
-	int32 id = seat->id;
+	auto seat = std::make_unique<Seat>(fLink, fLink.NewSeatID(),
+		caller->name);
+	seat->SitDown(caller->id, caller->connection);
+	int32 id = seat->ID();
 	fSeats[key] = std::move(seat);
-	caller->stage = Caller::Stage::kInDoor;
+	caller->place = Caller::Place::kInDoor;
 	fLink.EnterDoor(id, caller->name);
 }
 
@@ -1182,103 +733,7 @@ Board::_EnterDoor(Caller* caller)
 // #pragma mark - Seats in the door
 
 
-void
-Board::_DeliverKeys(Seat* seat)
-{
-	if (seat->keyRequest == NULL)
-		return;
-	if (seat->gone) {
-		fLink.AnswerKey(seat->keyRequest, 0);
-		seat->keyRequest = nullptr;
-		return;
-	}
-	if (seat->keys.empty()) {
-		// Every key before the end of the input was taken: the user is
-		// gone only once the door asks for one more, so the texts that
-		// the last keys bring are still shown.
-		Caller* caller = _SeatCaller(seat);
-		if (caller != NULL && caller->inputEnded)
-			_SetGone(seat);
-		return;
-	}
-	if (seat->caller == 0)
-		return;
-	char key = seat->keys.front();
-	seat->keys.pop_front();
-	seat->prompt.clear();
-	BMessage* request = seat->keyRequest;
-	seat->keyRequest = nullptr;
-	fLink.AnswerKey(request, (uint8)key);
-}
-
-
-void
-Board::_AnswerTexts(Seat* seat)
-{
-	Caller* caller = _SeatCaller(seat);
-	while (!seat->textRequests.empty()
-		&& (seat->gone || caller == NULL || (seat->entered
-			&& caller->connection->Backlog() <= kMaxOutputBacklog))) {
-		BMessage* request = seat->textRequests.front();
-		seat->textRequests.pop_front();
-		fLink.AnswerText(request, seat->gone);
-	}
-}
-
-
-void
-Board::_SetGone(Seat* seat)
-{
-	seat->gone = true;
-	seat->keys.clear();
-	_DeliverKeys(seat);
-	_AnswerTexts(seat);
-}
-
-
-void
-Board::_Detach(Seat* seat)
-{
-	seat->caller = 0;
-	seat->awayUntil = fLink.Now() + fSettings.grace;
-	// The texts the caller had not taken are the prompt to show again;
-	// the door need not wait for them.
-	seat->early.clear();
-	_AnswerTexts(seat);
-}
-
-
-void
-Board::_Attach(Seat* seat, Caller* caller)
-{
-	seat->caller = caller->id;
-	caller->stage = Caller::Stage::kInDoor;
-	if (!seat->prompt.empty())
-		caller->connection->Show("\n" + seat->prompt);
-	_DeliverKeys(seat);
-	_AnswerTexts(seat);
-}
-
-
-// The line of the door's texts since the last key that the caller's cursor
-// stands on: the prompt, to show again after a notice.
-static std::string
-PromptLineOf(const std::string& prompt)
-{
-	size_t lineFeed = prompt.rfind('\n');
-	return lineFeed == std::string::npos ? prompt
-		: prompt.substr(lineFeed + 1);
-}
-
-
-std::string
-Board::_PromptLine(const Seat* seat) const
-{
-	return PromptLineOf(seat->prompt);
-}
-
-
-Board::Seat*
+Seat*
 Board::_SeatFor(const BString& name) const
 {
 	auto seat = fSeats.find(NameKey(name));
@@ -1286,13 +741,59 @@ Board::_SeatFor(const BString& name) const
 }
 
 
+Seat*
+Board::_SeatByID(int32 id) const
+{
+	for (auto& entry : fSeats) {
+		if (entry.second->ID() == id)
+			return entry.second.get();
+	}
+	return NULL;
+}
+
+
 Board::Caller*
 Board::_SeatCaller(const Seat* seat) const
 {
-	if (seat->caller == 0)
+	if (seat->CallerID() == 0)
 		return NULL;
-	Caller* caller = _CallerByID(seat->caller);
+	Caller* caller = _CallerByID(seat->CallerID());
 	return caller != NULL && caller->connection != NULL ? caller : NULL;
+}
+
+
+// A caller whose connection ends leaves the seat away, for the grace
+// period, or gone.
+void
+Board::_LeaveSeat(Caller* caller, SeatAfterDrop after)
+{
+	Seat* seat = caller->LoggedIn() ? _SeatFor(caller->name) : NULL;
+	if (seat == NULL || seat->CallerID() != caller->id)
+		return;
+	seat->Detach(fLink.Now() + fSettings.grace);
+	if (after == SeatAfterDrop::kGone)
+		seat->SetGone();
+}
+
+
+void
+Board::_EntranceFailed(Seat* seat, const BString& error)
+{
+	Caller* caller = _SeatCaller(seat);
+	HostLog("%s could not enter the door: %s",
+		Escaped(seat->Name()).c_str(), error.String());
+	// A session that got as far as asking is told its user is gone.
+	seat->SetGone();
+	std::string key = NameKey(seat->Name());
+	fSeats.erase(key);
+	if (caller == NULL)
+		fMembers.erase(key);
+	else if (caller->ForTheDoor())
+		_Drop(caller, error.String());
+	else {
+		_Say(caller, std::string("\n") + error.String() + "\n");
+		_ShowFrontRoom(caller);
+	}
 }
 
 
@@ -1315,28 +816,43 @@ Board::_CallerByID(int32 id) const
 }
 
 
+Board::Caller*
+Board::_MemberFor(const BString& name) const
+{
+	auto member = fMembers.find(NameKey(name));
+	return member != fMembers.end() ? _CallerByID(member->second) : NULL;
+}
+
+
+// The callers' IDs as they are now: a caller dropped on the way is looked
+// up no more, and one added is not reached.
+std::vector<int32>
+Board::_CallerIDs() const
+{
+	std::vector<int32> ids;
+	for (auto& entry : fCallers)
+		ids.push_back(entry.first);
+	return ids;
+}
+
+
 void
 Board::_Say(Caller* caller, const std::string& text)
 {
-	if (caller->connection != NULL)
+	if (caller->connection != NULL && !text.empty())
 		caller->connection->Show(text);
 }
 
 
 void
-Board::_Drop(Caller* caller, const std::string& text, bool seatGone,
+Board::_Drop(Caller* caller, const std::string& text, SeatAfterDrop after,
 	CallEnd end)
 {
-	if (caller->connection != NULL && !caller->direct) {
+	if (caller->connection != NULL && !caller->ForTheDoor()) {
 		HostLog("%s disconnected (%s)", _NameLine(caller).c_str(),
 			caller->address.String());
 	}
-	Seat* seat = caller->loggedIn ? _SeatFor(caller->name) : NULL;
-	if (seat != NULL && seat->caller == caller->id) {
-		_Detach(seat);
-		if (seatGone)
-			_SetGone(seat);
-	}
+	_LeaveSeat(caller, after);
 	Terminal* connection = caller->connection;
 	if (connection != NULL) {
 		fConnections.erase(connection);
@@ -1354,9 +870,8 @@ Board::_Drop(Caller* caller, const std::string& text, bool seatGone,
 void
 Board::_Forget(Caller* caller)
 {
-	if (caller->loggedIn) {
-		std::string key = NameKey(caller->name);
-		auto member = fMembers.find(key);
+	if (caller->LoggedIn()) {
+		auto member = fMembers.find(NameKey(caller->name));
 		if (member != fMembers.end() && member->second == caller->id) {
 			// A seat away from its caller keeps the name on the board.
 			fMembers.erase(member);
@@ -1391,7 +906,7 @@ Board::_ShowNotices(Caller* caller, const std::string& promptLine)
 std::string
 Board::_NameLine(const Caller* caller) const
 {
-	if (caller->loggedIn)
+	if (caller->LoggedIn())
 		return Escaped(caller->name);
 	return "a caller who had not logged in";
 }

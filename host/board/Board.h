@@ -1,52 +1,21 @@
 #pragma once
 
+#include "AccountStore.h"
+#include "BoardLink.h"
 #include "BoardSettings.h"
+#include "Login.h"
+#include "LoginLimits.h"
 #include "Terminal.h"
 
 #include <String.h>
 
-#include <deque>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-class AccountStore;
 class BMessage;
-
-// What a caller who logs in before the terminal opens is to be asked for
-// the name they gave.
-enum class LoginQuestions {
-	kNone,				// nothing: the name cannot log in (refused)
-	kPassword,			// the account's password
-	kNewPassword,		// a free name: a password to register it with
-	kNoneNeeded,		// the name "new": admitted, to log in at the board
-};
-
-// The name a caller who logs in before the terminal opens gives to log in
-// (or register) at the board's own prompt instead, as a telnet caller does.
-extern const char* const kNewCallerName;
-
-// What the board asks of the host around it: the clock, the door, and the
-// slow work of passwords. The host answers the door's requests and reports
-// back to the board by its events (Entered, SessionEnded, PasswordHashed,
-// PasswordChecked).
-class BoardLink {
-public:
-	virtual						~BoardLink() = default;
-
-	virtual	bigtime_t			Now() = 0;
-	virtual	int32				NewSeatID() = 0;
-	virtual	void				EnterDoor(int32 seat, const BString& name) = 0;
-	// Both reply to the door's request and delete it.
-	virtual	void				AnswerKey(BMessage* request, int32 key) = 0;
-	virtual	void				AnswerText(BMessage* request, bool gone) = 0;
-	virtual	void				HashPassword(int32 caller,
-									const std::string& password) = 0;
-	virtual	void				CheckPassword(int32 caller,
-									const std::string& hash,
-									const std::string& password) = 0;
-};
+class Seat;
 
 // The board: its callers from the moment they connect (login or
 // registration, the front room, the door) and the door's sessions of its
@@ -151,20 +120,19 @@ public:
 
 private:
 			struct Caller;
-			struct Seat;
+
+	// What becomes of the seat of a caller who is let go.
+	enum class SeatAfterDrop {
+		kKeptForTheGrace,		// away; the same name may come back to it
+		kGone,					// its session hears that the user is gone
+	};
 
 	// Login
-			Caller*				_Admit(Terminal* connection);
-			void				_Welcome(Caller* caller);
-			void				_AskName(Caller* caller);
-			void				_LineTyped(Caller* caller,
-									const std::string& line);
-			void				_NameGiven(Caller* caller,
-									const std::string& line);
-			void				_PasswordWrong(Caller* caller);
-			void				_PasswordRight(Caller* caller);
+			Caller*				_Admit(Terminal* connection, Login::Way way);
+			void				_Follow(Caller* caller, LoginOutcome outcome);
 			void				_LogIn(Caller* caller);
-			bool				_IsLocked(const std::string& key);
+			void				_TakeOver(Caller* caller, Caller* previous,
+									Seat* seat);
 
 	// The front room
 			void				_ShowFrontRoom(Caller* caller);
@@ -173,24 +141,29 @@ private:
 			void				_EnterDoor(Caller* caller);
 
 	// Seats in the door
-			void				_DeliverKeys(Seat* seat);
-			void				_AnswerTexts(Seat* seat);
-			void				_SetGone(Seat* seat);
-			void				_Detach(Seat* seat);
-			void				_Attach(Seat* seat, Caller* caller);
 			Seat*				_SeatFor(const BString& name) const;
-			std::string			_PromptLine(const Seat* seat) const;
+			Seat*				_SeatByID(int32 id) const;
 			Caller*				_SeatCaller(const Seat* seat) const;
+			void				_LeaveSeat(Caller* caller,
+									SeatAfterDrop after);
+			void				_EntranceFailed(Seat* seat,
+									const BString& error);
+
+	// Time
+			void				_TickIdle(Caller* caller, bigtime_t now);
+			void				_EndAwaySeats(bigtime_t now);
 
 	// Callers
 			Caller*				_CallerFor(Terminal* connection) const;
 			Caller*				_CallerByID(int32 id) const;
+			Caller*				_MemberFor(const BString& name) const;
+			std::vector<int32>	_CallerIDs() const;
 			void				_Say(Caller* caller, const std::string& text);
 			// Tells the caller, finishes the connection and forgets the
-			// caller; a seat of the caller's is gone (idle, shut-down) or
-			// away for the grace period.
+			// caller.
 			void				_Drop(Caller* caller, const std::string& text,
-									bool seatGone,
+									SeatAfterDrop after
+										= SeatAfterDrop::kKeptForTheGrace,
 									CallEnd end = CallEnd::kFailure);
 			void				_Log(Caller* caller, const BString& line);
 			// Shows the caller's waiting notices at the prompt they stand at.
@@ -202,15 +175,12 @@ private:
 			BoardSettings		fSettings;
 			AccountStore&		fAccounts;
 			BoardLink&			fLink;
+			LoginLimits			fLimits;
 			int32				fNextCallerID = 1;
 			std::map<int32, std::unique_ptr<Caller>> fCallers;
 			std::map<Terminal*, int32> fConnections;
 			// By the name's key (its lower case).
 			std::map<std::string, int32> fMembers;
 			std::map<std::string, std::unique_ptr<Seat>> fSeats;
-			std::map<std::string, std::deque<bigtime_t>> fFailures;
-			std::map<std::string, bigtime_t> fLockedUntil;
 };
 
-// The key that accounts and the board compare names by.
-std::string NameKey(const BString& name);

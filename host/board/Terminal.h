@@ -12,10 +12,25 @@ enum class CallEnd {
 	kDoorClosed,
 };
 
+// What a caller who logs in before the terminal opens is to be asked for
+// the name they gave.
+enum class LoginQuestions {
+	kNone,				// nothing: the name cannot log in (refused)
+	kPassword,			// the account's password
+	kNewPassword,		// a free name: a password to register it with
+	kNoneNeeded,		// the name "new": admitted, to log in at the board
+};
+
+// The name a caller who logs in before the terminal opens gives to log in
+// (or register) at the board's own prompt instead, as a telnet caller does.
+extern const char* const kNewCallerName;
+
 // The board's answer to a caller who logs in before the terminal opens (an
 // SSH caller's name and password).
 enum class LoginAnswer {
 	kAdmitted,
+	// With the reason, when there is one the caller should hear (an account
+	// the sysop locked): what the board's prompt would have shown.
 	kRefused,
 	// A new name's password would not do (too short, typed differently
 	// twice): the caller is asked for it again, told why.
@@ -52,7 +67,8 @@ public:
 									{ Show("\n" + notice + "\n" + promptLine); }
 	// For a terminal whose caller logs in before it opens: the board's
 	// verdict, which may come after slow work (a password's check). The
-	// reason goes with kAskAgain.
+	// reason goes with kAskAgain, and with kRefused when there is one; it
+	// may be NULL.
 	virtual	void				LoginAnswered(LoginAnswer, const char*) {}
 
 	virtual	const BString&		Address() const = 0;

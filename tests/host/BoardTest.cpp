@@ -805,3 +805,42 @@ TEST_F(BoardTest, TerminalThatOpensBeforeItsCallerLoggedInIsLetGo)
 	EXPECT_TRUE(connection.fClosed);
 	EXPECT_EQ(0, fBoard->CountCallers());
 }
+
+
+TEST_F(BoardTest, LockedAccountBeforeTheTerminalIsRefusedAtOnceUntilUnlocked)
+{
+	const std::string locked = "That account is locked; ask the sysop.";
+	fAccounts.fAccounts["ash"].second = "!hash:secret123";
+	// The right password, more often than one call's tries and than the
+	// failures that lock a name: each refused at once, with the reason,
+	// never checked, never paused for, never counted.
+	std::vector<std::unique_ptr<FakeConnection>> connections;
+	for (int call = 0; call < 3; call++) {
+		connections.push_back(std::make_unique<FakeConnection>());
+		FakeConnection& connection = *connections.back();
+		ASSERT_TRUE(fBoard->Arrived(&connection));
+		EXPECT_EQ(LoginQuestions::kNone,
+			fBoard->QuestionsFor(&connection, "Ash"));
+		for (int i = 0; i < 4; i++)
+			fBoard->PasswordGiven(&connection, "Ash", "secret123");
+		EXPECT_TRUE(fLink.fChecks.empty());
+		ASSERT_EQ(5u, connection.fAnswers.size());
+		for (LoginAnswer answer : connection.fAnswers)
+			EXPECT_EQ(LoginAnswer::kRefused, answer);
+		EXPECT_EQ(locked, connection.fReason);
+		EXPECT_FALSE(connection.fClosed);
+		fBoard->HungUp(&connection);
+	}
+
+	// Unlocked by the sysop: the right password logs in on the next try.
+	fAccounts.fAccounts["ash"].second = "hash:secret123";
+	FakeConnection connection;
+	ASSERT_TRUE(fBoard->Arrived(&connection));
+	fBoard->PasswordGiven(&connection, "Ash", "secret123");
+	Answer();
+	ASSERT_EQ(1u, connection.fAnswers.size());
+	EXPECT_EQ(LoginAnswer::kAdmitted, connection.fAnswers[0]);
+	fBoard->TerminalOpened(&connection);
+	EXPECT_NE(std::string::npos,
+		connection.TakeShown().find("Ash, you are in the front room"));
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <String.h>
+#include <SupportDefs.h>
+
+#include <string>
+#include <vector>
+
+// The board's front room, where a logged-in caller stands outside the door:
+// its menu, the choice a key makes, and the list of who is online. It
+// decides and words; the board keeps the callers and acts on the choice.
+class FrontRoom {
+public:
+	enum class Choice {
+		kNone,
+		kEnterDoor,
+		kWhoIsOnline,
+		kGoodBye,
+	};
+
+	// One caller on the list of who is online.
+	struct Presence {
+		BString			name;
+		bool			inDoor = false;
+		bigtime_t		idle = 0;
+		BString			terminal;
+		const char*		way = "";
+	};
+
+	static	const char* const	kPromptLine;
+
+	static	std::string			Menu(const BString& name);
+	// The choice of the key, and the letter to show for it.
+	static	Choice				ChoiceFor(char key, std::string* shown);
+	static	std::string			WhoIsOnline(
+									const std::vector<Presence>& callers);
+	// Minutes and seconds, as the lists show idle times.
+	static	std::string			IdleText(bigtime_t idle);
+};

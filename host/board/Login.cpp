@@ -1,0 +1,460 @@
+#include "Login.h"
+
+#include "AccountStore.h"
+#include "BoardLink.h"
+#include "HostLog.h"
+#include "LoginLimits.h"
+
+#include <ZenboUserName.h>
+
+
+static const size_t kMaxLineLength = 64;
+static const size_t kMinPasswordLength = 8;
+static const size_t kMaxPasswordLength = 128;
+static const char kBackspace = 0x08;
+// Names refused in one call (the rule, a lock) before the call ends: each
+// refusal costs no pause and is logged, so a caller who tries name after
+// name must not do it for the whole time of logging in.
+static const int32 kMaxRefusedNames = 10;
+
+static const char* const kAccountLockedNotice
+	= "That account is locked; ask the sysop.";
+
+const char* const kNewCallerName = "new";
+
+
+static std::string
+Escaped(const BString& name)
+{
+	return EscapedUserName(name).String();
+}
+
+
+Login::Login(BoardLink& link, AccountStore& accounts, LoginLimits& limits,
+	Terminal* terminal, int32 caller, Way way)
+	:
+	fLink(link),
+	fAccounts(accounts),
+	fLimits(limits),
+	fTerminal(terminal),
+	fCaller(caller),
+	fAddress(terminal->Address()),
+	fWay(way),
+	fStarted(link.Now())
+{
+}
+
+
+// #pragma mark - At the board's prompt
+
+
+void
+Login::Welcome()
+{
+	_Say("\nWelcome to the Drelmoor board.\nGive your board name to log in,"
+		" or a new name to register.\n");
+	_AskName(NULL);
+}
+
+
+LoginOutcome
+Login::KeyTyped(char key)
+{
+	// Keys typed ahead of a question not yet asked are not its answer.
+	if (!_TakesKeys())
+		return LoginOutcome::kGoesOn;
+	bool secret = fStage != Stage::kName;
+	if (key == '\n') {
+		std::string line;
+		line.swap(fLine);
+		_Say("\n");
+		return _LineTyped(line);
+	}
+	if (key == kBackspace) {
+		if (!fLine.empty()) {
+			fLine.pop_back();
+			if (!secret)
+				_Say("\b \b");
+		}
+		return LoginOutcome::kGoesOn;
+	}
+	if ((unsigned char)key >= 0x20 && (unsigned char)key < 0x7f
+		&& fLine.size() < (secret ? kMaxPasswordLength : kMaxLineLength)) {
+		fLine += key;
+		if (!secret)
+			_Say(std::string(1, key));
+	}
+	return LoginOutcome::kGoesOn;
+}
+
+
+LoginOutcome
+Login::_LineTyped(const std::string& line)
+{
+	switch (fStage) {
+		case Stage::kName:
+			return _NameGiven(BString(line.c_str()));
+		case Stage::kPassword:
+			fStage = Stage::kChecking;
+			fLink.CheckPassword(fCaller, fHash, line);
+			return LoginOutcome::kGoesOn;
+		case Stage::kNewPassword:
+		case Stage::kConfirmPassword:
+			return _NewPasswordTyped(line);
+		default:
+			return LoginOutcome::kGoesOn;
+	}
+}
+
+
+LoginOutcome
+Login::_NewPasswordTyped(const std::string& line)
+{
+	if (fStage == Stage::kNewPassword) {
+		if (line.size() < kMinPasswordLength) {
+			_Say("A password has at least 8 characters.\nChoose a password: ");
+			return LoginOutcome::kGoesOn;
+		}
+		fNewPassword = line;
+		fStage = Stage::kConfirmPassword;
+		_Say("The same password again: ");
+		return LoginOutcome::kGoesOn;
+	}
+	if (line != fNewPassword) {
+		fNewPassword.clear();
+		fStage = Stage::kNewPassword;
+		_Say("The passwords differ.\nChoose a password: ");
+		return LoginOutcome::kGoesOn;
+	}
+	fStage = Stage::kHashing;
+	fLink.HashPassword(fCaller, fNewPassword);
+	fNewPassword.clear();
+	return LoginOutcome::kGoesOn;
+}
+
+
+// #pragma mark - Before the terminal opens
+
+
+LoginOutcome
+Login::NameGiven(const BString& name)
+{
+	if (fWay != Way::kBeforeTheTerminal || fStage != Stage::kName)
+		return LoginOutcome::kGoesOn;
+	return _NameGiven(name);
+}
+
+
+LoginQuestions
+Login::Questions() const
+{
+	if (fWay != Way::kBeforeTheTerminal)
+		return LoginQuestions::kNone;
+	switch (fStage) {
+		case Stage::kPassword:
+			return LoginQuestions::kPassword;
+		case Stage::kNewPassword:
+			return LoginQuestions::kNewPassword;
+		case Stage::kAdmitted:
+			return fName.Length() == 0 ? LoginQuestions::kNoneNeeded
+				: LoginQuestions::kNone;
+		default:
+			return LoginQuestions::kNone;
+	}
+}
+
+
+LoginOutcome
+Login::PasswordGiven(const BString& name, const std::string& password)
+{
+	if (fWay != Way::kBeforeTheTerminal)
+		return LoginOutcome::kGoesOn;
+	if (fStage == Stage::kName) {
+		LoginOutcome outcome = _NameGiven(name);
+		if (outcome != LoginOutcome::kGoesOn || fStage == Stage::kName) {
+			// Let go, or refused with the reason.
+			return outcome;
+		}
+		if (fStage == Stage::kAdmitted) {
+			fTerminal->LoginAnswered(LoginAnswer::kAdmitted, NULL);
+			return LoginOutcome::kGoesOn;
+		}
+		// A new name registers by answering questions, where its password
+		// is typed twice.
+		if (fStage == Stage::kNewPassword)
+			return _AskName(NULL);
+	}
+	if (fStage != Stage::kPassword || NameKey(name) != NameKey(fName))
+		return _AskName(NULL);
+	fStage = Stage::kChecking;
+	fLink.CheckPassword(fCaller, fHash, password.substr(0, kMaxPasswordLength));
+	return LoginOutcome::kGoesOn;
+}
+
+
+LoginOutcome
+Login::RegistrationGiven(const std::string& password, const std::string& again)
+{
+	if (fWay != Way::kBeforeTheTerminal || fStage != Stage::kNewPassword)
+		return LoginOutcome::kGoesOn;
+	if (password.size() < kMinPasswordLength
+		|| password.size() > kMaxPasswordLength) {
+		fTerminal->LoginAnswered(LoginAnswer::kAskAgain,
+			"A password has 8 to 128 characters.");
+		return LoginOutcome::kGoesOn;
+	}
+	if (password != again) {
+		fTerminal->LoginAnswered(LoginAnswer::kAskAgain,
+			"The passwords differ.");
+		return LoginOutcome::kGoesOn;
+	}
+	fStage = Stage::kHashing;
+	fLink.HashPassword(fCaller, password);
+	return LoginOutcome::kGoesOn;
+}
+
+
+LoginOutcome
+Login::TerminalOpened()
+{
+	if (fWay != Way::kBeforeTheTerminal)
+		return LoginOutcome::kGoesOn;
+	if (fStage != Stage::kAdmitted)
+		return _LetGo("");
+	if (fName.Length() > 0)
+		return LoginOutcome::kLoggedIn;
+	fWay = Way::kAtThePrompt;
+	fStarted = fLink.Now();
+	Welcome();
+	return LoginOutcome::kGoesOn;
+}
+
+
+// #pragma mark - The checks every caller meets
+
+
+LoginOutcome
+Login::_NameGiven(const BString& name)
+{
+	// A caller before the terminal who tries once more than allowed.
+	if (fLimits.TriesUsedUp(fWrongPasswords))
+		return _LetGo("");
+	if (name.Length() == 0)
+		return _AskName(NULL);
+	if (fWay == Way::kBeforeTheTerminal && NameKey(name) == kNewCallerName) {
+		fStage = Stage::kAdmitted;
+		return LoginOutcome::kGoesOn;
+	}
+	UserNameProblem problem = JudgeUserName(name);
+	if (problem != UserNameProblem::kNone) {
+		HostLog("failed login from %s: \"%s\" cannot be a user name",
+			fAddress.String(), Escaped(name).c_str());
+		std::string reason = std::string("That name ")
+			+ DescribeUserNameProblem(problem) + ".";
+		return _Refuse(reason.c_str());
+	}
+	if (fLimits.IsLocked(NameKey(name), fLink.Now())) {
+		HostLog("failed login for %s from %s: the name is locked",
+			Escaped(name).c_str(), fAddress.String());
+		return _Refuse("That name is locked after too many failed logins;"
+			" try again later.");
+	}
+	BString storedName;
+	std::string hash;
+	status_t status = fAccounts.Find(name, &storedName, &hash);
+	if (status == B_OK)
+		return _AccountFound(storedName, hash);
+	if (status != B_ENTRY_NOT_FOUND) {
+		HostLog("cannot read the accounts for the caller from %s: %s",
+			fAddress.String(), strerror_status(status));
+		return _LetGo("The board cannot read its accounts just now; please"
+			" call again later.\n");
+	}
+	fName = name;
+	fStage = Stage::kNewPassword;
+	if (fWay == Way::kAtThePrompt) {
+		_Say(std::string("There is no account ") + name.String() + " yet: it"
+			" is yours to register.\nChoose a password (at least 8"
+			" characters, not shown): ");
+	}
+	return LoginOutcome::kGoesOn;
+}
+
+
+// A locked account is refused before any password is asked or checked:
+// no password can open it, so a try is no guess to pause for or to count
+// against the name, and the caller hears why at once.
+LoginOutcome
+Login::_AccountFound(const BString& storedName, const std::string& hash)
+{
+	if (IsLockedAccountHash(hash)) {
+		HostLog("failed login for %s from %s: the sysop locked the account",
+			Escaped(storedName).c_str(), fAddress.String());
+		return _Refuse(kAccountLockedNotice);
+	}
+	fName = storedName;
+	fHash = hash;
+	fStage = Stage::kPassword;
+	if (fWay == Way::kAtThePrompt)
+		_Say("Password: ");
+	return LoginOutcome::kGoesOn;
+}
+
+
+// #pragma mark - The slow work, and time
+
+
+LoginOutcome
+Login::PasswordChecked(bool matches)
+{
+	if (fStage != Stage::kChecking)
+		return LoginOutcome::kGoesOn;
+	if (!matches)
+		return _PasswordWrong();
+	BString storedName;
+	std::string hash;
+	if (fAccounts.Find(fName, &storedName, &hash) == B_OK
+		&& IsLockedAccountHash(hash)) {
+		// Locked by the sysop while the password was being checked.
+		return _AskName(kAccountLockedNotice);
+	}
+	return _Succeeded();
+}
+
+
+LoginOutcome
+Login::PasswordHashed(const std::string& hash)
+{
+	if (fStage != Stage::kHashing)
+		return LoginOutcome::kGoesOn;
+	status_t status = hash.empty() ? B_ERROR : fAccounts.Add(fName, hash);
+	if (status == B_FILE_EXISTS)
+		return _AskName("Somebody registered that name just now.");
+	if (status != B_OK) {
+		HostLog("cannot keep the account of %s: %s", Escaped(fName).c_str(),
+			strerror_status(status));
+		return _LetGo("The board cannot keep new accounts just now; please"
+			" call again later.\n");
+	}
+	HostLog("%s registered from %s", Escaped(fName).c_str(),
+		fAddress.String());
+	return _Succeeded();
+}
+
+
+LoginOutcome
+Login::Tick(bigtime_t now, bigtime_t timeout)
+{
+	if (fStage == Stage::kPaused && now >= fPausedUntil) {
+		if (fWay == Way::kBeforeTheTerminal) {
+			// The refusal itself waited out the pause; a caller who tries
+			// once more than allowed is let go then.
+			return _AskName(NULL);
+		}
+		if (fLimits.TriesUsedUp(fWrongPasswords))
+			return _LetGo("Good-bye.\n");
+		fStage = Stage::kPassword;
+		_Say("Password: ");
+	}
+	if (now - fStarted >= timeout) {
+		HostLog("the caller from %s did not log in in time",
+			fAddress.String());
+		return _LetGo("\nTime is up for logging in. Good-bye.\n");
+	}
+	return LoginOutcome::kGoesOn;
+}
+
+
+// #pragma mark - Private
+
+
+// At the prompt the reason is shown and the name asked again; before the
+// terminal the try is refused, and the client's next try gives a name.
+LoginOutcome
+Login::_AskName(const char* reason)
+{
+	fStage = Stage::kName;
+	fName = "";
+	fHash.clear();
+	if (fWay == Way::kBeforeTheTerminal) {
+		fTerminal->LoginAnswered(LoginAnswer::kRefused, reason);
+		return LoginOutcome::kGoesOn;
+	}
+	fLine.clear();
+	std::string text = reason != NULL ? std::string(reason) + "\n" : "";
+	_Say(text + "Name: ");
+	return LoginOutcome::kGoesOn;
+}
+
+
+LoginOutcome
+Login::_Refuse(const char* reason)
+{
+	if (++fRefusedNames >= kMaxRefusedNames) {
+		HostLog("the caller from %s gave %d names that were refused",
+			fAddress.String(), (int)fRefusedNames);
+		return _LetGo("Good-bye.\n");
+	}
+	return _AskName(reason);
+}
+
+
+LoginOutcome
+Login::_PasswordWrong()
+{
+	bigtime_t now = fLink.Now();
+	HostLog("failed login for %s from %s", Escaped(fName).c_str(),
+		fAddress.String());
+	if (fLimits.Failed(NameKey(fName), now)) {
+		HostLog("%s is locked after %d failed logins", Escaped(fName).c_str(),
+			(int)fLimits.LockFailures());
+	}
+	fWrongPasswords++;
+	fStage = Stage::kPaused;
+	fPausedUntil = now + fLimits.PauseAfter(fWrongPasswords);
+	if (fWay == Way::kAtThePrompt)
+		_Say("That password is wrong.\n");
+	return LoginOutcome::kGoesOn;
+}
+
+
+LoginOutcome
+Login::_Succeeded()
+{
+	fHash.clear();
+	fWrongPasswords = 0;
+	fLimits.Succeeded(NameKey(fName));
+	if (fWay == Way::kAtThePrompt)
+		return LoginOutcome::kLoggedIn;
+	// Logged in once the terminal opens: a takeover or a resume waits for
+	// a terminal to show it on.
+	fStage = Stage::kAdmitted;
+	fTerminal->LoginAnswered(LoginAnswer::kAdmitted, NULL);
+	return LoginOutcome::kGoesOn;
+}
+
+
+LoginOutcome
+Login::_LetGo(const char* farewell)
+{
+	fFarewell = farewell;
+	return LoginOutcome::kLetGo;
+}
+
+
+bool
+Login::_TakesKeys() const
+{
+	if (fWay != Way::kAtThePrompt)
+		return false;
+	return fStage == Stage::kName || fStage == Stage::kPassword
+		|| fStage == Stage::kNewPassword || fStage == Stage::kConfirmPassword;
+}
+
+
+void
+Login::_Say(const std::string& text)
+{
+	if (fTerminal != NULL)
+		fTerminal->Show(text);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "BoardSettings.h"
+
+#include <deque>
+#include <map>
+#include <string>
+
+// The board's limits on logging in, the same on every way in: how many
+// callers the board takes, how many callers of one address may be logging
+// in at once, the pause after each wrong password and the number of tries,
+// and the lock of a name that failed too often within the window, whatever
+// the address it was tried from. The board counts its callers and asks;
+// the limits keep only the failures and locks, by the name's key. Runs on
+// the host's looper with the board.
+class LoginLimits {
+public:
+	explicit					LoginLimits(const BoardSettings& settings);
+
+	// Admission
+	enum class Admission {
+		kAdmitted,
+		kBoardFull,
+		kTooManyFromAddress,
+	};
+	// The callers on the board, the new one among them, and those of the
+	// new one's address still logging in besides it.
+	[[nodiscard]] Admission		Admit(int32 callers,
+									int32 loggingInFromAddress) const;
+	[[nodiscard]] bool			IsFull(int32 callers) const
+									{ return callers > fSettings.maxCallers; }
+
+	// Wrong passwords of one call
+			bigtime_t			PauseAfter(int32 wrongPasswords) const;
+	[[nodiscard]] bool			TriesUsedUp(int32 wrongPasswords) const
+									{ return wrongPasswords
+										>= fSettings.maxPasswordTries; }
+
+	// Failures of a name, whatever the call
+	[[nodiscard]] bool			IsLocked(const std::string& nameKey,
+									bigtime_t now);
+	// Counts a wrong password for the name; true when this one locked it.
+			bool				Failed(const std::string& nameKey,
+									bigtime_t now);
+			int32				LockFailures() const
+									{ return fSettings.lockFailures; }
+			void				Succeeded(const std::string& nameKey);
+
+private:
+			BoardSettings		fSettings;
+			std::map<std::string, std::deque<bigtime_t>> fFailures;
+			std::map<std::string, bigtime_t> fLockedUntil;
+};

@@ -1,0 +1,218 @@
+#include "Seat.h"
+
+#include "BoardLink.h"
+#include "Terminal.h"
+
+#include <Message.h>
+
+
+// A door that shows texts faster than a caller takes them waits for its
+// answers once this much is on the way.
+static const size_t kMaxOutputBacklog = 64 * 1024;
+// What a resumed caller is shown again: the texts since the last key, of
+// which the end is the door's prompt.
+static const size_t kMaxPromptSize = 4096;
+
+
+Seat::Seat(BoardLink& link, int32 id, const BString& name)
+	:
+	fLink(link),
+	fID(id),
+	fName(name)
+{
+}
+
+
+Seat::~Seat()
+{
+	// Nobody waits for these answers any more.
+	delete fKeyRequest;
+	for (BMessage* request : fTextRequests)
+		delete request;
+}
+
+
+bool
+Seat::HasRequests() const
+{
+	return fKeyRequest != nullptr || !fTextRequests.empty();
+}
+
+
+std::string
+Seat::PromptLine() const
+{
+	size_t lineFeed = fPrompt.rfind('\n');
+	return lineFeed == std::string::npos ? fPrompt
+		: fPrompt.substr(lineFeed + 1);
+}
+
+
+// #pragma mark - The caller
+
+
+void
+Seat::SitDown(int32 caller, Terminal* terminal)
+{
+	fCaller = caller;
+	fTerminal = terminal;
+	fInputEnded = false;
+}
+
+
+void
+Seat::Attach(int32 caller, Terminal* terminal)
+{
+	SitDown(caller, terminal);
+	if (!fPrompt.empty())
+		fTerminal->Show("\n" + fPrompt);
+	DeliverKeys();
+	_AnswerTexts();
+}
+
+
+void
+Seat::Detach(bigtime_t awayUntil)
+{
+	Vacate();
+	fAwayUntil = awayUntil;
+	// The texts the caller had not taken are the prompt to show again;
+	// the door need not wait for them.
+	fEarly.clear();
+	_AnswerTexts();
+}
+
+
+void
+Seat::Vacate()
+{
+	fCaller = 0;
+	fTerminal = nullptr;
+}
+
+
+void
+Seat::KeysTyped(const std::string& keys)
+{
+	// A 0 byte is never a key: to the door it means "gone".
+	for (char key : keys) {
+		if (key != '\0')
+			fKeys.push_back(key);
+	}
+	DeliverKeys();
+}
+
+
+void
+Seat::InputEnded()
+{
+	fInputEnded = true;
+	DeliverKeys();
+}
+
+
+// #pragma mark - The door
+
+
+bool
+Seat::KeyRequested(BMessage* request)
+{
+	if (fGone || fKeyRequest != nullptr) {
+		// A second request for the same key is told that the user is gone,
+		// as the door protocol wants.
+		fLink.AnswerKey(request, 0);
+		return false;
+	}
+	fKeyRequest = request;
+	return true;
+}
+
+
+void
+Seat::DeliverKeys()
+{
+	if (fKeyRequest == nullptr)
+		return;
+	if (fGone) {
+		fLink.AnswerKey(fKeyRequest, 0);
+		fKeyRequest = nullptr;
+		return;
+	}
+	if (fKeys.empty()) {
+		// Every key before the end of the input was taken: the user is
+		// gone only once the door asks for one more, so the texts that
+		// the last keys bring are still shown.
+		if (fTerminal != nullptr && fInputEnded)
+			SetGone();
+		return;
+	}
+	if (fCaller == 0)
+		return;
+	char key = fKeys.front();
+	fKeys.pop_front();
+	fPrompt.clear();
+	BMessage* request = fKeyRequest;
+	fKeyRequest = nullptr;
+	fLink.AnswerKey(request, (uint8)key);
+}
+
+
+void
+Seat::TextSent(const BString& text, BMessage* request)
+{
+	if (fGone) {
+		fLink.AnswerText(request, true);
+		return;
+	}
+	fPrompt.append(text.String(), (size_t)text.Length());
+	if (fPrompt.size() > kMaxPromptSize)
+		fPrompt.erase(0, fPrompt.size() - kMaxPromptSize);
+
+	if (fTerminal == nullptr) {
+		// Nobody sees it now; a caller who comes back sees the prompt.
+		fLink.AnswerText(request, false);
+		return;
+	}
+	fTextRequests.push_back(request);
+	if (!fEntered) {
+		// Answered with the report; the session waits for it meanwhile.
+		fEarly.append(text.String(), (size_t)text.Length());
+		return;
+	}
+	fTerminal->Show(std::string(text.String(), (size_t)text.Length()));
+	_AnswerTexts();
+}
+
+
+void
+Seat::Entered()
+{
+	fEntered = true;
+	if (fTerminal != nullptr && !fEarly.empty())
+		fTerminal->Show(fEarly);
+	fEarly.clear();
+	_AnswerTexts();
+}
+
+
+void
+Seat::SetGone()
+{
+	fGone = true;
+	fKeys.clear();
+	DeliverKeys();
+	_AnswerTexts();
+}
+
+
+void
+Seat::_AnswerTexts()
+{
+	while (!fTextRequests.empty()
+		&& (fGone || fTerminal == nullptr
+			|| (fEntered && fTerminal->Backlog() <= kMaxOutputBacklog))) {
+		BMessage* request = fTextRequests.front();
+		fTextRequests.pop_front();
+		fLink.AnswerText(request, fGone);
+	}
+}

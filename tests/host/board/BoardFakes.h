@@ -1,0 +1,115 @@
+#pragma once
+
+#include "AccountStore.h"
+#include "BoardLink.h"
+#include "Terminal.h"
+
+#include <Message.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The board's surroundings for tests of its parts: a terminal that keeps
+// what it was shown and told, accounts in memory, and a link with a clock
+// the test moves that records the slow work asked of it. Passwords "hash"
+// to "hash:" and the password.
+
+namespace BoardFakes {
+
+const bigtime_t kSecond = 1000000;
+
+
+class FakeTerminal : public Terminal {
+public:
+	explicit FakeTerminal(const char* address = "10.0.0.1")
+		:
+		fAddress(address)
+	{
+	}
+
+	void Show(const std::string& text) override { fShown += text; }
+	size_t Backlog() const override { return 0; }
+	void Finish(CallEnd end, const char* notice) override
+	{
+		if (notice != NULL)
+			fShown += notice;
+		fEnd = end;
+		fClosed = true;
+	}
+	void LoginAnswered(LoginAnswer answer, const char* reason) override
+	{
+		fAnswers.push_back(answer);
+		fReasons.push_back(reason != NULL ? reason : "");
+	}
+	const BString& Address() const override { return fAddress; }
+	BString TerminalType() const override { return BString("VT100"); }
+	const char* Kind() const override { return "fake"; }
+
+	std::string TakeShown()
+	{
+		std::string shown;
+		shown.swap(fShown);
+		return shown;
+	}
+
+	BString fAddress;
+	std::string fShown;
+	bool fClosed = false;
+	CallEnd fEnd = CallEnd::kSessionEnded;
+	std::vector<LoginAnswer> fAnswers;
+	std::vector<std::string> fReasons;
+};
+
+
+class MemoryAccounts : public AccountStore {
+public:
+	status_t Find(const BString& name, BString* storedName,
+		std::string* hash) const override
+	{
+		auto found = fAccounts.find(NameKey(name));
+		if (found == fAccounts.end())
+			return fBroken ? B_IO_ERROR : B_ENTRY_NOT_FOUND;
+		*storedName = found->second.first;
+		*hash = found->second.second;
+		return B_OK;
+	}
+
+	status_t Add(const BString& name, const std::string& hash) override
+	{
+		if (fAccounts.count(NameKey(name)) != 0)
+			return B_FILE_EXISTS;
+		fAccounts[NameKey(name)] = { name, hash };
+		return B_OK;
+	}
+
+	std::map<std::string, std::pair<BString, std::string>> fAccounts;
+	bool fBroken = false;
+};
+
+
+class FakeLink : public BoardLink {
+public:
+	bigtime_t Now() override { return fNow; }
+	int32 NewSeatID() override { return fNextSeat++; }
+	void EnterDoor(int32, const BString&) override {}
+	void AnswerKey(BMessage* request, int32) override { delete request; }
+	void AnswerText(BMessage* request, bool) override { delete request; }
+	void HashPassword(int32 caller, const std::string& password) override
+	{
+		fHashes.push_back({ caller, "hash:" + password });
+	}
+	void CheckPassword(int32 caller, const std::string& hash,
+		const std::string& password) override
+	{
+		fChecks.push_back({ caller, hash == "hash:" + password });
+	}
+
+	bigtime_t fNow = 1000 * kSecond;
+	int32 fNextSeat = 100;
+	std::vector<std::pair<int32, std::string>> fHashes;
+	std::vector<std::pair<int32, bool>> fChecks;
+};
+
+}	// namespace BoardFakes

@@ -1,0 +1,100 @@
+#include "LoginLimits.h"
+
+#include <gtest/gtest.h>
+
+
+namespace {
+
+const bigtime_t kSecond = 1000000;
+const bigtime_t kStart = 1000 * kSecond;
+
+
+BoardSettings
+Settings()
+{
+	BoardSettings settings;
+	settings.maxCallers = 3;
+	settings.maxUnknownPerAddress = 2;
+	settings.failureDelay = kSecond;
+	settings.maxPasswordTries = 3;
+	settings.lockFailures = 4;
+	settings.lockWindow = 60 * kSecond;
+	return settings;
+}
+
+}	// namespace
+
+
+TEST(LoginLimitsTest, NameFailingOftenWithinTheWindowIsLockedForAsLong)
+{
+	LoginLimits limits(Settings());
+	for (int i = 0; i < 3; i++)
+		EXPECT_FALSE(limits.Failed("ash", kStart + i * kSecond));
+	EXPECT_FALSE(limits.IsLocked("ash", kStart + 3 * kSecond));
+	EXPECT_TRUE(limits.Failed("ash", kStart + 3 * kSecond));
+	EXPECT_TRUE(limits.IsLocked("ash", kStart + 62 * kSecond));
+	// Another name is no business of this one's lock.
+	EXPECT_FALSE(limits.IsLocked("birch", kStart + 4 * kSecond));
+	EXPECT_FALSE(limits.IsLocked("ash", kStart + 63 * kSecond));
+}
+
+
+TEST(LoginLimitsTest, FailuresOlderThanTheWindowNoLongerCount)
+{
+	LoginLimits limits(Settings());
+	bigtime_t now = kStart;
+	// Three in every window, never four: the oldest has always run out.
+	for (int i = 0; i < 12; i++) {
+		EXPECT_FALSE(limits.Failed("ash", now)) << i;
+		now += 21 * kSecond;
+	}
+	EXPECT_FALSE(limits.IsLocked("ash", now));
+}
+
+
+TEST(LoginLimitsTest, RightPasswordForgetsTheFailures)
+{
+	LoginLimits limits(Settings());
+	for (int i = 0; i < 3; i++)
+		limits.Failed("ash", kStart);
+	limits.Succeeded("ash");
+	for (int i = 0; i < 3; i++)
+		EXPECT_FALSE(limits.Failed("ash", kStart + kSecond));
+	EXPECT_TRUE(limits.Failed("ash", kStart + kSecond));
+}
+
+
+TEST(LoginLimitsTest, LockStartsAfreshWithTheFailuresAfterIt)
+{
+	LoginLimits limits(Settings());
+	for (int i = 0; i < 4; i++)
+		limits.Failed("ash", kStart);
+	bigtime_t later = kStart + 61 * kSecond;
+	ASSERT_FALSE(limits.IsLocked("ash", later));
+	// The failures that locked it are spent.
+	EXPECT_FALSE(limits.Failed("ash", later));
+	EXPECT_FALSE(limits.IsLocked("ash", later));
+}
+
+
+TEST(LoginLimitsTest, PauseDoublesAfterEachWrongPasswordUntilTheTriesRunOut)
+{
+	LoginLimits limits(Settings());
+	EXPECT_EQ(0, limits.PauseAfter(0));
+	EXPECT_EQ(kSecond, limits.PauseAfter(1));
+	EXPECT_EQ(2 * kSecond, limits.PauseAfter(2));
+	EXPECT_EQ(4 * kSecond, limits.PauseAfter(3));
+	EXPECT_FALSE(limits.TriesUsedUp(2));
+	EXPECT_TRUE(limits.TriesUsedUp(3));
+}
+
+
+TEST(LoginLimitsTest, AdmissionCountsTheBoardThenTheAddress)
+{
+	LoginLimits limits(Settings());
+	EXPECT_EQ(LoginLimits::Admission::kAdmitted, limits.Admit(3, 1));
+	EXPECT_EQ(LoginLimits::Admission::kTooManyFromAddress,
+		limits.Admit(3, 2));
+	EXPECT_EQ(LoginLimits::Admission::kBoardFull, limits.Admit(4, 0));
+	EXPECT_EQ(LoginLimits::Admission::kBoardFull, limits.Admit(4, 2));
+}
