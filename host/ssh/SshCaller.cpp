@@ -158,7 +158,10 @@ SshCaller::LoginAnswered(LoginAnswer answer, const char* reason)
 			fConnection->AnswerAuthentication(true);
 			break;
 		case LoginAnswer::kRefused:
-			fConnection->AnswerAuthentication(false);
+			if (reason != NULL)
+				_ShowRefusal(reason);
+			else
+				fConnection->AnswerAuthentication(false);
 			break;
 		case LoginAnswer::kAskAgain:
 			_AskForNewPassword(reason != NULL ? reason : "");
@@ -185,4 +188,16 @@ SshCaller::_AskForNewPassword(const char* instruction)
 	fAsked = Asked::kNewPassword;
 	fConnection->AskQuestions(instruction,
 		{{kNewPasswordPrompt, false}, {kSamePasswordPrompt, false}});
+}
+
+
+// Keyboard-interactive is the one way a client shows the server's words
+// before the terminal opens: the reason goes as the instruction of a round
+// with no question, and the client's empty answer is refused. A try by
+// password is refused plainly, as there the client shows nothing.
+void
+SshCaller::_ShowRefusal(const char* reason)
+{
+	fAsked = Asked::kNothing;
+	fConnection->AskQuestions(reason, {});
 }

@@ -57,6 +57,7 @@ private:
 	};
 
 			void				_AskForNewPassword(const char* instruction);
+			void				_ShowRefusal(const char* reason);
 
 			Board&				fBoard;
 			SshConnection*		fConnection;

@@ -224,6 +224,58 @@ class SshBoardTest(unittest.TestCase):
         telnet.send("q")
         telnet.expect("Your choice: ")
 
+    def test_locked_account_is_refused_at_once_until_unlocked(self):
+        # A pause after a wrong password would be far longer than any
+        # refusal takes.
+        self.board.stop()
+        self.board = Board("--failure-delay", "5", "--grace", "30",
+                           ways=("ssh",))
+        self.board.start()
+        caller = register_over_ssh(self.board, "Ash")
+        caller.send("g")
+        caller.expect(pexpect.EOF)
+        self.sysop("account", "Ash", "--lock")
+
+        # The client that asks questions shows why, and asks no password.
+        caller = self.board.ssh("Ash", "-tt")
+        for wanted in ("That account is locked; ask the sysop.",
+                       "Permission denied"):
+            self.assertEqual(0, caller.expect([wanted, "[Pp]assword: "]))
+        caller.expect(pexpect.EOF)
+
+        # The right password, more often than locks a name, each refused
+        # at once.
+        for _ in range(4):
+            caller = self.board.ssh("Ash", "-tt", methods="password")
+            for attempt in range(3):
+                caller.expect("password: ")
+                if attempt > 0:
+                    self.assertLess(time.time() - sent, 2.5)
+                caller.sendline(PASSWORD)
+                sent = time.time()
+            caller.expect("Permission denied")
+            caller.expect(pexpect.EOF)
+        log = self.board.log()
+        self.assertGreaterEqual(log.count(
+            "failed login for Ash from 127.0.0.1: the sysop locked the"
+            " account"), 13)
+        self.assertNotRegex(log, r"failed login for Ash from 127\.0\.0\.1\n")
+        self.assertNotIn("Ash is locked after", log)
+
+        # Unlocked: the right password logs in on the first try.
+        self.sysop("account", "Ash", "--unlock")
+        again = log_in_over_ssh(self.board, "Ash", methods="password")
+        again.expect("Ash, you are in the front room")
+        again.send("g")
+        again.expect(pexpect.EOF)
+
+    def sysop(self, *arguments):
+        result = subprocess.run([os.environ["ZENBO"], *arguments],
+                                capture_output=True, text=True,
+                                env=self.board.environment, timeout=20)
+        self.assertEqual(0, result.returncode, result.stderr)
+        return result.stdout
+
     def test_new_registers_in_the_terminal(self):
         caller = self.board.ssh("new", "-tt", methods="password")
         caller.expect("password: ")
