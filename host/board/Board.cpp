@@ -1,9 +1,7 @@
 #include "Board.h"
 
-#include "FrontRoom.h"
+#include "BoardCaller.h"
 #include "HostLog.h"
-#include "IdleClock.h"
-#include "Login.h"
 #include "Seat.h"
 
 #include <ZenboUserName.h>
@@ -13,56 +11,6 @@ static const char* const kBusyNotice
 	= "The board is busy, please call again later.\n";
 static const char* const kTakenOverNotice
 	= "Your session was taken over from another connection.\n";
-static const char* const kDoorClosedNotice = "The door has closed.";
-
-
-// One caller from the connection to the hang-up. While it logs in, its
-// Login holds what it has given; once logged in, it has a name and stands
-// in the front room or sits in the door.
-struct Board::Caller {
-	enum class Place {
-		kLoggingIn,
-		kFrontRoom,
-		kInDoor,
-	};
-
-	// How the caller came: to log in, or with its user's name for the door
-	// alone (a bridge's), whose call ends with the session.
-	enum class Arrival {
-		kLogsIn,
-		kForTheDoor,
-	};
-
-	Caller(int32 id, Terminal* connection, bigtime_t now)
-		:
-		id(id),
-		connection(connection),
-		address(connection->Address()),
-		idle(now)
-	{
-	}
-
-	bool LoggedIn() const { return login == nullptr; }
-	bool ForTheDoor() const { return arrival == Arrival::kForTheDoor; }
-
-	int32				id;
-	Terminal*			connection;
-	BString				address;
-	Arrival				arrival = Arrival::kLogsIn;
-	Place				place = Place::kLoggingIn;
-	std::unique_ptr<Login> login;
-	BString				name;
-	IdleClock			idle;
-	// The sysop's notices not yet shown, a line each.
-	std::vector<std::string> notices;
-};
-
-
-static std::string
-Escaped(const BString& name)
-{
-	return EscapedUserName(name).String();
-}
 
 
 Board::Board(const BoardSettings& settings, AccountStore& accounts,
@@ -165,8 +113,9 @@ Board::TerminalArrived(Terminal* connection, const BString& name)
 	UserNameProblem problem = JudgeUserName(name);
 	std::string notice;
 	if (problem != UserNameProblem::kNone) {
-		notice = std::string("\"") + Escaped(name) + "\" cannot be a user"
-			" name: the name " + DescribeUserNameProblem(problem) + ".";
+		notice = std::string("\"") + EscapedUserName(name).String()
+			+ "\" cannot be a user name: the name "
+			+ DescribeUserNameProblem(problem) + ".";
 	} else if (_SeatFor(name) != NULL)
 		notice = std::string(name.String()) + " is already in the door.";
 	else if (fMembers.count(NameKey(name)) != 0)
@@ -253,111 +202,7 @@ Board::HungUp(Terminal* connection)
 }
 
 
-// #pragma mark - The door's requests
-
-
-bool
-Board::HasSeat(const BString& name) const
-{
-	return _SeatFor(name) != NULL;
-}
-
-
-void
-Board::GetChar(const BString& name, BMessage* request)
-{
-	Seat* seat = _SeatFor(name);
-	if (seat == NULL) {
-		fLink.AnswerKey(request, 0);
-		return;
-	}
-	if (!seat->KeyRequested(request))
-		return;
-	Caller* caller = _SeatCaller(seat);
-	if (caller != NULL && seat->WaitsAtPrompt() && !caller->notices.empty())
-		_ShowNotices(caller, seat->PromptLine());
-	seat->DeliverKeys();
-}
-
-
-void
-Board::SendString(const BString& name, const BString& text,
-	BMessage* request)
-{
-	Seat* seat = _SeatFor(name);
-	if (seat == NULL) {
-		fLink.AnswerText(request, true);
-		return;
-	}
-	seat->TextSent(text, request);
-}
-
-
 // #pragma mark - Reports of the host
-
-
-bool
-Board::HasSeatID(int32 id) const
-{
-	return _SeatByID(id) != NULL;
-}
-
-
-void
-Board::Entered(int32 id, status_t status, const BString& error,
-	const BString& detail)
-{
-	Seat* seat = _SeatByID(id);
-	if (seat == NULL)
-		return;
-	if (status != B_OK) {
-		_EntranceFailed(seat, error);
-		return;
-	}
-	BString line(Escaped(seat->Name()).c_str());
-	line << " entered the door";
-	if (detail.Length() > 0)
-		line << " (" << detail << ")";
-	_Log(_SeatCaller(seat), line);
-	seat->Entered();
-}
-
-
-void
-Board::SessionEnded(int32 id, bool doorClosed)
-{
-	Seat* seat = _SeatByID(id);
-	if (seat == NULL)
-		return;
-	// A session that ends on its own is never waiting for the host; one
-	// that ends while its request waits here was killed with its door.
-	doorClosed = doorClosed || seat->HasRequests();
-	Caller* caller = _SeatCaller(seat);
-	BString line(Escaped(seat->Name()).c_str());
-	if (doorClosed)
-		line << "'s session ended: the door closed";
-	else
-		line << " left the door";
-	_Log(caller, line);
-
-	std::string key = NameKey(seat->Name());
-	fSeats.erase(key);
-	if (caller == NULL) {
-		auto member = fMembers.find(key);
-		if (member != fMembers.end() && _CallerByID(member->second) == NULL)
-			fMembers.erase(member);
-		return;
-	}
-	if (caller->ForTheDoor()) {
-		_Drop(caller, doorClosed ? kDoorClosedNotice : "",
-			SeatAfterDrop::kKeptForTheGrace,
-			doorClosed ? CallEnd::kDoorClosed : CallEnd::kSessionEnded);
-		return;
-	}
-	_Say(caller, doorClosed ? std::string("\n") + kDoorClosedNotice + "\n"
-		: std::string("\n"));
-	_ShowFrontRoom(caller);
-}
 
 
 void
@@ -427,117 +272,11 @@ Board::_TickIdle(Caller* caller, bigtime_t now)
 			break;
 		case IdleClock::Verdict::kDisconnect:
 			HostLog("%s was idle too long and is disconnected",
-				Escaped(caller->name).c_str());
+				EscapedUserName(caller->name).String());
 			_Drop(caller, "\nYou have been idle too long. Good-bye.\n",
 				SeatAfterDrop::kGone);
 			break;
 	}
-}
-
-
-void
-Board::_EndAwaySeats(bigtime_t now)
-{
-	for (auto& entry : fSeats) {
-		Seat* seat = entry.second.get();
-		if (seat->CallerID() != 0 || seat->IsGone() || now < seat->AwayUntil())
-			continue;
-		HostLog("%s did not come back in time; the session ends",
-			Escaped(seat->Name()).c_str());
-		seat->SetGone();
-	}
-}
-
-
-// #pragma mark - The sysop's view and actions
-
-
-std::vector<Board::CallerView>
-Board::ListCallers() const
-{
-	bigtime_t now = fLink.Now();
-	std::vector<CallerView> callers;
-	for (auto& entry : fCallers) {
-		const Caller* caller = entry.second.get();
-		CallerView view;
-		if (caller->LoggedIn())
-			view.name = PrintableUserName(caller->name);
-		if (caller->connection != NULL)
-			view.kind = caller->connection->Kind();
-		view.where = PrintableUserName(caller->address);
-		view.idle = caller->idle.Idle(now);
-		view.state = !caller->LoggedIn() ? "logging in"
-			: caller->place == Caller::Place::kInDoor ? "in the door"
-			: "front room";
-		callers.push_back(view);
-	}
-	for (auto& entry : fSeats) {
-		const Seat* seat = entry.second.get();
-		if (seat->CallerID() != 0 || seat->IsGone())
-			continue;
-		CallerView view;
-		view.name = PrintableUserName(seat->Name());
-		view.where = "(line dropped)";
-		view.idle = now - (seat->AwayUntil() - fSettings.grace);
-		view.state = "away from the door";
-		callers.push_back(view);
-	}
-	return callers;
-}
-
-
-bool
-Board::Kick(const BString& name, const char* notice)
-{
-	Caller* caller = _MemberFor(name);
-	Seat* seat = _SeatFor(name);
-	if (caller == NULL && (seat == NULL || seat->IsGone()))
-		return false;
-	HostLog("the sysop disconnected %s", Escaped(caller != NULL
-		? caller->name : seat->Name()).c_str());
-	if (caller != NULL) {
-		_Drop(caller, std::string("\n") + notice + "\n",
-			SeatAfterDrop::kGone);
-	}
-	// A seat whose caller is away, or one the caller left for another.
-	seat = _SeatFor(name);
-	if (seat != NULL && !seat->IsGone())
-		seat->SetGone();
-	return true;
-}
-
-
-int32
-Board::Announce(const std::string& notice)
-{
-	int32 count = 0;
-	for (int32 id : _CallerIDs()) {
-		Caller* caller = _CallerByID(id);
-		if (caller == NULL || caller->connection == NULL)
-			continue;
-		caller->notices.push_back(notice);
-		count++;
-		// Those who stand at a prompt see it now; the others at their next.
-		if (caller->place == Caller::Place::kFrontRoom)
-			_ShowNotices(caller, FrontRoom::kPromptLine);
-		else if (caller->place == Caller::Place::kInDoor) {
-			Seat* seat = _SeatFor(caller->name);
-			if (seat != NULL && seat->WaitsAtPrompt()
-				&& _SeatCaller(seat) == caller) {
-				_ShowNotices(caller, seat->PromptLine());
-			}
-		}
-	}
-	HostLog("the sysop's notice went to %d callers", (int)count);
-	return count;
-}
-
-
-bool
-Board::IsOnBoard(const BString& name) const
-{
-	std::string key = NameKey(name);
-	return fMembers.count(key) != 0 || fSeats.count(key) != 0;
 }
 
 
@@ -622,13 +361,13 @@ Board::_LogIn(Caller* caller)
 	if (previous != NULL && previous != caller)
 		_TakeOver(caller, previous, seat);
 	else {
-		HostLog("%s logged in from %s", Escaped(name).c_str(),
+		HostLog("%s logged in from %s", EscapedUserName(name).String(),
 			caller->address.String());
 	}
 
 	if (seat != NULL && !seat->IsGone()) {
 		if (previous == NULL)
-			HostLog("%s resumed the session", Escaped(name).c_str());
+			HostLog("%s resumed the session", EscapedUserName(name).String());
 		caller->place = Caller::Place::kInDoor;
 		seat->Attach(caller->id, caller->connection);
 		return;
@@ -641,159 +380,12 @@ void
 Board::_TakeOver(Caller* caller, Caller* previous, Seat* seat)
 {
 	HostLog("%s's session was taken over from %s",
-		Escaped(caller->name).c_str(), caller->address.String());
+		EscapedUserName(caller->name).String(), caller->address.String());
 	// The seat goes with the name: the first connection must not take it
 	// away when it closes.
 	if (seat != NULL && seat->CallerID() == previous->id)
 		seat->Vacate();
 	_Drop(previous, std::string("\n") + kTakenOverNotice);
-}
-
-
-// #pragma mark - The front room
-
-
-void
-Board::_ShowFrontRoom(Caller* caller)
-{
-	caller->place = Caller::Place::kFrontRoom;
-	for (const std::string& notice : caller->notices)
-		_Say(caller, "\n" + notice);
-	caller->notices.clear();
-	_Say(caller, FrontRoom::Menu(caller->name));
-}
-
-
-void
-Board::_FrontRoomKey(Caller* caller, char key)
-{
-	std::string shown;
-	FrontRoom::Choice choice = FrontRoom::ChoiceFor(key, &shown);
-	_Say(caller, shown);
-	switch (choice) {
-		case FrontRoom::Choice::kNone:
-			break;
-		case FrontRoom::Choice::kEnterDoor:
-			_EnterDoor(caller);
-			break;
-		case FrontRoom::Choice::kWhoIsOnline:
-			_ShowWhoIsOnline(caller);
-			_ShowFrontRoom(caller);
-			break;
-		case FrontRoom::Choice::kGoodBye:
-			_Drop(caller, "Good-bye.\n");
-			break;
-	}
-}
-
-
-void
-Board::_ShowWhoIsOnline(Caller* caller)
-{
-	bigtime_t now = fLink.Now();
-	std::vector<FrontRoom::Presence> online;
-	for (auto& entry : fCallers) {
-		const Caller* other = entry.second.get();
-		if (!other->LoggedIn())
-			continue;
-		FrontRoom::Presence presence;
-		presence.name = other->name;
-		presence.inDoor = other->place == Caller::Place::kInDoor;
-		presence.idle = other->idle.Idle(now);
-		if (other->connection != NULL) {
-			presence.terminal = other->connection->TerminalType();
-			presence.way = other->connection->Kind();
-		}
-		online.push_back(presence);
-	}
-	_Say(caller, FrontRoom::WhoIsOnline(online));
-}
-
-
-void
-Board::_EnterDoor(Caller* caller)
-{
-	std::string key = NameKey(caller->name);
-	if (fSeats.count(key) != 0) {
-		_Say(caller, std::string(caller->name.String())
-			+ " is already in the door.\n");
-		_ShowFrontRoom(caller);
-		return;
-	}
-	auto seat = std::make_unique<Seat>(fLink, fLink.NewSeatID(),
-		caller->name);
-	seat->SitDown(caller->id, caller->connection);
-	int32 id = seat->ID();
-	fSeats[key] = std::move(seat);
-	caller->place = Caller::Place::kInDoor;
-	fLink.EnterDoor(id, caller->name);
-}
-
-
-// #pragma mark - Seats in the door
-
-
-Seat*
-Board::_SeatFor(const BString& name) const
-{
-	auto seat = fSeats.find(NameKey(name));
-	return seat != fSeats.end() ? seat->second.get() : NULL;
-}
-
-
-Seat*
-Board::_SeatByID(int32 id) const
-{
-	for (auto& entry : fSeats) {
-		if (entry.second->ID() == id)
-			return entry.second.get();
-	}
-	return NULL;
-}
-
-
-Board::Caller*
-Board::_SeatCaller(const Seat* seat) const
-{
-	if (seat->CallerID() == 0)
-		return NULL;
-	Caller* caller = _CallerByID(seat->CallerID());
-	return caller != NULL && caller->connection != NULL ? caller : NULL;
-}
-
-
-// A caller whose connection ends leaves the seat away, for the grace
-// period, or gone.
-void
-Board::_LeaveSeat(Caller* caller, SeatAfterDrop after)
-{
-	Seat* seat = caller->LoggedIn() ? _SeatFor(caller->name) : NULL;
-	if (seat == NULL || seat->CallerID() != caller->id)
-		return;
-	seat->Detach(fLink.Now() + fSettings.grace);
-	if (after == SeatAfterDrop::kGone)
-		seat->SetGone();
-}
-
-
-void
-Board::_EntranceFailed(Seat* seat, const BString& error)
-{
-	Caller* caller = _SeatCaller(seat);
-	HostLog("%s could not enter the door: %s",
-		Escaped(seat->Name()).c_str(), error.String());
-	// A session that got as far as asking is told its user is gone.
-	seat->SetGone();
-	std::string key = NameKey(seat->Name());
-	fSeats.erase(key);
-	if (caller == NULL)
-		fMembers.erase(key);
-	else if (caller->ForTheDoor())
-		_Drop(caller, error.String());
-	else {
-		_Say(caller, std::string("\n") + error.String() + "\n");
-		_ShowFrontRoom(caller);
-	}
 }
 
 
@@ -907,6 +499,6 @@ std::string
 Board::_NameLine(const Caller* caller) const
 {
 	if (caller->LoggedIn())
-		return Escaped(caller->name);
+		return EscapedUserName(caller->name).String();
 	return "a caller who had not logged in";
 }

@@ -21,14 +21,21 @@ class Seat;
 // registration, the front room, the door) and the door's sessions of its
 // names. A terminal that arrives with its user's name (a bridge's) goes
 // straight into the door and its call ends with the session; every other
-// caller logs in. It never touches a socket or a thread: connections report keys,
-// drains and hang-ups, the host hands it the door's requests and the
+// caller logs in. It never touches a socket or a thread: connections report
+// keys, drains and hang-ups, the host hands it the door's requests and the
 // results of slow work, and a periodic Tick lets time pass (login
 // timeouts, paused password tries, idle callers, grace periods). A door's
 // session belongs to a seat that outlives the caller's connection: a caller
 // whose line drops is away from the seat for the grace period, and the same
 // name logging in again sits down where the session stood. Everything runs
 // on the host's looper thread.
+//
+// The board keeps the registry (callers by connection, the names logged in,
+// the seats by name) and routes each event to the part that decides: a
+// caller's Login, the LoginLimits shared by every way in, the Seat of a
+// name in the door, the FrontRoom's menu and list, a caller's IdleClock.
+// Board.cpp holds the callers' side, BoardDoor.cpp the door's side and the
+// front room, BoardSysop.cpp the sysop's view and actions.
 class Board {
 public:
 								Board(const BoardSettings& settings,

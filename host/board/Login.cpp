@@ -23,13 +23,6 @@ static const char* const kAccountLockedNotice
 const char* const kNewCallerName = "new";
 
 
-static std::string
-Escaped(const BString& name)
-{
-	return EscapedUserName(name).String();
-}
-
-
 Login::Login(BoardLink& link, AccountStore& accounts, LoginLimits& limits,
 	Terminal* terminal, int32 caller, Way way)
 	:
@@ -248,14 +241,14 @@ Login::_NameGiven(const BString& name)
 	UserNameProblem problem = JudgeUserName(name);
 	if (problem != UserNameProblem::kNone) {
 		HostLog("failed login from %s: \"%s\" cannot be a user name",
-			fAddress.String(), Escaped(name).c_str());
+			fAddress.String(), EscapedUserName(name).String());
 		std::string reason = std::string("That name ")
 			+ DescribeUserNameProblem(problem) + ".";
 		return _Refuse(reason.c_str());
 	}
 	if (fLimits.IsLocked(NameKey(name), fLink.Now())) {
 		HostLog("failed login for %s from %s: the name is locked",
-			Escaped(name).c_str(), fAddress.String());
+			EscapedUserName(name).String(), fAddress.String());
 		return _Refuse("That name is locked after too many failed logins;"
 			" try again later.");
 	}
@@ -270,6 +263,13 @@ Login::_NameGiven(const BString& name)
 		return _LetGo("The board cannot read its accounts just now; please"
 			" call again later.\n");
 	}
+	return _FreeName(name);
+}
+
+
+LoginOutcome
+Login::_FreeName(const BString& name)
+{
 	fName = name;
 	fStage = Stage::kNewPassword;
 	if (fWay == Way::kAtThePrompt) {
@@ -289,7 +289,7 @@ Login::_AccountFound(const BString& storedName, const std::string& hash)
 {
 	if (IsLockedAccountHash(hash)) {
 		HostLog("failed login for %s from %s: the sysop locked the account",
-			Escaped(storedName).c_str(), fAddress.String());
+			EscapedUserName(storedName).String(), fAddress.String());
 		return _Refuse(kAccountLockedNotice);
 	}
 	fName = storedName;
@@ -331,12 +331,12 @@ Login::PasswordHashed(const std::string& hash)
 	if (status == B_FILE_EXISTS)
 		return _AskName("Somebody registered that name just now.");
 	if (status != B_OK) {
-		HostLog("cannot keep the account of %s: %s", Escaped(fName).c_str(),
-			strerror_status(status));
+		HostLog("cannot keep the account of %s: %s",
+			EscapedUserName(fName).String(), strerror_status(status));
 		return _LetGo("The board cannot keep new accounts just now; please"
 			" call again later.\n");
 	}
-	HostLog("%s registered from %s", Escaped(fName).c_str(),
+	HostLog("%s registered from %s", EscapedUserName(fName).String(),
 		fAddress.String());
 	return _Succeeded();
 }
@@ -403,11 +403,11 @@ LoginOutcome
 Login::_PasswordWrong()
 {
 	bigtime_t now = fLink.Now();
-	HostLog("failed login for %s from %s", Escaped(fName).c_str(),
+	HostLog("failed login for %s from %s", EscapedUserName(fName).String(),
 		fAddress.String());
 	if (fLimits.Failed(NameKey(fName), now)) {
-		HostLog("%s is locked after %d failed logins", Escaped(fName).c_str(),
-			(int)fLimits.LockFailures());
+		HostLog("%s is locked after %d failed logins",
+			EscapedUserName(fName).String(), (int)fLimits.LockFailures());
 	}
 	fWrongPasswords++;
 	fStage = Stage::kPaused;

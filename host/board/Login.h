@@ -87,6 +87,7 @@ private:
 			LoginOutcome		_NameGiven(const BString& name);
 			LoginOutcome		_AccountFound(const BString& storedName,
 									const std::string& hash);
+			LoginOutcome		_FreeName(const BString& name);
 			LoginOutcome		_NewPasswordTyped(const std::string& line);
 			LoginOutcome		_AskName(const char* reason);
 			LoginOutcome		_Refuse(const char* reason);

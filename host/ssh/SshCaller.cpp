@@ -191,10 +191,10 @@ SshCaller::_AskForNewPassword(const char* instruction)
 }
 
 
-// Keyboard-interactive is the one way a client shows the server's words
-// before the terminal opens: the reason goes as the instruction of a round
-// with no question, and the client's empty answer is refused. A try by
-// password is refused plainly, as there the client shows nothing.
+// A client that asks questions shows their instruction before the terminal
+// opens: the reason goes as the instruction of a round with no question,
+// and the client's empty answer is refused. A try by password is refused
+// plainly. The reasons are the board's own words, never the caller's bytes.
 void
 SshCaller::_ShowRefusal(const char* reason)
 {

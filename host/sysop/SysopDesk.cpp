@@ -2,6 +2,7 @@
 
 #include "AccountFile.h"
 #include "Board.h"
+#include "FrontRoom.h"
 #include "HostLog.h"
 #include "PlayerRoster.h"
 #include "VraskPaths.h"
@@ -39,17 +40,6 @@ Failed(const std::string& message, uint8 exitStatus = 1)
 	answer.exitStatus = exitStatus;
 	answer.text = message;
 	return answer;
-}
-
-
-static std::string
-IdleText(bigtime_t idle)
-{
-	int64 seconds = idle / 1000000;
-	char text[32];
-	snprintf(text, sizeof(text), "%lld:%02lld", (long long)(seconds / 60),
-		(long long)(seconds % 60));
-	return text;
 }
 
 
@@ -105,7 +95,7 @@ SysopDesk::_Who()
 		snprintf(line, sizeof(line), "%-30s %-8s %-24s %6s  %s\n",
 			caller.name.Length() > 0 ? caller.name.String() : "-",
 			caller.kind.Length() > 0 ? caller.kind.String() : "-",
-			caller.where.String(), IdleText(caller.idle).c_str(),
+			caller.where.String(), FrontRoom::IdleText(caller.idle).c_str(),
 			caller.state);
 		table += line;
 	}
