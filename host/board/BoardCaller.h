@@ -13,7 +13,7 @@
 
 // One caller from the connection to the hang-up. While it logs in, its
 // Login holds what it has given; once logged in, it has a name and stands
-// in the front room or sits in the door.
+// in the front room or sits in the door. Private to the board's own files.
 struct Board::Caller {
 	enum class Place {
 		kLoggingIn,
