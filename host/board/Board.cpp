@@ -1,6 +1,7 @@
 #include "Board.h"
 
 #include "AccountStore.h"
+#include "DoorScreen.h"
 #include "Terminal.h"
 #include "HostLog.h"
 
@@ -15,9 +16,6 @@
 // A door that shows texts faster than a caller takes them waits for its
 // answers once this much is on the way.
 static const size_t kMaxOutputBacklog = 64 * 1024;
-// What a resumed caller is shown again: the texts since the last key, of
-// which the end is the door's prompt.
-static const size_t kMaxPromptSize = 4096;
 static const size_t kMaxLineLength = 64;
 static const size_t kMinPasswordLength = 8;
 static const size_t kMaxPasswordLength = 128;
@@ -81,7 +79,8 @@ struct Board::Seat {
 	std::deque<char>	keys;
 	BMessage*			keyRequest = nullptr;
 	std::deque<BMessage*> textRequests;
-	std::string			prompt;
+	// What a caller who sits down here again is shown.
+	DoorScreen			screen;
 	// What the session showed before the door's report of its entrance
 	// reached the host: shown after the line that says it entered, so a
 	// bridge's caller never sees that line in the middle of the screen.
@@ -531,9 +530,7 @@ Board::SendString(const BString& name, const BString& text,
 		fLink.AnswerText(request, true);
 		return;
 	}
-	seat->prompt.append(text.String(), (size_t)text.Length());
-	if (seat->prompt.size() > kMaxPromptSize)
-		seat->prompt.erase(0, seat->prompt.size() - kMaxPromptSize);
+	seat->screen.Add(text.String(), (size_t)text.Length());
 
 	Caller* caller = _SeatCaller(seat);
 	if (caller == NULL) {
@@ -1205,7 +1202,7 @@ Board::_DeliverKeys(Seat* seat)
 		return;
 	char key = seat->keys.front();
 	seat->keys.pop_front();
-	seat->prompt.clear();
+	seat->screen.KeyTaken();
 	BMessage* request = seat->keyRequest;
 	seat->keyRequest = nullptr;
 	fLink.AnswerKey(request, (uint8)key);
@@ -1253,28 +1250,20 @@ Board::_Attach(Seat* seat, Caller* caller)
 {
 	seat->caller = caller->id;
 	caller->stage = Caller::Stage::kInDoor;
-	if (!seat->prompt.empty())
-		caller->connection->Show("\n" + seat->prompt);
+	std::string replay = seat->screen.Replay();
+	if (!replay.empty())
+		caller->connection->Show("\n" + replay);
 	_DeliverKeys(seat);
 	_AnswerTexts(seat);
 }
 
 
-// The line of the door's texts since the last key that the caller's cursor
-// stands on: the prompt, to show again after a notice.
-static std::string
-PromptLineOf(const std::string& prompt)
-{
-	size_t lineFeed = prompt.rfind('\n');
-	return lineFeed == std::string::npos ? prompt
-		: prompt.substr(lineFeed + 1);
-}
-
-
+// The line of the door's screen that the caller's cursor stands on: the
+// prompt with what the caller typed to it, to show again after a notice.
 std::string
 Board::_PromptLine(const Seat* seat) const
 {
-	return PromptLineOf(seat->prompt);
+	return seat->screen.CurrentLine();
 }
 
 
