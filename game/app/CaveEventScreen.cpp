@@ -9,6 +9,7 @@ void
 VraskThread::SpecialEvent()
 {
 	CaveEvent::Outcome outcome = CaveEvent::Happen(fPlayer);
+	_SaveBeforeShowing();
 	SendString("\n\n***Special Event!***\n\n");
 
 	switch (outcome.kind) {

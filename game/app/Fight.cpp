@@ -35,6 +35,8 @@ VraskThread::Fight(bool finalFight)
 		case CaveFight::Opening::kMonster:
 			break;
 	}
+	// The fight is spent from here on, whatever becomes of the line.
+	_SaveBeforeShowing();
 
 	const CMonster& monster = fight.Monster();
 	SendString("\nYou are fighting a viscious looking ");
@@ -67,6 +69,9 @@ VraskThread::Fight(bool finalFight)
 		} else {
 			SendString("Attack!");
 			CaveFight::Exchange exchange = fight.Attack();
+			// The blows, a kill's rewards or the player's death are on disk
+			// before the first word of them is shown.
+			_SaveBeforeShowing();
 
 			if (exchange.dealt == 0) {
 				SendString("\n\nYou missed the ");

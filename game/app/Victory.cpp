@@ -11,6 +11,14 @@ const int32 kVictoryGold = 100;
 void
 VraskThread::WinGame()
 {
+	// The winner is reset on disk before the victory is told, so that a
+	// line that drops during the text still finds the reset character
+	// when it calls again. A refusal is told after the text, as ever.
+	CPlayer reset;
+	reset.SetName(fPlayer.GetName());
+	reset.AddGold(kVictoryGold);
+	bool saved = reset.SavePlayer(fUserName);
+
 	SendString("*** YOU WIN!!! ***\n\n"
 		"  You walk out of the caves, victorious over the nastiest of the "
 		"beasties in the caves.  Stories of your glorious victory over the "
@@ -21,11 +29,8 @@ VraskThread::WinGame()
 		"of the beasties..."
 		"\n\n  Thank you for playing Drelmoor!  Your character has now been "
 		"reset.");
-
-	CPlayer reset;
-	reset.SetName(fPlayer.GetName());
-	reset.AddGold(kVictoryGold);
-	_Save(reset);
+	if (!saved)
+		_TellSaveRefused();
 
 	int32 caveLevel = fPlayer.GetCaveLevel();
 	if (!fPlayer.LoadPlayer(fUserName)) {

@@ -67,7 +67,8 @@ VraskThread::RunDoor()
 
 	while (fRunning) {
 		// Saving before every prompt means that a user who hangs up in the
-		// middle of a command loses only that command.
+		// middle of a command loses at most what that command has not yet
+		// shown: the caves save each outcome before they show it.
 		_Save(fPlayer);
 		ProcessCommand(Prompt());
 
@@ -91,5 +92,21 @@ VraskThread::_Save(CPlayer& player)
 	// The player file still holds the last record that could be saved;
 	// the player is told once per refused save and plays on.
 	if (!player.SavePlayer(fUserName))
-		SendString("\nThe game could not be saved.");
+		_TellSaveRefused();
+}
+
+
+void
+VraskThread::_SaveBeforeShowing()
+{
+	// A record the file holds already costs no write, so a round in which
+	// nothing changed costs the disk nothing.
+	fPlayer.SavePlayer(fUserName);
+}
+
+
+void
+VraskThread::_TellSaveRefused()
+{
+	SendString("\nThe game could not be saved.");
 }

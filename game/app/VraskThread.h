@@ -54,6 +54,14 @@ private:
 			// Saves the record to the user's player file; when the disk
 			// refuses it, tells the user, and the session goes on.
 			void				_Save(CPlayer& player);
+			// Saves what a rule of the caves has just done to the record,
+			// before the screen shows it: a line that drops while the
+			// outcome is shown, and a session that ends inside an exchange
+			// with the host, then lose nothing the player saw happen. A
+			// save the disk refuses is told by the session's next save,
+			// which tries again, so the fight's screen stays as it is.
+			void				_SaveBeforeShowing();
+			void				_TellSaveRefused();
 
 			CPlayer				fPlayer;
 			bool				fRunning = false;

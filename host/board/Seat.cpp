@@ -9,9 +9,6 @@
 // A door that shows texts faster than a caller takes them waits for its
 // answers once this much is on the way.
 static const size_t kMaxOutputBacklog = 64 * 1024;
-// What a resumed caller is shown again: the texts since the last key, of
-// which the end is the door's prompt.
-static const size_t kMaxPromptSize = 4096;
 
 
 Seat::Seat(BoardLink& link, int32 id, const BString& name)
@@ -42,9 +39,7 @@ Seat::HasRequests() const
 std::string
 Seat::PromptLine() const
 {
-	size_t lineFeed = fPrompt.rfind('\n');
-	return lineFeed == std::string::npos ? fPrompt
-		: fPrompt.substr(lineFeed + 1);
+	return fScreen.CurrentLine();
 }
 
 
@@ -64,8 +59,9 @@ void
 Seat::Attach(int32 caller, Terminal* terminal)
 {
 	SitDown(caller, terminal);
-	if (!fPrompt.empty())
-		fTerminal->Show("\n" + fPrompt);
+	std::string replay = fScreen.Replay();
+	if (!replay.empty())
+		fTerminal->Show("\n" + replay);
 	DeliverKeys();
 	_AnswerTexts();
 }
@@ -150,7 +146,7 @@ Seat::DeliverKeys()
 		return;
 	char key = fKeys.front();
 	fKeys.pop_front();
-	fPrompt.clear();
+	fScreen.KeyTaken();
 	BMessage* request = fKeyRequest;
 	fKeyRequest = nullptr;
 	fLink.AnswerKey(request, (uint8)key);
@@ -164,9 +160,7 @@ Seat::TextSent(const BString& text, BMessage* request)
 		fLink.AnswerText(request, true);
 		return;
 	}
-	fPrompt.append(text.String(), (size_t)text.Length());
-	if (fPrompt.size() > kMaxPromptSize)
-		fPrompt.erase(0, fPrompt.size() - kMaxPromptSize);
+	fScreen.Add(text.String(), (size_t)text.Length());
 
 	if (fTerminal == nullptr) {
 		// Nobody sees it now; a caller who comes back sees the prompt.

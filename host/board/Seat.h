@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DoorScreen.h"
+
 #include <String.h>
 #include <SupportDefs.h>
 
@@ -41,7 +43,9 @@ public:
 			bool				WaitsAtPrompt() const
 									{ return fKeyRequest != nullptr
 										&& fKeys.empty(); }
-	// The line of the door's texts that the caller's cursor stands on.
+	// The line of the door's screen that the caller's cursor stands on:
+	// the prompt with what the caller typed to it, shown again after a
+	// notice.
 			std::string			PromptLine() const;
 
 	// The caller
@@ -81,7 +85,8 @@ private:
 			std::deque<char>	fKeys;
 			BMessage*			fKeyRequest = nullptr;
 			std::deque<BMessage*> fTextRequests;
-			std::string			fPrompt;
+			// What a caller who sits down here again is shown.
+			DoorScreen			fScreen;
 			// What the session showed before the door's report of its
 			// entrance reached the host: shown after the line that says it
 			// entered, so a bridge's caller never sees that line in the

@@ -50,8 +50,8 @@ const char* const kKickUsage =
 	"Usage: zenbo kick NAME [--volume DIR]\n"
 	"Tells the caller of that board name that the sysop disconnects them and\n"
 	"closes their line. A session in the door ends as a hang-up does (the\n"
-	"character is saved as of its last prompt), also one whose caller is\n"
-	"away.\n";
+	"character is saved as of its last prompt, a fight as far as it was\n"
+	"shown), also one whose caller is away.\n";
 
 const char* const kSayUsage =
 	"Usage: zenbo say TEXT... [--volume DIR]\n"

@@ -31,8 +31,8 @@ static const bigtime_t kIdleGrace = 15000000;
 static const bigtime_t kTickInterval = 250000;
 
 // How long a stopping host lets its sessions end and its door quit by
-// itself (every player is saved as of the last prompt, and the door saves
-// nothing else), then how long after each signal to the door; well within
+// itself (every player is saved as of the last prompt, a fight as far as
+// it was shown, and the door saves nothing else), then how long after each signal to the door; well within
 // the service's stop timeout.
 static const bigtime_t kStopGrace = 10000000;
 static const bigtime_t kStopSignalGrace = 3000000;

@@ -248,6 +248,83 @@ TEST_F(BoardTest, SecondLoginTakesTheSeatAndShowsThePromptAgain)
 }
 
 
+// The door at a question that reads a line: it has asked it, taken the
+// first key of the answer, echoed it and waits for the next.
+static void
+StartAnswer(Board& board, FakeConnection& connection, FakeLink& link,
+	BMessage* key)
+{
+	board.SendString("Ash", "\n(1) Stick : 50 *** ", new BMessage(kSendString));
+	board.SendString("Ash", "\n\nWhich would you like to buy?",
+		new BMessage(kSendString));
+	board.Typed(&connection, "1");
+	EXPECT_EQ('1', link.fKeys[key]);
+	board.SendString("Ash", "1", new BMessage(kSendString));
+	board.GetChar("Ash", new BMessage(kGetChar));
+}
+
+
+static bool
+EndsWith(const std::string& text, const std::string& end)
+{
+	return text.size() >= end.size()
+		&& text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+
+TEST_F(BoardTest, ResumedCallerSeesTheQuestionWithTheAnswerTypedSoFar)
+{
+	FakeConnection first;
+	LogIn(first);
+	StartAnswer(*fBoard, first, fLink, EnterDoor(first));
+	fBoard->HungUp(&first);
+
+	FakeConnection again;
+	LogIn(again, "Ash", "Which would you like to buy?1");
+	std::string shown = again.TakeShown();
+	EXPECT_TRUE(EndsWith(shown, "\nWhich would you like to buy?1")) << shown;
+	EXPECT_EQ(std::string::npos, shown.find("Stick")) << shown;
+}
+
+
+TEST_F(BoardTest, TakeoverShowsTheQuestionWithTheAnswerTypedSoFar)
+{
+	FakeConnection first;
+	LogIn(first);
+	StartAnswer(*fBoard, first, fLink, EnterDoor(first));
+
+	FakeConnection second("10.0.0.2");
+	LogIn(second, "Ash", "Which would you like to buy?1");
+	EXPECT_TRUE(EndsWith(second.fShown, "\nWhich would you like to buy?1"))
+		<< second.fShown;
+}
+
+
+TEST_F(BoardTest, ResumeAfterAnEnterShowsTheScreenSinceTheKeyAsBefore)
+{
+	FakeConnection first;
+	LogIn(first);
+	BMessage* key = EnterDoor(first);
+	Type(first, "b");
+	EXPECT_EQ('b', fLink.fKeys[key]);
+	for (const char* text : { "b", "lacksmith", "\n  (W)eapons\n",
+			"\n<Ash : Blacksmith> " }) {
+		fBoard->SendString("Ash", text, new BMessage(kSendString));
+	}
+	fBoard->GetChar("Ash", new BMessage(kGetChar));
+	fBoard->HungUp(&first);
+
+	// The line the key was typed on is not repeated: the texts that
+	// answered it begin the screen again, as they always did.
+	FakeConnection again;
+	LogIn(again, "Ash", "<Ash : Blacksmith> ");
+	std::string shown = again.TakeShown();
+	EXPECT_TRUE(EndsWith(shown,
+		"\nblacksmith\n  (W)eapons\n\n<Ash : Blacksmith> ")) << shown;
+	EXPECT_EQ(std::string::npos, shown.find("Town>")) << shown;
+}
+
+
 TEST_F(BoardTest, DroppedLineKeepsTheSessionWaitingForTheGracePeriod)
 {
 	FakeConnection first;
@@ -588,6 +665,59 @@ TEST_F(BoardTest, NoticeWaitsWhileTheDoorShowsTextsAndComesAtItsNextPrompt)
 	Type(connection, "t");
 	fBoard->GetChar("Ash", new BMessage(kGetChar));
 	EXPECT_EQ("", connection.TakeShown());
+}
+
+
+TEST_F(BoardTest, NoticeShowsTheQuestionAgainWithTheAnswerTypedSoFar)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	BMessage* key = EnterDoor(connection);
+	fBoard->SendString("Ash", "\n\nWhich would you like to buy?",
+		new BMessage(kSendString));
+	Type(connection, "4");
+	EXPECT_EQ('4', fLink.fKeys[key]);
+	fBoard->SendString("Ash", "4", new BMessage(kSendString));
+	fBoard->GetChar("Ash", new BMessage(kGetChar));
+	connection.TakeShown();
+
+	EXPECT_EQ(1, fBoard->Announce("*** Notice"));
+	EXPECT_EQ("\n*** Notice\nWhich would you like to buy?4",
+		connection.TakeShown());
+}
+
+
+// A line the caller types on and on, each key echoed by the door, is
+// kept only to its end: what the seat keeps stays bounded.
+TEST_F(BoardTest, LineTypedWithoutEndIsKeptOnlyToItsEnd)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	EnterDoor(connection);
+	fBoard->SendString("Ash", "\n\nWhich would you like to buy?",
+		new BMessage(kSendString));
+	const int kKeys = 20000;
+	for (int i = 0; i < kKeys; i++) {
+		Type(connection, i + 1 == kKeys ? "z" : "9");
+		fBoard->SendString("Ash", i + 1 == kKeys ? "z" : "9",
+			new BMessage(kSendString));
+		fBoard->GetChar("Ash", new BMessage(kGetChar));
+	}
+	connection.TakeShown();
+
+	EXPECT_EQ(1, fBoard->Announce("*** Notice"));
+	std::string shown = connection.TakeShown();
+	EXPECT_EQ(0u, shown.find("\n*** Notice\n9999")) << shown.substr(0, 80);
+	EXPECT_EQ('z', shown.back());
+	EXPECT_LE(shown.size(), 4096u + 12u);
+	EXPECT_GT(shown.size(), 1024u);
+
+	fBoard->HungUp(&connection);
+	FakeConnection again;
+	LogIn(again, "Ash", "9z");
+	std::string replay = again.TakeShown();
+	size_t start = replay.rfind("\n");
+	EXPECT_EQ(replay.size() - start - 1, shown.size() - 12u);
 }
 
 

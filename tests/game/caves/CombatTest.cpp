@@ -163,6 +163,36 @@ protected:
 		return fVolume.ReadFile(PlayerPath(user).c_str());
 	}
 
+	// Plays the keys as Play does, but the user's line drops on the first
+	// text that begins with dropOn: the host answers it that the user is
+	// gone, and the session ends there, saving nothing more. A first whole
+	// run at the same second finds that text; the player file is the
+	// stored one at the start of each run.
+	std::vector<std::string> PlayDroppingOn(uint32 second,
+		const std::string& user, const StoredPlayer& stored,
+		const std::string& keys, const std::string& dropOn)
+	{
+		WritePlayer(user, stored);
+		std::vector<std::string> whole = Play(second, user, keys);
+		auto drop = std::find_if(whole.begin(), whole.end(),
+			[&dropOn](const std::string& text) {
+				return text.compare(0, dropOn.size(), dropOn) == 0;
+			});
+		if (drop == whole.end()) {
+			ADD_FAILURE() << "no text begins with " << Describe({dropOn})
+				<< Describe(whole);
+			return whole;
+		}
+
+		WritePlayer(user, stored);
+		FrozenClock clock(second);
+		DoorSession door;
+		door.Host().QuitAfterTexts(user, (int32)(drop - whole.begin()));
+		std::vector<std::string> texts = door.Play(user, keys);
+		EXPECT_EQ(std::vector<std::string>(whole.begin(), drop + 1), texts);
+		return texts;
+	}
+
 	// The pieces of the fight command's output: after the completion of the
 	// fight key, up to the next prompt line.
 	static std::vector<std::string> FightPieces(
@@ -631,4 +661,103 @@ TEST_F(CombatTest, ExchangeThatWouldTakeAgesToLandEndsAsAMissAndAStumble)
 			" stumbles around flailing miserably."},
 		FightScreen("Adamant Snail", "50", "Patient", "10", "10"),
 		{"r", "Run!"}})) << Describe(texts);
+}
+
+
+// #pragma mark - Lines that drop in the middle of a fight
+
+
+TEST_F(CombatTest, LineDroppedAtTheNextRoundKeepsTheBlowAndTheSpentFight)
+{
+	fVolume.WriteFile(kMonstersFile,
+		EveryLevel("1\nIron Tortoise,Shell Bash,100,100000,1000000,1,1\n"));
+	StoredPlayer tank = Hero("Tank");
+	tank.maxHP = "1000000";
+	tank.hp = "1000000";
+	WritePlayer("Tank", tank);
+	uint32 second = FindSecond(OrdinaryMonsterOnTopLevel);
+
+	// The keys run out at the second round's question: the user is gone
+	// while the session waits for a key, and the session ends there.
+	std::vector<std::string> texts = Play(second, "Tank", "cfa");
+
+	ASSERT_EQ("\n\nWhat will you do?", texts.back()) << Describe(texts);
+	std::string file = ReadPlayer("Tank");
+	std::vector<std::string> round = FightPieces(texts);
+	ASSERT_GT(round.size(), 35u) << Describe(texts);
+	// The hit points that the second round's screen shows.
+	EXPECT_EQ(round[35], StoredLine(file, 8)) << Describe(texts);
+	EXPECT_NE("1000000", StoredLine(file, 8));
+	EXPECT_EQ("14", StoredLine(file, 13));
+}
+
+
+TEST_F(CombatTest, LineDroppedAsTheFightBeginsKeepsItSpent)
+{
+	fVolume.WriteFile(kMonstersFile,
+		EveryLevel("1\nCave Newt,Tail Slap,12,4,3,10,5\n"));
+	uint32 second = FindSecond(OrdinaryMonsterOnTopLevel);
+
+	PlayDroppingOn(second, "Coward", Hero("Coward"), "cfrq",
+		"\nYou are fighting a viscious looking ");
+
+	std::string file = ReadPlayer("Coward");
+	EXPECT_EQ("10", StoredLine(file, 8));
+	EXPECT_EQ("14", StoredLine(file, 13));
+}
+
+
+TEST_F(CombatTest, DeathIsOnDiskThoughTheLineDropsAsItIsTold)
+{
+	// A troll that always hits, against a character of one hit point that
+	// can never hurt it: the first exchange kills.
+	fVolume.WriteFile(kMonstersFile,
+		EveryLevel("1\nCave Troll,Crushing Club,50,10000,10000,1,1\n"));
+	StoredPlayer weak = Hero("Weak");
+	weak.weaponStr = "0";
+	weak.str = "1";
+	weak.maxHP = "1";
+	weak.hp = "1";
+	uint32 second = FindSecond(OrdinaryMonsterOnTopLevel);
+
+	std::vector<std::string> texts = PlayDroppingOn(second, "Weak", weak,
+		"cfa", "\n\nYou missed the ");
+
+	EXPECT_EQ("Attack!", texts[texts.size() - 2]) << Describe(texts);
+	std::string file = ReadPlayer("Weak");
+	EXPECT_LT(atoi(StoredLine(file, 8).c_str()), 1) << file;
+	EXPECT_EQ("14", StoredLine(file, 13));
+}
+
+
+TEST_F(CombatTest, SpecialEventIsOnDiskThoughTheLineDropsAsItIsTold)
+{
+	fVolume.WriteFile(kMonstersFile, EveryLevel("1\nRat,Bite,5,5,5,5,5\n"));
+
+	PlayDroppingOn(FindSecond(LuckyEventOnTopLevel(1)), "Hungry",
+		Hero("Hungry"), "cfq", "\n\n***Special Event!***");
+
+	EXPECT_EQ("18", StoredLine(ReadPlayer("Hungry"), 13));
+}
+
+
+TEST_F(CombatTest, VictoryIsOnDiskThoughTheLineDropsAsItIsTold)
+{
+	fVolume.WriteFile(kMonstersFile, EveryLevel("1\nRat,Bite,5,5,5,5,5\n"));
+	StoredPlayer champion = Hero("Champ");
+	champion.weapon = "Vorpal Spoon";
+	champion.weaponStr = "30";
+	champion.armor = "Bubble Wrap";
+	champion.armorStr = "30";
+	champion.gold = "5000";
+	champion.xp = "32";
+	champion.fights = "7";
+	uint32 second = FindSecond([]() {
+		return rand() % 100 > 4 && rand() % 15 == 0 && rand() % 10 == 1;
+	});
+
+	PlayDroppingOn(second, "Champ", champion, "cdddddddddfacq",
+		"*** YOU WIN!!! ***");
+
+	EXPECT_EQ(Hero("Champ").Text(), ReadPlayer("Champ"));
 }

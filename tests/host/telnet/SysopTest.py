@@ -147,6 +147,22 @@ class SysopTest(SysopBoardTest):
         self.zenbo("say", "x" * 201, expect=1)
         self.zenbo("say", expect=2)
 
+    def test_say_shows_the_question_again_with_the_answer_typed_so_far(self):
+        ash = self.caller_in_the_door("Ash")
+        ash.send("b")
+        ash.expect("<Ash : Blacksmith> ")
+        ash.send("w")
+        ash.expect(r"buy\?")
+        ash.send("4")
+        ash.expect("4")
+
+        self.zenbo("say", "Back", "in", "five.")
+        ash.expect(re.escape("\r\n*** Notice from the sysop: Back in five."
+                             "\r\nWhich would you like to buy?4"))
+        ash.send("\r")
+        ash.expect("You don't have that kind of cash!")
+        ash.expect("<Ash : Blacksmith> ")
+
     def test_player_is_deleted_only_outside_the_door(self):
         ash = self.caller_in_the_door("Ash")
         self.assertTrue(os.path.exists(self.board.path(USERS + "Ash")))

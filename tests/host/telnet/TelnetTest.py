@@ -3,6 +3,7 @@ under pexpect (and a plain socket where bytes must be exact), the host on a
 free loopback port, and the real door."""
 
 import os
+import re
 import subprocess
 import sys
 import threading
@@ -203,6 +204,30 @@ class TelnetTest(BoardTest):
         self.assertNotIn("Ash left the door", self.board.log())
         self.assertEqual(1, self.board.log().count("Ash entered the door"))
 
+    def test_resume_shows_the_question_with_the_answer_typed_so_far(self):
+        caller = self.board.call()
+        register(caller, "Ash")
+        enter_as_new_player(caller, "Ash")
+        caller.send("b")
+        caller.expect("Blacksmith> ")
+        caller.send("w")
+        caller.expect(r"buy\?")
+        caller.send("1")
+        caller.expect("1")
+        caller.close(force=True)
+        self.board.wait_for_log(r"Ash disconnected")
+
+        # The whole line the caller stood on, the question with the answer
+        # begun, and the answer goes on from there.
+        again = self.board.call()
+        log_in(again, "Ash")
+        again.expect(re.escape("\r\nWhich would you like to buy?1"))
+        again.send("\r")
+        again.expect("You don't really want that one.  You've got a better"
+                     " one!")
+        again.expect("<Ash : Blacksmith> ")
+        self.board.wait_for_log("Ash resumed the session")
+
     def test_character_named_with_escapes_reaches_nobody_raw(self):
         evil = "E\x1b[2J\x1b]0;pwn\x07vil\x9b2J"
         self.board.write("home/Zenbo/doors/vrask/users/Evil",
@@ -301,6 +326,96 @@ class GraceTest(BoardTest):
         again.send("e")
         again.expect("Welcome back, ")
         again.expect("<Ash : Town> ")
+
+
+USERS = "home/Zenbo/doors/vrask/users/"
+
+
+def player_line(board, name, line):
+    """The value on a line (1 to 14) of the character's player file."""
+    return board.read(USERS + name).split("\n")[line - 1]
+
+
+def every_cave(monster):
+    """A monsters file with the one monster on every cave level."""
+    return "".join("#1\n" + monster + "\n" for _ in range(10))
+
+
+class DroppedFightTest(BoardTest):
+    """What a fight did before the caller's line dropped stays done: the
+    session that waits out the grace period in vain saves nothing more at
+    its end, yet the player file holds every outcome the caller saw."""
+    options = ("--grace", "2")
+
+    def find_a_monster(self, caller, name):
+        """From the Caves, fights until a monster (not a lucky event) stands
+        there; the fights left before that search, as the file held them."""
+        for _ in range(20):
+            fights = int(player_line(self.board, name, 13))
+            caller.send("f")
+            if caller.expect(["You are fighting a viscious looking",
+                              "Caves 1> "]) == 0:
+                caller.expect(r"\[%s\] (-?\d+)/(\d+)\r\n\r\nWhat will you do\?"
+                              % name)
+                return fights
+        self.fail("no monster in 20 searches")
+
+    def drop_and_wait_out_the_grace(self, caller, name):
+        caller.close(force=True)
+        self.board.wait_for_log("%s did not come back in time" % name)
+        self.board.wait_for_log("%s left the door" % name)
+
+    def test_blow_taken_before_a_drop_is_on_disk_after_the_grace(self):
+        # A crab that pinches for 1 to 3 and whose shell no blow of a new
+        # character gets through.
+        self.board.write("home/Zenbo/doors/vrask/monsters",
+                         every_cave("Stone Crab,Pinch,100,5,1000000,1,1"))
+        caller = self.board.call()
+        register(caller, "Ash")
+        enter_as_new_player(caller, "Ash")
+        caller.send("c")
+        caller.expect("Caves 1> ")
+        fights = self.find_a_monster(caller, "Ash")
+        self.assertEqual("10/10", "%s/%s" % caller.match.groups())
+
+        caller.send("a")
+        caller.expect("Pinch for")
+        caller.expect(r"\[Ash\] (\d+)/10\r\n\r\nWhat will you do\?")
+        hit_points = caller.match.group(1)
+        self.assertLess(int(hit_points), 10)
+        self.drop_and_wait_out_the_grace(caller, "Ash")
+
+        self.assertEqual(hit_points, player_line(self.board, "Ash", 8))
+        self.assertEqual(str(fights - 1), player_line(self.board, "Ash", 13))
+
+    def test_death_before_a_drop_is_on_disk_after_the_grace(self):
+        # A troll that always hits, against a character of one hit point
+        # that can never hurt it: the first blow kills.
+        self.board.write("home/Zenbo/doors/vrask/monsters",
+                         every_cave("Cave Troll,Crushing Club,50,10000,10000,"
+                                    "1,1"))
+        self.board.write(USERS + "Ash",
+                         "\n".join(["Ash", "Stick", "Rags", "0", "0", "5",
+                                    "1", "1", "1", "0", "1", "1", "15",
+                                    "99999999"]) + "\n")
+        caller = self.board.call()
+        register(caller, "Ash")
+        caller.send("e")
+        caller.expect("Welcome back, ")
+        caller.expect("<Ash : Town> ")
+        caller.send("c")
+        caller.expect("Caves 1> ")
+        fights = self.find_a_monster(caller, "Ash")
+
+        # The deadly key reaches the door, and the line drops as its
+        # outcome comes; the session, asking no key again, ends by itself.
+        caller.send("a")
+        caller.expect("Attack!")
+        caller.close(force=True)
+        self.board.wait_for_log("Ash left the door")
+
+        self.assertLess(int(player_line(self.board, "Ash", 8)), 1)
+        self.assertEqual(str(fights - 1), player_line(self.board, "Ash", 13))
 
 
 class LimitsTest(BoardTest):
