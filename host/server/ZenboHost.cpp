@@ -9,7 +9,6 @@
 #include "SshCallers.h"
 #include "SysopConnection.h"
 #include "SysopSocket.h"
-#include "TcpListenSocket.h"
 #include "TelnetConnection.h"
 #include "TerminalSocket.h"
 #include "WebCallers.h"
@@ -52,7 +51,26 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 	fLifetime(lifetime),
 	fAccounts(kAccountsPath),
 	fBoard(settings, fAccounts, *this),
-	fDesk(fBoard, fAccounts)
+	fDesk(fBoard, fAccounts),
+	fBridgeListener(*this,
+		[this](int descriptor, const BString&) {
+			_BridgeArrived(descriptor);
+			_AfterEvent();
+		}),
+	fTelnetListener(*this,
+		[this](int descriptor, const BString& address) {
+			_TelnetArrived(descriptor, address);
+			_AfterEvent();
+		},
+		[](status_t status) {
+			HostLog("cannot accept a telnet caller: %s",
+				strerror_status(status));
+		}),
+	fSysopListener(*this,
+		[this](int descriptor, const BString&) {
+			_SysopArrived(descriptor);
+			_AfterEvent();
+		})
 {
 }
 
@@ -64,22 +82,19 @@ ZenboHost::~ZenboHost()
 		fWorkers->Stop();
 	// The socket file goes while the signature is still held, so that it
 	// never removes the socket of a host that starts after this one.
-	if (fListener >= 0) {
-		close(fListener);
+	if (fBridgeListener.IsListening()) {
+		fBridgeListener.Stop();
 		RemoveTerminalSocket();
 	}
-	if (fSysopListener >= 0) {
-		close(fSysopListener);
+	if (fSysopListener.IsListening()) {
+		fSysopListener.Stop();
 		RemoveSysopSocket();
 	}
-	fConnections.clear();
-	fEnded.clear();
-	fSysopConnections.clear();
-	fEndedSysop.clear();
+	fTelnetListener.Stop();
+	fConnections.Clear();
 	fSshCallers.reset();
 	fWebCallers.reset();
-	for (int descriptor : { fTelnetListener, fTicker, fSignals, fIdleTimer,
-			fStopTimer }) {
+	for (int descriptor : { fTicker, fSignals, fIdleTimer, fStopTimer }) {
 		if (descriptor >= 0)
 			close(descriptor);
 	}
@@ -108,22 +123,9 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 			return status;
 	}
 	if (ways.telnet.Length() > 0) {
-		BString address;
-		uint16 port = 0;
-		status = SplitTelnetAddress(ways.telnet, &address, &port);
-		if (status == B_OK)
-			status = ListenOnTcp(address.String(), port, &fTelnetListener,
-				&fTelnetPort);
-		if (status != B_OK) {
-			problem->SetTo("cannot listen for telnet callers at ");
-			*problem << ways.telnet << ": " << strerror_status(status);
+		status = _StartTelnet(ways.telnet, problem);
+		if (status != B_OK)
 			return status;
-		}
-		status = _WatchReadable(fTelnetListener, &ZenboHost::_AcceptTelnet);
-		if (status != B_OK) {
-			problem->SetTo(strerror_status(status));
-			return status;
-		}
 	}
 	if (ways.ssh.Length() > 0) {
 		status = _StartSsh(ways.ssh, problem);
@@ -153,15 +155,14 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 		}
 	}
 
-	status = ListenOnTerminalSocket(&fListener);
-	if (status == B_OK) {
-		status = _WatchReadable(fListener, &ZenboHost::_AcceptBridges);
-	}
+	int descriptor = -1;
+	status = ListenOnTerminalSocket(&descriptor);
 	if (status == B_OK)
-		status = ListenOnSysopSocket(&fSysopListener);
-	if (status == B_OK) {
-		status = _WatchReadable(fSysopListener, &ZenboHost::_AcceptSysop);
-	}
+		status = fBridgeListener.Adopt(descriptor);
+	if (status == B_OK)
+		status = ListenOnSysopSocket(&descriptor);
+	if (status == B_OK)
+		status = fSysopListener.Adopt(descriptor);
 	if (status == B_OK)
 		status = OpenSignalDescriptor(&fSignals);
 	if (status == B_OK) {
@@ -275,120 +276,91 @@ ZenboHost::_SendString(BMessage* message)
 
 
 void
-ZenboHost::_AcceptBridges()
+ZenboHost::_BridgeArrived(int descriptor)
 {
-	while (true) {
-		int descriptor = accept4(fListener, NULL, NULL,
-			SOCK_NONBLOCK | SOCK_CLOEXEC);
-		if (descriptor < 0) {
-			if (errno == EINTR)
-				continue;
-			return;
-		}
-		if (fShuttingDown) {
-			close(descriptor);
-			continue;
-		}
-		auto connection = std::make_unique<BridgeConnection>(this, fBoard,
-			descriptor, [this](BridgeConnection* ended) {
-				_ConnectionEnded(ended);
-			});
-		BridgeConnection* added = connection.get();
-		fConnections[added] = std::move(connection);
-		status_t status = added->Start();
-		if (status != B_OK) {
-			HostLog("cannot watch a new terminal: %s",
-				strerror_status(status));
-			_ConnectionEnded(added);
-			continue;
-		}
-		// From now on the host lives as long as its terminals.
-		_StopIdleTimer();
+	if (fShuttingDown) {
+		close(descriptor);
+		return;
+	}
+	BridgeConnection* added = fConnections.Add(
+		std::make_unique<BridgeConnection>(this, fBoard, descriptor,
+			[this](BridgeConnection* ended) { _ConnectionEnded(ended); }));
+	status_t status = added->Start();
+	if (status != B_OK) {
+		HostLog("cannot watch a new terminal: %s", strerror_status(status));
+		_ConnectionEnded(added);
+		return;
+	}
+	// From now on the host lives as long as its terminals.
+	_StopIdleTimer();
+}
+
+
+void
+ZenboHost::_TelnetArrived(int descriptor, const BString& address)
+{
+	if (fShuttingDown) {
+		close(descriptor);
+		return;
+	}
+	TelnetConnection* added = fConnections.Add(
+		std::make_unique<TelnetConnection>(this, fBoard, descriptor, address,
+			[this](TelnetConnection* ended) { _ConnectionEnded(ended); }));
+	status_t status = added->Start();
+	if (status != B_OK) {
+		HostLog("cannot watch a telnet caller: %s", strerror_status(status));
+		_ConnectionEnded(added);
 	}
 }
 
 
 void
-ZenboHost::_AcceptTelnet()
+ZenboHost::_SysopArrived(int descriptor)
 {
-	while (true) {
-		int descriptor = -1;
-		BString address;
-		if (AcceptTcpCaller(fTelnetListener, &descriptor, &address)
-				!= B_OK) {
-			return;
-		}
-		if (fShuttingDown) {
-			close(descriptor);
-			continue;
-		}
-		auto connection = std::make_unique<TelnetConnection>(this, fBoard,
-			descriptor, address, [this](TelnetConnection* ended) {
-				_ConnectionEnded(ended);
-			});
-		TelnetConnection* added = connection.get();
-		fConnections[added] = std::move(connection);
-		status_t status = added->Start();
-		if (status != B_OK) {
-			HostLog("cannot watch a telnet caller: %s",
-				strerror_status(status));
-			_ConnectionEnded(added);
-		}
-	}
-}
-
-
-void
-ZenboHost::_AcceptSysop()
-{
-	while (true) {
-		int descriptor = accept4(fSysopListener, NULL, NULL,
-			SOCK_NONBLOCK | SOCK_CLOEXEC);
-		if (descriptor < 0) {
-			if (errno == EINTR)
-				continue;
-			return;
-		}
-		auto connection = std::make_unique<SysopConnection>(this, descriptor,
+	SysopConnection* added = fConnections.Add(
+		std::make_unique<SysopConnection>(this, descriptor,
 			[this](const std::vector<std::string>& words) {
 				return fDesk.Handle(words);
 			},
-			[this](SysopConnection* ended) {
-				auto found = fSysopConnections.find(ended);
-				if (found == fSysopConnections.end())
-					return;
-				fEndedSysop.push_back(std::move(found->second));
-				fSysopConnections.erase(found);
-			});
-		SysopConnection* added = connection.get();
-		if (added->Start() != B_OK)
-			continue;
-		fSysopConnections[added] = std::move(connection);
+			[this](SysopConnection* ended) { _ConnectionEnded(ended); }),
+		ConnectionRegistry::Role::kCommand);
+	if (added->Start() != B_OK)
+		_ConnectionEnded(added);
+}
+
+
+status_t
+ZenboHost::_StartTelnet(const BString& telnetAddress, BString* problem)
+{
+	BString address;
+	uint16 port = 0;
+	status_t status = SplitTelnetAddress(telnetAddress, &address, &port);
+	if (status == B_OK)
+		status = fTelnetListener.ListenOnTcp(address.String(), port);
+	if (status != B_OK) {
+		problem->SetTo("cannot listen for telnet callers at ");
+		*problem << telnetAddress << ": " << strerror_status(status);
 	}
+	return status;
 }
 
 
 void
-ZenboHost::_ConnectionEnded(Terminal* connection)
+ZenboHost::_ConnectionEnded(const void* connection)
 {
-	auto found = fConnections.find(connection);
-	if (found == fConnections.end())
-		return;
 	// The connection is still on the stack: it goes after the event. An
 	// event that was not the host's own handler's does not end with
 	// _AfterEvent; the message makes sure that something does.
-	if (fEnded.empty())
+	bool first = !fConnections.HasEnded();
+	if (fConnections.End(connection) && first)
 		PostMessage(kMsgConnectionsEnded);
-	fEnded.push_back(std::move(found->second));
-	fConnections.erase(found);
 }
 
 
 void
 ZenboHost::KeepTerminal(std::unique_ptr<Terminal> connection)
 {
-	Terminal* kept = connection.get();
-	fConnections[kept] = std::move(connection);
+	fConnections.Add(std::move(connection));
 }
 
 
@@ -490,8 +462,7 @@ ZenboHost::_WatchReadable(int descriptor, void (ZenboHost::*handler)())
 void
 ZenboHost::_AfterEvent()
 {
-	fEnded.clear();
-	fEndedSysop.clear();
+	fConnections.DeleteEnded();
 	_QuitWhenStopped();
 	_QuitWhenIdle();
 }
@@ -636,23 +607,15 @@ ZenboHost::_ShutDown()
 	if (fShuttingDown)
 		return;
 	fShuttingDown = true;
-	if (fListener >= 0) {
-		UnwatchDescriptor(fListener);
-		close(fListener);
-		fListener = -1;
+	if (fBridgeListener.IsListening()) {
+		fBridgeListener.Stop();
 		RemoveTerminalSocket();
 	}
-	if (fSysopListener >= 0) {
-		UnwatchDescriptor(fSysopListener);
-		close(fSysopListener);
-		fSysopListener = -1;
+	if (fSysopListener.IsListening()) {
+		fSysopListener.Stop();
 		RemoveSysopSocket();
 	}
-	if (fTelnetListener >= 0) {
-		UnwatchDescriptor(fTelnetListener);
-		close(fTelnetListener);
-		fTelnetListener = -1;
-	}
+	fTelnetListener.Stop();
 	if (fSshCallers != NULL)
 		fSshCallers->RefuseCallers();
 	if (fWebCallers != NULL)
@@ -731,7 +694,8 @@ ZenboHost::_QuitWhenIdle()
 	// Before the first terminal, the idle timer decides; a terminal that
 	// hung up leaves its seat until the session has ended.
 	if (fLifetime != Lifetime::kWhileTerminals || fShuttingDown
-		|| fIdleTimer >= 0 || !fConnections.empty() || fBoard.HasSeats()) {
+		|| fIdleTimer >= 0 || fConnections.HasTerminals()
+		|| fBoard.HasSeats()) {
 		return;
 	}
 	HostLog("the last terminal has gone; the host ends");
