@@ -2,6 +2,7 @@
 
 #include "BootVolumeSetup.h"
 #include "BridgeConnection.h"
+#include "DoorRequests.h"
 #include "HostLog.h"
 #include "HostOptions.h"
 #include "HostSignals.h"
@@ -52,6 +53,8 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 	fAccounts(kAccountsPath),
 	fBoard(settings, fAccounts, *this),
 	fDesk(fBoard, fAccounts),
+	fDoorRequests(fBoard),
+	fWorkerReports(fBoard, fLauncher),
 	fBridgeListener(*this,
 		[this](int descriptor, const BString&) {
 			_BridgeArrived(descriptor);
@@ -80,17 +83,7 @@ ZenboHost::~ZenboHost()
 	// The workers go first: they post to this looper.
 	if (fWorkers != NULL)
 		fWorkers->Stop();
-	// The socket file goes while the signature is still held, so that it
-	// never removes the socket of a host that starts after this one.
-	if (fBridgeListener.IsListening()) {
-		fBridgeListener.Stop();
-		RemoveTerminalSocket();
-	}
-	if (fSysopListener.IsListening()) {
-		fSysopListener.Stop();
-		RemoveSysopSocket();
-	}
-	fTelnetListener.Stop();
+	_StopListening();
 	fConnections.Clear();
 	fSshCallers.reset();
 	fWebCallers.reset();
@@ -183,43 +176,12 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 void
 ZenboHost::MessageReceived(BMessage* message)
 {
-	switch (message->what) {
-		case kGetChar:
-			_GetChar(message);
-			break;
-		case kSendString:
-			_SendString(message);
-			break;
-		case kMsgSeatEntered:
-			_Entered(message);
-			break;
-		case kMsgSeatEnded:
-			_SessionEnded(message);
-			break;
-		case kMsgPasswordHashed:
-		{
-			int32 caller = 0;
-			BString hash;
-			message->FindInt32("caller", &caller);
-			message->FindString("hash", &hash);
-			fBoard.PasswordHashed(caller, hash.String());
-			break;
-		}
-		case kMsgConnectionsEnded:
-			// Deleted after the event, below.
-			break;
-		case kMsgPasswordChecked:
-		{
-			int32 caller = 0;
-			bool matches = false;
-			message->FindInt32("caller", &caller);
-			message->FindBool("matches", 0, &matches);
-			fBoard.PasswordChecked(caller, matches);
-			break;
-		}
-		default:
-			BApplication::MessageReceived(message);
-			break;
+	// A message that ended connections outside of the host's own handlers
+	// has nothing else to do: they are deleted after the event, below.
+	if (message->what != kMsgConnectionsEnded
+		&& !fDoorRequests.Handle(*this, message)
+		&& !fWorkerReports.Handle(message)) {
+		BApplication::MessageReceived(message);
 	}
 	_AfterEvent();
 }
@@ -232,43 +194,6 @@ ZenboHost::QuitRequested()
 		HostLog("asked to quit");
 	_ShutDown();
 	return true;
-}
-
-
-// #pragma mark - The door's requests
-
-
-void
-ZenboHost::_GetChar(BMessage* message)
-{
-	BString userName;
-	message->FindString(kUserNameField, &userName);
-	if (fBoard.HasSeat(userName)) {
-		// Answered as soon as the user types.
-		fBoard.GetChar(userName, DetachCurrentMessage());
-		return;
-	}
-	// An unknown user is gone.
-	BMessage reply(B_REPLY);
-	reply.AddInt32(kCharField, 0);
-	message->SendReply(&reply);
-}
-
-
-void
-ZenboHost::_SendString(BMessage* message)
-{
-	BString userName;
-	message->FindString(kUserNameField, &userName);
-	if (!fBoard.HasSeat(userName)) {
-		message->SendReply(B_QUIT_REQUESTED);
-		return;
-	}
-	BString text;
-	message->FindString(kStringField, &text);
-	// Answered once the terminal has taken the text, so a slow terminal
-	// slows its own session instead of filling memory.
-	fBoard.SendString(userName, text, DetachCurrentMessage());
 }
 
 
@@ -342,6 +267,23 @@ ZenboHost::_StartTelnet(const BString& telnetAddress, BString* problem)
 		*problem << telnetAddress << ": " << strerror_status(status);
 	}
 	return status;
+}
+
+
+// The socket files go while the signature is still held, so that they
+// never remove the sockets of a host that starts after this one.
+void
+ZenboHost::_StopListening()
+{
+	if (fBridgeListener.IsListening()) {
+		fBridgeListener.Stop();
+		RemoveTerminalSocket();
+	}
+	if (fSysopListener.IsListening()) {
+		fSysopListener.Stop();
+		RemoveSysopSocket();
+	}
+	fTelnetListener.Stop();
 }
 
 
@@ -468,41 +410,6 @@ ZenboHost::_AfterEvent()
 }
 
 
-// #pragma mark - Workers' reports
-
-
-void
-ZenboHost::_Entered(BMessage* message)
-{
-	int32 seat = -1;
-	int32 status = B_ERROR;
-	BString error;
-	BString threadName;
-	int32 team = -1;
-	message->FindInt32("seat", &seat);
-	message->FindInt32("status", &status);
-	message->FindString("error", &error);
-	message->FindString("thread", &threadName);
-	message->FindInt32("team", &team);
-
-	BString detail;
-	if (status == B_OK)
-		detail << "session " << threadName << ", team " << team;
-	fBoard.Entered(seat, status, error, detail);
-}
-
-
-void
-ZenboHost::_SessionEnded(BMessage* message)
-{
-	int32 seat = -1;
-	int32 team = -1;
-	message->FindInt32("seat", &seat);
-	message->FindInt32("team", &team);
-	fBoard.SessionEnded(seat, team >= 0 && fLauncher.DiedAbnormally(team));
-}
-
-
 // #pragma mark - What the board asks of the host
 
 
@@ -530,18 +437,14 @@ ZenboHost::EnterDoor(int32 seat, const BString& name)
 void
 ZenboHost::AnswerKey(BMessage* request, int32 key)
 {
-	BMessage reply(B_REPLY);
-	reply.AddInt32(kCharField, key);
-	request->SendReply(&reply);
-	delete request;
+	DoorRequests::AnswerKey(request, key);
 }
 
 
 void
 ZenboHost::AnswerText(BMessage* request, bool gone)
 {
-	request->SendReply(gone ? B_QUIT_REQUESTED : B_REPLY);
-	delete request;
+	DoorRequests::AnswerText(request, gone);
 }
 
 
@@ -607,15 +510,7 @@ ZenboHost::_ShutDown()
 	if (fShuttingDown)
 		return;
 	fShuttingDown = true;
-	if (fBridgeListener.IsListening()) {
-		fBridgeListener.Stop();
-		RemoveTerminalSocket();
-	}
-	if (fSysopListener.IsListening()) {
-		fSysopListener.Stop();
-		RemoveSysopSocket();
-	}
-	fTelnetListener.Stop();
+	_StopListening();
 	if (fSshCallers != NULL)
 		fSshCallers->RefuseCallers();
 	if (fWebCallers != NULL)

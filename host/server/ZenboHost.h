@@ -5,10 +5,12 @@
 #include "BoardSettings.h"
 #include "ConnectionRegistry.h"
 #include "DoorLauncher.h"
+#include "DoorRequests.h"
 #include "Listener.h"
 #include "SshHostKey.h"
 #include "SysopDesk.h"
 #include "TerminalKeeper.h"
+#include "WorkerReports.h"
 
 #include <Application.h>
 #include <String.h>
@@ -78,10 +80,6 @@ public:
 	virtual	bool				QuitRequested() override;
 
 private:
-	// The door's requests
-			void				_GetChar(BMessage* message);
-			void				_SendString(BMessage* message);
-
 	// Connections
 			void				_BridgeArrived(int descriptor);
 			void				_TelnetArrived(int descriptor,
@@ -89,6 +87,7 @@ private:
 			void				_SysopArrived(int descriptor);
 			status_t			_StartTelnet(const BString& telnetAddress,
 									BString* problem);
+			void				_StopListening();
 			// The connection goes after the event that ended it.
 			void				_ConnectionEnded(const void* connection);
 			status_t			_StartSsh(const BString& sshAddress,
@@ -108,10 +107,6 @@ private:
 			// deleted (no handler is left holding one), and a host started
 			// by a bridge looks whether it is idle.
 			void				_AfterEvent();
-
-	// Workers' reports
-			void				_Entered(BMessage* message);
-			void				_SessionEnded(BMessage* message);
 
 	// What the board asks of the host
 	virtual	bigtime_t			Now() override;
@@ -146,6 +141,8 @@ private:
 			AccountFile			fAccounts;
 			Board				fBoard;
 			SysopDesk			fDesk;
+			DoorRequests		fDoorRequests;
+			WorkerReports		fWorkerReports;
 			std::unique_ptr<HostWorkers> fWorkers;
 			SshHostKey			fSshHostKey;
 			Listener			fBridgeListener;
