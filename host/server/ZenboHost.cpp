@@ -107,49 +107,54 @@ status_t
 ZenboHost::Start(const WaysIn& ways, BString* problem)
 {
 	fWorkers = std::make_unique<HostWorkers>(this, fLauncher);
-
-	status_t status;
+	status_t status = B_OK;
 	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
 		|| ways.web.Length() > 0) {
-		status = fAccounts.Load(problem);
-		if (status != B_OK)
-			return status;
+		status = _StartNetwork(ways, problem);
 	}
-	if (ways.telnet.Length() > 0) {
+	if (status == B_OK)
+		status = _StartLocal();
+	if (status != B_OK && problem->Length() == 0)
+		problem->SetTo(strerror_status(status));
+	return status;
+}
+
+
+// The accounts, each way in that has an address, and the board's clock.
+status_t
+ZenboHost::_StartNetwork(const WaysIn& ways, BString* problem)
+{
+	status_t status = fAccounts.Load(problem);
+	if (status == B_OK && ways.telnet.Length() > 0)
 		status = _StartTelnet(ways.telnet, problem);
-		if (status != B_OK)
-			return status;
-	}
-	if (ways.ssh.Length() > 0) {
+	if (status == B_OK && ways.ssh.Length() > 0)
 		status = _StartSsh(ways.ssh, problem);
-		if (status != B_OK)
-			return status;
-	}
-	if (ways.web.Length() > 0) {
+	if (status == B_OK && ways.web.Length() > 0)
 		status = _StartWeb(ways, problem);
-		if (status != B_OK)
-			return status;
-	}
-	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
-		|| ways.web.Length() > 0) {
-		status = OpenRepeatingTimerDescriptor(kTickInterval, kTickInterval,
-			&fTicker);
-		if (status == B_OK) {
-			status = WatchDescriptor(fTicker, B_DESCRIPTOR_READABLE,
-				[this](int, uint32) {
-					ReadTimer(fTicker);
-					fBoard.Tick();
-					_AfterEvent();
-				});
-		}
-		if (status != B_OK) {
-			problem->SetTo(strerror_status(status));
-			return status;
-		}
-	}
+	if (status != B_OK)
+		return status;
 
+	status = OpenRepeatingTimerDescriptor(kTickInterval, kTickInterval,
+		&fTicker);
+	if (status == B_OK) {
+		status = WatchDescriptor(fTicker, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) {
+				ReadTimer(fTicker);
+				fBoard.Tick();
+				_AfterEvent();
+			});
+	}
+	return status;
+}
+
+
+// The bridges' terminal socket, the sysop's socket, the signals and, for
+// a host started by a bridge, the wait for its first terminal.
+status_t
+ZenboHost::_StartLocal()
+{
 	int descriptor = -1;
-	status = ListenOnTerminalSocket(&descriptor);
+	status_t status = ListenOnTerminalSocket(&descriptor);
 	if (status == B_OK)
 		status = fBridgeListener.Adopt(descriptor);
 	if (status == B_OK)
@@ -158,17 +163,13 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 		status = fSysopListener.Adopt(descriptor);
 	if (status == B_OK)
 		status = OpenSignalDescriptor(&fSignals);
-	if (status == B_OK) {
+	if (status == B_OK)
 		status = _WatchReadable(fSignals, &ZenboHost::_SignalArrived);
-	}
 	if (status == B_OK && fLifetime == Lifetime::kWhileTerminals) {
 		status = OpenTimerDescriptor(kIdleGrace, &fIdleTimer);
-		if (status == B_OK) {
+		if (status == B_OK)
 			status = _WatchReadable(fIdleTimer, &ZenboHost::_IdleTimerFired);
-		}
 	}
-	if (status != B_OK && problem->Length() == 0)
-		problem->SetTo(strerror_status(status));
 	return status;
 }
 

@@ -80,6 +80,10 @@ public:
 	virtual	bool				QuitRequested() override;
 
 private:
+			status_t			_StartNetwork(const WaysIn& ways,
+									BString* problem);
+			status_t			_StartLocal();
+
 	// Connections
 			void				_BridgeArrived(int descriptor);
 			void				_TelnetArrived(int descriptor,
