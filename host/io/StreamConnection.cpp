@@ -1,7 +1,6 @@
 #include "StreamConnection.h"
 
 #include <AppDefs.h>
-#include <Looper.h>
 
 #include <errno.h>
 #include <sys/socket.h>
@@ -15,8 +14,9 @@ static const size_t kReadChunk = 4096;
 StreamConnection::StreamConnection(BLooper& looper, int descriptor,
 	Owner& owner, size_t maxQueued)
 	:
-	fLooper(looper),
 	fDescriptor(descriptor),
+	fWatch(looper, descriptor,
+		[this](int, uint32 events) { _Event(events); }),
 	fOwner(owner),
 	fMaxQueued(maxQueued)
 {
@@ -27,8 +27,7 @@ StreamConnection::~StreamConnection()
 {
 	if (fDescriptor < 0)
 		return;
-	if (fWatched != 0)
-		fLooper.UnwatchDescriptor(fDescriptor);
+	fWatch.Stop();
 	close(fDescriptor);
 }
 
@@ -38,13 +37,10 @@ StreamConnection::Start()
 {
 	if (fEnded)
 		return B_NOT_ALLOWED;
-	status_t status = fLooper.WatchDescriptor(fDescriptor,
-		B_DESCRIPTOR_READABLE,
-		[this](int, uint32 events) { _Event(events); });
-	if (status != B_OK)
-		return status;
-	fWatched = B_DESCRIPTOR_READABLE;
-	return B_OK;
+	status_t status = fWatch.Set(B_DESCRIPTOR_READABLE);
+	if (status == B_OK)
+		fStarted = true;
+	return status;
 }
 
 
@@ -65,7 +61,7 @@ void
 StreamConnection::Flush()
 {
 	// Before Start the output waits: the owner says when the line begins.
-	if (fEnded || fWatched == 0)
+	if (fEnded || !fStarted)
 		return;
 	_Send();
 	if (fEnded)
@@ -153,24 +149,14 @@ StreamConnection::_Send()
 }
 
 
-// Room is watched for only while output waits: the looper's poll is
-// level-triggered, and an idle socket always has room.
+// Room is watched for only while output waits.
 void
 StreamConnection::_Watch()
 {
-	uint32 events = B_DESCRIPTOR_READABLE
-		| (Queued() > 0 ? B_DESCRIPTOR_WRITABLE : 0);
-	if (events == fWatched)
-		return;
-	fLooper.UnwatchDescriptor(fDescriptor);
-	status_t status = fLooper.WatchDescriptor(fDescriptor, events,
-		[this](int, uint32 ready) { _Event(ready); });
-	if (status != B_OK) {
-		fWatched = 0;
+	if (fWatch.Set(B_DESCRIPTOR_READABLE
+			| (Queued() > 0 ? B_DESCRIPTOR_WRITABLE : 0)) != B_OK) {
 		_End(EndReason::kFailed);
-		return;
 	}
-	fWatched = events;
 }
 
 
@@ -183,9 +169,7 @@ StreamConnection::_End(EndReason reason)
 	fOutput.clear();
 	fOutputStart = 0;
 	if (fDescriptor >= 0) {
-		if (fWatched != 0)
-			fLooper.UnwatchDescriptor(fDescriptor);
-		fWatched = 0;
+		fWatch.Stop();
 		shutdown(fDescriptor, SHUT_RDWR);
 		close(fDescriptor);
 		fDescriptor = -1;

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "DescriptorWatch.h"
+
 #include <SupportDefs.h>
 
 #include <string>
-
-class BLooper;
 
 // One peer's stream socket on the host's looper, for every way in whose
 // protocol reads and writes its own descriptor (telnet, the bridges'
@@ -83,16 +83,15 @@ private:
 			void				_Watch();
 			void				_End(EndReason reason);
 
-			BLooper&			fLooper;
 			int					fDescriptor;
+			DescriptorWatch		fWatch;
 			Owner&				fOwner;
 			const size_t		fMaxQueued;
 			// Sent bytes are skipped by the offset and dropped in bulk, so
 			// a partial send never copies the rest to the front.
 			std::string			fOutput;
 			size_t				fOutputStart = 0;
-			// The events the looper watches for now; 0 before Start.
-			uint32				fWatched = 0;
+			bool				fStarted = false;
 			bool				fFinishing = false;
 			bool				fEnded = false;
 };
