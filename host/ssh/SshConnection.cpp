@@ -36,10 +36,10 @@ SshConnection::SshConnection(SshListener& listener, BLooper& looper,
 	const BString& address)
 	:
 	fListener(listener),
-	fLooper(looper),
 	fEvents(events),
 	fSession(session),
-	fDescriptor(descriptor),
+	fWatch(looper, descriptor,
+		[this](int, uint32 events) { _DescriptorReady(events); }),
 	fAddress(address)
 {
 }
@@ -47,8 +47,8 @@ SshConnection::SshConnection(SshListener& listener, BLooper& looper,
 
 SshConnection::~SshConnection()
 {
-	if (fWatched != 0)
-		fLooper.UnwatchDescriptor(fDescriptor);
+	// Before the session closes the descriptor.
+	fWatch.Stop();
 	if (fPendingAuthentication != nullptr)
 		ssh_message_free(fPendingAuthentication);
 	// The session frees its channels with itself.
@@ -374,20 +374,12 @@ SshConnection::_WatchAsNeeded()
 	uint32 wanted = B_DESCRIPTOR_READABLE;
 	if ((ssh_get_poll_flags(fSession) & SSH_WRITE_PENDING) != 0)
 		wanted |= B_DESCRIPTOR_WRITABLE;
-	if (wanted == fWatched)
-		return;
-	if (fWatched != 0)
-		fLooper.UnwatchDescriptor(fDescriptor);
-	fWatched = 0;
-	status_t status = fLooper.WatchDescriptor(fDescriptor, wanted,
-		[this](int, uint32 events) { _DescriptorReady(events); });
+	status_t status = fWatch.Set(wanted);
 	if (status != B_OK) {
 		HostLog("ssh %s: cannot watch the connection: %s", fAddress.String(),
 			strerror_status(status));
 		_Finish();
-		return;
 	}
-	fWatched = wanted;
 }
 
 
@@ -397,9 +389,7 @@ SshConnection::_Finish()
 	if (fState == State::kClosed)
 		return;
 	fState = State::kClosed;
-	if (fWatched != 0)
-		fLooper.UnwatchDescriptor(fDescriptor);
-	fWatched = 0;
+	fWatch.Stop();
 	if (fPendingAuthentication != nullptr) {
 		ssh_message_free(fPendingAuthentication);
 		fPendingAuthentication = nullptr;

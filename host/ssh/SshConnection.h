@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DescriptorWatch.h"
+
 #include <String.h>
 #include <SupportDefs.h>
 
@@ -102,7 +104,6 @@ private:
 									void* cookie);
 
 			SshListener&		fListener;
-			BLooper&			fLooper;
 			SshEvents&			fEvents;
 			ssh_session_struct*	fSession;
 			ssh_channel_struct*	fChannel = nullptr;
@@ -110,8 +111,7 @@ private:
 			// The authentication request the owner has yet to answer.
 			ssh_message_struct*	fPendingAuthentication = nullptr;
 			BString				fAuthenticatingName;
-			int					fDescriptor;
-			uint32				fWatched = 0;
+			DescriptorWatch		fWatch;
 			State				fState = State::kKeyExchange;
 			bool				fHasPty = false;
 			bool				fPeerEnded = false;

@@ -37,7 +37,8 @@ WebTerminalConnection::WebTerminalConnection(WebTerminalListener& listener,
 	:
 	fListener(listener),
 	fSocket(std::move(socket)),
-	fDescriptor(descriptor),
+	fWatch(listener.Looper(), descriptor,
+		[&listener](int, uint32) { listener.Poll(); }),
 	fAddress(address),
 	fStarted(system_time())
 {
@@ -46,8 +47,8 @@ WebTerminalConnection::WebTerminalConnection(WebTerminalListener& listener,
 
 WebTerminalConnection::~WebTerminalConnection()
 {
-	if (fWatched != 0)
-		fListener.Looper().UnwatchDescriptor(fDescriptor);
+	// Before the socket closes the descriptor.
+	fWatch.Stop();
 }
 
 
@@ -325,9 +326,7 @@ WebTerminalConnection::_Finish()
 	if (fFinished)
 		return;
 	fFinished = true;
-	if (fWatched != 0)
-		fListener.Looper().UnwatchDescriptor(fDescriptor);
-	fWatched = 0;
+	fWatch.Stop();
 	// Operations still under way end with an error and drop their hold on
 	// this object; closing is all that is needed.
 	beast::error_code ignored;
@@ -352,21 +351,10 @@ WebTerminalConnection::_WatchAsNeeded()
 		wanted |= B_DESCRIPTOR_READABLE;
 	if (fWriting)
 		wanted |= B_DESCRIPTOR_WRITABLE;
-	if (wanted == fWatched)
-		return;
-	if (fWatched != 0)
-		fListener.Looper().UnwatchDescriptor(fDescriptor);
-	fWatched = 0;
-	if (wanted == 0)
-		return;
-	WebTerminalListener* listener = &fListener;
-	status_t status = fListener.Looper().WatchDescriptor(fDescriptor, wanted,
-		[listener](int, uint32) { listener->Poll(); });
+	status_t status = fWatch.Set(wanted);
 	if (status != B_OK) {
 		HostLog("web %s: cannot watch the connection: %s", fAddress.String(),
 			strerror_status(status));
 		_Finish();
-		return;
 	}
-	fWatched = wanted;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DescriptorWatch.h"
+
 #include <String.h>
 #include <SupportDefs.h>
 
@@ -88,8 +90,7 @@ private:
 				boost::beast::http::string_body>> fParser;
 			std::shared_ptr<void> fResponse;
 			boost::beast::flat_buffer fInput;
-			int					fDescriptor;
-			uint32				fWatched = 0;
+			DescriptorWatch		fWatch;
 			bool				fReading = false;
 			bool				fWriting = false;
 			bool				fOpen = false;

@@ -1,0 +1,178 @@
+#include "StreamConnection.h"
+
+#include <AppDefs.h>
+
+#include <errno.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+
+// What one read takes at most: a screenful of keys or a few frames.
+static const size_t kReadChunk = 4096;
+
+
+StreamConnection::StreamConnection(BLooper& looper, int descriptor,
+	Owner& owner, size_t maxQueued)
+	:
+	fDescriptor(descriptor),
+	fWatch(looper, descriptor,
+		[this](int, uint32 events) { _Event(events); }),
+	fOwner(owner),
+	fMaxQueued(maxQueued)
+{
+}
+
+
+StreamConnection::~StreamConnection()
+{
+	if (fDescriptor < 0)
+		return;
+	fWatch.Stop();
+	close(fDescriptor);
+}
+
+
+status_t
+StreamConnection::Start()
+{
+	if (fEnded)
+		return B_NOT_ALLOWED;
+	status_t status = fWatch.Set(B_DESCRIPTOR_READABLE);
+	if (status == B_OK)
+		fStarted = true;
+	return status;
+}
+
+
+void
+StreamConnection::Queue(const char* data, size_t size)
+{
+	if (fEnded || fFinishing)
+		return;
+	if (size > fMaxQueued - Queued()) {
+		_End(EndReason::kOverflowed);
+		return;
+	}
+	fOutput.append(data, size);
+}
+
+
+void
+StreamConnection::Flush()
+{
+	// Before Start the output waits: the owner says when the line begins.
+	if (fEnded || !fStarted)
+		return;
+	_Send();
+	if (fEnded)
+		return;
+	if (fFinishing && Queued() == 0) {
+		_End(EndReason::kFinished);
+		return;
+	}
+	_Watch();
+	if (!fEnded)
+		fOwner.OutputFlushed();
+}
+
+
+void
+StreamConnection::Finish()
+{
+	if (fEnded || fFinishing)
+		return;
+	fFinishing = true;
+	Flush();
+}
+
+
+// #pragma mark - The socket
+
+
+void
+StreamConnection::_Event(uint32 events)
+{
+	if ((events & B_DESCRIPTOR_WRITABLE) != 0)
+		Flush();
+	if (!fEnded && (events & (B_DESCRIPTOR_READABLE | B_DESCRIPTOR_HANGUP))
+			!= 0) {
+		_Read();
+	}
+}
+
+
+// One read per event: the looper reports the socket again while bytes are
+// left, so one busy peer cannot keep the loop from the others.
+void
+StreamConnection::_Read()
+{
+	char buffer[kReadChunk];
+	ssize_t bytesRead = recv(fDescriptor, buffer, sizeof(buffer), 0);
+	if (bytesRead < 0 && (errno == EAGAIN || errno == EINTR))
+		return;
+	if (bytesRead == 0) {
+		_End(EndReason::kHungUp);
+		return;
+	}
+	if (bytesRead < 0) {
+		_End(EndReason::kFailed);
+		return;
+	}
+	fOwner.BytesReceived(buffer, (size_t)bytesRead);
+}
+
+
+void
+StreamConnection::_Send()
+{
+	while (Queued() > 0) {
+		ssize_t written = send(fDescriptor, fOutput.data() + fOutputStart,
+			Queued(), MSG_NOSIGNAL);
+		if (written < 0 && errno == EINTR)
+			continue;
+		if (written < 0 && errno == EAGAIN)
+			break;
+		if (written < 0) {
+			_End(EndReason::kFailed);
+			return;
+		}
+		fOutputStart += (size_t)written;
+	}
+	if (Queued() == 0) {
+		fOutput.clear();
+		fOutputStart = 0;
+	} else if (fOutputStart >= fOutput.size() / 2) {
+		// What was sent long ago goes in one move, not at every send.
+		fOutput.erase(0, fOutputStart);
+		fOutputStart = 0;
+	}
+}
+
+
+// Room is watched for only while output waits.
+void
+StreamConnection::_Watch()
+{
+	if (fWatch.Set(B_DESCRIPTOR_READABLE
+			| (Queued() > 0 ? B_DESCRIPTOR_WRITABLE : 0)) != B_OK) {
+		_End(EndReason::kFailed);
+	}
+}
+
+
+void
+StreamConnection::_End(EndReason reason)
+{
+	if (fEnded)
+		return;
+	fEnded = true;
+	fOutput.clear();
+	fOutputStart = 0;
+	if (fDescriptor >= 0) {
+		fWatch.Stop();
+		shutdown(fDescriptor, SHUT_RDWR);
+		close(fDescriptor);
+		fDescriptor = -1;
+	}
+	fOwner.StreamEnded(reason);
+}
