@@ -14,6 +14,9 @@
 
 namespace {
 
+// 2026-12-08 12:00:00 UTC, the day of the player files below.
+const uint32 kDecemberEighthNoon = 1796731200;
+
 // A whole player file as the game saves it.
 std::string
 PlayerFile(const std::string& name, int level, const std::string& weapon)
@@ -42,6 +45,9 @@ Names(const std::vector<CharacterListing::Character>& characters)
 TEST(CharacterListingTest, EveryWholePlayerFileIsACharacterByLevelThenName)
 {
 	TestVolume volume;
+	// The files' own day, so that loading them starts no new day (which
+	// would heal every character).
+	FrozenClock clock(kDecemberEighthNoon);
 	volume.InstallGameData();
 	volume.WriteFile(kUsersFolder "Ash", PlayerFile("Ash", 3, "Stick"));
 	volume.WriteFile(kUsersFolder "Wren", PlayerFile("Wren", 12, "Sword"));
