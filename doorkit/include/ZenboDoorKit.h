@@ -16,7 +16,7 @@
 // thread. Once the last
 // user has left, the destructor gives the session that sent the last quit
 // message a bounded time to release itself before the program may end.
-class ZenboDoorKit : public BApplication {
+class B_EXPORT ZenboDoorKit : public BApplication {
 public:
 								ZenboDoorKit(BString signature,
 									BString threadSuffix);

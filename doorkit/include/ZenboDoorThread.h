@@ -10,7 +10,7 @@
 // not return once Zenbo reports the user gone or cannot be reached: the
 // session then takes leave of its application (CloseDoor) and its thread
 // ends. Run releases the object when the thread ends, however it ends.
-class ZenboDoorThread {
+class B_EXPORT ZenboDoorThread {
 public:
 								ZenboDoorThread(BString userName,
 									BString threadSuffix);

@@ -23,21 +23,21 @@ enum class UserNameProblem {
 	kBadStart,			// a leading space or dot ("." and ".." among them)
 };
 
-UserNameProblem JudgeUserName(const char* name, size_t length);
-UserNameProblem JudgeUserName(const BString& name);
-bool IsValidUserName(const BString& name);
+B_EXPORT UserNameProblem JudgeUserName(const char* name, size_t length);
+B_EXPORT UserNameProblem JudgeUserName(const BString& name);
+B_EXPORT bool IsValidUserName(const BString& name);
 
 // Why a name was refused, to follow "the name": "is longer than 30
 // characters". Empty for UserNameProblem::kNone.
-const char* DescribeUserNameProblem(UserNameProblem problem);
+B_EXPORT const char* DescribeUserNameProblem(UserNameProblem problem);
 
 // A name as the host's messages and logs show it: every byte outside
 // printable ASCII, and the backslash, written as \xHH, so a hostile name
 // can neither drive the sysop's terminal nor forge a log line.
-BString EscapedUserName(const char* name, size_t length);
-BString EscapedUserName(const BString& name);
+B_EXPORT BString EscapedUserName(const char* name, size_t length);
+B_EXPORT BString EscapedUserName(const BString& name);
 
 // A name as a screen shows it: every byte that a terminal acts on as a
 // control (C0, DEL and the C1 range 0x80 to 0x9F) replaced by "?". For names
 // stored before the rule held.
-BString PrintableUserName(const BString& name);
+B_EXPORT BString PrintableUserName(const BString& name);

@@ -1,9 +1,9 @@
 #include "SysopCommands.h"
 
 #include "Bulletin.h"
+#include "CharacterListing.h"
 #include "HostLog.h"
 #include "PasswordHash.h"
-#include "PlayerRoster.h"
 #include "SysopClient.h"
 
 #include <BootVolume.h>
@@ -167,9 +167,10 @@ WriteWhole(const char* path, const std::string& content)
 
 
 bool
-ReadRosterOrSay(const char* command, std::vector<RosterEntry>* entries)
+ReadCharactersOrSay(const char* command,
+	std::vector<CharacterListing::Character>* entries)
 {
-	if (ReadRoster(entries) == B_OK)
+	if (CharacterListing::ReadAll(entries) == B_OK)
 		return true;
 	HostLog("%s: the boot volume %s has no users folder (lay it out with"
 		" zenbo --make-volume)", command, boot_volume_folder().String());
@@ -188,8 +189,8 @@ RunPlayers(int count, char** arguments)
 		return 0;
 	}
 	UseVolume(parsed.volume);
-	std::vector<RosterEntry> entries;
-	if (!ReadRosterOrSay(arguments[0], &entries))
+	std::vector<CharacterListing::Character> entries;
+	if (!ReadCharactersOrSay(arguments[0], &entries))
 		return 1;
 	fputs(FormatPlayerTable(entries).c_str(), stdout);
 	return 0;
@@ -219,8 +220,8 @@ RunBulletin(int count, char** arguments)
 		return 2;
 	}
 	UseVolume(parsed.volume);
-	std::vector<RosterEntry> entries;
-	if (!ReadRosterOrSay(arguments[0], &entries))
+	std::vector<CharacterListing::Character> entries;
+	if (!ReadCharactersOrSay(arguments[0], &entries))
 		return 1;
 
 	time_t now = time(NULL);

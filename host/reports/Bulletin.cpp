@@ -48,8 +48,8 @@ HtmlEscaped(const char* text)
 
 
 static std::string
-TextBulletin(const std::vector<RosterEntry>& entries, const char* date,
-	bool colours)
+TextBulletin(const std::vector<CharacterListing::Character>& entries,
+	const char* date, bool colours)
 {
 	// Bright yellow for the heading, cyan for the names, in the colours that
 	// every board's terminal knows.
@@ -61,7 +61,7 @@ TextBulletin(const std::vector<RosterEntry>& entries, const char* date,
 	text += std::string(heading) + kTitle + ", " + date + plain + "\r\n\r\n";
 	text += std::string(heading) + "  " + Padded("Name", 30) + " Level  "
 		+ Padded("Weapon", 30) + " Armor" + plain + "\r\n";
-	for (const RosterEntry& entry : entries) {
+	for (const CharacterListing::Character& entry : entries) {
 		char level[16];
 		snprintf(level, sizeof(level), "%5d", (int)entry.level);
 		text += std::string("  ") + name + Padded(entry.name.String(), 30)
@@ -75,7 +75,8 @@ TextBulletin(const std::vector<RosterEntry>& entries, const char* date,
 
 
 static std::string
-HtmlBulletin(const std::vector<RosterEntry>& entries, const char* date)
+HtmlBulletin(const std::vector<CharacterListing::Character>& entries,
+	const char* date)
 {
 	std::string page =
 		"<!DOCTYPE html>\n"
@@ -100,7 +101,7 @@ HtmlBulletin(const std::vector<RosterEntry>& entries, const char* date)
 	} else {
 		page += "<table>\n<tr><th>Name</th><th>Level</th><th>Weapon</th>"
 			"<th>Armor</th></tr>\n";
-		for (const RosterEntry& entry : entries) {
+		for (const CharacterListing::Character& entry : entries) {
 			page += "<tr><td>" + HtmlEscaped(entry.name.String())
 				+ "</td><td class=\"level\">" + std::to_string(entry.level)
 				+ "</td><td>" + HtmlEscaped(entry.weapon.String())
@@ -115,8 +116,8 @@ HtmlBulletin(const std::vector<RosterEntry>& entries, const char* date)
 
 
 std::string
-FormatBulletin(const std::vector<RosterEntry>& entries, BulletinFormat format,
-	const char* date)
+FormatBulletin(const std::vector<CharacterListing::Character>& entries,
+	BulletinFormat format, const char* date)
 {
 	switch (format) {
 		case BulletinFormat::kText:
@@ -131,11 +132,11 @@ FormatBulletin(const std::vector<RosterEntry>& entries, BulletinFormat format,
 
 
 std::string
-FormatPlayerTable(const std::vector<RosterEntry>& entries)
+FormatPlayerTable(const std::vector<CharacterListing::Character>& entries)
 {
 	std::string table = Padded("Name", 30) + " " + Padded("User", 30)
 		+ " Level        HP       Gold  Last played\n";
-	for (const RosterEntry& entry : entries) {
+	for (const CharacterListing::Character& entry : entries) {
 		char numbers[64];
 		snprintf(numbers, sizeof(numbers), "%5d %9s %10d  ",
 			(int)entry.level,

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "PlayerRoster.h"
+#include "CharacterListing.h"
 
 #include <string>
 #include <vector>
 
-// The sysop's views of the characters, from a roster: the score bulletin
-// that a board shows its callers or puts on its web site, and the table of
-// players. Neither touches a file; the entries come sorted as ReadRoster
-// sorts them.
+// The sysop's views of the characters, from the game's listing of them:
+// the score bulletin that a board shows its callers or puts on its web
+// site, and the table of players. Neither touches a file; the entries come
+// sorted as CharacterListing::ReadAll sorts them.
 enum class BulletinFormat {
 	kText,
 	kAnsi,
@@ -16,7 +16,9 @@ enum class BulletinFormat {
 };
 
 // "2026-12-08" names the day the bulletin was made.
-std::string FormatBulletin(const std::vector<RosterEntry>& entries,
+std::string FormatBulletin(
+	const std::vector<CharacterListing::Character>& entries,
 	BulletinFormat format, const char* date);
 
-std::string FormatPlayerTable(const std::vector<RosterEntry>& entries);
+std::string FormatPlayerTable(
+	const std::vector<CharacterListing::Character>& entries);

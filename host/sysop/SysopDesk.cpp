@@ -2,9 +2,9 @@
 
 #include "AccountFile.h"
 #include "Board.h"
+#include "CharacterListing.h"
 #include "FrontRoom.h"
 #include "HostLog.h"
-#include "PlayerRoster.h"
 #include "VraskPaths.h"
 
 #include <BootVolume.h>
@@ -139,13 +139,13 @@ SysopConnection::Answer
 SysopDesk::_DeletePlayer(const std::string& name)
 {
 	BString wanted(name.c_str());
-	std::vector<RosterEntry> entries;
-	if (ReadRoster(&entries) != B_OK)
+	std::vector<CharacterListing::Character> entries;
+	if (CharacterListing::ReadAll(&entries) != B_OK)
 		return Failed("the boot volume has no users folder");
 	// The player file is named as the board name was registered; the
 	// sysop may type it in any case, as callers do.
-	const RosterEntry* found = NULL;
-	for (const RosterEntry& entry : entries) {
+	const CharacterListing::Character* found = NULL;
+	for (const CharacterListing::Character& entry : entries) {
 		if (entry.userName == wanted) {
 			found = &entry;
 			break;

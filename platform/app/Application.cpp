@@ -10,6 +10,8 @@
 #include <stdlib.h>
 #include <string>
 
+using namespace BPrivate;
+
 
 BApplication* be_app = NULL;
 
@@ -20,7 +22,7 @@ static std::map<std::string, std::weak_ptr<LooperPort>> sLocalApplications;
 
 
 std::shared_ptr<LooperPort>
-find_local_application(const char* signature)
+BPrivate::find_local_application(const char* signature)
 {
 	std::lock_guard<std::mutex> lock(sLocalLock);
 	auto found = sLocalApplications.find(signature);

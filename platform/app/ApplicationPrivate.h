@@ -2,6 +2,8 @@
 
 #include <memory>
 
+namespace BPrivate {
+
 class LooperPort;
 
 // The applications of this team, by signature, so that a messenger for the
@@ -9,3 +11,5 @@ class LooperPort;
 // queue instead of going through its socket (where a synchronous message
 // from its own thread would wait for itself).
 std::shared_ptr<LooperPort> find_local_application(const char* signature);
+
+}	// namespace BPrivate

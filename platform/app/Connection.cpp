@@ -2,6 +2,8 @@
 
 #include <AppDefs.h>
 
+namespace BPrivate {
+
 
 Connection::Connection(posix::Descriptor socket, EventPoller* poller,
 	uint64 key)
@@ -110,3 +112,6 @@ ConnectionReplyRoute::Deliver(const BMessage& reply, bigtime_t timeout)
 	(void)timeout;
 	return fConnection->WriteReply(fSerial, reply);
 }
+
+
+}	// namespace BPrivate

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 
+namespace BPrivate {
+
 // One other application's connection to a looper, seen from the looper.
 // The looper's thread reads it (without ever blocking on a slow peer) and
 // dispatches what arrives; replies may be written from any thread, since a
@@ -96,3 +98,5 @@ protected:
 	virtual	status_t			Deliver(const BMessage&, bigtime_t) override
 									{ return B_BAD_REPLY; }
 };
+
+}	// namespace BPrivate

@@ -9,6 +9,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+namespace BPrivate {
+
 
 EventPoller::EventPoller()
 	:
@@ -123,3 +125,6 @@ WakeSignal::Clear()
 	while (read(fEvent.Get(), &count, sizeof(count)) < 0 && errno == EINTR)
 		;
 }
+
+
+}	// namespace BPrivate

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace BPrivate {
+
 // One looper's wait on many descriptors at once (epoll), and the wake-up
 // signal (eventfd) that other threads raise when they queue a message.
 // Events are reported with the key the descriptor was added under.
@@ -36,7 +38,7 @@ private:
 };
 
 // A counter that wakes the looper's poller when raised from any thread.
-class WakeSignal {
+class B_EXPORT WakeSignal {
 public:
 								WakeSignal();
 								WakeSignal(const WakeSignal&) = delete;
@@ -51,3 +53,5 @@ public:
 private:
 			posix::Descriptor	fEvent;
 };
+
+}	// namespace BPrivate

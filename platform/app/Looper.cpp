@@ -9,6 +9,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+using namespace BPrivate;
+
 
 // Keys under which the loop's descriptors report their events.
 static const uint64 kWakeKey = 0;
@@ -31,7 +33,7 @@ fail_loudly(const char* what)
 
 
 thread_id
-current_thread_id()
+BPrivate::current_thread_id()
 {
 	return thread_id(syscall(SYS_gettid));
 }

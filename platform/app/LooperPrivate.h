@@ -15,11 +15,13 @@
 #include <thread>
 #include <vector>
 
+namespace BPrivate {
+
 // The in-process door of a looper: its queue, shared with every messenger
 // that targets the looper, so that a messenger may outlive the looper. Once
 // closed it takes no more messages, and a message that can no longer be
 // delivered is deleted, which releases a waiting sender with B_NO_REPLY.
-class LooperPort {
+class B_EXPORT LooperPort {
 public:
 	struct Entry {
 		BMessage*			message;
@@ -65,7 +67,7 @@ struct LocalReplySlot {
 			BMessage			reply;
 };
 
-class LocalReplyRoute : public ReplyRoute {
+class B_EXPORT LocalReplyRoute : public ReplyRoute {
 public:
 	explicit					LocalReplyRoute(
 									std::shared_ptr<LocalReplySlot> slot)
@@ -81,7 +83,7 @@ private:
 };
 
 // The calling thread's id, as the looper records owners and loop threads.
-thread_id current_thread_id();
+B_EXPORT thread_id current_thread_id();
 
 // The state of one looper behind BLooper: the event loop, the lock, the
 // connections of other applications and the watched descriptors. Everything
@@ -186,3 +188,5 @@ private:
 			std::map<int, uint64> fWatchIds;
 			uint64				fNextWatchId = 0;
 };
+
+}	// namespace BPrivate

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <unordered_set>
 
+using namespace BPrivate;
+
 
 // #pragma mark - ReplyRoute
 

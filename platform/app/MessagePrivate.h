@@ -5,12 +5,14 @@
 #include <atomic>
 #include <memory>
 
+namespace BPrivate {
+
 // The way back to the sender of one delivered message. Only the delivered
 // message holds it (copies do not), and it answers at most once: with the
 // handler's reply, or with B_NO_REPLY when the message is deleted
 // unanswered, so that a waiting sender is never left hanging. Replies may go
 // out from any thread, since a detached message can be answered late.
-class ReplyRoute {
+class B_EXPORT ReplyRoute {
 public:
 								ReplyRoute(bool sourceWaits, bool sourceRemote)
 									: fSourceWaits(sourceWaits),
@@ -41,7 +43,7 @@ private:
 };
 
 // Lets the kit's own classes reach a message's reply route.
-class MessagePrivate {
+class B_EXPORT MessagePrivate {
 public:
 	explicit					MessagePrivate(BMessage* message)
 									: fMessage(message) {}
@@ -54,3 +56,5 @@ public:
 private:
 			BMessage*			fMessage;
 };
+
+}	// namespace BPrivate

@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace BPrivate;
+
 
 // #pragma mark - RemoteLink
 

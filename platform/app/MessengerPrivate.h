@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+namespace BPrivate {
+
 // A messenger's connection to an application of another team. Copies of a
 // messenger share it; one exchange at a time goes over it, so a reply is
 // always read by the thread that waits for it.
@@ -78,3 +80,5 @@ public:
 			// Where fRemote goes back to when the last copy goes.
 			std::string			fPoolKey;
 };
+
+}	// namespace BPrivate

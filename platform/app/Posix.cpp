@@ -12,6 +12,8 @@
 #include <time.h>
 #include <unistd.h>
 
+namespace BPrivate {
+
 
 namespace posix {
 
@@ -247,3 +249,6 @@ PeerProcess(int socket)
 
 
 }	// namespace posix
+
+
+}	// namespace BPrivate

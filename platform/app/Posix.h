@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+namespace BPrivate {
+
 // The Linux mechanics under the application kit: descriptors, Unix-domain
 // sockets and file locks (the storage kit makes and connects the sockets in
 // the runtime folder). The kit's own files speak of applications,
@@ -16,7 +18,7 @@ namespace posix {
 bigtime_t MonotonicTime();
 
 // Owns one descriptor and closes it when it goes.
-class Descriptor {
+class B_EXPORT Descriptor {
 public:
 								Descriptor() = default;
 	explicit					Descriptor(int fd) : fFD(fd) {}
@@ -76,3 +78,5 @@ bool IsHungUp(int socket);
 pid_t PeerProcess(int socket);
 
 }	// namespace posix
+
+}	// namespace BPrivate

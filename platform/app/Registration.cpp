@@ -7,6 +7,8 @@
 #include <string.h>
 #include <sys/socket.h>
 
+namespace BPrivate {
+
 
 Registration::~Registration()
 {
@@ -116,3 +118,6 @@ Registration::Connect(const char* signature, posix::Descriptor* socket)
 			return B_BAD_PORT_ID;
 	}
 }
+
+
+}	// namespace BPrivate

@@ -4,6 +4,8 @@
 
 #include <String.h>
 
+namespace BPrivate {
+
 // An application's claim on its signature in the boot volume's runtime
 // folder: an exclusive lock on "<name>.lock", held as long as the
 // application runs and released by the kernel when its process dies, and a
@@ -26,7 +28,7 @@ public:
 
 	// The file name, without extension, that stands for a signature: a
 	// readable prefix and a hash of the whole signature.
-	static	BString				FileName(const char* signature);
+	static B_EXPORT BString		FileName(const char* signature);
 
 	// Connects to the application that holds the signature:
 	// B_NAME_NOT_FOUND or B_BAD_PORT_ID when none is running.
@@ -39,3 +41,5 @@ private:
 			posix::Descriptor	fListener;
 			BString				fSocketName;
 };
+
+}	// namespace BPrivate

@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+namespace BPrivate {
+
 
 namespace wire {
 
@@ -153,3 +155,6 @@ FrameReader::Next(FrameHeader* header, BMessage* message)
 
 
 }	// namespace wire
+
+
+}	// namespace BPrivate

@@ -7,6 +7,8 @@
 
 class BMessage;
 
+namespace BPrivate {
+
 // The flat form of messages between applications, as docs/wire-format.md
 // describes it. Nothing here touches a socket: the reader takes bytes in and
 // gives whole, validated frames out, so that the same code serves the
@@ -36,17 +38,18 @@ struct FrameHeader {
 };
 
 // Appends a whole frame (header and flattened message) to the buffer.
-status_t AppendFrame(std::string& buffer, FrameKind kind, uint8 flags,
+// Exported for the kit's own tests, as are the few others marked so.
+B_EXPORT status_t AppendFrame(std::string& buffer, FrameKind kind, uint8 flags,
 	uint32 serial, const BMessage& message);
 
 // Checks a header's bytes; B_BAD_DATA for a wrong magic, version, kind,
 // unknown flags or an oversized payload.
-status_t ParseHeader(const char* bytes, FrameHeader* header);
+B_EXPORT status_t ParseHeader(const char* bytes, FrameHeader* header);
 
 // Collects the bytes of one connection and cuts them into frames. Once a
 // frame was malformed the reader stays broken: the connection is to be
 // closed, since nothing after a bad frame can be trusted to be aligned.
-class FrameReader {
+class B_EXPORT FrameReader {
 public:
 			// Copies the bytes into the input buffer.
 			void				Feed(const char* bytes, size_t size);
@@ -79,3 +82,5 @@ private:
 };
 
 }	// namespace wire
+
+}	// namespace BPrivate

@@ -18,6 +18,8 @@
 
 #include "ThreadListing.h"
 
+using namespace BPrivate;
+
 
 // Linux keeps 15 bytes of a thread's name; the rest lives in the record.
 static const size_t kLinuxNameLength = 15;

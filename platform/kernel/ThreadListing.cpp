@@ -18,6 +18,8 @@
 #include <BootVolume.h>
 #include <Errors.h>
 
+namespace BPrivate {
+
 
 static const char* const kListingFolder = "/boot/var/run/threads";
 static const char* const kTemporaryPrefix = ".new-";
@@ -183,6 +185,15 @@ remove_stale_temporary(int folder, const char* leaf)
 		return;
 	unlinkat(folder, leaf, 0);
 }
+
+
+}	// namespace BPrivate
+
+
+// #pragma mark - Named threads
+
+
+using namespace BPrivate;
 
 
 int32

@@ -3,6 +3,8 @@
 #include <OS.h>
 #include <String.h>
 
+namespace BPrivate {
+
 // One spawned thread's entry in the boot volume's listing of running
 // threads ("/boot/var/run/threads"), through which other applications find
 // a thread by its whole name and learn of its end.
@@ -38,3 +40,5 @@ private:
 			int					fFile = -1;
 			BString				fLeaf;
 };
+
+}	// namespace BPrivate

@@ -19,6 +19,8 @@
 
 #include "BootAccess.h"
 
+using namespace BPrivate;
+
 
 namespace {
 

@@ -12,6 +12,8 @@
 #include <BootVolume.h>
 #include <Errors.h>
 
+namespace BPrivate {
+
 
 static std::atomic<bool> sWalkFallback{false};
 
@@ -183,3 +185,6 @@ open_platform_parent(const char* path, int* folder, BString* leaf)
 	*leaf = name;
 	return B_OK;
 }
+
+
+}	// namespace BPrivate

@@ -4,6 +4,8 @@
 
 #include <fcntl.h>
 
+namespace BPrivate {
+
 // Opening the platform's paths on Linux. A "/boot" path is opened relative
 // to a descriptor of the boot volume's folder, so that no step of it, link or
 // "..", can leave the volume; other absolute paths are the machine's own.
@@ -33,4 +35,6 @@ status_t open_platform_parent(const char* path, int* folder, BString* leaf);
 // For tests of the fallback: resolve "/boot" paths one component at a time
 // as on a kernel without openat2(2). That walk refuses every link, inside
 // the volume too, since it cannot follow one safely.
-void set_boot_walk_fallback(bool enabled);
+B_EXPORT void set_boot_walk_fallback(bool enabled);
+
+}	// namespace BPrivate

@@ -11,6 +11,8 @@
 
 #include "BootAccess.h"
 
+using namespace BPrivate;
+
 
 static const char* const kBootPrefix = "/boot";
 static const char* const kRuntimeFolder = "/boot/var/run";
@@ -57,7 +59,7 @@ boot_volume_folder()
 
 
 status_t
-parse_platform_path(const char* path, PlatformPath* parsed)
+BPrivate::parse_platform_path(const char* path, PlatformPath* parsed)
 {
 	if (path == nullptr || path[0] == '\0' || parsed == nullptr)
 		return B_BAD_VALUE;

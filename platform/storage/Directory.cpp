@@ -11,6 +11,8 @@
 
 #include "BootAccess.h"
 
+using namespace BPrivate;
+
 
 struct BDirectory::Private {
 	DIR*		stream = nullptr;

@@ -11,6 +11,8 @@
 
 #include "BootAccess.h"
 
+using namespace BPrivate;
+
 
 static const int32 kMaxLinksFollowed = 16;
 

@@ -9,6 +9,8 @@
 
 #include "BootAccess.h"
 
+using namespace BPrivate;
+
 
 static const uint32 kAccessMask = 0x0003;
 

@@ -24,6 +24,9 @@
 #include "TestVolume.h"
 #include "Wire.h"
 
+// The kit's private parts, which this test looks at.
+using namespace BPrivate;
+
 
 // The door runs as the small program TestDoor, in a process of its own; the
 // test process is Zenbo (the scripted host). See TestDoor.cpp for the

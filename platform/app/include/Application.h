@@ -6,7 +6,7 @@
 // boot volume by its signature. Only one running application holds a
 // signature at a time; a second one fails InitCheck with B_NAME_IN_USE.
 // Run runs the message loop on the calling thread and returns after Quit.
-class BApplication : public BLooper {
+class B_EXPORT BApplication : public BLooper {
 public:
 								BApplication(const char* signature);
 								BApplication(const char* signature,
@@ -30,4 +30,4 @@ private:
 			Private*			fApplication = nullptr;
 };
 
-extern BApplication* be_app;
+extern B_EXPORT BApplication* be_app;

@@ -6,7 +6,7 @@ class BLooper;
 class BMessage;
 
 // Something that messages are dispatched to, on its looper's thread.
-class BHandler {
+class B_EXPORT BHandler {
 public:
 								BHandler(const char* name = NULL);
 								BHandler(const BHandler&) = delete;

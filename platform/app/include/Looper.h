@@ -6,14 +6,16 @@
 #include <functional>
 
 class BMessage;
-class LooperPrivate;
+namespace BPrivate {
+	class LooperPrivate;
+}
 
 // A thread with a queue of messages, dispatched one at a time to the
 // looper's MessageReceived with the looper locked. Its thread waits, in one
 // event loop, on the in-process queue, on the sockets of other applications
 // that talk to it, and on any descriptor the looper was asked to watch.
 // Other threads post to it or lock it; they never run its handlers.
-class BLooper : public BHandler {
+class B_EXPORT BLooper : public BHandler {
 public:
 								BLooper(const char* name = NULL);
 	virtual						~BLooper();
@@ -56,10 +58,10 @@ public:
 			status_t			UnwatchDescriptor(int descriptor);
 
 protected:
-			LooperPrivate*		fPrivate = nullptr;
+			BPrivate::LooperPrivate* fPrivate = nullptr;
 
 private:
 	friend class BApplication;
 	friend class BMessenger;
-	friend class LooperPrivate;
+	friend class BPrivate::LooperPrivate;
 };

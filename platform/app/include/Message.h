@@ -9,13 +9,16 @@
 #include <vector>
 
 class BHandler;
-class ReplyRoute;
+namespace BPrivate {
+	class MessagePrivate;
+	class ReplyRoute;
+}
 
 // A command code and named, typed fields, in the order they were added.
 // Copies are independent values; only the message that was delivered can
 // answer its sender. A delivered message whose sender waits for a reply and
 // that is deleted unanswered releases the sender with B_NO_REPLY.
-class BMessage {
+class B_EXPORT BMessage {
 public:
 								BMessage();
 	explicit					BMessage(uint32 what);
@@ -88,7 +91,7 @@ public:
 private:
 	friend class BLooper;
 	friend class BMessenger;
-	friend class MessagePrivate;
+	friend class BPrivate::MessagePrivate;
 
 	struct Field {
 		BString				name;
@@ -100,5 +103,5 @@ private:
 
 			std::vector<Field>	fFields;
 			// Set on a delivered message whose sender may be answered.
-			std::shared_ptr<ReplyRoute> fReplyRoute;
+			std::shared_ptr<BPrivate::ReplyRoute> fReplyRoute;
 };

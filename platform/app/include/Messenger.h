@@ -5,7 +5,9 @@
 
 class BHandler;
 class BLooper;
-class MessengerPrivate;
+namespace BPrivate {
+	class MessengerPrivate;
+}
 
 // The way to send a message to a looper: to an application of any team on
 // the boot volume by its signature, or to a handler of this team. A
@@ -14,7 +16,7 @@ class MessengerPrivate;
 // application of this team posts straight into its queue. A synchronous
 // SendMessage blocks its thread until the reply comes; an unanswered
 // message, or a target that goes away, gives the reply B_NO_REPLY.
-class BMessenger {
+class B_EXPORT BMessenger {
 public:
 								BMessenger();
 								BMessenger(const char* signature,
@@ -45,6 +47,6 @@ public:
 									bigtime_t replyTimeout = B_INFINITE_TIMEOUT) const;
 
 private:
-			std::shared_ptr<MessengerPrivate> fPrivate;
+			std::shared_ptr<BPrivate::MessengerPrivate> fPrivate;
 			status_t			fStatus = B_NO_INIT;
 };

@@ -26,36 +26,39 @@ enum {
 // bytes); the priority is recorded but does not change scheduling. A thread
 // id is the thread's Linux id. spawn_thread fails when the thread cannot be
 // listed on the boot volume (see find_named_threads).
-thread_id spawn_thread(thread_func function, const char* name, int32 priority,
-	void* data);
-status_t resume_thread(thread_id thread);
+B_EXPORT thread_id spawn_thread(thread_func function, const char* name,
+	int32 priority, void* data);
+B_EXPORT status_t resume_thread(thread_id thread);
 // Ends the calling thread only, unwinding its stack (the destructors of its
 // locals run); the thread's status is the given value. Calling it from a
 // thread not made by spawn_thread ends that thread too.
-[[noreturn]] void exit_thread(status_t status);
+[[noreturn]] B_EXPORT void exit_thread(status_t status);
 // Waits for the thread's end and gives its status. A thread that was never
 // resumed is resumed, since it would otherwise be waited for in vain. The
 // status of an ended thread stays available for a while, not for ever:
 // B_BAD_THREAD_ID once it has been forgotten.
-status_t wait_for_thread(thread_id thread, status_t* returnValue);
+B_EXPORT status_t wait_for_thread(thread_id thread, status_t* returnValue);
 // Waits until no spawned thread of this team runs any more, the calling one
 // aside (threads never resumed do not count); B_TIMED_OUT after the timeout.
-status_t wait_for_spawned_threads(bigtime_t timeout);
+B_EXPORT status_t wait_for_spawned_threads(bigtime_t timeout);
 // The thread of this team with the given name, or the calling thread for
 // NULL; B_NAME_NOT_FOUND when none has that name.
-thread_id find_thread(const char* name);
+B_EXPORT thread_id find_thread(const char* name);
 // Copies the thread's whole name into the buffer; B_BAD_THREAD_ID when
 // the thread does not exist any more.
-status_t get_thread_name(thread_id thread, char* buffer, size_t bufferSize);
-team_id current_team();
+B_EXPORT status_t get_thread_name(thread_id thread, char* buffer,
+	size_t bufferSize);
+B_EXPORT team_id current_team();
 
 // Time. When the environment holds BOOT_CLOCK (seconds since 1970), the
 // real-time clock stands still at that second: test runs that seed from the
 // clock or compute the day from it become reproducible.
-uint32 real_time_clock();			// seconds since 1970
-bigtime_t real_time_clock_usecs();	// microseconds since 1970
-bigtime_t system_time();			// microseconds since an arbitrary start
-status_t snooze(bigtime_t microseconds);
+// Seconds since 1970, microseconds since 1970, microseconds since an
+// arbitrary start.
+B_EXPORT uint32 real_time_clock();
+B_EXPORT bigtime_t real_time_clock_usecs();
+B_EXPORT bigtime_t system_time();
+B_EXPORT status_t snooze(bigtime_t microseconds);
 
 // Threads of any application on this boot volume, found by name. Every
 // thread made by spawn_thread is listed under its whole name while it runs;
@@ -70,8 +73,9 @@ struct named_thread {
 
 // Fills up to maxCount running threads named exactly name, oldest first;
 // returns how many were found (0 when none), or an error.
-int32 find_named_threads(const char* name, named_thread* threads,
+B_EXPORT int32 find_named_threads(const char* name, named_thread* threads,
 	int32 maxCount);
 // Waits until the thread has ended; B_OK once it has (at once when it
 // already had), B_TIMED_OUT after the timeout.
-status_t wait_for_named_thread(const named_thread& thread, bigtime_t timeout);
+B_EXPORT status_t wait_for_named_thread(const named_thread& thread,
+	bigtime_t timeout);

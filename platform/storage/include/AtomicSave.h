@@ -26,9 +26,9 @@
 // gives B_OK. On any failure (a full disk, a write error, a folder that
 // cannot be made) the file keeps its previous content, nothing is left
 // under the temporary name, and the error is returned.
-status_t save_file_atomically(const char* path, const char* temporaryFolder,
-	const void* data, size_t size);
+B_EXPORT status_t save_file_atomically(const char* path,
+	const char* temporaryFolder, const void* data, size_t size);
 
 // How many syncs (of a file or of a folder) the saves of this team have
 // made so far; for measuring how well saves share them.
-int64 count_save_syncs();
+B_EXPORT int64 count_save_syncs();

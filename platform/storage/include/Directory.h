@@ -6,7 +6,7 @@ class BEntry;
 
 // A folder read entry by entry, in the order the file system keeps them
 // ("." and ".." are not entries).
-class BDirectory {
+class B_EXPORT BDirectory {
 public:
 								BDirectory();
 								BDirectory(const char* path);

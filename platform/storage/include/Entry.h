@@ -7,7 +7,7 @@
 // (but its folder must exist). With traverse, a link stands for what it
 // names, followed link by link within the volume. A plain value, used by
 // one thread at a time.
-class BEntry {
+class B_EXPORT BEntry {
 public:
 								BEntry();
 								BEntry(const char* path, bool traverse = false);

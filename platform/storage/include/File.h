@@ -8,7 +8,7 @@
 // (B_IS_A_DIRECTORY), and B_ERASE_FILE with B_READ_ONLY is refused
 // (B_BAD_VALUE) rather than emptying a file opened only to be read. Used by
 // one thread at a time.
-class BFile {
+class B_EXPORT BFile {
 public:
 								BFile();
 								BFile(const char* path, uint32 openMode);

@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include <SupportDefs.h>
+
 #define B_GENERAL_ERROR_BASE	INT32_MIN
 #define B_OS_ERROR_BASE			(B_GENERAL_ERROR_BASE + 0x1000)
 #define B_APP_ERROR_BASE		(B_GENERAL_ERROR_BASE + 0x2000)
@@ -57,10 +59,10 @@ enum {
 };
 
 // A short English text for a status, for logs and error messages.
-const char* strerror_status(int32_t status);
+B_EXPORT const char* strerror_status(int32_t status);
 
 // The one place where an errno value from a Linux call becomes a status, for
 // the kits' sources and for the programs' own Linux mechanics, so that a
 // failure reads the same whichever layer met it. 0 is B_OK; a value with no
 // closer status is B_ERROR.
-int32_t status_from_errno(int error);
+B_EXPORT int32_t status_from_errno(int error);

@@ -5,7 +5,7 @@
 // An ordered list of untyped pointers. Storage grows and shrinks in blocks of
 // the size given at construction. The list never owns what its items point
 // to: whoever adds an item deletes it.
-class BList {
+class B_EXPORT BList {
 public:
 								BList(int32 blockSize = 20);
 								BList(const BList& other);

@@ -7,7 +7,7 @@
 // A string of bytes with value semantics: copies are independent, and a
 // BString handed across a library boundary by value belongs to its callee.
 // The bytes end at the first NUL, as the C string that String() returns.
-class BString {
+class B_EXPORT BString {
 public:
 								BString();
 								BString(const char* string);
@@ -57,4 +57,4 @@ private:
 			std::string			fData;
 };
 
-BString operator+(const BString& left, const BString& right);
+B_EXPORT BString operator+(const BString& left, const BString& right);

@@ -6,6 +6,14 @@
 #include <stdint.h>
 #include <sys/types.h>
 
+// What a shared library of ours offers its programs: the libraries are
+// built with every symbol hidden, and only the classes and functions of
+// their public headers (and the few private ones their own tests reach)
+// carry this mark. So no private name of one library can meet a name of
+// another in a program, and the linker never has to choose between them.
+// Defined before Errors.h, whose functions carry it too.
+#define B_EXPORT __attribute__((visibility("default")))
+
 #include <Errors.h>
 
 typedef int8_t int8;

@@ -9,62 +9,13 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                "..", "telnet"))
+                                "..", "support"))
 
 import pexpect  # noqa: E402
 
-from board import Board  # noqa: E402
-from TelnetTest import (PASSWORD, enter_as_new_player, log_in,  # noqa: E402
-                        register)
-
-
-def register_over_ssh(board, name, password=PASSWORD, **options):
-    """A new name through the client's questions, into the front room."""
-    caller = board.ssh(name, "-tt", **options)
-    caller.expect("There is no account %s yet: it is yours to register." % name)
-    caller.expect(r"Choose a password \(at least 8 characters\): ")
-    caller.sendline(password)
-    caller.expect("The same password again: ")
-    caller.sendline(password)
-    caller.expect("%s, you are in the front room" % name)
-    caller.expect("Your choice: ")
-    return caller
-
-
-def log_in_over_ssh(board, name, *arguments, password=PASSWORD, tty=True,
-                    **options):
-    caller = board.ssh(name, *(("-tt",) if tty else ()), *arguments,
-                       **options)
-    # The board's question, or the client's own for the password method.
-    caller.expect("[Pp]assword: ")
-    caller.sendline(password)
-    return caller
-
-
-def fight(caller):
-    """From the town into the caves, and a fight until the beastie or the
-    character falls; back in the front room after."""
-    caller.send("c")
-    caller.expect("Caves 1> ")
-    # A search may find a lucky event instead of a monster.
-    for _ in range(20):
-        caller.send("f")
-        if caller.expect(["You are fighting a viscious looking",
-                          "Caves 1> "]) == 0:
-            break
-    else:
-        raise AssertionError("no monster in 20 searches")
-    caller.expect("What will you do\\?")
-    for _ in range(100):
-        caller.send("a")
-        which = caller.expect(["What will you do\\?", "Caves 1> ",
-                               "Your choice: "])
-        if which != 0:
-            break
-    if which == 1:
-        caller.send("q")
-        caller.expect("Your choice: ")
-    return which
+from board import (PASSWORD, Board, check_whole_visit_logged,  # noqa: E402
+                   enter_as_new_player, fight, good_bye, log_in,
+                   log_in_over_ssh, register, register_over_ssh)
 
 
 class SshBoardTest(unittest.TestCase):
@@ -81,21 +32,9 @@ class SshBoardTest(unittest.TestCase):
         enter_as_new_player(caller, "Ash")
         self.assertNotEqual(0, fight(caller))
         self.assertIn("Ash, you are in the front room", caller.before)
-        caller.send("g")
-        caller.expect("Good-bye.")
-        caller.expect(pexpect.EOF)
+        good_bye(caller)
 
-        self.board.wait_for_log("Ash left the door")
-        log = self.board.log()
-        for line in ("ssh caller connected from 127.0.0.1",
-                     "Ash registered from 127.0.0.1",
-                     "Ash logged in from 127.0.0.1",
-                     "Ash entered the door",
-                     "Ash disconnected (127.0.0.1)"):
-            self.assertIn(line, log)
-        self.assertNotIn(PASSWORD, log)
-        self.assertRegex(self.board.read("home/Zenbo/accounts"),
-                         r"^Ash\t\$argon2id\$")
+        check_whole_visit_logged(self, self.board, "ssh")
 
         # The same account from then on, by password and by telnet.
         again = log_in_over_ssh(self.board, "ash", methods="password")

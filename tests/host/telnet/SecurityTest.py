@@ -7,13 +7,11 @@ import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "support"))
 
-from board import IAC, Board  # noqa: E402
-from TelnetTest import PASSWORD, BoardTest, register  # noqa: E402
-
-SB, SE, TTYPE, IS = 250, 240, 24, 0
-VRASK = "home/Zenbo/doors/vrask/"
+from board import (IAC, IS, PASSWORD, SB, SE, TTYPE, BoardTest,  # noqa: E402
+                   enter_as_new_player, register)
 
 
 def volume_files(board):
@@ -132,12 +130,7 @@ class FloodTest(BoardTest):
         player = self.board.dial("127.0.5.1")
         player.expect("Name: ")
         register(player, "Ash")
-        player.send("e")
-        player.expect("] : ")
-        player.send("\r")
-        player.expect("correct?")
-        player.send("y")
-        player.expect("Town> ")
+        enter_as_new_player(player, "Ash")
         idle = descriptors(self.board.process.pid)
 
         # Three hundred connections that say nothing, and some that send

@@ -10,49 +10,14 @@ import threading
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "support"))
 
 import pexpect  # noqa: E402
 
-from board import DRELMOOR, ZENBO, Board  # noqa: E402
-
-PASSWORD = "secret123"
-
-
-def register(caller, name, password=PASSWORD, front_room=True):
-    caller.send(name + "\r")
-    caller.expect("Choose a password")
-    caller.send(password + "\r")
-    caller.expect("again: ")
-    caller.send(password + "\r")
-    if front_room:
-        caller.expect("Your choice: ")
-
-
-def log_in(caller, name, password=PASSWORD):
-    caller.send(name + "\r")
-    caller.expect("Password: ")
-    caller.send(password + "\r")
-
-
-def enter_as_new_player(caller, name):
-    caller.send("e")
-    caller.expect(r"What name would you like\? \[" + name + r"\] : ")
-    caller.send("\r")
-    caller.expect("is this correct")
-    caller.send("y")
-    caller.expect("<" + name + " : Town> ")
-
-
-class BoardTest(unittest.TestCase):
-    options = ()
-
-    def setUp(self):
-        self.board = Board(*self.options)
-        self.board.start()
-
-    def tearDown(self):
-        self.board.stop()
+from board import (DRELMOOR, PASSWORD, ZENBO, Board, BoardTest,  # noqa: E402
+                   check_whole_visit_logged, enter_as_new_player, fight,
+                   good_bye, log_in, register)
 
 
 class TelnetTest(BoardTest):
@@ -78,46 +43,14 @@ class TelnetTest(BoardTest):
         caller.send("t")
         caller.expect("Town> ")
 
-        caller.send("c")
-        caller.expect("Caves 1> ")
-        # A search may find a lucky event instead of a monster.
-        for _ in range(20):
-            caller.send("f")
-            if caller.expect(["You are fighting a viscious looking",
-                              "Caves 1> "]) == 0:
-                break
-        else:
-            self.fail("no monster in 20 searches")
-        caller.expect("What will you do\\?")
         # Until the beastie or the character falls.
-        for _ in range(100):
-            caller.send("a")
-            which = caller.expect(["What will you do\\?", "Caves 1> ",
-                                   "Your choice: "])
-            if which != 0:
-                break
-        self.assertNotEqual(0, which)
-        if which == 1:
-            caller.send("q")
-            caller.expect("Your choice: ")
+        self.assertNotEqual(0, fight(caller))
         # Back in the front room, not off the line.
         self.assertIn("Ash, you are in the front room", caller.before)
-        caller.send("g")
-        caller.expect("Good-bye.")
-        caller.expect(pexpect.EOF)
+        good_bye(caller)
 
-        self.board.wait_for_log("Ash left the door")
-        log = self.board.log()
-        for line in ("telnet caller connected from 127.0.0.1",
-                     "Ash registered from 127.0.0.1",
-                     "Ash logged in from 127.0.0.1",
-                     "Ash entered the door",
-                     "Ash disconnected (127.0.0.1)"):
-            self.assertIn(line, log)
-        self.assertNotIn(PASSWORD, log)
-        accounts = self.board.read("home/Zenbo/accounts")
-        self.assertRegex(accounts, r"^Ash\t\$argon2id\$")
-        self.assertNotIn(PASSWORD, accounts)
+        check_whole_visit_logged(self, self.board, "telnet")
+        self.assertNotIn(PASSWORD, self.board.read("home/Zenbo/accounts"))
         self.assertIn("Rolled-Up Newspaper",
                       self.board.read("home/Zenbo/doors/vrask/users/Ash"))
 
@@ -236,18 +169,8 @@ class TelnetTest(BoardTest):
                                     "0"]) + "\n")
         caller = self.board.dial()
         caller.expect("Name: ")
-        caller.send("Ash\r")
-        caller.expect("Choose a password")
-        caller.send(PASSWORD + "\r")
-        caller.expect("again: ")
-        caller.send(PASSWORD + "\r")
-        caller.expect("Your choice: ")
-        caller.send("e")
-        caller.expect("] : ")
-        caller.send("\r")
-        caller.expect("correct?")
-        caller.send("y")
-        caller.expect("Town> ")
+        register(caller, "Ash")
+        enter_as_new_player(caller, "Ash")
         caller.send("w")
         wall = caller.expect("Town> ")
         self.assertIn(b"Wall of Fame", wall)
@@ -501,12 +424,7 @@ class SlowReaderTest(BoardTest):
                                     "0"]) + "\n")
         slow = self.board.dial(receive_buffer=4096)
         slow.expect("Name: ")
-        slow.send("Slow\r")
-        slow.expect("Choose a password")
-        slow.send(PASSWORD + "\r")
-        slow.expect("again: ")
-        slow.send(PASSWORD + "\r")
-        slow.expect("Your choice: ")
+        register(slow, "Slow")
         slow.send("e")
         slow.expect("<Slow : Town> ")
         count = 100
@@ -552,12 +470,7 @@ class BridgeTest(BoardTest):
         self.assertIn(b"Status for [Bo]", played.stdout)
 
         # A bridge's name in the door keeps a telnet login of it out.
-        waiting = subprocess.Popen([ZENBO, "--stdio", "--raw", "--user", "Cy",
-                                    "--door", DRELMOOR],
-                                   stdin=subprocess.PIPE,
-                                   stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL,
-                                   env=self.board.environment)
+        waiting = self.board.start_bridge("Cy")
         try:
             self.board.wait_for_log("Cy entered the door")
             other = self.board.call()

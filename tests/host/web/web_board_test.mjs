@@ -6,30 +6,20 @@
 // Usage: node web_board_test.mjs ZENBO DRELMOOR NPM-FOLDER OUTPUT-FOLDER CASE
 //
 // Loopback only, an ephemeral port, a fresh volume and browser profile per
-// case; every wait is bounded.
+// case (see ../support/browser.mjs).
 
 import { spawn, spawnSync } from "node:child_process";
 import { mkdtempSync, mkdirSync, readFileSync, rmSync } from "node:fs";
-import http from "node:http";
-import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
 import path from "node:path";
 
+import { Screen, check, get, handshake, kWait, runCase, withPage }
+	from "../support/browser.mjs";
+
 const [zenbo, drelmoor, npmFolder, outputFolder, caseName]
 	= process.argv.slice(2);
-const require = createRequire(path.resolve(npmFolder, "package.json"));
-const { chromium } = require("playwright-core");
 
-const kWait = 15000;
 const kPassword = "secret123";
-const kBrowserFlags = ["--headless", "--no-sandbox", "--disable-gpu",
-	"--disable-quic", "--no-first-run", "--disable-background-networking",
-	"--disable-component-update", "--disable-sync"];
-
-function check(condition, message) {
-	if (!condition)
-		throw new Error("check failed: " + message);
-}
 
 // The host on a volume of its own; its log is kept to be looked at.
 async function startBoard() {
@@ -75,73 +65,10 @@ async function stopBoard(board) {
 
 async function withBoard(body) {
 	const board = await startBoard();
-	const profile = mkdtempSync(path.join(tmpdir(), "web-board-"));
-	let browser = null;
 	try {
-		browser = await chromium.launchPersistentContext(profile, {
-			executablePath: "/usr/bin/chromium",
-			args: kBrowserFlags,
-			viewport: { width: 1000, height: 620 },
-			timeout: kWait,
-		});
-		const page = browser.pages()[0] ?? await browser.newPage();
-		page.setDefaultTimeout(kWait);
-		await body(page, board);
+		await withPage(npmFolder, "web-board-", (page) => body(page, board));
 	} finally {
-		if (browser !== null)
-			await browser.close();
-		rmSync(profile, { recursive: true, force: true });
 		await stopBoard(board);
-	}
-}
-
-// What the terminal holds, scrollback and all, and a reader that waits for
-// texts after what it found before, as pexpect does.
-function terminalText(page) {
-	return page.evaluate(() => {
-		const buffer = terminal.buffer.active;
-		const lines = [];
-		for (let i = 0; i < buffer.length; i++)
-			lines.push(buffer.getLine(i).translateToString(true));
-		return lines.join("\n");
-	});
-}
-
-class Screen {
-	constructor(page) {
-		this.page = page;
-		this.seen = 0;
-	}
-
-	// Waits for the first of the texts; its index.
-	async expect(...texts) {
-		const deadline = Date.now() + kWait;
-		let text = "";
-		while (Date.now() < deadline) {
-			text = await terminalText(this.page);
-			let first = null;
-			texts.forEach((wanted, index) => {
-				const at = text.indexOf(wanted, this.seen);
-				if (at >= 0 && (first === null || at < first.at))
-					first = { at, index, length: wanted.length };
-			});
-			if (first !== null) {
-				this.seen = first.at + first.length;
-				return first.index;
-			}
-			await new Promise((resolve) => setTimeout(resolve, 25));
-		}
-		throw new Error(JSON.stringify(texts) + " never showed; the terminal:\n"
-			+ text.slice(this.seen));
-	}
-
-	async type(keys) {
-		await this.page.keyboard.type(keys);
-	}
-
-	async line(text) {
-		await this.page.keyboard.type(text);
-		await this.page.keyboard.press("Enter");
 	}
 }
 
@@ -170,44 +97,6 @@ async function enterAsNewPlayer(screen, name) {
 	await screen.expect("is this correct");
 	await screen.type("y");
 	await screen.expect("<" + name + " : Town> ");
-}
-
-// A WebSocket handshake by hand, to see the host's answer itself.
-function handshake(port, headers) {
-	return new Promise((resolve, reject) => {
-		const request = http.get({
-			host: "127.0.0.1", port, path: "/ws",
-			headers: {
-				Connection: "Upgrade", Upgrade: "websocket",
-				"Sec-WebSocket-Version": "13",
-				"Sec-WebSocket-Key": "dGhlIHNhbXBsZSBub25jZQ==",
-				...headers,
-			},
-			timeout: kWait,
-		});
-		request.on("upgrade", (response, socket) => {
-			socket.destroy();
-			resolve(response.statusCode);
-		});
-		request.on("response", (response) => {
-			response.resume();
-			resolve(response.statusCode);
-		});
-		request.on("timeout", () => reject(new Error("no answer")));
-		request.on("error", reject);
-	});
-}
-
-function get(port, target) {
-	return new Promise((resolve, reject) => {
-		http.get({ host: "127.0.0.1", port, path: target, timeout: kWait },
-			(response) => {
-				let body = "";
-				response.on("data", (data) => { body += data; });
-				response.on("end", () =>
-					resolve({ status: response.statusCode, body }));
-			}).on("error", reject);
-	});
 }
 
 const cases = {
@@ -345,20 +234,4 @@ const cases = {
 	},
 };
 
-const run = cases[caseName];
-if (run === undefined) {
-	console.error("no case " + caseName + "; the cases: "
-		+ Object.keys(cases).join(", "));
-	process.exit(2);
-}
-const deadline = setTimeout(() => {
-	console.error(caseName + " took too long");
-	process.exit(1);
-}, 120000);
-run().then(() => {
-	clearTimeout(deadline);
-	console.log(caseName + " passed");
-}, (error) => {
-	console.error(error);
-	process.exit(1);
-});
+runCase(cases, caseName, 120000);

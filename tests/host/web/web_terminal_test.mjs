@@ -5,32 +5,20 @@
 // Usage: node web_terminal_test.mjs HARNESS PAGE-FOLDER NPM-FOLDER
 //            OUTPUT-FOLDER CASE
 //
-// Loopback only, ephemeral ports, a fresh browser profile per case; every
-// wait is bounded.
+// Loopback only, ephemeral ports, a fresh browser profile per case (see
+// ../support/browser.mjs).
 
 import { spawn } from "node:child_process";
-import { mkdtempSync, mkdirSync, rmSync } from "node:fs";
-import http from "node:http";
+import { mkdirSync } from "node:fs";
 import net from "node:net";
-import { createRequire } from "node:module";
-import { tmpdir } from "node:os";
 import path from "node:path";
 import readline from "node:readline";
 
+import { check, get, handshake, kWait, runCase, withPage }
+	from "../support/browser.mjs";
+
 const [harnessPath, pageFolder, npmFolder, outputFolder, caseName]
 	= process.argv.slice(2);
-const require = createRequire(path.resolve(npmFolder, "package.json"));
-const { chromium } = require("playwright-core");
-
-const kWait = 10000;
-const kBrowserFlags = ["--headless", "--no-sandbox", "--disable-gpu",
-	"--disable-quic", "--no-first-run", "--disable-background-networking",
-	"--disable-component-update", "--disable-sync"];
-
-function check(condition, message) {
-	if (!condition)
-		throw new Error("check failed: " + message);
-}
 
 async function startHarness(...options) {
 	const child = spawn(harnessPath, [pageFolder, ...options],
@@ -65,24 +53,10 @@ async function stopHarness(harness) {
 
 async function withBrowser(body) {
 	const harness = await startHarness();
-	const profile = mkdtempSync(path.join(tmpdir(), "web-terminal-"));
-	let browser = null;
 	try {
-		// A fresh profile of its own, which playwright passes to chromium
-		// as its --user-data-dir.
-		browser = await chromium.launchPersistentContext(profile, {
-			executablePath: "/usr/bin/chromium",
-			args: kBrowserFlags,
-			viewport: { width: 1000, height: 620 },
-			timeout: kWait,
-		});
-		const page = browser.pages()[0] ?? await browser.newPage();
-		page.setDefaultTimeout(kWait);
-		await body(page, harness);
+		await withPage(npmFolder, "web-terminal-",
+			(page) => body(page, harness));
 	} finally {
-		if (browser !== null)
-			await browser.close();
-		rmSync(profile, { recursive: true, force: true });
 		await stopHarness(harness);
 	}
 }
@@ -108,42 +82,6 @@ async function openTerminal(page, port) {
 	await page.goto("http://127.0.0.1:" + port + "/");
 	await waitForText(page, "Welcome to the echo board.");
 	await page.click("#terminal");
-}
-
-// A WebSocket handshake by hand, to see the host's answer itself.
-function handshake(port, headers) {
-	return new Promise((resolve, reject) => {
-		const request = http.get({
-			host: "127.0.0.1", port, path: "/ws",
-			headers: {
-				Connection: "Upgrade", Upgrade: "websocket",
-				"Sec-WebSocket-Version": "13",
-				"Sec-WebSocket-Key": "dGhlIHNhbXBsZSBub25jZQ==",
-				...headers,
-			},
-			timeout: kWait,
-		});
-		request.on("upgrade", (response, socket) => {
-			socket.destroy();
-			resolve(response.statusCode);
-		});
-		request.on("response", (response) => {
-			response.resume();
-			resolve(response.statusCode);
-		});
-		request.on("timeout", () => reject(new Error("no answer")));
-		request.on("error", reject);
-	});
-}
-
-function get(port, target) {
-	return new Promise((resolve, reject) => {
-		http.get({ host: "127.0.0.1", port, path: target, timeout: kWait },
-			(response) => {
-				response.resume();
-				resolve(response.statusCode);
-			}).on("error", reject);
-	});
 }
 
 // Seconds until the host hangs up on a connection that says nothing.
@@ -252,7 +190,7 @@ const cases = {
 		try {
 			const [quiet, page] = await Promise.all([silence(harness.port),
 				get(harness.port, "/")]);
-			check(page === 200, "the page is served meanwhile");
+			check(page.status === 200, "the page is served meanwhile");
 			check(quiet >= 1 && quiet < 3, "dropped after " + quiet + " s");
 		} finally {
 			await stopHarness(harness);
@@ -273,31 +211,17 @@ const cases = {
 				"another port is another origin");
 			check(await handshake(port, {}) === 403,
 				"no origin is refused");
-			check(await get(port, "/") === 200, "the page is served");
-			check(await get(port, "/xterm.js") === 200, "xterm.js is served");
+			check((await get(port, "/")).status === 200, "the page is served");
+			check((await get(port, "/xterm.js")).status === 200,
+				"xterm.js is served");
 			for (const other of ["/nothing", "/package.json", "/../etc/passwd",
 				"/ws"])
-				check(await get(port, other) === 404, other + " is not found");
+				check((await get(port, other)).status === 404,
+					other + " is not found");
 		} finally {
 			await stopHarness(harness);
 		}
 	},
 };
 
-const run = cases[caseName];
-if (run === undefined) {
-	console.error("no case " + caseName + "; the cases: "
-		+ Object.keys(cases).join(", "));
-	process.exit(2);
-}
-const deadline = setTimeout(() => {
-	console.error(caseName + " took too long");
-	process.exit(1);
-}, 60000);
-run().then(() => {
-	clearTimeout(deadline);
-	console.log(caseName + " passed");
-}, (error) => {
-	console.error(error);
-	process.exit(1);
-});
+runCase(cases, caseName, 60000);

@@ -16,6 +16,9 @@
 #include <thread>
 #include <unistd.h>
 
+// The kit's private parts, which this test looks at.
+using namespace BPrivate;
+
 
 static const char* kSignature = "application/x-vnd.Drelmoor-AppTest";
 static const auto kPatience = std::chrono::seconds(10);

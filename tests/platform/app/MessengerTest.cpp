@@ -21,6 +21,9 @@
 #include <unistd.h>
 #include <vector>
 
+// The kit's private parts, which this test looks at.
+using namespace BPrivate;
+
 
 // The sanitizers' own checks open descriptors; in a process that has none
 // left they fail and end it.

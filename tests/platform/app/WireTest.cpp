@@ -8,6 +8,9 @@
 
 #include <string>
 
+// The kit's private parts, which this test looks at.
+using namespace BPrivate;
+
 
 static std::string
 Frame(const BMessage& message, uint32 serial,

@@ -12,6 +12,9 @@
 #include "BootAccess.h"
 #include "TestVolume.h"
 
+// The kit's private parts, which this test looks at.
+using namespace BPrivate;
+
 
 namespace {
 

@@ -11,6 +11,9 @@
 #include <string.h>
 #include <vector>
 
+// The kit's private parts, which this test looks at.
+using namespace BPrivate;
+
 
 static void
 CheckRoundTrip(const BMessage& message, const char* payload, size_t size)

@@ -9,11 +9,11 @@
 #include "SshHostKey.h"
 #include "SshListener.h"
 
+#include <EchoScreen.h>
 #include <Looper.h>
 #include <Message.h>
+#include <StopSignals.h>
 
-#include <ctype.h>
-#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -98,8 +98,7 @@ public:
 	void WindowResized(SshConnection* connection, int32 columns,
 		int32 rows) override
 	{
-		std::string text = "Window " + std::to_string(columns) + "x"
-			+ std::to_string(rows) + "\r\n";
+		std::string text = EchoScreen::WindowLine(columns, rows);
 		connection->Send(text.data(), text.size());
 	}
 
@@ -125,10 +124,8 @@ public:
 				connection->Send("Bye\r\n", 5);
 				connection->Close();
 				return;
-			} else if (data[i] == '\r')
-				echo += "\r\n";
-			else
-				echo += char(toupper((unsigned char)data[i]));
+			} else
+				echo += EchoScreen::Echo(data + i, 1);
 		}
 		connection->Send(echo.data(), echo.size());
 	}
@@ -176,11 +173,7 @@ main(int argumentCount, char** arguments)
 	}
 	setvbuf(stdout, nullptr, _IOLBF, 0);
 
-	sigset_t signals;
-	sigemptyset(&signals);
-	sigaddset(&signals, SIGTERM);
-	sigaddset(&signals, SIGINT);
-	pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+	StopSignals signals;
 
 	SshHostKey key;
 	BString error;
@@ -201,8 +194,7 @@ main(int argumentCount, char** arguments)
 	printf("port %u\n", unsigned(host->Port()));
 	host->Run();
 
-	int received = 0;
-	sigwait(&signals, &received);
+	signals.Wait();
 	host->Quit();
 	delete host;
 	return 0;

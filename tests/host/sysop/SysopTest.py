@@ -2,7 +2,6 @@
 account, players and bulletin against a host with telnet callers and a
 bridge in the door, and the host's stop on SIGTERM."""
 
-import html.parser
 import os
 import re
 import signal
@@ -10,15 +9,16 @@ import subprocess
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "support"))
 
 import pexpect  # noqa: E402
 from pexpect.popen_spawn import PopenSpawn  # noqa: E402
 
-from board import DRELMOOR, TIMEOUT, ZENBO, Board  # noqa: E402
-from TelnetTest import PASSWORD, enter_as_new_player, log_in, register  # noqa: E402,E501
+from board import (DRELMOOR, PASSWORD, TIMEOUT, VRASK, ZENBO,  # noqa: E402
+                   Board, Page, enter_as_new_player, log_in, register)
 
-USERS = "home/Zenbo/doors/vrask/users/"
+USERS = VRASK + "users/"
 
 
 class SysopBoardTest(unittest.TestCase):
@@ -324,38 +324,6 @@ class StopTest(SysopBoardTest):
         self.assertIn("stopping on signal %d" % signal.SIGINT, log)
         self.assertIn("Ash left the door", log)
         self.assertIn("every session has ended and the door is gone", log)
-
-
-class Page(html.parser.HTMLParser):
-    """The rows of the page's table; every element opened is closed in
-    order."""
-    VOID = {"meta", "br"}
-
-    def __init__(self):
-        super().__init__(convert_charrefs=True)
-        self.open = []
-        self.rows = []
-        self.cell = None
-
-    def handle_starttag(self, tag, attributes):
-        if tag not in self.VOID:
-            self.open.append(tag)
-        if tag == "tr":
-            self.rows.append([])
-        if tag in ("td", "th"):
-            self.cell = ""
-
-    def handle_endtag(self, tag):
-        assert self.open and self.open[-1] == tag, \
-            "</%s> closes %s" % (tag, self.open)
-        self.open.pop()
-        if tag in ("td", "th"):
-            self.rows[-1].append(self.cell)
-            self.cell = None
-
-    def handle_data(self, data):
-        if self.cell is not None:
-            self.cell += data
 
 
 if __name__ == "__main__":

@@ -4,12 +4,16 @@ bulletin in its three formats, the HTML one read back by a parser.
 
     sysop_reports_test.py ZENBO
 """
-import html.parser
 import os
 import re
 import subprocess
 import sys
 import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "support"))
+
+from board import Page  # noqa: E402
 
 ZENBO = sys.argv[1]
 
@@ -19,38 +23,6 @@ def player_file(name, level, weapon="Rolled-Up Newspaper",
     lines = [name, weapon, armor, "2", "2", str(gold), str(max_hp), str(hp),
              str(level), "0", "7", "7", "15", "20261208"]
     return ("\n".join(lines) + "\n").encode("latin-1")
-
-
-class Page(html.parser.HTMLParser):
-    """Keeps the rows of the page's table and checks that every element
-    that is opened is closed in order."""
-    VOID = {"meta", "br"}
-
-    def __init__(self):
-        super().__init__(convert_charrefs=True)
-        self.open = []
-        self.rows = []
-        self.cell = None
-
-    def handle_starttag(self, tag, attributes):
-        if tag not in self.VOID:
-            self.open.append(tag)
-        if tag == "tr":
-            self.rows.append([])
-        if tag in ("td", "th"):
-            self.cell = ""
-
-    def handle_endtag(self, tag):
-        assert self.open and self.open[-1] == tag, \
-            "</%s> closes %s" % (tag, self.open)
-        self.open.pop()
-        if tag in ("td", "th"):
-            self.rows[-1].append(self.cell)
-            self.cell = None
-
-    def handle_data(self, data):
-        if self.cell is not None:
-            self.cell += data
 
 
 def run(*arguments, expect=0):

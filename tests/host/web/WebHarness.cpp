@@ -6,10 +6,10 @@
 #include "WebTerminalEvents.h"
 #include "WebTerminalListener.h"
 
+#include <EchoScreen.h>
 #include <Looper.h>
+#include <StopSignals.h>
 
-#include <ctype.h>
-#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -48,8 +48,7 @@ public:
 	void WindowResized(WebTerminalConnection* connection, int32 columns,
 		int32 rows) override
 	{
-		std::string text = "Window " + std::to_string(columns) + "x"
-			+ std::to_string(rows) + "\r\n";
+		std::string text = EchoScreen::WindowLine(columns, rows);
 		connection->Send(text.data(), text.size());
 	}
 
@@ -63,10 +62,7 @@ public:
 				connection->Close();
 				return;
 			}
-			if (data[i] == '\r')
-				echo += "\r\n";
-			else
-				echo += char(toupper((unsigned char)data[i]));
+			echo += EchoScreen::Echo(data + i, 1);
 		}
 		connection->Send(echo.data(), echo.size());
 	}
@@ -97,11 +93,7 @@ main(int argumentCount, char** arguments)
 		requestDeadline = bigtime_t(atof(arguments[2]) * 1000000);
 	setvbuf(stdout, nullptr, _IOLBF, 0);
 
-	sigset_t signals;
-	sigemptyset(&signals);
-	sigaddset(&signals, SIGTERM);
-	sigaddset(&signals, SIGINT);
-	pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+	StopSignals signals;
 
 	EchoHost* host = new EchoHost;
 	BString error;
@@ -116,8 +108,7 @@ main(int argumentCount, char** arguments)
 	printf("port %u\n", unsigned(host->Port()));
 	host->Run();
 
-	int received = 0;
-	sigwait(&signals, &received);
+	signals.Wait();
 	host->Quit();
 	delete host;
 	return 0;

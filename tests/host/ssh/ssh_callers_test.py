@@ -17,11 +17,16 @@ import sys
 import tempfile
 import unittest
 
-import pexpect
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "support"))
+
+import pexpect  # noqa: E402
+
+from board import TIMEOUT, ssh_command  # noqa: E402
 
 HARNESS = None
+# The one account SshHarness knows.
 PASSWORD = "opensesame"
-TIMEOUT = 15
 
 
 class Harness:
@@ -70,16 +75,9 @@ class SshCallerTest(unittest.TestCase):
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def ssh(self, *arguments, user="ash", command=(), methods="password"):
-        command = ["ssh", "-F", "/dev/null", "-p", str(self.harness.port),
-                   "-o", "UserKnownHostsFile=" + self.knownHosts,
-                   "-o", "GlobalKnownHostsFile=/dev/null",
-                   "-o", "StrictHostKeyChecking=yes",
-                   "-o", "PreferredAuthentications=" + methods,
-                   "-o", "PubkeyAuthentication=no",
-                   "-o", "NumberOfPasswordPrompts=3",
-                   "-o", "ConnectTimeout=5",
-                   "-o", "ServerAliveInterval=0",
-                   *arguments, user + "@127.0.0.1", *command]
+        command = ssh_command(self.harness.port, self.knownHosts, user,
+                              "-o", "ServerAliveInterval=0", *arguments,
+                              methods=methods, command=command)
         environment = dict(os.environ, HOME=self.folder, TERM="xterm")
         child = pexpect.spawn(command[0], command[1:], env=environment,
                               timeout=TIMEOUT, encoding="utf-8",

@@ -3,25 +3,19 @@ the door killed with callers on every kind of terminal, the host killed
 while sessions wait for keys, and a boot volume broken under the host."""
 
 import os
-import re
 import signal
 import subprocess
 import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "support"))
 
 import pexpect  # noqa: E402
 
-from board import DRELMOOR, TIMEOUT, ZENBO, Board  # noqa: E402
-from TelnetTest import enter_as_new_player, log_in, register  # noqa: E402
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                "..", "ssh"))
-from SshBoardTest import register_over_ssh  # noqa: E402
-
-VRASK = "home/Zenbo/doors/vrask/"
+from board import (DRELMOOR, TIMEOUT, VRASK, ZENBO, Board,  # noqa: E402
+                   enter_as_new_player, log_in, register, register_over_ssh)
 
 
 def door_pid(board, count=1):
@@ -81,12 +75,8 @@ class DoorKilledTest(unittest.TestCase):
         self.board.stop()
 
     def bridge(self, name):
-        bridge = subprocess.Popen([ZENBO, "--stdio", "--raw", "--user", name,
-                                   "--door", DRELMOOR],
-                                  stdin=subprocess.PIPE,
-                                  stdout=subprocess.PIPE,
-                                  stderr=subprocess.PIPE,
-                                  env=self.board.environment)
+        bridge = self.board.start_bridge(name, stdout=subprocess.PIPE,
+                                         stderr=subprocess.PIPE)
         self.bridges.append(bridge)
         return bridge
 
@@ -97,12 +87,7 @@ class DoorKilledTest(unittest.TestCase):
         raw = self.board.dial()
         raw.expect("Name: ")
         register(raw, "Bo")
-        raw.send("e")
-        raw.expect("[Bo] : ")
-        raw.send("\r")
-        raw.expect("correct?")
-        raw.send("y")
-        raw.expect("<Bo : Town> ")
+        enter_as_new_player(raw, "Bo")
         stdio = self.bridge("Cy")
         stdio.stdin.write(b"\ny")
         stdio.stdin.flush()
@@ -167,12 +152,7 @@ class HostKilledTest(unittest.TestCase):
             register(caller, name)
             enter_as_new_player(caller, name)
             callers.append(caller)
-        bridge = subprocess.Popen([ZENBO, "--stdio", "--raw", "--user", "Cy",
-                                   "--door", DRELMOOR],
-                                  stdin=subprocess.PIPE,
-                                  stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.PIPE,
-                                  env=self.board.environment)
+        bridge = self.board.start_bridge("Cy", stderr=subprocess.PIPE)
         try:
             bridge.stdin.write(b"\ny")
             bridge.stdin.flush()

@@ -6,103 +6,13 @@ import os
 import socket
 import subprocess
 import sys
-import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "support"))
 
-from board import DRELMOOR, TIMEOUT, ZENBO, Board  # noqa: E402
-
-IAC, DONT, DO, WONT, WILL, SB, SE = 255, 254, 253, 252, 251, 250, 240
-ECHO, SGA, TTYPE, NAWS = 1, 3, 24, 31
-IS, SEND = 0, 1
-
-
-class Client:
-    """The caller's end of the line: a telnet client that agrees to the
-    host's offers, tells its window size and terminal type, and keeps the
-    text apart from the commands."""
-
-    def __init__(self, line):
-        self.line = line
-        self.text = b""
-        self.commands = []
-        self.pending = b""
-
-    def _answer(self, command, option):
-        self.commands.append((command, option))
-        if command == WILL and option in (ECHO, SGA):
-            self.line.sendall(bytes([IAC, DO, option]))
-        elif command == DO and option == NAWS:
-            self.line.sendall(bytes([IAC, WILL, NAWS, IAC, SB, NAWS, 0, 100,
-                                     0, 30, IAC, SE]))
-        elif command == DO and option == TTYPE:
-            self.line.sendall(bytes([IAC, WILL, TTYPE]))
-        elif command == DO:
-            self.line.sendall(bytes([IAC, WONT, option]))
-
-    def _pump(self, timeout):
-        self.line.settimeout(timeout)
-        try:
-            data = self.line.recv(65536)
-        except socket.timeout:
-            return True
-        if not data:
-            return False
-        data = self.pending + data
-        self.pending = b""
-        i = 0
-        while i < len(data):
-            if data[i] != IAC:
-                self.text += data[i:i + 1]
-                i += 1
-                continue
-            if i + 1 >= len(data):
-                self.pending = data[i:]
-                break
-            command = data[i + 1]
-            if command == IAC:
-                self.text += bytes([IAC])
-                i += 2
-            elif command in (WILL, WONT, DO, DONT):
-                if i + 2 >= len(data):
-                    self.pending = data[i:]
-                    break
-                self._answer(command, data[i + 2])
-                i += 3
-            elif command == SB:
-                end = data.find(bytes([IAC, SE]), i)
-                if end < 0:
-                    self.pending = data[i:]
-                    break
-                if data[i + 2:end] == bytes([TTYPE, SEND]):
-                    self.commands.append((SB, TTYPE))
-                    self.line.sendall(bytes([IAC, SB, TTYPE, IS]) + b"XTERM"
-                                      + bytes([IAC, SE]))
-                i = end + 2
-            else:
-                i += 2
-        return True
-
-    def expect(self, *wanted):
-        """Waits for the first of the texts; returns what came up to and
-        including it."""
-        wanted = [text.encode("latin-1") for text in wanted]
-        deadline = time.time() + TIMEOUT
-        while True:
-            found = [(self.text.index(text) + len(text))
-                     for text in wanted if text in self.text]
-            if found:
-                break
-            if time.time() > deadline or not self._pump(0.5):
-                raise AssertionError("no %r in %r" % (wanted,
-                                                      self.text[-400:]))
-        at = min(found)
-        seen, self.text = self.text[:at], self.text[at:]
-        return seen
-
-    def send(self, keys):
-        self.line.sendall(keys.encode("latin-1"))
+from board import (DO, DRELMOOR, ECHO, NAWS, SB, SGA, TIMEOUT,  # noqa: E402
+                   TTYPE, WILL, ZENBO, Board, TelnetLine)
 
 
 class Door32TelnetTest(unittest.TestCase):
@@ -125,7 +35,8 @@ class Door32TelnetTest(unittest.TestCase):
                                 stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                 env=self.board.environment)
-        client = Client(board_end)
+        # The caller's client, agreeing to what the host offers.
+        client = TelnetLine(board_end, agree=True)
         try:
             screens = client.expect("What name would you like? [Wren] : ")
             # The host's own offers and questions, each once.
