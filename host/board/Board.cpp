@@ -3,12 +3,15 @@
 #include "AccountStore.h"
 #include "Terminal.h"
 #include "HostLog.h"
+#include "TimeLimit.h"
 
 #include <Message.h>
 #include <ZenboUserName.h>
 
 #include <ctype.h>
+#include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 
@@ -28,6 +31,10 @@ static const char* const kBusyNotice
 static const char* const kTakenOverNotice
 	= "Your session was taken over from another connection.\n";
 static const char* const kDoorClosedNotice = "The door has closed.";
+static const char* const kTimeUpNotice = "\nYour time is up.\n";
+// Marks the callers of other boards (Ash@DARKSIDE): no name of this
+// board's own has it.
+static const char kOtherBoardMark = '@';
 
 const char* const kNewCallerName = "new";
 
@@ -53,6 +60,12 @@ struct Board::Caller {
 	bool				loggedIn = false;
 	// Came with its user's name, for the door alone (a bridge's).
 	bool				direct = false;
+	// Vouched for by another board (an RLogin call): straight into the
+	// door, and back to that board when the session ends.
+	bool				vouched = false;
+	// Why a refused handshake is let go once its pause is over.
+	std::string			refusal;
+	TimeLimit			timeLimit;
 	bool				inputEnded = false;
 	// Logs in before the terminal opens (an SSH caller), until it opens.
 	bool				beforeTerminal = false;
@@ -200,6 +213,8 @@ Board::QuestionsFor(Terminal* connection, const BString& name)
 			caller->address.String(), strerror_status(status));
 		return LoginQuestions::kNone;
 	}
+	if (strchr(name.String(), kOtherBoardMark) != NULL)
+		return LoginQuestions::kNone;
 	caller->name = name;
 	caller->stage = Caller::Stage::kNewPassword;
 	return LoginQuestions::kNewPassword;
@@ -376,6 +391,93 @@ Board::TerminalArrived(Terminal* connection, const BString& name)
 	fMembers[NameKey(name)] = added->id;
 	_EnterDoor(added);
 	return true;
+}
+
+
+void
+Board::LimitTime(Terminal* connection, bigtime_t timeLeft)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller == NULL)
+		return;
+	caller->timeLimit.Start(fLink.Now(), timeLeft);
+	if (timeLeft >= 0) {
+		HostLog("%s has %lld:%02lld left", _NameLine(caller).c_str(),
+			(long long)(timeLeft / 60000000),
+			(long long)(timeLeft / 1000000 % 60));
+	}
+}
+
+
+void
+Board::Vouched(Terminal* connection, const BString& name)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller == NULL || !caller->beforeTerminal
+		|| caller->stage != Caller::Stage::kName) {
+		return;
+	}
+	UserNameProblem problem = JudgeUserName(name);
+	if (problem != UserNameProblem::kNone) {
+		HostLog("refused a call from %s: \"%s\" cannot be a user name",
+			caller->address.String(), Escaped(name).c_str());
+		_Drop(caller, std::string("\"") + Escaped(name) + "\" cannot be a"
+			" user name here: the name " + DescribeUserNameProblem(problem)
+			+ ".\n", false);
+		return;
+	}
+	std::string key = NameKey(name);
+	auto member = fMembers.find(key);
+	Caller* previous = member != fMembers.end()
+		? _CallerByID(member->second) : NULL;
+	if (previous != NULL && !previous->vouched) {
+		_Drop(caller, std::string(name.String())
+			+ " is already in the door from another terminal.\n", false);
+		return;
+	}
+
+	caller->beforeTerminal = false;
+	caller->vouched = true;
+	caller->loggedIn = true;
+	caller->name = name;
+	caller->lastKey = fLink.Now();
+	fMembers[key] = caller->id;
+	Seat* seat = _SeatFor(name);
+	if (previous != NULL) {
+		HostLog("%s's session was taken over from %s",
+			Escaped(name).c_str(), caller->address.String());
+		if (seat != NULL && seat->caller == previous->id)
+			seat->caller = 0;
+		_Drop(previous, std::string("\n") + kTakenOverNotice, false);
+	} else
+		HostLog("%s called from %s", Escaped(name).c_str(),
+			caller->address.String());
+	if (seat != NULL && !seat->gone) {
+		if (previous == NULL)
+			HostLog("%s resumed the session", Escaped(name).c_str());
+		_Attach(seat, caller);
+		return;
+	}
+	_EnterDoor(caller);
+}
+
+
+void
+Board::VouchRefused(Terminal* connection, const std::string& key,
+	const std::string& notice)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller == NULL || !caller->beforeTerminal
+		|| caller->stage != Caller::Stage::kName) {
+		return;
+	}
+	int32 failures = _CountFailure(key, BString(caller->address));
+	bigtime_t now = fLink.Now();
+	int32 doublings = std::min(failures, fSettings.lockFailures) - 1;
+	caller->stage = Caller::Stage::kPaused;
+	caller->pausedUntil = now + (fSettings.failureDelay << std::max(doublings,
+		(int32)0));
+	caller->refusal = notice;
 }
 
 
@@ -597,7 +699,7 @@ Board::Entered(int32 id, status_t status, const BString& error,
 		fSeats.erase(entry.first);
 		if (caller == NULL)
 			fMembers.erase(key);
-		else if (caller->direct)
+		else if (caller->direct || caller->vouched)
 			_Drop(caller, error.String(), false);
 		else {
 			_Say(caller, std::string("\n") + error.String() + "\n");
@@ -640,7 +742,7 @@ Board::SessionEnded(int32 id, bool doorClosed)
 				fMembers.erase(member);
 			return;
 		}
-		if (caller->direct) {
+		if (caller->direct || caller->vouched) {
 			_Drop(caller, doorClosed ? kDoorClosedNotice : "", false,
 				doorClosed ? CallEnd::kDoorClosed : CallEnd::kSessionEnded);
 			return;
@@ -716,11 +818,17 @@ Board::Tick()
 		ids.push_back(entry.first);
 	for (int32 id : ids) {
 		Caller* caller = _CallerByID(id);
-		if (caller == NULL || caller->connection == NULL || caller->direct)
+		if (caller == NULL || caller->connection == NULL
+			|| _CheckTimeLimit(caller, now) || caller->direct) {
 			continue;
+		}
 		if (!caller->loggedIn) {
 			if (caller->stage == Caller::Stage::kPaused
 				&& now >= caller->pausedUntil) {
+				if (!caller->refusal.empty()) {
+					_Drop(caller, caller->refusal, false);
+					continue;
+				}
 				if (caller->beforeTerminal) {
 					// The refusal itself waited out the pause; a caller
 					// who tries once more than allowed is let go then.
@@ -811,6 +919,7 @@ Board::ListCallers() const
 		view.state = !caller->loggedIn ? "logging in"
 			: caller->stage == Caller::Stage::kInDoor ? "in the door"
 			: "front room";
+		view.timeLeft = caller->timeLimit.TimeLeft(now);
 		callers.push_back(view);
 	}
 	for (auto& entry : fSeats) {
@@ -861,18 +970,8 @@ Board::Announce(const std::string& notice)
 		Caller* caller = _CallerByID(id);
 		if (caller == NULL || caller->connection == NULL)
 			continue;
-		caller->notices.push_back(notice);
+		_Notify(caller, notice);
 		count++;
-		// Those who stand at a prompt see it now; the others at their next.
-		if (caller->stage == Caller::Stage::kFrontRoom)
-			_ShowNotices(caller, "Your choice: ");
-		else if (caller->stage == Caller::Stage::kInDoor) {
-			Seat* seat = _SeatFor(caller->name);
-			if (seat != NULL && seat->keyRequest != NULL
-				&& seat->keys.empty() && _SeatCaller(seat) == caller) {
-				_ShowNotices(caller, _PromptLine(seat));
-			}
-		}
 	}
 	HostLog("the sysop's notice went to %d callers", (int)count);
 	return count;
@@ -983,6 +1082,12 @@ Board::_NameGiven(Caller* caller, const std::string& line)
 			" call again later.\n", false);
 		return;
 	}
+	if (line.find(kOtherBoardMark) != std::string::npos) {
+		_Say(caller, "A name with an @ is another board's caller's; choose"
+			" one without.\n");
+		_AskName(caller);
+		return;
+	}
 	caller->name = name;
 	caller->stage = Caller::Stage::kNewPassword;
 	_Say(caller, "There is no account " + line + " yet: it is yours to"
@@ -994,19 +1099,9 @@ void
 Board::_PasswordWrong(Caller* caller)
 {
 	bigtime_t now = fLink.Now();
-	std::string key = NameKey(caller->name);
 	HostLog("failed login for %s from %s", Escaped(caller->name).c_str(),
 		caller->address.String());
-	std::deque<bigtime_t>& failures = fFailures[key];
-	failures.push_back(now);
-	while (!failures.empty() && now - failures.front() > fSettings.lockWindow)
-		failures.pop_front();
-	if ((int32)failures.size() >= fSettings.lockFailures) {
-		HostLog("%s is locked after %d failed logins",
-			Escaped(caller->name).c_str(), (int)failures.size());
-		fLockedUntil[key] = now + fSettings.lockWindow;
-		failures.clear();
-	}
+	_CountFailure(NameKey(caller->name), caller->name);
 
 	caller->wrongPasswords++;
 	bigtime_t delay = fSettings.failureDelay << (caller->wrongPasswords - 1);
@@ -1028,6 +1123,25 @@ Board::_PasswordRight(Caller* caller)
 	caller->hash.clear();
 	caller->stage = Caller::Stage::kAdmitted;
 	caller->connection->LoginAnswered(LoginAnswer::kAdmitted, NULL);
+}
+
+
+int32
+Board::_CountFailure(const std::string& key, const BString& what)
+{
+	bigtime_t now = fLink.Now();
+	std::deque<bigtime_t>& failures = fFailures[key];
+	failures.push_back(now);
+	while (!failures.empty() && now - failures.front() > fSettings.lockWindow)
+		failures.pop_front();
+	int32 count = (int32)failures.size();
+	if (count >= fSettings.lockFailures) {
+		HostLog("%s is locked after %d failed logins", Escaped(what).c_str(),
+			(int)count);
+		fLockedUntil[key] = now + fSettings.lockWindow;
+		failures.clear();
+	}
+	return count;
 }
 
 
@@ -1394,4 +1508,42 @@ Board::_NameLine(const Caller* caller) const
 	if (caller->loggedIn)
 		return Escaped(caller->name);
 	return "a caller who had not logged in";
+}
+
+
+void
+Board::_Notify(Caller* caller, const std::string& notice)
+{
+	caller->notices.push_back(notice);
+	// Those who stand at a prompt see it now; the others at their next.
+	if (caller->stage == Caller::Stage::kFrontRoom)
+		_ShowNotices(caller, "Your choice: ");
+	else if (caller->stage == Caller::Stage::kInDoor) {
+		Seat* seat = _SeatFor(caller->name);
+		if (seat != NULL && seat->keyRequest != NULL && seat->keys.empty()
+			&& _SeatCaller(seat) == caller) {
+			_ShowNotices(caller, _PromptLine(seat));
+		}
+	}
+}
+
+
+bool
+Board::_CheckTimeLimit(Caller* caller, bigtime_t now)
+{
+	std::string warning;
+	switch (caller->timeLimit.Check(now, &warning)) {
+		case TimeLimit::Due::kNothing:
+			return false;
+		case TimeLimit::Due::kWarning:
+			_Notify(caller, warning);
+			return false;
+		case TimeLimit::Due::kEnd:
+			break;
+	}
+	HostLog("%s's time is up", _NameLine(caller).c_str());
+	// As a hang-up ends it: the door has saved the character as of its
+	// last prompt, and a caller out of time has no seat to come back to.
+	_Drop(caller, kTimeUpNotice, true, CallEnd::kSessionEnded);
+	return true;
 }

@@ -75,6 +75,28 @@ public:
 	// when it is refused (told and finished).
 			bool				TerminalArrived(Terminal* connection,
 									const BString& name);
+	// The time the caller's own board left them (a drop file's); a
+	// negative time is no limit. Warned at 5, 2 and 1 minutes left, at a
+	// prompt as the sysop's notices are, and let go once it is up.
+			void				LimitTime(Terminal* connection,
+									bigtime_t timeLeft);
+	// A caller another board vouches for (an RLogin call): Arrived counts
+	// it against the limits while its handshake is judged. Vouched then
+	// brings the caller of the name straight into the door, with no front
+	// room and no password; a second call of the name takes the session
+	// over and a dropped one resumes it within the grace period, and the
+	// call ends with the session. VouchRefused turns a failed handshake
+	// away as a wrong password is: the failure counts against the key
+	// (locked after as many as a name), and the refusal waits out a pause
+	// that grows with the key's recent failures.
+			void				Vouched(Terminal* connection,
+									const BString& name);
+			void				VouchRefused(Terminal* connection,
+									const std::string& key,
+									const std::string& notice);
+	// Whether failures have locked the key (a name's, or another board's).
+			bool				IsLocked(const std::string& key)
+									{ return _IsLocked(key); }
 	// A caller who gives a name and a password before the terminal opens
 	// (an SSH caller). Arrived counts the caller against the board's limits
 	// as Connected does (false: refused and finished) but shows nothing.
@@ -131,6 +153,8 @@ public:
 		BString			where;
 		bigtime_t		idle = 0;
 		const char*		state = "";
+		// What the caller's own board left them; -1 for no limit.
+		bigtime_t		timeLeft = -1;
 	};
 			std::vector<CallerView> ListCallers() const;
 	// Tells the caller of the name and disconnects them; a session in the
@@ -162,6 +186,10 @@ private:
 			void				_NameGiven(Caller* caller,
 									const std::string& line);
 			void				_PasswordWrong(Caller* caller);
+			// Counts a failure against the key and locks it after too
+			// many; returns the failures within the window.
+			int32				_CountFailure(const std::string& key,
+									const BString& what);
 			void				_PasswordRight(Caller* caller);
 			void				_LogIn(Caller* caller);
 			bool				_IsLocked(const std::string& key);
@@ -197,6 +225,13 @@ private:
 			void				_ShowNotices(Caller* caller,
 									const std::string& promptLine);
 			void				_Forget(Caller* caller);
+			// A line for the caller at their next prompt, at once when they
+			// stand at one.
+			void				_Notify(Caller* caller,
+									const std::string& notice);
+			// Tells a caller whose time is up and lets them go; true then.
+			bool				_CheckTimeLimit(Caller* caller,
+									bigtime_t now);
 			std::string			_NameLine(const Caller* caller) const;
 
 			BoardSettings		fSettings;

@@ -6,6 +6,7 @@
 #include "HostOptions.h"
 #include "HostSignals.h"
 #include "HostWorkers.h"
+#include "RloginCallers.h"
 #include "SshCallers.h"
 #include "SysopConnection.h"
 #include "SysopSocket.h"
@@ -78,6 +79,7 @@ ZenboHost::~ZenboHost()
 	fEndedSysop.clear();
 	fSshCallers.reset();
 	fWebCallers.reset();
+	fRloginCallers.reset();
 	for (int descriptor : { fTelnetListener, fTicker, fSignals, fIdleTimer,
 			fStopTimer }) {
 		if (descriptor >= 0)
@@ -102,7 +104,7 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 
 	status_t status;
 	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
-		|| ways.web.Length() > 0) {
+		|| ways.web.Length() > 0 || ways.rlogin.Length() > 0) {
 		status = fAccounts.Load(problem);
 		if (status != B_OK)
 			return status;
@@ -135,22 +137,26 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 		if (status != B_OK)
 			return status;
 	}
-	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
-		|| ways.web.Length() > 0) {
-		status = OpenRepeatingTimerDescriptor(kTickInterval, kTickInterval,
-			&fTicker);
-		if (status == B_OK) {
-			status = WatchDescriptor(fTicker, B_DESCRIPTOR_READABLE,
-				[this](int, uint32) {
-					ReadTimer(fTicker);
-					fBoard.Tick();
-					_AfterEvent();
-				});
-		}
-		if (status != B_OK) {
-			problem->SetTo(strerror_status(status));
+	if (ways.rlogin.Length() > 0) {
+		status = _StartRlogin(ways, problem);
+		if (status != B_OK)
 			return status;
-		}
+	}
+	// Bridges' callers too have their time counted (the time a board left
+	// them).
+	status = OpenRepeatingTimerDescriptor(kTickInterval, kTickInterval,
+		&fTicker);
+	if (status == B_OK) {
+		status = WatchDescriptor(fTicker, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) {
+				ReadTimer(fTicker);
+				fBoard.Tick();
+				_AfterEvent();
+			});
+	}
+	if (status != B_OK) {
+		problem->SetTo(strerror_status(status));
+		return status;
 	}
 
 	status = ListenOnTerminalSocket(&fListener);
@@ -476,6 +482,39 @@ ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
 }
 
 
+uint16
+ZenboHost::RloginPort() const
+{
+	return fRloginCallers != NULL ? fRloginCallers->Port() : 0;
+}
+
+
+// The boards file lives beside the accounts, its secrets readable by the
+// host's user alone.
+status_t
+ZenboHost::_StartRlogin(const WaysIn& ways, BString* problem)
+{
+	BString address;
+	uint16 port = 0;
+	if (SplitTelnetAddress(ways.rlogin, &address, &port) != B_OK) {
+		problem->SetTo("not an address for RLogin calls: ");
+		*problem << ways.rlogin;
+		return B_BAD_VALUE;
+	}
+	BString boardsPath;
+	status_t status = resolve_boot_path(kBoardsFilePath, &boardsPath);
+	if (status != B_OK) {
+		problem->SetTo("cannot find the boards file " kBoardsFilePath ": ");
+		*problem << strerror_status(status);
+		return status;
+	}
+	TerminalKeeper& keeper = *this;
+	fRloginCallers = std::make_unique<RloginCallers>(*this, fBoard, keeper,
+		boardsPath, ways.boards);
+	return fRloginCallers->Listen(address.String(), port, problem);
+}
+
+
 status_t
 ZenboHost::_WatchReadable(int descriptor, void (ZenboHost::*handler)())
 {
@@ -657,6 +696,8 @@ ZenboHost::_ShutDown()
 		fSshCallers->RefuseCallers();
 	if (fWebCallers != NULL)
 		fWebCallers->RefuseCallers();
+	if (fRloginCallers != NULL)
+		fRloginCallers->RefuseCallers();
 	// Every session is told that its user is gone and every caller is
 	// told; the queued requests of sessions are released with B_NO_REPLY
 	// as the loop ends.
