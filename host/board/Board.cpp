@@ -471,12 +471,13 @@ Board::VouchRefused(Terminal* connection, const std::string& key,
 		|| caller->stage != Caller::Stage::kName) {
 		return;
 	}
+	// The pauses of one caller's wrong passwords (1, 2, 4 s), here over
+	// the key's recent failures, since each handshake is a call of its own.
 	int32 failures = _CountFailure(key, BString(caller->address));
-	bigtime_t now = fLink.Now();
-	int32 doublings = std::min(failures, fSettings.lockFailures) - 1;
+	int32 doublings = std::max(std::min(failures,
+		fSettings.maxPasswordTries) - 1, (int32)0);
 	caller->stage = Caller::Stage::kPaused;
-	caller->pausedUntil = now + (fSettings.failureDelay << std::max(doublings,
-		(int32)0));
+	caller->pausedUntil = fLink.Now() + (fSettings.failureDelay << doublings);
 	caller->refusal = notice;
 }
 
@@ -826,7 +827,9 @@ Board::Tick()
 			if (caller->stage == Caller::Stage::kPaused
 				&& now >= caller->pausedUntil) {
 				if (!caller->refusal.empty()) {
-					_Drop(caller, caller->refusal, false);
+					// The caller goes with the drop; the notice outlives it.
+					std::string refusal = caller->refusal;
+					_Drop(caller, refusal, false);
 					continue;
 				}
 				if (caller->beforeTerminal) {

@@ -15,8 +15,13 @@ void
 TimeLimit::Start(bigtime_t now, bigtime_t timeLeft)
 {
 	fDeadline = timeLeft < 0 ? -1 : now + timeLeft;
-	fWarned = 0;
 	fEnded = false;
+	// "5 minutes left" is no warning for a caller who has 3.
+	fWarned = 0;
+	while (fWarned < kWarningCount
+		&& kWarningMinutes[fWarned] * kMinute > timeLeft) {
+		fWarned++;
+	}
 }
 
 

@@ -31,10 +31,10 @@ public:
 		kWrongSecret,
 	};
 
-	static	const int32		kMaxTagLength = 8;
-	static	const size_t	kMaxSecretLength = 64;
+	static constexpr int32	kMaxTagLength = 8;
+	static constexpr size_t	kMaxSecretLength = 64;
 	// What zenbo board add makes: letters and digits, about 119 bits.
-	static	const size_t	kNewSecretLength = 20;
+	static constexpr size_t	kNewSecretLength = 20;
 
 	// The boards file: a line per board, its fields apart by tabs (tag,
 	// secret, addresses apart by commas, the callers' limit); a line that

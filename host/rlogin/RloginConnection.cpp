@@ -70,6 +70,7 @@ RloginConnection::Show(const std::string& text)
 {
 	if (fEnding || fClosing)
 		return;
+	_Answer();
 	fProtocol.TranslateText(text, fOutput);
 	_Flush();
 }
@@ -122,22 +123,15 @@ RloginConnection::HandshakeReceived(const RloginProtocol::Handshake& handshake)
 		return;
 	}
 	fTag = judgement.tag;
-	// The answer, then the question for the window's size, urgent as the
-	// protocol wants it; the client answers among the keys.
-	fOutput += RloginProtocol::kAcknowledgement;
-	fAnswered = true;
-	_Flush();
-	if (fEnding)
-		return;
-	char request = (char)RloginProtocol::kWindowSizeRequest;
-	send(fDescriptor, &request, 1, MSG_OOB | MSG_NOSIGNAL);
-
 	BString name(handshake.serverUser.c_str(),
 		(int32)handshake.serverUser.size());
 	name << "@" << fTag;
 	HostLog("a call of %s's board from %s for %s", fTag.String(),
 		fAddress.String(), Escaped(handshake.serverUser).c_str());
+	// The board may refuse the name (answered as a refusal) or show the
+	// door's prompt at once (answered before it).
 	fBoard.Vouched(this, name);
+	_Answer();
 }
 
 
@@ -171,6 +165,23 @@ RloginConnection::ProtocolFailed(const char* reason)
 
 
 // #pragma mark - The socket
+
+
+void
+RloginConnection::_Answer()
+{
+	if (fAnswered || fClosing || fEnding || fTag.Length() == 0)
+		return;
+	fOutput += RloginProtocol::kAcknowledgement;
+	fAnswered = true;
+	_Flush();
+	if (fEnding)
+		return;
+	// Urgent, as the protocol wants the question for the window's size;
+	// the client answers among the keys.
+	char request = (char)RloginProtocol::kWindowSizeRequest;
+	send(fDescriptor, &request, 1, MSG_OOB | MSG_NOSIGNAL);
+}
 
 
 void

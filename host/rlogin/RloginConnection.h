@@ -56,6 +56,8 @@ private:
 									uint16 rows) override;
 	virtual	void				ProtocolFailed(const char* reason) override;
 
+	// Takes the call (once its board is known), before anything is shown.
+			void				_Answer();
 			void				_Refuse(const std::string& notice);
 			void				_Event(uint32 events);
 			void				_Read();

@@ -44,11 +44,11 @@ public:
 
 	// The longest field of the handshake a board sends (a secret, a name,
 	// a terminal type with its speed).
-	static	const size_t		kMaxFieldLength = 64;
+	static constexpr size_t	kMaxFieldLength = 64;
 	// The server's answer to a handshake it takes.
-	static	const char			kAcknowledgement = '\0';
+	static constexpr char	kAcknowledgement = '\0';
 	// Sent urgent (out of band): "tell me your window's size".
-	static	const uint8			kWindowSizeRequest = 0x80;
+	static constexpr uint8	kWindowSizeRequest = 0x80;
 
 	explicit					RloginProtocol(Listener& listener);
 								RloginProtocol(const RloginProtocol&) = delete;

@@ -805,3 +805,113 @@ TEST_F(BoardTest, TerminalThatOpensBeforeItsCallerLoggedInIsLetGo)
 	EXPECT_TRUE(connection.fClosed);
 	EXPECT_EQ(0, fBoard->CountCallers());
 }
+
+
+// #pragma mark - Time left and other boards' callers
+
+
+TEST_F(BoardTest, CallerOutOfTimeIsWarnedAtAPromptThenLetGo)
+{
+	FakeConnection bridge("node 4");
+	ASSERT_TRUE(fBoard->TerminalArrived(&bridge, "Bo"));
+	fBoard->LimitTime(&bridge, 150 * kSecond);
+	fBoard->Entered(fLink.fEntered["Bo"], B_OK, BString(), BString());
+	BMessage* text = new BMessage(kSendString);
+	fBoard->SendString("Bo", "\n<Bo : Town> ", text);
+	BMessage* key = new BMessage(kGetChar);
+	fBoard->GetChar("Bo", key);
+	bridge.TakeShown();
+
+	EXPECT_EQ(150 * kSecond, fBoard->ListCallers()[0].timeLeft);
+	// Two minutes and a half: the two minutes' warning when they come.
+	Pass(29 * kSecond);
+	EXPECT_EQ("", bridge.TakeShown());
+	Pass(kSecond);
+	EXPECT_EQ("\nYou have 2 minutes left.\n<Bo : Town> ", bridge.TakeShown());
+	Pass(60 * kSecond);
+	EXPECT_EQ("\nYou have 1 minute left.\n<Bo : Town> ", bridge.TakeShown());
+	EXPECT_FALSE(bridge.fClosed);
+	Pass(60 * kSecond);
+	// As a hang-up ends it: the session hears its user is gone.
+	EXPECT_TRUE(bridge.fClosed);
+	EXPECT_EQ(CallEnd::kSessionEnded, bridge.fEnd);
+	EXPECT_NE(std::string::npos, bridge.fShown.find("Your time is up."));
+	EXPECT_EQ(0, fLink.fKeys[key]);
+}
+
+
+TEST_F(BoardTest, VouchedCallerGoesIntoTheDoorAndResumesAfterADrop)
+{
+	FakeConnection call("192.0.2.7");
+	ASSERT_TRUE(fBoard->Arrived(&call));
+	fBoard->Vouched(&call, "Ash@DARK");
+	ASSERT_EQ(1u, fLink.fEntered.count("Ash@DARK"));
+	fBoard->Entered(fLink.fEntered["Ash@DARK"], B_OK, BString(), BString());
+	BMessage* text = new BMessage(kSendString);
+	fBoard->SendString("Ash@DARK", "\n<Ash@DARK : Town> ", text);
+	BMessage* key = new BMessage(kGetChar);
+	fBoard->GetChar("Ash@DARK", key);
+	EXPECT_EQ(std::string::npos, call.fShown.find("front room"));
+
+	// A dropped line waits for the grace period, as any caller's.
+	fBoard->HungUp(&call);
+	EXPECT_TRUE(fBoard->IsOnBoard("Ash@DARK"));
+	FakeConnection again("192.0.2.7");
+	ASSERT_TRUE(fBoard->Arrived(&again));
+	fBoard->Vouched(&again, "Ash@DARK");
+	EXPECT_NE(std::string::npos, again.fShown.find("<Ash@DARK : Town> "));
+	fBoard->Typed(&again, "q");
+	EXPECT_EQ('q', fLink.fKeys[key]);
+
+	// Leaving the door ends the call, back to the caller's board.
+	fBoard->SessionEnded(fLink.fEntered["Ash@DARK"], false);
+	EXPECT_TRUE(again.fClosed);
+	EXPECT_EQ(CallEnd::kSessionEnded, again.fEnd);
+	EXPECT_FALSE(fBoard->IsOnBoard("Ash@DARK"));
+}
+
+
+TEST_F(BoardTest, RefusedHandshakesPauseGrowAndLockTheirKey)
+{
+	const std::string key = "\1rlogin 192.0.2.9";
+	bigtime_t expected[] = { 1, 2, 4, 4 };
+	for (bigtime_t pause : expected) {
+		FakeConnection call("192.0.2.9");
+		ASSERT_TRUE(fBoard->Arrived(&call));
+		fBoard->VouchRefused(&call, key, "No.\n");
+		Pass(pause * kSecond - 1);
+		EXPECT_FALSE(call.fClosed);
+		Pass(1);
+		EXPECT_TRUE(call.fClosed);
+		EXPECT_EQ("No.\n", call.fShown);
+		fBoard->HungUp(&call);
+	}
+	for (int32 i = 4; i < fSettings.lockFailures; i++) {
+		FakeConnection call("192.0.2.9");
+		ASSERT_TRUE(fBoard->Arrived(&call));
+		fBoard->VouchRefused(&call, key, "No.\n");
+		fBoard->HungUp(&call);
+	}
+	EXPECT_TRUE(fBoard->IsLocked(key));
+	EXPECT_FALSE(fBoard->IsLocked("\1rlogin 192.0.2.10"));
+}
+
+
+TEST_F(BoardTest, NamesOfOtherBoardsCannotBeRegisteredHere)
+{
+	FakeConnection caller;
+	fBoard->Connected(&caller);
+	Type(caller, "Ash@DARK\n");
+	EXPECT_NE(std::string::npos, caller.fShown.find(
+		"A name with an @ is another board's caller's; choose one without."));
+	EXPECT_TRUE(fLink.fHashes.empty());
+
+	// A vouched name that breaks the name rule is refused with the reason.
+	FakeConnection call("192.0.2.7");
+	ASSERT_TRUE(fBoard->Arrived(&call));
+	fBoard->Vouched(&call, "Bad/Name@DARK");
+	EXPECT_TRUE(call.fClosed);
+	EXPECT_NE(std::string::npos, call.fShown.find(
+		"\"Bad/Name@DARK\" cannot be a user name here"));
+	EXPECT_TRUE(fLink.fEntered.empty());
+}
