@@ -3,11 +3,8 @@
 #include "Board.h"
 #include "HostLog.h"
 #include "RloginConnection.h"
-#include "TcpListenSocket.h"
 #include "TerminalKeeper.h"
 
-#include <AppDefs.h>
-#include <Looper.h>
 #include <ZenboUserName.h>
 
 #include <sys/stat.h>
@@ -26,17 +23,21 @@ RloginCallers::RloginCallers(BLooper& looper, Board& board,
 	fBoard(board),
 	fKeeper(keeper),
 	fBoardsPath(boardsPath),
-	fConfigured(configured)
+	fConfigured(configured),
+	fListener(looper,
+		[this](int descriptor, const BString& address) {
+			_Arrived(descriptor, address);
+		},
+		[](status_t status) {
+			HostLog("cannot accept an RLogin call: %s",
+				strerror_status(status));
+		})
 {
 }
 
 
 RloginCallers::~RloginCallers()
 {
-	if (fListener >= 0) {
-		fLooper.UnwatchDescriptor(fListener);
-		close(fListener);
-	}
 }
 
 
@@ -69,11 +70,7 @@ RloginCallers::Listen(const char* address, uint16 port, BString* problem)
 		}
 	}
 
-	status = ListenOnTcp(address, port, &fListener, &fPort);
-	if (status == B_OK) {
-		status = fLooper.WatchDescriptor(fListener, B_DESCRIPTOR_READABLE,
-			[this](int, uint32) { _Accept(); });
-	}
+	status = fListener.ListenOnTcp(address, port);
 	if (status != B_OK) {
 		problem->SetTo("cannot listen for RLogin calls at ");
 		*problem << address << " port " << (int32)port << ": "
@@ -86,11 +83,7 @@ RloginCallers::Listen(const char* address, uint16 port, BString* problem)
 void
 RloginCallers::RefuseCallers()
 {
-	if (fListener < 0)
-		return;
-	fLooper.UnwatchDescriptor(fListener);
-	close(fListener);
-	fListener = -1;
+	fListener.Stop();
 }
 
 
@@ -153,21 +146,15 @@ RloginCallers::ConnectionEnded(RloginConnection* connection)
 
 
 void
-RloginCallers::_Accept()
+RloginCallers::_Arrived(int descriptor, const BString& address)
 {
-	while (true) {
-		int descriptor = -1;
-		BString address;
-		if (AcceptTcpCaller(fListener, &descriptor, &address) != B_OK)
-			return;
-		auto connection = std::make_unique<RloginConnection>(&fLooper,
-			fBoard, *this, descriptor, address);
-		RloginConnection* added = connection.get();
-		fKeeper.KeepTerminal(std::move(connection));
-		if (added->Start() != B_OK) {
-			HostLog("cannot watch an RLogin call from %s", address.String());
-			fKeeper.TerminalEnded(added);
-		}
+	auto connection = std::make_unique<RloginConnection>(&fLooper, fBoard,
+		*this, descriptor, address);
+	RloginConnection* added = connection.get();
+	fKeeper.KeepTerminal(std::move(connection));
+	if (added->Start() != B_OK) {
+		HostLog("cannot watch an RLogin call from %s", address.String());
+		fKeeper.TerminalEnded(added);
 	}
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Listener.h"
 #include "RloginBoards.h"
 
 #include <String.h>
@@ -44,7 +45,7 @@ public:
 	// sysop.
 	[[nodiscard]] status_t		Listen(const char* address, uint16 port,
 									BString* problem);
-			uint16				Port() const { return fPort; }
+			uint16				Port() const { return fListener.Port(); }
 	// From now on a call is closed at once (the host is shutting down).
 			void				RefuseCallers();
 
@@ -55,7 +56,8 @@ public:
 			void				ConnectionEnded(RloginConnection* connection);
 
 private:
-			void				_Accept();
+			void				_Arrived(int descriptor,
+									const BString& address);
 			void				_ReloadIfChanged();
 
 			BLooper&			fLooper;
@@ -66,8 +68,7 @@ private:
 			RloginBoards		fBoards;
 			// The boards file's change time when it was read.
 			int64				fBoardsChanged = -1;
-			int					fListener = -1;
-			uint16				fPort = 0;
+			Listener			fListener;
 			// The keeper's; the admitted ones by their board's tag.
 			std::map<RloginConnection*, std::string> fAdmitted;
 };

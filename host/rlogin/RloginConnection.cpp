@@ -4,18 +4,11 @@
 #include "HostLog.h"
 #include "RloginCallers.h"
 
-#include <AppDefs.h>
-#include <Looper.h>
 #include <ZenboUserName.h>
 
-#include <errno.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 
-// What waits for a line that takes nothing; the board makes the door wait
-// long before (its backlog), so only a line that never reads comes here.
-static const size_t kMaxOutput = 1024 * 1024;
 // Before its answer, a refusal starts with this byte, as RLogin servers
 // tell a client that the call failed.
 static const char kRefusalMark = '\1';
@@ -32,30 +25,25 @@ Escaped(const std::string& text)
 RloginConnection::RloginConnection(BLooper* looper, Board& board,
 	RloginCallers& callers, int descriptor, const BString& address)
 	:
-	fLooper(looper),
 	fBoard(board),
 	fCallers(callers),
 	fDescriptor(descriptor),
 	fAddress(address),
-	fProtocol(*this)
+	fProtocol(*this),
+	fStream(*looper, descriptor, *this)
 {
 }
 
 
 RloginConnection::~RloginConnection()
 {
-	if (fDescriptor >= 0) {
-		fLooper->UnwatchDescriptor(fDescriptor);
-		close(fDescriptor);
-	}
 }
 
 
 status_t
 RloginConnection::Start()
 {
-	status_t status = fLooper->WatchDescriptor(fDescriptor,
-		B_DESCRIPTOR_READABLE, [this](int, uint32 events) { _Event(events); });
+	status_t status = fStream.Start();
 	if (status != B_OK)
 		return status;
 	fStarted = true;
@@ -68,29 +56,32 @@ RloginConnection::Start()
 void
 RloginConnection::Show(const std::string& text)
 {
-	if (fEnding || fClosing)
+	if (fStream.HasEnded() || fStream.IsFinishing())
 		return;
 	_Answer();
-	fProtocol.TranslateText(text, fOutput);
-	_Flush();
+	std::string output;
+	fProtocol.TranslateText(text, output);
+	fStream.Queue(output);
+	fStream.Flush();
 }
 
 
 void
 RloginConnection::Finish(CallEnd, const char* notice)
 {
-	if (fEnding || fClosing)
+	if (fStream.HasEnded() || fStream.IsFinishing())
 		return;
+	std::string output;
 	if (!fAnswered) {
 		// Before the handshake's answer a board's client takes text only
 		// as a refusal.
-		fOutput += kRefusalMark;
+		output += kRefusalMark;
 		fAnswered = true;
 	}
 	if (notice != NULL)
-		fProtocol.TranslateText(notice, fOutput);
-	fClosing = true;
-	_Flush();
+		fProtocol.TranslateText(notice, output);
+	fStream.Queue(output);
+	fStream.Finish();
 }
 
 
@@ -138,7 +129,7 @@ RloginConnection::HandshakeReceived(const RloginProtocol::Handshake& handshake)
 void
 RloginConnection::KeysReceived(const std::string& keys)
 {
-	if (fAnswered && !fClosing && !fEnding)
+	if (fAnswered && !fStream.HasEnded() && !fStream.IsFinishing())
 		fBoard.Typed(this, keys);
 }
 
@@ -164,21 +155,55 @@ RloginConnection::ProtocolFailed(const char* reason)
 }
 
 
-// #pragma mark - The socket
+// #pragma mark - The socket's events
+
+
+void
+RloginConnection::BytesReceived(const char* data, size_t size)
+{
+	// Whatever comes while a refusal goes out is nobody's.
+	if (!fStream.IsFinishing())
+		fProtocol.Receive(data, size);
+	fStream.Flush();
+}
+
+
+void
+RloginConnection::OutputFlushed()
+{
+	if (fStarted)
+		fBoard.Drained(this);
+}
+
+
+void
+RloginConnection::StreamEnded(StreamConnection::EndReason reason)
+{
+	if (reason == StreamConnection::EndReason::kOverflowed) {
+		HostLog("the RLogin line from %s takes nothing; it is closed",
+			fAddress.String());
+	}
+	if (fStarted)
+		fBoard.HungUp(this);
+	fCallers.ConnectionEnded(this);
+}
 
 
 void
 RloginConnection::_Answer()
 {
-	if (fAnswered || fClosing || fEnding || fTag.Length() == 0)
+	if (fAnswered || fTag.Length() == 0 || fStream.HasEnded()
+		|| fStream.IsFinishing()) {
 		return;
-	fOutput += RloginProtocol::kAcknowledgement;
+	}
+	fStream.Queue(std::string(1, RloginProtocol::kAcknowledgement));
 	fAnswered = true;
-	_Flush();
-	if (fEnding)
+	fStream.Flush();
+	if (fStream.HasEnded())
 		return;
-	// Urgent, as the protocol wants the question for the window's size;
-	// the client answers among the keys.
+	// Urgent, as the protocol wants the question for the window's size
+	// (after the answer, which the stream has sent or holds first); the
+	// client answers among the keys.
 	char request = (char)RloginProtocol::kWindowSizeRequest;
 	send(fDescriptor, &request, 1, MSG_OOB | MSG_NOSIGNAL);
 }
@@ -189,99 +214,4 @@ RloginConnection::_Refuse(const std::string& notice)
 {
 	// The board hears of the hang-up once the notice went out.
 	Finish(CallEnd::kFailure, notice.c_str());
-}
-
-
-void
-RloginConnection::_Event(uint32 events)
-{
-	if ((events & B_DESCRIPTOR_WRITABLE) != 0)
-		_Flush();
-	if ((events & (B_DESCRIPTOR_READABLE | B_DESCRIPTOR_HANGUP)) != 0)
-		_Read();
-}
-
-
-void
-RloginConnection::_Read()
-{
-	if (fEnding)
-		return;
-	char buffer[2048];
-	ssize_t bytesRead = recv(fDescriptor, buffer, sizeof(buffer), 0);
-	if (bytesRead < 0 && (errno == EAGAIN || errno == EINTR))
-		return;
-	if (bytesRead <= 0) {
-		_End();
-		return;
-	}
-	// Whatever comes while a refusal goes out is nobody's.
-	if (!fClosing)
-		fProtocol.Receive(buffer, (size_t)bytesRead);
-	_Flush();
-}
-
-
-void
-RloginConnection::_Flush()
-{
-	if (fEnding || !fStarted)
-		return;
-	if (fOutput.size() > kMaxOutput) {
-		HostLog("the RLogin line from %s takes nothing; it is closed",
-			fAddress.String());
-		_End();
-		return;
-	}
-	while (!fOutput.empty()) {
-		ssize_t written = send(fDescriptor, fOutput.data(), fOutput.size(),
-			MSG_NOSIGNAL);
-		if (written < 0 && errno == EINTR)
-			continue;
-		if (written < 0 && errno == EAGAIN)
-			break;
-		if (written < 0) {
-			_End();
-			return;
-		}
-		fOutput.erase(0, (size_t)written);
-	}
-	if (fOutput.empty() && fClosing) {
-		_End();
-		return;
-	}
-	_Watch(!fOutput.empty());
-	fBoard.Drained(this);
-}
-
-
-void
-RloginConnection::_Watch(bool writable)
-{
-	if (writable == fWatchingWritable)
-		return;
-	fWatchingWritable = writable;
-	uint32 events = B_DESCRIPTOR_READABLE;
-	if (writable)
-		events |= B_DESCRIPTOR_WRITABLE;
-	fLooper->UnwatchDescriptor(fDescriptor);
-	fLooper->WatchDescriptor(fDescriptor, events,
-		[this](int, uint32 watched) { _Event(watched); });
-}
-
-
-void
-RloginConnection::_End()
-{
-	if (fEnding)
-		return;
-	fEnding = true;
-	fOutput.clear();
-	fLooper->UnwatchDescriptor(fDescriptor);
-	shutdown(fDescriptor, SHUT_RDWR);
-	close(fDescriptor);
-	fDescriptor = -1;
-	if (fStarted)
-		fBoard.HungUp(this);
-	fCallers.ConnectionEnded(this);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RloginProtocol.h"
+#include "StreamConnection.h"
 #include "Terminal.h"
 
 #include <functional>
@@ -15,13 +16,12 @@ class RloginCallers;
 // secret, its callers at once), after which the caller of the name plays
 // in the door as Name@TAG until the session ends and the call goes back to
 // the caller's board. Until the handshake is answered the caller counts
-// against the board's limits as one logging in does. The socket is read
-// when readable and written from the connection's own queue (capped: a
-// line that takes nothing is let go); on a hang-up, an error or once a
-// Finish has sent everything it reports to the board and the registry,
-// which hands it to its keeper for deletion after the event.
+// against the board's limits as one logging in does. Its bytes come and go
+// on its StreamConnection; on a hang-up, an error or once a Finish has
+// sent everything it reports to the board and the registry, which hands it
+// to its keeper for deletion after the event.
 class RloginConnection : public Terminal,
-	private RloginProtocol::Listener {
+	private RloginProtocol::Listener, private StreamConnection::Owner {
 public:
 								RloginConnection(BLooper* looper,
 									Board& board, RloginCallers& callers,
@@ -35,7 +35,7 @@ public:
 
 	virtual	void				Show(const std::string& text) override;
 	virtual	size_t				Backlog() const override
-									{ return fOutput.size(); }
+									{ return fStream.Queued(); }
 	virtual	void				Finish(CallEnd end, const char* notice)
 									override;
 	virtual	const BString&		Address() const override { return fAddress; }
@@ -56,30 +56,30 @@ private:
 									uint16 rows) override;
 	virtual	void				ProtocolFailed(const char* reason) override;
 
+	// The socket's events
+	virtual	void				BytesReceived(const char* data, size_t size)
+									override;
+	virtual	void				OutputFlushed() override;
+	virtual	void				StreamEnded(
+									StreamConnection::EndReason reason)
+									override;
+
 	// Takes the call (once its board is known), before anything is shown.
 			void				_Answer();
 			void				_Refuse(const std::string& notice);
-			void				_Event(uint32 events);
-			void				_Read();
-			void				_Flush();
-			void				_Watch(bool writable);
-			void				_End();
 
-			BLooper*			fLooper;
 			Board&				fBoard;
 			RloginCallers&		fCallers;
+	// The stream's, kept for the one urgent byte it does not send.
 			int					fDescriptor;
 			BString				fAddress;
 			BString				fTag;
 			RloginProtocol		fProtocol;
-			std::string			fOutput;
+			StreamConnection	fStream;
 			std::string			fTerminalType;
 			uint16				fColumns = 0;
 			uint16				fRows = 0;
 	// The handshake was answered: from then on the line carries texts.
 			bool				fAnswered = false;
-			bool				fWatchingWritable = false;
-			bool				fClosing = false;
-			bool				fEnding = false;
 			bool				fStarted = false;
 };
