@@ -89,10 +89,10 @@ RloginCallers::RefuseCallers()
 
 RloginCallers::Judgement
 RloginCallers::Judge(RloginConnection* connection, const std::string& address,
-	const std::string& secret)
+	const std::string& secret, const std::string& name)
 {
 	Judgement judgement;
-	judgement.failureKey = std::string("\1rlogin ") + address;
+	judgement.failureKey = FailureKey(address);
 	judgement.notice = kRefusedNotice;
 	if (fBoard.IsLocked(judgement.failureKey)) {
 		HostLog("refused an RLogin call from %s: the address is locked",
@@ -107,9 +107,9 @@ RloginCallers::Judge(RloginConnection* connection, const std::string& address,
 				" there", address.c_str());
 			return judgement;
 		case RloginBoards::Verdict::kWrongSecret:
-			HostLog("refused an RLogin call from %s: a wrong secret (\"%s\")",
-				address.c_str(), EscapedUserName(BString(secret.c_str(),
-					(int32)secret.size())).String());
+			HostLog("refused an RLogin call from %s for \"%s\": a wrong"
+				" secret", address.c_str(), EscapedUserName(BString(
+					name.c_str(), (int32)name.size())).String());
 			return judgement;
 		case RloginBoards::Verdict::kAdmitted:
 			break;
@@ -134,6 +134,13 @@ RloginCallers::Judge(RloginConnection* connection, const std::string& address,
 	judgement.failureKey.clear();
 	judgement.notice.clear();
 	return judgement;
+}
+
+
+std::string
+RloginCallers::FailureKey(const std::string& address)
+{
+	return std::string("\1rlogin ") + address;
 }
 
 

@@ -49,10 +49,15 @@ public:
 	// From now on a call is closed at once (the host is shutting down).
 			void				RefuseCallers();
 
-	// For the connections
+	// For the connections. The secret is never logged, even a wrong one
+	// (it may be the right one mistyped); the caller's name is, escaped.
 			Judgement			Judge(RloginConnection* connection,
 									const std::string& address,
-									const std::string& secret);
+									const std::string& secret,
+									const std::string& name);
+	// What the board counts an address's failed calls by: no name of a
+	// caller can be it.
+	static	std::string			FailureKey(const std::string& address);
 			void				ConnectionEnded(RloginConnection* connection);
 
 private:

@@ -104,7 +104,7 @@ RloginConnection::HandshakeReceived(const RloginProtocol::Handshake& handshake)
 	fTerminalType = PrintableUserName(BString(handshake.terminalType.c_str()))
 		.String();
 	RloginCallers::Judgement judgement = fCallers.Judge(this,
-		fAddress.String(), handshake.clientUser);
+		fAddress.String(), handshake.clientUser, handshake.serverUser);
 	if (!judgement.admitted) {
 		if (judgement.failureKey.empty()) {
 			_Refuse(judgement.notice);
@@ -147,10 +147,7 @@ RloginConnection::ProtocolFailed(const char* reason)
 {
 	HostLog("a malformed RLogin handshake from %s: %s", fAddress.String(),
 		reason);
-	RloginCallers::Judgement judgement = fCallers.Judge(this,
-		fAddress.String(), std::string());
-	fBoard.VouchRefused(this, judgement.failureKey.empty()
-		? std::string("\1rlogin ") + fAddress.String() : judgement.failureKey,
+	fBoard.VouchRefused(this, RloginCallers::FailureKey(fAddress.String()),
 		"This server did not understand the call.\n");
 }
 

@@ -282,7 +282,7 @@ class RloginRefusalTest(RloginBoardTest):
         pauses = []
         for _ in range(2):
             start = time.time()
-            line = self.dial("wrong\x1b[2J", "Ash")
+            line = self.dial("wrong", "Ash\x1b[2J")
             self.assertEqual(b"\1", line.answer())
             self.assertIn(b"This server does not take calls from your board.",
                           line.rest())
@@ -290,8 +290,11 @@ class RloginRefusalTest(RloginBoardTest):
         self.assertGreaterEqual(pauses[0], 0.2)
         self.assertGreaterEqual(pauses[1], 0.4)
         log = self.board.log()
-        self.assertIn('a wrong secret ("wrong\\x1b[2J")', log)
+        self.assertIn('refused an RLogin call from 127.0.0.1 for'
+                      ' "Ash\\x1b[2J": a wrong secret', log)
         self.assertNotIn("\x1b", log)
+        # Never a secret, not even a wrong one.
+        self.assertNotIn("wrong", log.replace("a wrong secret", ""))
 
         # The right secret from an address no board calls from.
         line = self.dial(LOCAL_USER, "Ash", source="127.0.0.2")
