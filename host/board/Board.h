@@ -51,8 +51,9 @@ public:
 // The board: its callers from the moment they connect (login or
 // registration, the front room, the door) and the door's sessions of its
 // names. A terminal that arrives with its user's name (a bridge's) goes
-// straight into the door and its call ends with the session; every other
-// caller logs in. It never touches a socket or a thread: connections report keys,
+// straight into the door and its call ends with the session, as does a
+// caller another board vouches for (an RLogin call), who may also resume
+// after a drop; every other caller logs in. It never touches a socket or a thread: connections report keys,
 // drains and hang-ups, the host hands it the door's requests and the
 // results of slow work, and a periodic Tick lets time pass (login
 // timeouts, paused password tries, idle callers, grace periods). A door's
