@@ -2,12 +2,9 @@
 
 #include "Board.h"
 
-#include <AppDefs.h>
 #include <Looper.h>
 
-#include <errno.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <stdlib.h>
 
 
 static uint8
@@ -42,29 +39,23 @@ Trimmed(const char* notice)
 BridgeConnection::BridgeConnection(BLooper* looper, Board& board,
 	int descriptor, std::function<void(BridgeConnection*)> ended)
 	:
-	fLooper(looper),
 	fBoard(board),
-	fDescriptor(descriptor),
 	fAddress("the terminal socket"),
-	fEnded(std::move(ended))
+	fEnded(std::move(ended)),
+	fStream(*looper, descriptor, *this)
 {
 }
 
 
 BridgeConnection::~BridgeConnection()
 {
-	if (fDescriptor >= 0) {
-		fLooper->UnwatchDescriptor(fDescriptor);
-		close(fDescriptor);
-	}
 }
 
 
 status_t
 BridgeConnection::Start()
 {
-	return fLooper->WatchDescriptor(fDescriptor, B_DESCRIPTOR_READABLE,
-		[this](int, uint32 events) { _Event(events); });
+	return fStream.Start();
 }
 
 
@@ -79,7 +70,7 @@ BridgeConnection::Show(const std::string& text)
 void
 BridgeConnection::Finish(CallEnd end, const char* notice)
 {
-	if (fEnding || fClosing)
+	if (fStream.HasEnded() || fClosing)
 		return;
 	if (notice != NULL) {
 		std::string text = Trimmed(notice);
@@ -88,7 +79,8 @@ BridgeConnection::Finish(CallEnd end, const char* notice)
 	}
 	_Queue(kFrameGoodbye, std::string(1, (char)ExitStatusOf(end)));
 	fClosing = true;
-	_Flush();
+	if (!fHolding)
+		fStream.Finish();
 }
 
 
@@ -108,64 +100,72 @@ BridgeConnection::ShowNotice(const std::string& notice, const std::string&)
 }
 
 
-// #pragma mark - The socket
+// #pragma mark - The socket's events
 
 
 void
-BridgeConnection::_Event(uint32 events)
+BridgeConnection::BytesReceived(const char* data, size_t size)
 {
-	if ((events & B_DESCRIPTOR_WRITABLE) != 0)
-		_Flush();
-	if ((events & (B_DESCRIPTOR_READABLE | B_DESCRIPTOR_HANGUP)) != 0)
-		_Read();
+	fReader.Feed(data, size);
+	uint8 type;
+	std::string payload;
+	status_t status = B_OK;
+	while (!fStream.HasEnded()
+		&& (status = fReader.Next(&type, &payload)) == B_OK) {
+		_Frame(type, payload);
+	}
+	if (!fStream.HasEnded() && status == B_BAD_DATA)
+		fStream.Close();
 }
 
 
 void
-BridgeConnection::_Read()
+BridgeConnection::OutputFlushed()
 {
-	if (fEnding)
-		return;
-	char buffer[4096];
-	ssize_t bytesRead = recv(fDescriptor, buffer, sizeof(buffer), 0);
-	if (bytesRead < 0 && (errno == EAGAIN || errno == EINTR))
-		return;
-	if (bytesRead <= 0) {
-		_End();
-		return;
-	}
+	if (fAdmitted)
+		fBoard.Drained(this);
+}
 
-	fReader.Feed(buffer, (size_t)bytesRead);
-	uint8 type;
-	std::string payload;
-	status_t status;
-	while (!fEnding && (status = fReader.Next(&type, &payload)) == B_OK) {
-		if (!fGreeted) {
-			if (type != kFrameHello) {
-				_End();
-				return;
-			}
-			fGreeted = true;
-			_Hello(payload);
-			continue;
+
+void
+BridgeConnection::StreamEnded(StreamConnection::EndReason)
+{
+	fHeld.clear();
+	if (fAdmitted)
+		fBoard.HungUp(this);
+	fEnded(this);
+}
+
+
+// #pragma mark - Frames
+
+
+void
+BridgeConnection::_Frame(uint8 type, const std::string& payload)
+{
+	if (!fGreeted) {
+		if (type != kFrameHello) {
+			fStream.Close();
+			return;
 		}
-		// Whatever comes after a refusal or a goodbye is nobody's.
-		if (fClosing || !fAdmitted)
-			continue;
-		switch (type) {
-			case kFrameKeys:
-				fBoard.Typed(this, payload);
-				break;
-			case kFrameEndOfInput:
-				fBoard.InputEnded(this);
-				break;
-			default:
-				_End();
-				return;
-		}
+		fGreeted = true;
+		_Hello(payload);
+		return;
 	}
-	if (!fEnding && status == B_BAD_DATA)
-		_End();
+	// Whatever comes after a refusal or a goodbye is nobody's.
+	if (fClosing || !fAdmitted)
+		return;
+	switch (type) {
+		case kFrameKeys:
+			fBoard.Typed(this, payload);
+			break;
+		case kFrameEndOfInput:
+			fBoard.InputEnded(this);
+			break;
+		default:
+			fStream.Close();
+			break;
+	}
 }
 
 
@@ -178,95 +178,67 @@ BridgeConnection::_Hello(const std::string& payload)
 		return;
 	}
 	std::string name = payload.substr(1);
+	bigtime_t timeLeft = -1;
 	size_t end = name.find('\0');
 	if (end != std::string::npos) {
 		std::string place = name.substr(end + 1);
 		name.erase(end);
+		size_t placeEnd = place.find('\0');
+		if (placeEnd != std::string::npos) {
+			std::string seconds = place.substr(placeEnd + 1);
+			place.erase(placeEnd);
+			if (!seconds.empty() && seconds.size() <= kMaxBridgeTimeDigits
+				&& seconds.find_first_not_of("0123456789")
+					== std::string::npos) {
+				timeLeft = (bigtime_t)strtoll(seconds.c_str(), NULL, 10)
+					* 1000000;
+			}
+		}
 		bool printable = !place.empty() && place.size() <= kMaxBridgePlace;
 		for (char c : place)
 			printable = printable && c >= 0x20 && c < 0x7f;
 		if (printable)
 			fAddress.SetTo(place.c_str());
 	}
-	// The welcome goes out before anything the door shows.
-	std::string welcome;
-	AppendFrame(welcome, kFrameWelcome, std::string());
-	size_t before = fOutput.size();
-	fOutput += welcome;
 	fHolding = true;
 	fAdmitted = fBoard.TerminalArrived(this, BString(name.c_str()));
+	if (fAdmitted && timeLeft >= 0)
+		fBoard.LimitTime(this, timeLeft);
 	fHolding = false;
-	if (!fAdmitted) {
-		// Refused: the welcome must not reach the bridge, only the notice
-		// and the goodbye that follow it.
-		fOutput.erase(before, welcome.size());
+	// The welcome goes out before anything the door shows; a refused
+	// bridge gets only the notice and the goodbye that follow it.
+	if (fAdmitted) {
+		std::string welcome;
+		AppendFrame(welcome, kFrameWelcome, std::string());
+		fStream.Queue(welcome);
 	}
-	_Flush();
+	fStream.Queue(fHeld);
+	fHeld.clear();
+	if (fClosing)
+		fStream.Finish();
+	else
+		_Flush();
 }
 
 
 void
 BridgeConnection::_Queue(uint8 type, const std::string& payload)
 {
-	if (!fEnding && !fClosing)
-		AppendFrame(fOutput, type, payload);
+	if (fStream.HasEnded() || fClosing)
+		return;
+	if (fHolding) {
+		AppendFrame(fHeld, type, payload);
+		return;
+	}
+	std::string frame;
+	AppendFrame(frame, type, payload);
+	fStream.Queue(frame);
 }
 
 
 void
 BridgeConnection::_Flush()
 {
-	if (fEnding || fHolding)
-		return;
-	while (!fOutput.empty()) {
-		ssize_t written = send(fDescriptor, fOutput.data(), fOutput.size(),
-			MSG_NOSIGNAL);
-		if (written < 0 && errno == EINTR)
-			continue;
-		if (written < 0 && errno == EAGAIN)
-			break;
-		if (written < 0) {
-			_End();
-			return;
-		}
-		fOutput.erase(0, (size_t)written);
-	}
-	if (fOutput.empty() && fClosing) {
-		_End();
-		return;
-	}
-	_Watch(!fOutput.empty());
-	if (fAdmitted)
-		fBoard.Drained(this);
-}
-
-
-void
-BridgeConnection::_Watch(bool writable)
-{
-	if (writable == fWatchingWritable)
-		return;
-	fWatchingWritable = writable;
-	uint32 events = B_DESCRIPTOR_READABLE;
-	if (writable)
-		events |= B_DESCRIPTOR_WRITABLE;
-	fLooper->UnwatchDescriptor(fDescriptor);
-	fLooper->WatchDescriptor(fDescriptor, events,
-		[this](int, uint32 watched) { _Event(watched); });
-}
-
-
-void
-BridgeConnection::_End()
-{
-	if (fEnding)
-		return;
-	fEnding = true;
-	fOutput.clear();
-	fLooper->UnwatchDescriptor(fDescriptor);
-	close(fDescriptor);
-	fDescriptor = -1;
-	if (fAdmitted)
-		fBoard.HungUp(this);
-	fEnded(this);
+	if (!fHolding)
+		fStream.Flush();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BridgeProtocol.h"
+#include "StreamConnection.h"
 #include "Terminal.h"
 
 #include <functional>
@@ -10,16 +11,17 @@ class BLooper;
 class Board;
 
 // One bridge's terminal on the host's looper: the frames of the terminal
-// socket (BridgeProtocol.h) turned into the board's events and back. A
+// socket (BridgeProtocol.h), read from its StreamConnection, turned into
+// the board's events and back. A
 // bridge says hello with its user's name and comes for the door alone; its
 // keys, the end of its input and its hang-up go to the board, and the
 // door's texts, the host's notices and log lines and the goodbye with the
-// bridge's exit status go out from its own write queue. The bridge applies
+// bridge's exit status go out through the stream's write queue. The bridge applies
 // the caller's line discipline itself, so texts and keys pass here as they
 // are. On a hang-up, a bad frame or once the goodbye is sent, the
 // connection reports to the board and asks its owner to delete it (after
 // the current event).
-class BridgeConnection : public Terminal {
+class BridgeConnection : public Terminal, private StreamConnection::Owner {
 public:
 								BridgeConnection(BLooper* looper,
 									Board& board, int descriptor,
@@ -31,7 +33,7 @@ public:
 
 	virtual	void				Show(const std::string& text) override;
 	virtual	size_t				Backlog() const override
-									{ return fOutput.size(); }
+									{ return fStream.Queued() + fHeld.size(); }
 	virtual	void				Finish(CallEnd end, const char* notice)
 									override;
 	virtual	void				LogLine(const BString& line) override;
@@ -44,28 +46,32 @@ public:
 	virtual	const char*			Kind() const override { return "bridge"; }
 
 private:
-			void				_Event(uint32 events);
-			void				_Read();
+	// The socket's events
+	virtual	void				BytesReceived(const char* data, size_t size)
+									override;
+	virtual	void				OutputFlushed() override;
+	virtual	void				StreamEnded(
+									StreamConnection::EndReason reason)
+									override;
+
+			void				_Frame(uint8 type, const std::string& payload);
 			void				_Hello(const std::string& payload);
 			void				_Queue(uint8 type, const std::string& payload);
 			void				_Flush();
-			void				_Watch(bool writable);
-			void				_End();
 
-			BLooper*			fLooper;
 			Board&				fBoard;
-			int					fDescriptor;
 			BString				fAddress;
 			std::function<void(BridgeConnection*)> fEnded;
 			FrameReader			fReader;
-			std::string			fOutput;
+			StreamConnection	fStream;
 			// Set once the board took the terminal; until then the board
 			// knows nothing of it.
 			bool				fAdmitted = false;
 			bool				fGreeted = false;
-			// While the board decides on the hello, nothing goes out.
+			// While the board decides on the hello, what it sends waits
+			// here: the welcome must go first, or not at all.
 			bool				fHolding = false;
-			bool				fWatchingWritable = false;
+			std::string			fHeld;
+			// The goodbye is queued; nothing follows it.
 			bool				fClosing = false;
-			bool				fEnding = false;
 };

@@ -1,5 +1,6 @@
 #include "SysopCommands.h"
 
+#include "BoardCommand.h"
 #include "Bulletin.h"
 #include "HostLog.h"
 #include "PasswordHash.h"
@@ -440,13 +441,14 @@ const Command kCommands[] = {
 	{ "say", RunSay },
 	{ "player", RunPlayer },
 	{ "account", RunAccount },
+	{ "board", RunBoardCommand },
 };
 
 }	// namespace
 
 
 const char* const kSysopCommandList
-	= "who, kick, say, players, player, account and bulletin";
+	= "who, kick, say, players, player, account, board and bulletin";
 
 
 bool

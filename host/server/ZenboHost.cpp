@@ -2,14 +2,15 @@
 
 #include "BootVolumeSetup.h"
 #include "BridgeConnection.h"
+#include "DoorRequests.h"
 #include "HostLog.h"
 #include "HostOptions.h"
 #include "HostSignals.h"
 #include "HostWorkers.h"
+#include "RloginCallers.h"
 #include "SshCallers.h"
 #include "SysopConnection.h"
 #include "SysopSocket.h"
-#include "TcpListenSocket.h"
 #include "TelnetConnection.h"
 #include "TerminalSocket.h"
 #include "WebCallers.h"
@@ -52,7 +53,28 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 	fLifetime(lifetime),
 	fAccounts(kAccountsPath),
 	fBoard(settings, fAccounts, *this),
-	fDesk(fBoard, fAccounts)
+	fDesk(fBoard, fAccounts),
+	fDoorRequests(fBoard),
+	fWorkerReports(fBoard, fLauncher),
+	fBridgeListener(*this,
+		[this](int descriptor, const BString&) {
+			_BridgeArrived(descriptor);
+			_AfterEvent();
+		}),
+	fTelnetListener(*this,
+		[this](int descriptor, const BString& address) {
+			_TelnetArrived(descriptor, address);
+			_AfterEvent();
+		},
+		[](status_t status) {
+			HostLog("cannot accept a telnet caller: %s",
+				strerror_status(status));
+		}),
+	fSysopListener(*this,
+		[this](int descriptor, const BString&) {
+			_SysopArrived(descriptor);
+			_AfterEvent();
+		})
 {
 }
 
@@ -62,24 +84,12 @@ ZenboHost::~ZenboHost()
 	// The workers go first: they post to this looper.
 	if (fWorkers != NULL)
 		fWorkers->Stop();
-	// The socket file goes while the signature is still held, so that it
-	// never removes the socket of a host that starts after this one.
-	if (fListener >= 0) {
-		close(fListener);
-		RemoveTerminalSocket();
-	}
-	if (fSysopListener >= 0) {
-		close(fSysopListener);
-		RemoveSysopSocket();
-	}
-	fConnections.clear();
-	fEnded.clear();
-	fSysopConnections.clear();
-	fEndedSysop.clear();
+	_StopListening();
+	fConnections.Clear();
 	fSshCallers.reset();
 	fWebCallers.reset();
-	for (int descriptor : { fTelnetListener, fTicker, fSignals, fIdleTimer,
-			fStopTimer }) {
+	fRloginCallers.reset();
+	for (int descriptor : { fTicker, fSignals, fIdleTimer, fStopTimer }) {
 		if (descriptor >= 0)
 			close(descriptor);
 	}
@@ -102,28 +112,15 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 
 	status_t status;
 	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
-		|| ways.web.Length() > 0) {
+		|| ways.web.Length() > 0 || ways.rlogin.Length() > 0) {
 		status = fAccounts.Load(problem);
 		if (status != B_OK)
 			return status;
 	}
 	if (ways.telnet.Length() > 0) {
-		BString address;
-		uint16 port = 0;
-		status = SplitTelnetAddress(ways.telnet, &address, &port);
-		if (status == B_OK)
-			status = ListenOnTcp(address.String(), port, &fTelnetListener,
-				&fTelnetPort);
-		if (status != B_OK) {
-			problem->SetTo("cannot listen for telnet callers at ");
-			*problem << ways.telnet << ": " << strerror_status(status);
+		status = _StartTelnet(ways.telnet, problem);
+		if (status != B_OK)
 			return status;
-		}
-		status = _WatchReadable(fTelnetListener, &ZenboHost::_AcceptTelnet);
-		if (status != B_OK) {
-			problem->SetTo(strerror_status(status));
-			return status;
-		}
 	}
 	if (ways.ssh.Length() > 0) {
 		status = _StartSsh(ways.ssh, problem);
@@ -135,33 +132,36 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 		if (status != B_OK)
 			return status;
 	}
-	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
-		|| ways.web.Length() > 0) {
-		status = OpenRepeatingTimerDescriptor(kTickInterval, kTickInterval,
-			&fTicker);
-		if (status == B_OK) {
-			status = WatchDescriptor(fTicker, B_DESCRIPTOR_READABLE,
-				[this](int, uint32) {
-					ReadTimer(fTicker);
-					fBoard.Tick();
-					_AfterEvent();
-				});
-		}
-		if (status != B_OK) {
-			problem->SetTo(strerror_status(status));
+	if (ways.rlogin.Length() > 0) {
+		status = _StartRlogin(ways, problem);
+		if (status != B_OK)
 			return status;
-		}
+	}
+	// Bridges' callers too have their time counted (the time a board left
+	// them).
+	status = OpenRepeatingTimerDescriptor(kTickInterval, kTickInterval,
+		&fTicker);
+	if (status == B_OK) {
+		status = WatchDescriptor(fTicker, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) {
+				ReadTimer(fTicker);
+				fBoard.Tick();
+				_AfterEvent();
+			});
+	}
+	if (status != B_OK) {
+		problem->SetTo(strerror_status(status));
+		return status;
 	}
 
-	status = ListenOnTerminalSocket(&fListener);
-	if (status == B_OK) {
-		status = _WatchReadable(fListener, &ZenboHost::_AcceptBridges);
-	}
+	int descriptor = -1;
+	status = ListenOnTerminalSocket(&descriptor);
 	if (status == B_OK)
-		status = ListenOnSysopSocket(&fSysopListener);
-	if (status == B_OK) {
-		status = _WatchReadable(fSysopListener, &ZenboHost::_AcceptSysop);
-	}
+		status = fBridgeListener.Adopt(descriptor);
+	if (status == B_OK)
+		status = ListenOnSysopSocket(&descriptor);
+	if (status == B_OK)
+		status = fSysopListener.Adopt(descriptor);
 	if (status == B_OK)
 		status = OpenSignalDescriptor(&fSignals);
 	if (status == B_OK) {
@@ -182,43 +182,12 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 void
 ZenboHost::MessageReceived(BMessage* message)
 {
-	switch (message->what) {
-		case kGetChar:
-			_GetChar(message);
-			break;
-		case kSendString:
-			_SendString(message);
-			break;
-		case kMsgSeatEntered:
-			_Entered(message);
-			break;
-		case kMsgSeatEnded:
-			_SessionEnded(message);
-			break;
-		case kMsgPasswordHashed:
-		{
-			int32 caller = 0;
-			BString hash;
-			message->FindInt32("caller", &caller);
-			message->FindString("hash", &hash);
-			fBoard.PasswordHashed(caller, hash.String());
-			break;
-		}
-		case kMsgConnectionsEnded:
-			// Deleted after the event, below.
-			break;
-		case kMsgPasswordChecked:
-		{
-			int32 caller = 0;
-			bool matches = false;
-			message->FindInt32("caller", &caller);
-			message->FindBool("matches", 0, &matches);
-			fBoard.PasswordChecked(caller, matches);
-			break;
-		}
-		default:
-			BApplication::MessageReceived(message);
-			break;
+	// A message that ended connections outside of the host's own handlers
+	// has nothing else to do: they are deleted after the event, below.
+	if (message->what != kMsgConnectionsEnded
+		&& !fDoorRequests.Handle(*this, message)
+		&& !fWorkerReports.Handle(message)) {
+		BApplication::MessageReceived(message);
 	}
 	_AfterEvent();
 }
@@ -234,161 +203,112 @@ ZenboHost::QuitRequested()
 }
 
 
-// #pragma mark - The door's requests
-
-
-void
-ZenboHost::_GetChar(BMessage* message)
-{
-	BString userName;
-	message->FindString(kUserNameField, &userName);
-	if (fBoard.HasSeat(userName)) {
-		// Answered as soon as the user types.
-		fBoard.GetChar(userName, DetachCurrentMessage());
-		return;
-	}
-	// An unknown user is gone.
-	BMessage reply(B_REPLY);
-	reply.AddInt32(kCharField, 0);
-	message->SendReply(&reply);
-}
-
-
-void
-ZenboHost::_SendString(BMessage* message)
-{
-	BString userName;
-	message->FindString(kUserNameField, &userName);
-	if (!fBoard.HasSeat(userName)) {
-		message->SendReply(B_QUIT_REQUESTED);
-		return;
-	}
-	BString text;
-	message->FindString(kStringField, &text);
-	// Answered once the terminal has taken the text, so a slow terminal
-	// slows its own session instead of filling memory.
-	fBoard.SendString(userName, text, DetachCurrentMessage());
-}
-
-
 // #pragma mark - Connections
 
 
 void
-ZenboHost::_AcceptBridges()
+ZenboHost::_BridgeArrived(int descriptor)
 {
-	while (true) {
-		int descriptor = accept4(fListener, NULL, NULL,
-			SOCK_NONBLOCK | SOCK_CLOEXEC);
-		if (descriptor < 0) {
-			if (errno == EINTR)
-				continue;
-			return;
-		}
-		if (fShuttingDown) {
-			close(descriptor);
-			continue;
-		}
-		auto connection = std::make_unique<BridgeConnection>(this, fBoard,
-			descriptor, [this](BridgeConnection* ended) {
-				_ConnectionEnded(ended);
-			});
-		BridgeConnection* added = connection.get();
-		fConnections[added] = std::move(connection);
-		status_t status = added->Start();
-		if (status != B_OK) {
-			HostLog("cannot watch a new terminal: %s",
-				strerror_status(status));
-			_ConnectionEnded(added);
-			continue;
-		}
-		// From now on the host lives as long as its terminals.
-		_StopIdleTimer();
+	if (fShuttingDown) {
+		close(descriptor);
+		return;
+	}
+	BridgeConnection* added = fConnections.Add(
+		std::make_unique<BridgeConnection>(this, fBoard, descriptor,
+			[this](BridgeConnection* ended) { _ConnectionEnded(ended); }));
+	status_t status = added->Start();
+	if (status != B_OK) {
+		HostLog("cannot watch a new terminal: %s", strerror_status(status));
+		_ConnectionEnded(added);
+		return;
+	}
+	// From now on the host lives as long as its terminals.
+	_StopIdleTimer();
+}
+
+
+void
+ZenboHost::_TelnetArrived(int descriptor, const BString& address)
+{
+	if (fShuttingDown) {
+		close(descriptor);
+		return;
+	}
+	TelnetConnection* added = fConnections.Add(
+		std::make_unique<TelnetConnection>(this, fBoard, descriptor, address,
+			[this](TelnetConnection* ended) { _ConnectionEnded(ended); }));
+	status_t status = added->Start();
+	if (status != B_OK) {
+		HostLog("cannot watch a telnet caller: %s", strerror_status(status));
+		_ConnectionEnded(added);
 	}
 }
 
 
 void
-ZenboHost::_AcceptTelnet()
+ZenboHost::_SysopArrived(int descriptor)
 {
-	while (true) {
-		int descriptor = -1;
-		BString address;
-		if (AcceptTcpCaller(fTelnetListener, &descriptor, &address)
-				!= B_OK) {
-			return;
-		}
-		if (fShuttingDown) {
-			close(descriptor);
-			continue;
-		}
-		auto connection = std::make_unique<TelnetConnection>(this, fBoard,
-			descriptor, address, [this](TelnetConnection* ended) {
-				_ConnectionEnded(ended);
-			});
-		TelnetConnection* added = connection.get();
-		fConnections[added] = std::move(connection);
-		status_t status = added->Start();
-		if (status != B_OK) {
-			HostLog("cannot watch a telnet caller: %s",
-				strerror_status(status));
-			_ConnectionEnded(added);
-		}
-	}
-}
-
-
-void
-ZenboHost::_AcceptSysop()
-{
-	while (true) {
-		int descriptor = accept4(fSysopListener, NULL, NULL,
-			SOCK_NONBLOCK | SOCK_CLOEXEC);
-		if (descriptor < 0) {
-			if (errno == EINTR)
-				continue;
-			return;
-		}
-		auto connection = std::make_unique<SysopConnection>(this, descriptor,
+	SysopConnection* added = fConnections.Add(
+		std::make_unique<SysopConnection>(this, descriptor,
 			[this](const std::vector<std::string>& words) {
 				return fDesk.Handle(words);
 			},
-			[this](SysopConnection* ended) {
-				auto found = fSysopConnections.find(ended);
-				if (found == fSysopConnections.end())
-					return;
-				fEndedSysop.push_back(std::move(found->second));
-				fSysopConnections.erase(found);
-			});
-		SysopConnection* added = connection.get();
-		if (added->Start() != B_OK)
-			continue;
-		fSysopConnections[added] = std::move(connection);
+			[this](SysopConnection* ended) { _ConnectionEnded(ended); }),
+		ConnectionRegistry::Role::kCommand);
+	if (added->Start() != B_OK)
+		_ConnectionEnded(added);
+}
+
+
+status_t
+ZenboHost::_StartTelnet(const BString& telnetAddress, BString* problem)
+{
+	BString address;
+	uint16 port = 0;
+	status_t status = SplitTelnetAddress(telnetAddress, &address, &port);
+	if (status == B_OK)
+		status = fTelnetListener.ListenOnTcp(address.String(), port);
+	if (status != B_OK) {
+		problem->SetTo("cannot listen for telnet callers at ");
+		*problem << telnetAddress << ": " << strerror_status(status);
 	}
+	return status;
+}
+
+
+// The socket files go while the signature is still held, so that they
+// never remove the sockets of a host that starts after this one.
+void
+ZenboHost::_StopListening()
+{
+	if (fBridgeListener.IsListening()) {
+		fBridgeListener.Stop();
+		RemoveTerminalSocket();
+	}
+	if (fSysopListener.IsListening()) {
+		fSysopListener.Stop();
+		RemoveSysopSocket();
+	}
+	fTelnetListener.Stop();
 }
 
 
 void
-ZenboHost::_ConnectionEnded(Terminal* connection)
+ZenboHost::_ConnectionEnded(const void* connection)
 {
-	auto found = fConnections.find(connection);
-	if (found == fConnections.end())
-		return;
 	// The connection is still on the stack: it goes after the event. An
 	// event that was not the host's own handler's does not end with
 	// _AfterEvent; the message makes sure that something does.
-	if (fEnded.empty())
+	bool first = !fConnections.HasEnded();
+	if (fConnections.End(connection) && first)
 		PostMessage(kMsgConnectionsEnded);
-	fEnded.push_back(std::move(found->second));
-	fConnections.erase(found);
 }
 
 
 void
 ZenboHost::KeepTerminal(std::unique_ptr<Terminal> connection)
 {
-	Terminal* kept = connection.get();
-	fConnections[kept] = std::move(connection);
+	fConnections.Add(std::move(connection));
 }
 
 
@@ -476,6 +396,39 @@ ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
 }
 
 
+uint16
+ZenboHost::RloginPort() const
+{
+	return fRloginCallers != NULL ? fRloginCallers->Port() : 0;
+}
+
+
+// The boards file lives beside the accounts, its secrets readable by the
+// host's user alone.
+status_t
+ZenboHost::_StartRlogin(const WaysIn& ways, BString* problem)
+{
+	BString address;
+	uint16 port = 0;
+	if (SplitTelnetAddress(ways.rlogin, &address, &port) != B_OK) {
+		problem->SetTo("not an address for RLogin calls: ");
+		*problem << ways.rlogin;
+		return B_BAD_VALUE;
+	}
+	BString boardsPath;
+	status_t status = resolve_boot_path(kBoardsFilePath, &boardsPath);
+	if (status != B_OK) {
+		problem->SetTo("cannot find the boards file " kBoardsFilePath ": ");
+		*problem << strerror_status(status);
+		return status;
+	}
+	TerminalKeeper& keeper = *this;
+	fRloginCallers = std::make_unique<RloginCallers>(*this, fBoard, keeper,
+		boardsPath, ways.boards);
+	return fRloginCallers->Listen(address.String(), port, problem);
+}
+
+
 status_t
 ZenboHost::_WatchReadable(int descriptor, void (ZenboHost::*handler)())
 {
@@ -490,45 +443,9 @@ ZenboHost::_WatchReadable(int descriptor, void (ZenboHost::*handler)())
 void
 ZenboHost::_AfterEvent()
 {
-	fEnded.clear();
-	fEndedSysop.clear();
+	fConnections.DeleteEnded();
 	_QuitWhenStopped();
 	_QuitWhenIdle();
-}
-
-
-// #pragma mark - Workers' reports
-
-
-void
-ZenboHost::_Entered(BMessage* message)
-{
-	int32 seat = -1;
-	int32 status = B_ERROR;
-	BString error;
-	BString threadName;
-	int32 team = -1;
-	message->FindInt32("seat", &seat);
-	message->FindInt32("status", &status);
-	message->FindString("error", &error);
-	message->FindString("thread", &threadName);
-	message->FindInt32("team", &team);
-
-	BString detail;
-	if (status == B_OK)
-		detail << "session " << threadName << ", team " << team;
-	fBoard.Entered(seat, status, error, detail);
-}
-
-
-void
-ZenboHost::_SessionEnded(BMessage* message)
-{
-	int32 seat = -1;
-	int32 team = -1;
-	message->FindInt32("seat", &seat);
-	message->FindInt32("team", &team);
-	fBoard.SessionEnded(seat, team >= 0 && fLauncher.DiedAbnormally(team));
 }
 
 
@@ -559,18 +476,14 @@ ZenboHost::EnterDoor(int32 seat, const BString& name)
 void
 ZenboHost::AnswerKey(BMessage* request, int32 key)
 {
-	BMessage reply(B_REPLY);
-	reply.AddInt32(kCharField, key);
-	request->SendReply(&reply);
-	delete request;
+	DoorRequests::AnswerKey(request, key);
 }
 
 
 void
 ZenboHost::AnswerText(BMessage* request, bool gone)
 {
-	request->SendReply(gone ? B_QUIT_REQUESTED : B_REPLY);
-	delete request;
+	DoorRequests::AnswerText(request, gone);
 }
 
 
@@ -636,27 +549,13 @@ ZenboHost::_ShutDown()
 	if (fShuttingDown)
 		return;
 	fShuttingDown = true;
-	if (fListener >= 0) {
-		UnwatchDescriptor(fListener);
-		close(fListener);
-		fListener = -1;
-		RemoveTerminalSocket();
-	}
-	if (fSysopListener >= 0) {
-		UnwatchDescriptor(fSysopListener);
-		close(fSysopListener);
-		fSysopListener = -1;
-		RemoveSysopSocket();
-	}
-	if (fTelnetListener >= 0) {
-		UnwatchDescriptor(fTelnetListener);
-		close(fTelnetListener);
-		fTelnetListener = -1;
-	}
+	_StopListening();
 	if (fSshCallers != NULL)
 		fSshCallers->RefuseCallers();
 	if (fWebCallers != NULL)
 		fWebCallers->RefuseCallers();
+	if (fRloginCallers != NULL)
+		fRloginCallers->RefuseCallers();
 	// Every session is told that its user is gone and every caller is
 	// told; the queued requests of sessions are released with B_NO_REPLY
 	// as the loop ends.
@@ -731,7 +630,8 @@ ZenboHost::_QuitWhenIdle()
 	// Before the first terminal, the idle timer decides; a terminal that
 	// hung up leaves its seat until the session has ended.
 	if (fLifetime != Lifetime::kWhileTerminals || fShuttingDown
-		|| fIdleTimer >= 0 || !fConnections.empty() || fBoard.HasSeats()) {
+		|| fIdleTimer >= 0 || fConnections.HasTerminals()
+		|| fBoard.HasSeats()) {
 		return;
 	}
 	HostLog("the last terminal has gone; the host ends");

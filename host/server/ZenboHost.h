@@ -3,28 +3,29 @@
 #include "AccountFile.h"
 #include "Board.h"
 #include "BoardSettings.h"
-#include "TerminalKeeper.h"
+#include "ConnectionRegistry.h"
 #include "DoorLauncher.h"
-#include "SysopDesk.h"
+#include "DoorRequests.h"
+#include "Listener.h"
+#include "RloginBoards.h"
 #include "SshHostKey.h"
+#include "SysopDesk.h"
+#include "TerminalKeeper.h"
+#include "WorkerReports.h"
 
 #include <Application.h>
 #include <String.h>
 
-#include <map>
 #include <memory>
-#include <vector>
 
-class BridgeConnection;
-class Terminal;
 class HostWorkers;
-class SysopConnection;
+class RloginCallers;
 class SshCallers;
-class TelnetConnection;
+class Terminal;
 class WebCallers;
 
-// The host's own folder of the boot volume: the accounts and the SSH host
-// key.
+// The host's own folder of the boot volume: the accounts, the SSH host
+// key and the boards whose callers play here over RLogin.
 #define kHostFolderPath "/boot/home/Zenbo"
 
 // Zenbo, the board's host: the one application of the boot volume that
@@ -61,6 +62,10 @@ public:
 		// An origin besides the page's own that may open the web
 		// terminal; empty for none.
 		BString				webOrigin;
+		// Other boards' callers; with the boards of the config file,
+		// besides those of the boards file.
+		BString				rlogin;
+		RloginBoards		boards;
 	};
 
 	// Listens on the terminal socket and at each way in that has an
@@ -69,9 +74,11 @@ public:
 			status_t			Start(const WaysIn& ways, BString* problem);
 			status_t			Start(const BString& telnetAddress,
 									BString* problem);
-			uint16				TelnetPort() const { return fTelnetPort; }
+			uint16				TelnetPort() const
+									{ return fTelnetListener.Port(); }
 			uint16				SshPort() const;
 			uint16				WebPort() const;
+			uint16				RloginPort() const;
 	// "SHA256:..." once SSH callers are taken.
 			BString				SshFingerprint() const
 									{ return fSshHostKey.Fingerprint(); }
@@ -80,18 +87,21 @@ public:
 	virtual	bool				QuitRequested() override;
 
 private:
-	// The door's requests
-			void				_GetChar(BMessage* message);
-			void				_SendString(BMessage* message);
-
 	// Connections
-			void				_AcceptBridges();
-			void				_AcceptTelnet();
-			void				_AcceptSysop();
-			void				_ConnectionEnded(Terminal* connection);
+			void				_BridgeArrived(int descriptor);
+			void				_TelnetArrived(int descriptor,
+									const BString& address);
+			void				_SysopArrived(int descriptor);
+			status_t			_StartTelnet(const BString& telnetAddress,
+									BString* problem);
+			void				_StopListening();
+			// The connection goes after the event that ended it.
+			void				_ConnectionEnded(const void* connection);
 			status_t			_StartSsh(const BString& sshAddress,
 									BString* problem);
 			status_t			_StartWeb(const WaysIn& ways,
+									BString* problem);
+			status_t			_StartRlogin(const WaysIn& ways,
 									BString* problem);
 	virtual	void				KeepTerminal(
 									std::unique_ptr<Terminal> connection)
@@ -106,10 +116,6 @@ private:
 			// deleted (no handler is left holding one), and a host started
 			// by a bridge looks whether it is idle.
 			void				_AfterEvent();
-
-	// Workers' reports
-			void				_Entered(BMessage* message);
-			void				_SessionEnded(BMessage* message);
 
 	// What the board asks of the host
 	virtual	bigtime_t			Now() override;
@@ -144,12 +150,13 @@ private:
 			AccountFile			fAccounts;
 			Board				fBoard;
 			SysopDesk			fDesk;
+			DoorRequests		fDoorRequests;
+			WorkerReports		fWorkerReports;
 			std::unique_ptr<HostWorkers> fWorkers;
 			SshHostKey			fSshHostKey;
-			int					fListener = -1;
-			int					fTelnetListener = -1;
-			int					fSysopListener = -1;
-			uint16				fTelnetPort = 0;
+			Listener			fBridgeListener;
+			Listener			fTelnetListener;
+			Listener			fSysopListener;
 			int					fTicker = -1;
 			int					fSignals = -1;
 			int					fIdleTimer = -1;
@@ -161,14 +168,10 @@ private:
 			bool				fStopping = false;
 			bool				fQuitting = false;
 			int32				fNextSeatID = 1;
-			std::map<Terminal*, std::unique_ptr<Terminal>> fConnections;
-			// Ended during the current event; deleted when it is handled.
-			std::vector<std::unique_ptr<Terminal>> fEnded;
-			std::map<SysopConnection*, std::unique_ptr<SysopConnection>>
-								fSysopConnections;
-			std::vector<std::unique_ptr<SysopConnection>> fEndedSysop;
+			ConnectionRegistry	fConnections;
 			// After the connections: a listener goes with the connections
 			// of its own, which its callers point to.
 			std::unique_ptr<SshCallers> fSshCallers;
 			std::unique_ptr<WebCallers> fWebCallers;
+			std::unique_ptr<RloginCallers> fRloginCallers;
 };

@@ -3,7 +3,6 @@
 #include "HostLog.h"
 #include "SshConnection.h"
 #include "SshHostKey.h"
-#include "TcpListenSocket.h"
 
 #include <AppDefs.h>
 #include <Errors.h>
@@ -23,17 +22,24 @@ SshListener::SshListener(BLooper& looper, SshEvents& events,
 	:
 	fLooper(looper),
 	fEvents(events),
-	fHostKey(hostKey)
+	fHostKey(hostKey),
+	fListener(looper,
+		[this](int descriptor, const BString& address) {
+			_CallerArrived(descriptor, address);
+		},
+		// Out of descriptors, most likely: the waiting caller stays in the
+		// backlog until one is free.
+		[](status_t status) {
+			HostLog("ssh: cannot accept a caller: %s",
+				strerror_status(status));
+		})
 {
 }
 
 
 SshListener::~SshListener()
 {
-	if (fListener >= 0) {
-		fLooper.UnwatchDescriptor(fListener);
-		close(fListener);
-	}
+	fListener.Stop();
 	if (fReaper >= 0) {
 		fLooper.UnwatchDescriptor(fReaper);
 		close(fReaper);
@@ -62,7 +68,7 @@ SshListener::Listen(const char* address, uint16 port, BString* error)
 		return B_ERROR;
 	}
 
-	status_t status = ListenOnTcp(address, port, &fListener, &fPort);
+	status_t status = fListener.ListenOnTcp(address, port);
 	if (status != B_OK) {
 		*error = BString("cannot listen for SSH callers on ") + address
 			+ ":";
@@ -74,12 +80,8 @@ SshListener::Listen(const char* address, uint16 port, BString* error)
 		*error = "cannot make the SSH listener's event";
 		return status_from_errno(errno);
 	}
-	status = fLooper.WatchDescriptor(fListener, B_DESCRIPTOR_READABLE,
-		[this](int, uint32) { _AcceptCallers(); });
-	if (status == B_OK) {
-		status = fLooper.WatchDescriptor(fReaper, B_DESCRIPTOR_READABLE,
-			[this](int, uint32) { _DeleteForgotten(); });
-	}
+	status = fLooper.WatchDescriptor(fReaper, B_DESCRIPTOR_READABLE,
+		[this](int, uint32) { _DeleteForgotten(); });
 	if (status != B_OK)
 		*error = "cannot watch the SSH port";
 	return status;
@@ -101,39 +103,26 @@ SshListener::Forget(SshConnection* connection)
 
 
 void
-SshListener::_AcceptCallers()
+SshListener::_CallerArrived(int descriptor, const BString& address)
 {
-	while (true) {
-		int descriptor = -1;
-		BString address;
-		status_t status = AcceptTcpCaller(fListener, &descriptor, &address);
-		if (status == B_WOULD_BLOCK)
-			return;
-		if (status != B_OK) {
-			// Out of descriptors, most likely: the waiting caller stays in
-			// the backlog until one is free.
-			HostLog("ssh: cannot accept a caller: %s", strerror_status(status));
-			return;
-		}
-		ssh_session session = ssh_new();
-		if (session == nullptr
-			|| ssh_bind_accept_fd(fBind, session, descriptor) != SSH_OK) {
-			HostLog("ssh %s: cannot start a session: %s", address.String(),
-				session != nullptr ? ssh_get_error(fBind) : "no memory");
-			// A session that took the socket closes it as it goes.
-			if (session != nullptr)
-				ssh_free(session);
-			else
-				close(descriptor);
-			continue;
-		}
-		auto connection = std::make_unique<SshConnection>(*this, fLooper,
-			fEvents, session, descriptor, address);
-		SshConnection* caller = connection.get();
-		fConnections[caller] = std::move(connection);
-		if (caller->Start() != B_OK)
-			caller->Close();
+	ssh_session session = ssh_new();
+	if (session == nullptr
+		|| ssh_bind_accept_fd(fBind, session, descriptor) != SSH_OK) {
+		HostLog("ssh %s: cannot start a session: %s", address.String(),
+			session != nullptr ? ssh_get_error(fBind) : "no memory");
+		// A session that took the socket closes it as it goes.
+		if (session != nullptr)
+			ssh_free(session);
+		else
+			close(descriptor);
+		return;
 	}
+	auto connection = std::make_unique<SshConnection>(*this, fLooper,
+		fEvents, session, descriptor, address);
+	SshConnection* caller = connection.get();
+	fConnections[caller] = std::move(connection);
+	if (caller->Start() != B_OK)
+		caller->Close();
 }
 
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Listener.h"
+
 #include <String.h>
 #include <SupportDefs.h>
 
@@ -32,7 +34,7 @@ public:
 	// Listens on address:port (port 0 for an ephemeral one).
 	[[nodiscard]] status_t		Listen(const char* address, uint16 port,
 									BString* error);
-			uint16				Port() const { return fPort; }
+			uint16				Port() const { return fListener.Port(); }
 			int32				CountConnections() const
 									{ return int32(fConnections.size()); }
 
@@ -40,16 +42,16 @@ public:
 			void				Forget(SshConnection* connection);
 
 private:
-			void				_AcceptCallers();
+			void				_CallerArrived(int descriptor,
+									const BString& address);
 			void				_DeleteForgotten();
 
 			BLooper&			fLooper;
 			SshEvents&			fEvents;
 			const SshHostKey&	fHostKey;
 			ssh_bind_struct*	fBind = nullptr;
-			int					fListener = -1;
+			Listener			fListener;
 			int					fReaper = -1;
-			uint16				fPort = 0;
 			std::map<SshConnection*, std::unique_ptr<SshConnection>>
 									fConnections;
 			std::vector<std::unique_ptr<SshConnection>> fForgotten;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BridgeProtocol.h"
+#include "StreamConnection.h"
 
 #include <functional>
 #include <string>
@@ -9,11 +10,11 @@
 class BLooper;
 
 // The host's end of one sysop command's connection (SysopProtocol.h), on
-// the host's looper: it reads the one request, has it answered, writes the
-// answer from its own queue and closes. A peer that is not the host's user,
+// the host's looper: it reads the one request from its StreamConnection,
+// has it answered, sends the answer and closes. A peer that is not the host's user,
 // or that sends anything else, is closed without an answer. Once closed it
 // asks its owner to delete it (after the current event).
-class SysopConnection {
+class SysopConnection : private StreamConnection::Owner {
 public:
 	// The answer to a request: done with a text for standard output, or
 	// failed with an exit status and a message.
@@ -31,23 +32,24 @@ public:
 								SysopConnection(const SysopConnection&)
 									= delete;
 			SysopConnection&	operator=(const SysopConnection&) = delete;
-								~SysopConnection();
+	virtual						~SysopConnection();
 
 			status_t			Start();
 
 private:
-			void				_Event(uint32 events);
-			void				_Read();
-			void				_Flush();
-			void				_End();
+	// The socket's events
+	virtual	void				BytesReceived(const char* data, size_t size)
+									override;
+	virtual	void				StreamEnded(
+									StreamConnection::EndReason reason)
+									override;
 
-			BLooper*			fLooper;
+			void				_Answer(const std::vector<std::string>& words);
+
 			int					fDescriptor;
 			Handler				fHandler;
 			std::function<void(SysopConnection*)> fEnded;
 			FrameReader			fReader;
-			std::string			fOutput;
+			StreamConnection	fStream;
 			bool				fAnswered = false;
-			bool				fWatchingWritable = false;
-			bool				fEnding = false;
 };

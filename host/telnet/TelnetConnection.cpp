@@ -3,48 +3,37 @@
 #include "Board.h"
 #include "HostLog.h"
 
-#include <AppDefs.h>
 #include <Looper.h>
-
-#include <errno.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 
 TelnetConnection::TelnetConnection(BLooper* looper, Board& board,
 	int descriptor, const BString& address,
 	std::function<void(TelnetConnection*)> ended)
 	:
-	fLooper(looper),
 	fBoard(board),
-	fDescriptor(descriptor),
 	fAddress(address),
 	fEnded(std::move(ended)),
-	fProtocol(*this)
+	fProtocol(*this),
+	fStream(*looper, descriptor, *this)
 {
 }
 
 
 TelnetConnection::~TelnetConnection()
 {
-	if (fDescriptor >= 0) {
-		fLooper->UnwatchDescriptor(fDescriptor);
-		close(fDescriptor);
-	}
 }
 
 
 status_t
 TelnetConnection::Start()
 {
-	status_t status = fLooper->WatchDescriptor(fDescriptor,
-		B_DESCRIPTOR_READABLE, [this](int, uint32 events) { _Event(events); });
+	status_t status = fStream.Start();
 	if (status != B_OK)
 		return status;
 	fStarted = true;
 	fProtocol.Start();
 	fBoard.Connected(this);
-	_Flush();
+	fStream.Flush();
 	return B_OK;
 }
 
@@ -52,22 +41,21 @@ TelnetConnection::Start()
 void
 TelnetConnection::Show(const std::string& text)
 {
-	if (fEnding || fClosing)
+	if (fStream.HasEnded() || fStream.IsFinishing())
 		return;
 	fProtocol.SendText(text);
-	_Flush();
+	fStream.Flush();
 }
 
 
 void
 TelnetConnection::Finish(CallEnd, const char* notice)
 {
-	if (fEnding || fClosing)
+	if (fStream.HasEnded() || fStream.IsFinishing())
 		return;
 	if (notice != NULL)
 		fProtocol.SendText(notice);
-	fClosing = true;
-	_Flush();
+	fStream.Finish();
 }
 
 
@@ -90,7 +78,7 @@ TelnetConnection::TerminalType() const
 void
 TelnetConnection::KeysReceived(const std::string& keys)
 {
-	if (!fClosing && !fEnding)
+	if (!fStream.HasEnded() && !fStream.IsFinishing())
 		fBoard.Typed(this, keys);
 }
 
@@ -98,8 +86,7 @@ TelnetConnection::KeysReceived(const std::string& keys)
 void
 TelnetConnection::BytesToSend(const char* bytes, size_t size)
 {
-	if (!fEnding)
-		fOutput.append(bytes, size);
+	fStream.Queue(bytes, size);
 }
 
 
@@ -108,94 +95,32 @@ TelnetConnection::ProtocolFailed(const char* reason)
 {
 	HostLog("the telnet line from %s broke: %s", fAddress.String(),
 		reason != NULL ? reason : "protocol error");
-	_End();
+	fStream.Close();
 }
 
 
-// #pragma mark - The socket
+// #pragma mark - The socket's events
 
 
 void
-TelnetConnection::_Event(uint32 events)
+TelnetConnection::BytesReceived(const char* data, size_t size)
 {
-	if ((events & B_DESCRIPTOR_WRITABLE) != 0)
-		_Flush();
-	if ((events & (B_DESCRIPTOR_READABLE | B_DESCRIPTOR_HANGUP)) != 0)
-		_Read();
-}
-
-
-void
-TelnetConnection::_Read()
-{
-	if (fEnding)
-		return;
-	char buffer[2048];
-	ssize_t bytesRead = recv(fDescriptor, buffer, sizeof(buffer), 0);
-	if (bytesRead < 0 && (errno == EAGAIN || errno == EINTR))
-		return;
-	if (bytesRead <= 0) {
-		_End();
-		return;
-	}
-	fProtocol.Receive(buffer, (size_t)bytesRead);
-	_Flush();
+	fProtocol.Receive(data, size);
+	fStream.Flush();
 }
 
 
 void
-TelnetConnection::_Flush()
+TelnetConnection::OutputFlushed()
 {
-	if (fEnding || !fStarted)
-		return;
-	while (!fOutput.empty()) {
-		ssize_t written = send(fDescriptor, fOutput.data(), fOutput.size(),
-			MSG_NOSIGNAL);
-		if (written < 0 && errno == EINTR)
-			continue;
-		if (written < 0 && errno == EAGAIN)
-			break;
-		if (written < 0) {
-			_End();
-			return;
-		}
-		fOutput.erase(0, (size_t)written);
-	}
-	if (fOutput.empty() && fClosing) {
-		_End();
-		return;
-	}
-	_Watch(!fOutput.empty());
-	fBoard.Drained(this);
+	if (fStarted)
+		fBoard.Drained(this);
 }
 
 
 void
-TelnetConnection::_Watch(bool writable)
+TelnetConnection::StreamEnded(StreamConnection::EndReason)
 {
-	if (writable == fWatchingWritable)
-		return;
-	fWatchingWritable = writable;
-	uint32 events = B_DESCRIPTOR_READABLE;
-	if (writable)
-		events |= B_DESCRIPTOR_WRITABLE;
-	fLooper->UnwatchDescriptor(fDescriptor);
-	fLooper->WatchDescriptor(fDescriptor, events,
-		[this](int, uint32 watched) { _Event(watched); });
-}
-
-
-void
-TelnetConnection::_End()
-{
-	if (fEnding)
-		return;
-	fEnding = true;
-	fOutput.clear();
-	fLooper->UnwatchDescriptor(fDescriptor);
-	shutdown(fDescriptor, SHUT_RDWR);
-	close(fDescriptor);
-	fDescriptor = -1;
 	if (fStarted)
 		fBoard.HungUp(this);
 	fEnded(this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StreamConnection.h"
 #include "Terminal.h"
 #include "TelnetProtocol.h"
 
@@ -9,14 +10,15 @@
 class BLooper;
 class Board;
 
-// One telnet caller's socket on the host's looper: non-blocking, read when
-// readable and turned into the board's events through the caller's
-// TelnetProtocol, written from its own output queue when writable. A caller
-// who does not read only grows this queue; the board makes the door wait
-// for it, never the loop. On a hang-up, an error or once a Finish has sent
-// everything, the connection reports to the board and asks its owner to
-// delete it (after the current event, never from within its own call).
-class TelnetConnection : public Terminal, private TelnetProtocol::Listener {
+// One telnet caller on the host's looper: the bytes of its StreamConnection
+// turned into the board's events through the caller's TelnetProtocol, and
+// the board's texts back. A caller who does not read only grows the
+// stream's queue; the board makes the door wait for it, never the loop. On
+// a hang-up, an error or once a Finish has sent everything, the connection
+// reports to the board and asks its owner to delete it (after the current
+// event, never from within its own call).
+class TelnetConnection : public Terminal, private TelnetProtocol::Listener,
+	private StreamConnection::Owner {
 public:
 								TelnetConnection(BLooper* looper,
 									Board& board, int descriptor,
@@ -30,7 +32,7 @@ public:
 
 	virtual	void				Show(const std::string& text) override;
 	virtual	size_t				Backlog() const override
-									{ return fOutput.size(); }
+									{ return fStream.Queued(); }
 	virtual	void				Finish(CallEnd end, const char* notice)
 									override;
 	virtual	const BString&		Address() const override { return fAddress; }
@@ -44,22 +46,19 @@ private:
 									size_t size) override;
 	virtual	void				ProtocolFailed(const char* reason) override;
 
-			void				_Event(uint32 events);
-			void				_Read();
-			void				_Flush();
-			void				_Watch(bool writable);
-			void				_End();
+	// The socket's events
+	virtual	void				BytesReceived(const char* data, size_t size)
+									override;
+	virtual	void				OutputFlushed() override;
+	virtual	void				StreamEnded(
+									StreamConnection::EndReason reason)
+									override;
 
-			BLooper*			fLooper;
 			Board&				fBoard;
-			int					fDescriptor;
 			BString				fAddress;
 			std::function<void(TelnetConnection*)> fEnded;
 			TelnetProtocol		fProtocol;
-			std::string			fOutput;
-			bool				fWatchingWritable = false;
-			bool				fClosing = false;
-			bool				fEnding = false;
+			StreamConnection	fStream;
 			// Until Start: the board is told nothing of a line that never
 			// began.
 			bool				fStarted = false;

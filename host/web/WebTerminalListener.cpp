@@ -1,7 +1,6 @@
 #include "WebTerminalListener.h"
 
 #include "HostLog.h"
-#include "TcpListenSocket.h"
 #include "WebTerminalConnection.h"
 #include "WebTerminalEvents.h"
 
@@ -52,17 +51,23 @@ WebTerminalListener::WebTerminalListener(BLooper& looper,
 	WebTerminalEvents& events)
 	:
 	fLooper(looper),
-	fEvents(events)
+	fEvents(events),
+	fListener(looper,
+		[this](int descriptor, const BString& address) {
+			_CallerArrived(descriptor, address);
+			Poll();
+		},
+		[](status_t status) {
+			HostLog("web: cannot accept a caller: %s",
+				strerror_status(status));
+		})
 {
 }
 
 
 WebTerminalListener::~WebTerminalListener()
 {
-	if (fListener >= 0) {
-		fLooper.UnwatchDescriptor(fListener);
-		close(fListener);
-	}
+	fListener.Stop();
 	if (fSweepTimer >= 0) {
 		fLooper.UnwatchDescriptor(fSweepTimer);
 		close(fSweepTimer);
@@ -100,7 +105,7 @@ WebTerminalListener::LoadPage(const char* folder, BString* error)
 status_t
 WebTerminalListener::Listen(const char* address, uint16 port, BString* error)
 {
-	status_t status = ListenOnTcp(address, port, &fListener, &fPort);
+	status_t status = fListener.ListenOnTcp(address, port);
 	if (status != B_OK) {
 		*error = BString("cannot listen for web callers on ") + address + ":";
 		*error << uint32(port) << ": " << strerror_status(status);
@@ -119,12 +124,8 @@ WebTerminalListener::Listen(const char* address, uint16 port, BString* error)
 		*error = "cannot make the web port's timer";
 		return status_from_errno(errno);
 	}
-	status = fLooper.WatchDescriptor(fListener, B_DESCRIPTOR_READABLE,
-		[this](int, uint32) { _AcceptCallers(); });
-	if (status == B_OK) {
-		status = fLooper.WatchDescriptor(fSweepTimer, B_DESCRIPTOR_READABLE,
-			[this](int, uint32) { _ExpireUnopened(); });
-	}
+	status = fLooper.WatchDescriptor(fSweepTimer, B_DESCRIPTOR_READABLE,
+		[this](int, uint32) { _ExpireUnopened(); });
 	if (status != B_OK)
 		*error = "cannot watch the web port";
 	return status;
@@ -199,38 +200,25 @@ WebTerminalListener::Poll()
 
 
 void
-WebTerminalListener::_AcceptCallers()
+WebTerminalListener::_CallerArrived(int descriptor, const BString& address)
 {
-	while (true) {
-		int descriptor = -1;
-		BString address;
-		status_t status = AcceptTcpCaller(fListener, &descriptor, &address);
-		if (status == B_WOULD_BLOCK)
-			break;
-		if (status != B_OK) {
-			HostLog("web: cannot accept a caller: %s",
-				strerror_status(status));
-			break;
-		}
-		boost::system::error_code error;
-		asio::ip::tcp::socket socket(fContext);
-		sockaddr_storage local = {};
-		socklen_t length = sizeof(local);
-		getsockname(descriptor, reinterpret_cast<sockaddr*>(&local), &length);
-		socket.assign(local.ss_family == AF_INET6 ? asio::ip::tcp::v6()
-			: asio::ip::tcp::v4(), descriptor, error);
-		if (error) {
-			HostLog("web %s: cannot take the connection: %s",
-				address.String(), error.message().c_str());
-			close(descriptor);
-			continue;
-		}
-		auto connection = std::make_shared<WebTerminalConnection>(*this,
-			std::move(socket), descriptor, address);
-		fUnopened.push_back(connection);
-		connection->Start();
+	boost::system::error_code error;
+	asio::ip::tcp::socket socket(fContext);
+	sockaddr_storage local = {};
+	socklen_t length = sizeof(local);
+	getsockname(descriptor, reinterpret_cast<sockaddr*>(&local), &length);
+	socket.assign(local.ss_family == AF_INET6 ? asio::ip::tcp::v6()
+		: asio::ip::tcp::v4(), descriptor, error);
+	if (error) {
+		HostLog("web %s: cannot take the connection: %s", address.String(),
+			error.message().c_str());
+		close(descriptor);
+		return;
 	}
-	Poll();
+	auto connection = std::make_shared<WebTerminalConnection>(*this,
+		std::move(socket), descriptor, address);
+	fUnopened.push_back(connection);
+	connection->Start();
 }
 
 

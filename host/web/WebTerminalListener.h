@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Listener.h"
+
 #include <String.h>
 #include <SupportDefs.h>
 
@@ -42,7 +44,7 @@ public:
 	// Listens on address:port (port 0 for an ephemeral one).
 	[[nodiscard]] status_t		Listen(const char* address, uint16 port,
 									BString* error);
-			uint16				Port() const { return fPort; }
+			uint16				Port() const { return fListener.Port(); }
 
 	// A WebSocket whose Origin names another host:port than its Host
 	// header is refused, unless that origin ("https://board.example") is
@@ -73,16 +75,16 @@ public:
 			void				Poll();
 
 private:
-			void				_AcceptCallers();
+			void				_CallerArrived(int descriptor,
+									const BString& address);
 			void				_ExpireUnopened();
 
 			BLooper&			fLooper;
 			WebTerminalEvents&	fEvents;
 			boost::asio::io_context fContext;
-			int					fListener = -1;
+			Listener			fListener;
 			int					fSweepTimer = -1;
 			bigtime_t			fRequestDeadline = kDefaultRequestDeadline;
-			uint16				fPort = 0;
 			bool				fPolling = false;
 			std::map<std::string, PageFile> fPage;
 			std::set<std::string> fAllowedOrigins;
