@@ -7,8 +7,9 @@
 // The time a caller's own board left them for the door (a drop file's
 // minutes), counted down on the host's clock: a warning when 5, 2 and 1
 // minutes are left, each at most once, and the end once no time is left.
-// A caller who arrives with less time than a warning's hears none of it. It holds no caller and shows nothing: the board asks
-// it what is due on each tick and tells the caller itself.
+// A caller who arrives with less time than a warning's hears none of it.
+// It holds no caller and shows nothing: the board asks it what is due on
+// each tick and tells the caller itself, beside the caller's IdleClock.
 class TimeLimit {
 public:
 	enum class Due {
