@@ -14,6 +14,7 @@
 #include <BootVolume.h>
 #include <ZenboUserName.h>
 
+#include <fcntl.h>
 #include <limits.h>
 #include <pwd.h>
 #include <stdio.h>
@@ -30,7 +31,7 @@
 // them, so that the command line wins over the file.
 static status_t
 ExpandConfig(int argumentCount, char** arguments,
-	std::vector<std::string>* words, BString* error)
+	std::vector<std::string>* words, RloginBoards* boards, BString* error)
 {
 	words->assign(1, arguments[0]);
 	std::vector<std::string> rest;
@@ -48,7 +49,7 @@ ExpandConfig(int argumentCount, char** arguments,
 			rest.push_back(arguments[i]);
 	}
 	if (config != NULL) {
-		status_t status = ReadHostConfig(config, words, error);
+		status_t status = ReadHostConfig(config, words, boards, error);
 		if (status != B_OK)
 			return status;
 	}
@@ -147,7 +148,7 @@ MakeVolume(const HostOptions& options)
 
 
 static int
-RunHost(const HostOptions& options)
+RunHost(const HostOptions& options, const RloginBoards& boards)
 {
 	if (!CheckSetup(options))
 		return kExitFailure;
@@ -178,6 +179,8 @@ RunHost(const HostOptions& options)
 	ways.ssh = options.sshAddress;
 	ways.web = options.webAddress;
 	ways.webOrigin = options.webOrigin;
+	ways.rlogin = options.rloginAddress;
+	ways.boards = boards;
 	if (status == B_OK)
 		status = host.Start(ways, &problem);
 	if (status != B_OK) {
@@ -212,19 +215,28 @@ RunHost(const HostOptions& options)
 		HostLog("serving the web terminal at %s port %u", address.String(),
 			(unsigned)host.WebPort());
 	}
+	if (options.rloginAddress.Length() > 0) {
+		BString address;
+		uint16 port;
+		SplitTelnetAddress(options.rloginAddress, &address, &port);
+		HostLog("taking RLogin calls of other boards at %s port %u",
+			address.String(), (unsigned)host.RloginPort());
+	}
 	host.Run();
 	return kExitSessionEnded;
 }
 
 
 // The user's name, the telnet socket that a drop file hands down (-1 for
-// standard I/O) and the board's node (0 when unknown).
+// standard I/O), the board's node (0 when unknown) and the time the board
+// left its caller (-1 for no limit).
 static bool
 FindUserName(const HostOptions& options, BString* userName, int* telnetLine,
-	int32* node)
+	int32* node, bigtime_t* timeLeft)
 {
 	*telnetLine = -1;
 	*node = 0;
+	*timeLeft = -1;
 	if (options.dropFile.Length() > 0) {
 		DropFile dropFile;
 		BString error;
@@ -245,6 +257,7 @@ FindUserName(const HostOptions& options, BString* userName, int* telnetLine,
 		if (dropFile.Comm() == DropFile::CommType::kTelnet)
 			*telnetLine = dropFile.CommHandle();
 		*node = dropFile.Node();
+		*timeLeft = dropFile.TimeLeft();
 		return true;
 	}
 
@@ -285,6 +298,47 @@ BridgePlace(Bridge::Mode mode, int32 node)
 }
 
 
+// Whether standard error is the terminal the caller sees: a board that
+// runs its door on the caller's pseudo-terminal gives it all three.
+static bool
+StandardErrorIsCallersScreen()
+{
+	struct stat errors;
+	if (!isatty(STDERR_FILENO) || fstat(STDERR_FILENO, &errors) != 0)
+		return false;
+	for (int descriptor : { STDIN_FILENO, STDOUT_FILENO }) {
+		struct stat caller;
+		if (isatty(descriptor) && fstat(descriptor, &caller) == 0
+			&& caller.st_rdev == errors.st_rdev) {
+			return true;
+		}
+	}
+	return false;
+}
+
+
+// A stdio bridge's lines are the sysop's, never the caller's: when its
+// standard error is the caller's screen they go to the volume's log
+// instead, unless the sysop asked for them there (--verbose).
+static void
+KeepLogOffTheCallersScreen(const HostOptions& options)
+{
+	if (options.verbose || !StandardErrorIsCallersScreen())
+		return;
+	// Only on a volume that is there: the runtime folder would be made.
+	BString path;
+	int log = -1;
+	struct stat volume;
+	if (stat(boot_volume_folder().String(), &volume) == 0
+		&& S_ISDIR(volume.st_mode) && runtime_folder(&path) == B_OK) {
+		path << "/zenbo.log";
+		log = open(path.String(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
+			0600);
+	}
+	SendHostLogTo(log, HostLogEcho::kLogFileOnly);
+}
+
+
 static int
 RunBridge(const HostOptions& options)
 {
@@ -296,10 +350,14 @@ RunBridge(const HostOptions& options)
 		return kExitFailure;
 	}
 
+	if (mode == Bridge::Mode::kStdio)
+		KeepLogOffTheCallersScreen(options);
+
 	BString userName;
 	int telnetLine = -1;
 	int32 node = 0;
-	if (!FindUserName(options, &userName, &telnetLine, &node)
+	bigtime_t timeLeft = -1;
+	if (!FindUserName(options, &userName, &telnetLine, &node, &timeLeft)
 		|| !CheckSetup(options)) {
 		return kExitFailure;
 	}
@@ -316,6 +374,7 @@ RunBridge(const HostOptions& options)
 		: Bridge::Passage::kLineDiscipline, userName, options.doorProgram,
 		telnetLine);
 	bridge.SetPlace(BridgePlace(mode, node));
+	bridge.SetTimeLeft(timeLeft);
 	return bridge.Run();
 }
 
@@ -341,7 +400,9 @@ main(int argumentCount, char** arguments)
 
 	BString error;
 	std::vector<std::string> words;
-	status_t status = ExpandConfig(argumentCount, arguments, &words, &error);
+	RloginBoards boards;
+	status_t status = ExpandConfig(argumentCount, arguments, &words, &boards,
+		&error);
 	if (status != B_OK) {
 		HostLog("%s", error.String());
 		return status == B_BAD_VALUE ? 2 : 1;
@@ -373,7 +434,7 @@ main(int argumentCount, char** arguments)
 		case HostOptions::Command::kMakeVolume:
 			return MakeVolume(options);
 		case HostOptions::Command::kHost:
-			return RunHost(options);
+			return RunHost(options, boards);
 		case HostOptions::Command::kStdio:
 		case HostOptions::Command::kLocal:
 			return RunBridge(options);

@@ -1,6 +1,7 @@
 #include "Board.h"
 
 #include "BoardCaller.h"
+#include "FrontRoom.h"
 #include "HostLog.h"
 #include "Seat.h"
 
@@ -11,6 +12,7 @@ static const char* const kBusyNotice
 	= "The board is busy, please call again later.\n";
 static const char* const kTakenOverNotice
 	= "Your session was taken over from another connection.\n";
+static const char* const kTimeUpNotice = "\nYour time is up.\n";
 
 
 Board::Board(const BoardSettings& settings, AccountStore& accounts,
@@ -134,6 +136,52 @@ Board::TerminalArrived(Terminal* connection, const BString& name)
 
 
 void
+Board::LimitTime(Terminal* connection, bigtime_t timeLeft)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller == NULL)
+		return;
+	caller->timeLimit.Start(fLink.Now(), timeLeft);
+	if (timeLeft >= 0) {
+		HostLog("%s has %s left", _NameLine(caller).c_str(),
+			FrontRoom::IdleText(timeLeft).c_str());
+	}
+}
+
+
+void
+Board::Vouched(Terminal* connection, const BString& name)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller == NULL || caller->LoggedIn())
+		return;
+	LoginOutcome outcome = caller->login->Vouched(name);
+	if (outcome == LoginOutcome::kLoggedIn) {
+		caller->arrival = Caller::Arrival::kVouched;
+		caller->idle.KeyTyped(fLink.Now());
+	}
+	_Follow(caller, outcome);
+}
+
+
+void
+Board::VouchRefused(Terminal* connection, const std::string& key,
+	const std::string& notice)
+{
+	Caller* caller = _CallerFor(connection);
+	if (caller != NULL && !caller->LoggedIn())
+		caller->login->HandshakeRefused(key, notice);
+}
+
+
+bool
+Board::IsLocked(const std::string& key)
+{
+	return fLimits.IsLocked(key, fLink.Now());
+}
+
+
+void
 Board::InputEnded(Terminal* connection)
 {
 	Caller* caller = _CallerFor(connection);
@@ -247,6 +295,12 @@ Board::Tick()
 	bigtime_t now = fLink.Now();
 	for (int32 id : _CallerIDs()) {
 		Caller* caller = _CallerByID(id);
+		if (caller == NULL || caller->connection == NULL)
+			continue;
+		// A bridge's caller too has only the time their own board left them.
+		_TickTimeLimit(caller, now);
+		// Let go, or hung up while told of the time.
+		caller = _CallerByID(id);
 		if (caller == NULL || caller->connection == NULL
 			|| caller->ForTheDoor()) {
 			continue;
@@ -275,6 +329,28 @@ Board::_TickIdle(Caller* caller, bigtime_t now)
 				EscapedUserName(caller->name).String());
 			_Drop(caller, "\nYou have been idle too long. Good-bye.\n",
 				SeatAfterDrop::kGone);
+			break;
+	}
+}
+
+
+void
+Board::_TickTimeLimit(Caller* caller, bigtime_t now)
+{
+	std::string warning;
+	switch (caller->timeLimit.Check(now, &warning)) {
+		case TimeLimit::Due::kNothing:
+			break;
+		case TimeLimit::Due::kWarning:
+			_Notify(caller, warning);
+			break;
+		case TimeLimit::Due::kEnd:
+			HostLog("%s's time is up", _NameLine(caller).c_str());
+			// As a hang-up ends it: the door has saved the character as of
+			// its last prompt, and a caller out of time has no seat to come
+			// back to.
+			_Drop(caller, kTimeUpNotice, SeatAfterDrop::kGone,
+				CallEnd::kSessionEnded);
 			break;
 	}
 }
@@ -349,7 +425,8 @@ Board::_LogIn(Caller* caller)
 {
 	BString name = caller->login->Name();
 	Caller* previous = _MemberFor(name);
-	if (previous != NULL && previous->ForTheDoor()) {
+	if (previous != NULL && previous != caller
+		&& !caller->MayTakeOverFrom(*previous)) {
 		_Drop(caller, std::string(name.String())
 			+ " is already in the door from another terminal.\n");
 		return;
@@ -361,8 +438,9 @@ Board::_LogIn(Caller* caller)
 	if (previous != NULL && previous != caller)
 		_TakeOver(caller, previous, seat);
 	else {
-		HostLog("%s logged in from %s", EscapedUserName(name).String(),
-			caller->address.String());
+		HostLog("%s %s from %s", EscapedUserName(name).String(),
+			caller->arrival == Caller::Arrival::kVouched ? "called"
+				: "logged in", caller->address.String());
 	}
 
 	if (seat != NULL && !seat->IsGone()) {
@@ -372,7 +450,10 @@ Board::_LogIn(Caller* caller)
 		seat->Attach(caller->id, caller->connection);
 		return;
 	}
-	_ShowFrontRoom(caller);
+	if (caller->EndsWithTheSession())
+		_EnterDoor(caller);
+	else
+		_ShowFrontRoom(caller);
 }
 
 
@@ -479,19 +560,6 @@ Board::_Log(Caller* caller, const BString& line)
 	HostLog("%s", line.String());
 	if (caller != NULL && caller->connection != NULL)
 		caller->connection->LogLine(line);
-}
-
-
-void
-Board::_ShowNotices(Caller* caller, const std::string& promptLine)
-{
-	if (caller->connection == NULL)
-		return;
-	std::string lines;
-	for (const std::string& notice : caller->notices)
-		lines += (lines.empty() ? "" : "\n") + notice;
-	caller->notices.clear();
-	caller->connection->ShowNotice(lines, promptLine);
 }
 
 

@@ -20,11 +20,13 @@ class Seat;
 // The board: its callers from the moment they connect (login or
 // registration, the front room, the door) and the door's sessions of its
 // names. A terminal that arrives with its user's name (a bridge's) goes
-// straight into the door and its call ends with the session; every other
-// caller logs in. It never touches a socket or a thread: connections report
-// keys, drains and hang-ups, the host hands it the door's requests and the
-// results of slow work, and a periodic Tick lets time pass (login
-// timeouts, paused password tries, idle callers, grace periods). A door's
+// straight into the door and its call ends with the session, as does a
+// caller another board vouches for (an RLogin call), who may also resume
+// after a drop; every other caller logs in. It never touches a socket or a
+// thread: connections report keys, drains and hang-ups, the host hands it
+// the door's requests and the results of slow work, and a periodic Tick
+// lets time pass (login timeouts, paused password tries, idle callers,
+// callers' time limits, grace periods). A door's
 // session belongs to a seat that outlives the caller's connection: a caller
 // whose line drops is away from the seat for the grace period, and the same
 // name logging in again sits down where the session stood. Everything runs
@@ -34,8 +36,9 @@ class Seat;
 // the seats by name) and routes each event to the part that decides: a
 // caller's Login, the LoginLimits shared by every way in, the Seat of a
 // name in the door, the FrontRoom's menu and list, a caller's IdleClock.
-// Board.cpp holds the callers' side, BoardDoor.cpp the door's side and the
-// front room, BoardSysop.cpp the sysop's view and actions.
+// Board.cpp holds the callers' side and time, BoardDoor.cpp the door's
+// side, the front room and the notices shown at their prompts,
+// BoardSysop.cpp the sysop's view and actions.
 class Board {
 public:
 								Board(const BoardSettings& settings,
@@ -51,6 +54,27 @@ public:
 	// when it is refused (told and finished).
 			bool				TerminalArrived(Terminal* connection,
 									const BString& name);
+	// The time the caller's own board left them (a drop file's); a
+	// negative time is no limit. Warned at 5, 2 and 1 minutes left, at a
+	// prompt as the sysop's notices are, and let go once it is up.
+			void				LimitTime(Terminal* connection,
+									bigtime_t timeLeft);
+	// A caller another board vouches for (an RLogin call): Arrived counts
+	// it against the limits while its handshake is judged. Vouched then
+	// brings the caller of the name straight into the door, with no front
+	// room and no password; a second call of the name takes the session
+	// over and a dropped one resumes it within the grace period, and the
+	// call ends with the session. VouchRefused turns a failed handshake
+	// away as a wrong password is: the failure counts against the key
+	// (locked after as many as a name), and the refusal waits out a pause
+	// that grows with the key's recent failures.
+			void				Vouched(Terminal* connection,
+									const BString& name);
+			void				VouchRefused(Terminal* connection,
+									const std::string& key,
+									const std::string& notice);
+	// Whether failures have locked the key (a name's, or another board's).
+	[[nodiscard]] bool			IsLocked(const std::string& key);
 	// A caller who gives a name and a password before the terminal opens
 	// (an SSH caller). Arrived counts the caller against the board's limits
 	// as Connected does (false: refused and finished) but shows nothing.
@@ -107,6 +131,8 @@ public:
 		BString			where;
 		bigtime_t		idle = 0;
 		const char*		state = "";
+		// What the caller's own board left them; -1 for no limit.
+		bigtime_t		timeLeft = -1;
 	};
 			std::vector<CallerView> ListCallers() const;
 	// Tells the caller of the name and disconnects them; a session in the
@@ -147,6 +173,16 @@ private:
 			void				_ShowWhoIsOnline(Caller* caller);
 			void				_EnterDoor(Caller* caller);
 
+	// Notices at the prompts
+			// A line for the caller at their next prompt, at once when they
+			// stand at one: the board's one way to tell a caller something
+			// outside the door's texts.
+			void				_Notify(Caller* caller,
+									const std::string& notice);
+			// Shows the caller's waiting notices at the prompt they stand at.
+			void				_ShowNotices(Caller* caller,
+									const std::string& promptLine);
+
 	// Seats in the door
 			Seat*				_SeatFor(const BString& name) const;
 			Seat*				_SeatByID(int32 id) const;
@@ -158,6 +194,9 @@ private:
 
 	// Time
 			void				_TickIdle(Caller* caller, bigtime_t now);
+			// Warns a caller whose time runs out, and lets them go once it
+			// is up.
+			void				_TickTimeLimit(Caller* caller, bigtime_t now);
 			void				_EndAwaySeats(bigtime_t now);
 
 	// Callers
@@ -173,9 +212,6 @@ private:
 										= SeatAfterDrop::kKeptForTheGrace,
 									CallEnd end = CallEnd::kFailure);
 			void				_Log(Caller* caller, const BString& line);
-			// Shows the caller's waiting notices at the prompt they stand at.
-			void				_ShowNotices(Caller* caller,
-									const std::string& promptLine);
 			void				_Forget(Caller* caller);
 			std::string			_NameLine(const Caller* caller) const;
 

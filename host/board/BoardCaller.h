@@ -3,6 +3,7 @@
 #include "Board.h"
 #include "IdleClock.h"
 #include "Login.h"
+#include "TimeLimit.h"
 
 #include <String.h>
 
@@ -21,11 +22,14 @@ struct Board::Caller {
 		kInDoor,
 	};
 
-	// How the caller came: to log in, or with its user's name for the door
-	// alone (a bridge's), whose call ends with the session.
+	// How the caller came: to log in; with its user's name for the door
+	// alone (a bridge's); or vouched for by another board (an RLogin call),
+	// straight into the door and back to that board when the session ends,
+	// but free to resume after a dropped line as one who logged in is.
 	enum class Arrival {
 		kLogsIn,
 		kForTheDoor,
+		kVouched,
 	};
 
 	Caller(int32 id, Terminal* connection, bigtime_t now)
@@ -39,6 +43,17 @@ struct Board::Caller {
 
 	bool LoggedIn() const { return login == nullptr; }
 	bool ForTheDoor() const { return arrival == Arrival::kForTheDoor; }
+	// Whose call ends when the door's session does, with no front room.
+	bool EndsWithTheSession() const { return arrival != Arrival::kLogsIn; }
+	// A bridge's name is held for the door alone; another board's caller
+	// takes a session over only from another call of the same board.
+	bool MayTakeOverFrom(const Caller& previous) const
+	{
+		if (previous.ForTheDoor())
+			return false;
+		return arrival != Arrival::kVouched
+			|| previous.arrival == Arrival::kVouched;
+	}
 
 	int32				id;
 	Terminal*			connection;
@@ -48,6 +63,9 @@ struct Board::Caller {
 	std::unique_ptr<Login> login;
 	BString				name;
 	IdleClock			idle;
+	// What the caller's own board left them (a drop file's); no limit
+	// unless the way in says so.
+	TimeLimit			timeLimit;
 	// The sysop's notices not yet shown, a line each.
 	std::vector<std::string> notices;
 };

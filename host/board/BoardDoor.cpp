@@ -10,7 +10,9 @@
 
 // The board's side that faces the door: the door's requests and the host's
 // reports on sessions, routed to the seat of the name; the front room from
-// which a caller enters; and the seats' bookkeeping as callers come and go.
+// which a caller enters; the notices a caller is shown at the prompt of the
+// front room or the door; and the seats' bookkeeping as callers come and
+// go.
 
 
 static const char* const kDoorClosedNotice = "The door has closed.";
@@ -111,7 +113,7 @@ Board::SessionEnded(int32 id, bool doorClosed)
 			fMembers.erase(member);
 		return;
 	}
-	if (caller->ForTheDoor()) {
+	if (caller->EndsWithTheSession()) {
 		_Drop(caller, doorClosed ? kDoorClosedNotice : "",
 			SeatAfterDrop::kKeptForTheGrace,
 			doorClosed ? CallEnd::kDoorClosed : CallEnd::kSessionEnded);
@@ -203,6 +205,39 @@ Board::_EnterDoor(Caller* caller)
 }
 
 
+// #pragma mark - Notices at the prompts
+
+
+void
+Board::_Notify(Caller* caller, const std::string& notice)
+{
+	caller->notices.push_back(notice);
+	// Those who stand at a prompt see it now; the others at their next.
+	if (caller->place == Caller::Place::kFrontRoom)
+		_ShowNotices(caller, FrontRoom::kPromptLine);
+	else if (caller->place == Caller::Place::kInDoor) {
+		Seat* seat = _SeatFor(caller->name);
+		if (seat != NULL && seat->WaitsAtPrompt()
+			&& _SeatCaller(seat) == caller) {
+			_ShowNotices(caller, seat->PromptLine());
+		}
+	}
+}
+
+
+void
+Board::_ShowNotices(Caller* caller, const std::string& promptLine)
+{
+	if (caller->connection == NULL)
+		return;
+	std::string lines;
+	for (const std::string& notice : caller->notices)
+		lines += (lines.empty() ? "" : "\n") + notice;
+	caller->notices.clear();
+	caller->connection->ShowNotice(lines, promptLine);
+}
+
+
 // #pragma mark - Seats in the door
 
 
@@ -261,7 +296,7 @@ Board::_EntranceFailed(Seat* seat, const BString& error)
 	fSeats.erase(key);
 	if (caller == NULL)
 		fMembers.erase(key);
-	else if (caller->ForTheDoor())
+	else if (caller->EndsWithTheSession())
 		_Drop(caller, error.String());
 	else {
 		_Say(caller, std::string("\n") + error.String() + "\n");

@@ -28,6 +28,7 @@ Board::ListCallers() const
 		view.state = !caller->LoggedIn() ? "logging in"
 			: caller->place == Caller::Place::kInDoor ? "in the door"
 			: "front room";
+		view.timeLeft = caller->timeLimit.TimeLeft(now);
 		callers.push_back(view);
 	}
 	for (auto& entry : fSeats) {
@@ -74,18 +75,8 @@ Board::Announce(const std::string& notice)
 		Caller* caller = _CallerByID(id);
 		if (caller == NULL || caller->connection == NULL)
 			continue;
-		caller->notices.push_back(notice);
+		_Notify(caller, notice);
 		count++;
-		// Those who stand at a prompt see it now; the others at their next.
-		if (caller->place == Caller::Place::kFrontRoom)
-			_ShowNotices(caller, FrontRoom::kPromptLine);
-		else if (caller->place == Caller::Place::kInDoor) {
-			Seat* seat = _SeatFor(caller->name);
-			if (seat != NULL && seat->WaitsAtPrompt()
-				&& _SeatCaller(seat) == caller) {
-				_ShowNotices(caller, seat->PromptLine());
-			}
-		}
 	}
 	HostLog("the sysop's notice went to %d callers", (int)count);
 	return count;

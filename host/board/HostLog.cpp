@@ -5,6 +5,19 @@
 #include <unistd.h>
 
 
+// Set before any other thread runs, read only after.
+static int sLogDescriptor = -1;
+static HostLogEcho sEcho = HostLogEcho::kStandardError;
+
+
+void
+SendHostLogTo(int logDescriptor, HostLogEcho echo)
+{
+	sLogDescriptor = logDescriptor;
+	sEcho = echo;
+}
+
+
 void
 HostLog(const char* format, ...)
 {
@@ -23,7 +36,14 @@ HostLog(const char* format, ...)
 	if (size > sizeof(line) - 2)
 		size = sizeof(line) - 2;
 	line[size++] = '\n';
-	// A full pipe or a closed standard error must not stop the host.
-	ssize_t written = write(STDERR_FILENO, line, size);
-	(void)written;
+	// A full pipe, a full disk or a closed standard error must not stop the
+	// host.
+	if (sLogDescriptor >= 0) {
+		ssize_t written = write(sLogDescriptor, line, size);
+		(void)written;
+	}
+	if (sEcho == HostLogEcho::kStandardError) {
+		ssize_t written = write(STDERR_FILENO, line, size);
+		(void)written;
+	}
 }

@@ -7,6 +7,8 @@
 
 #include <ZenboUserName.h>
 
+#include <string.h>
+
 
 static const size_t kMaxLineLength = 64;
 static const size_t kMinPasswordLength = 8;
@@ -19,6 +21,9 @@ static const int32 kMaxRefusedNames = 10;
 
 static const char* const kAccountLockedNotice
 	= "That account is locked; ask the sysop.";
+// Marks the callers of other boards (Ash@DARK): no name of this board's
+// own has it.
+static const char kOtherBoardMark = '@';
 
 const char* const kNewCallerName = "new";
 
@@ -160,7 +165,8 @@ Login::Questions() const
 LoginOutcome
 Login::PasswordGiven(const BString& name, const std::string& password)
 {
-	if (fWay != Way::kBeforeTheTerminal)
+	// A refused call waits out its pause whatever it sends meanwhile.
+	if (fWay != Way::kBeforeTheTerminal || fStage == Stage::kRefused)
 		return LoginOutcome::kGoesOn;
 	if (fStage == Stage::kName) {
 		LoginOutcome outcome = _NameGiven(name);
@@ -223,6 +229,46 @@ Login::TerminalOpened()
 }
 
 
+// #pragma mark - Another board's caller
+
+
+LoginOutcome
+Login::Vouched(const BString& name)
+{
+	if (fWay != Way::kBeforeTheTerminal || fStage != Stage::kName)
+		return LoginOutcome::kGoesOn;
+	UserNameProblem problem = JudgeUserName(name);
+	if (problem != UserNameProblem::kNone) {
+		std::string escaped = EscapedUserName(name).String();
+		HostLog("refused a call from %s: \"%s\" cannot be a user name",
+			fAddress.String(), escaped.c_str());
+		std::string farewell = "\"" + escaped + "\" cannot be a user name"
+			" here: the name " + DescribeUserNameProblem(problem) + ".\n";
+		return _LetGo(farewell.c_str());
+	}
+	fName = name;
+	fStage = Stage::kAdmitted;
+	return LoginOutcome::kLoggedIn;
+}
+
+
+void
+Login::HandshakeRefused(const std::string& key, const std::string& notice)
+{
+	if (fWay != Way::kBeforeTheTerminal || fStage != Stage::kName)
+		return;
+	bigtime_t now = fLink.Now();
+	LoginLimits::Refusal refusal = fLimits.CallRefused(key, now);
+	if (refusal.locked) {
+		HostLog("%s is locked after %d failed logins",
+			EscapedUserName(fAddress).String(), (int)fLimits.LockFailures());
+	}
+	fStage = Stage::kRefused;
+	fPausedUntil = now + refusal.pause;
+	fFarewell = notice;
+}
+
+
 // #pragma mark - The checks every caller meets
 
 
@@ -270,6 +316,10 @@ Login::_NameGiven(const BString& name)
 LoginOutcome
 Login::_FreeName(const BString& name)
 {
+	if (strchr(name.String(), kOtherBoardMark) != NULL) {
+		return _Refuse("A name with an @ is another board's caller's; choose"
+			" one without.");
+	}
 	fName = name;
 	fStage = Stage::kNewPassword;
 	if (fWay == Way::kAtThePrompt) {
@@ -345,6 +395,9 @@ Login::PasswordHashed(const std::string& hash)
 LoginOutcome
 Login::Tick(bigtime_t now, bigtime_t timeout)
 {
+	// The refusal's notice is the farewell; it waited out the pause.
+	if (fStage == Stage::kRefused && now >= fPausedUntil)
+		return LoginOutcome::kLetGo;
 	if (fStage == Stage::kPaused && now >= fPausedUntil) {
 		if (fWay == Way::kBeforeTheTerminal) {
 			// The refusal itself waited out the pause; a caller who tries

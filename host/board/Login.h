@@ -20,16 +20,18 @@ enum class LoginOutcome {
 // One caller's login, whichever way they came. The same checks in the same
 // order serve every caller: the rule for user names, the name locked after
 // too many failures, the account the sysop locked, a free name that is the
-// caller's to register; a password checked off the looper, a pause that
-// grows after each wrong one and a strike against the name; a new
-// account's password typed twice. What differs is only how the caller is
-// asked. At the board's prompt (telnet, the web terminal, an SSH caller who
-// came as "new") the caller types lines and is shown each question. Before
-// the terminal opens (an SSH caller) the caller gives a name with a password
-// or with the answers to questions, and hears the verdict through the
-// terminal's LoginAnswered, with the reason the board would have shown, for
-// a client that can show it. Owned by the board while its caller logs in;
-// runs on the host's looper.
+// caller's to register unless it has the mark of another board's caller
+// ("Ash@DARK"); a password checked off the looper, a pause that grows after
+// each wrong one and a strike against the name; a new account's password
+// typed twice. What differs is only how the caller is asked. At the board's
+// prompt (telnet, the web terminal, an SSH caller who came as "new") the
+// caller types lines and is shown each question. Before the terminal opens
+// (an SSH caller) the caller gives a name with a password or with the
+// answers to questions, and hears the verdict through the terminal's
+// LoginAnswered, with the reason the board would have shown, for a client
+// that can show it; another board's caller (an RLogin call) comes the same
+// way with a name that board vouches for. Owned by the board while its
+// caller logs in; runs on the host's looper.
 class Login {
 public:
 	enum class Way {
@@ -46,6 +48,7 @@ public:
 		kConfirmPassword,
 		kHashing,			// a new account's password is being hashed
 		kAdmitted,			// before the terminal: waits for it to open
+		kRefused,			// another board's call, let go after a pause
 	};
 
 								Login(BoardLink& link, AccountStore& accounts,
@@ -69,6 +72,19 @@ public:
 	// An admitted caller is logged in; one who came as "new" logs in at the
 	// board's own prompt, with a new time to do so.
 	[[nodiscard]] LoginOutcome	TerminalOpened();
+
+	// Another board's caller (an RLogin call), who comes before the
+	// terminal with a name the calling board vouches for and no password.
+	// Vouched judges the name by the rule for user names alone and logs it
+	// in; a name the rule refuses lets the caller go with the reason, since
+	// the calling board cannot ask again. HandshakeRefused turns a call
+	// that failed (a wrong secret, an unknown address, a malformed
+	// handshake) away as a wrong password is: the failure counts against
+	// the key, and the caller is let go with the notice once the pause is
+	// over.
+	[[nodiscard]] LoginOutcome	Vouched(const BString& name);
+			void				HandshakeRefused(const std::string& key,
+									const std::string& notice);
 
 	// The slow work, and time
 	[[nodiscard]] LoginOutcome	PasswordChecked(bool matches);

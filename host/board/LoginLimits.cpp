@@ -1,5 +1,7 @@
 #include "LoginLimits.h"
 
+#include <algorithm>
+
 
 LoginLimits::LoginLimits(const BoardSettings& settings)
 	:
@@ -46,15 +48,18 @@ LoginLimits::IsLocked(const std::string& nameKey, bigtime_t now)
 bool
 LoginLimits::Failed(const std::string& nameKey, bigtime_t now)
 {
-	std::deque<bigtime_t>& failures = fFailures[nameKey];
-	failures.push_back(now);
-	while (!failures.empty() && now - failures.front() > fSettings.lockWindow)
-		failures.pop_front();
-	if ((int32)failures.size() < fSettings.lockFailures)
-		return false;
-	fLockedUntil[nameKey] = now + fSettings.lockWindow;
-	fFailures.erase(nameKey);
-	return true;
+	return _CountFailure(nameKey, now) >= fSettings.lockFailures;
+}
+
+
+LoginLimits::Refusal
+LoginLimits::CallRefused(const std::string& key, bigtime_t now)
+{
+	int32 failures = _CountFailure(key, now);
+	Refusal refusal;
+	refusal.pause = PauseAfter(std::min(failures, fSettings.maxPasswordTries));
+	refusal.locked = failures >= fSettings.lockFailures;
+	return refusal;
 }
 
 
@@ -62,4 +67,20 @@ void
 LoginLimits::Succeeded(const std::string& nameKey)
 {
 	fFailures.erase(nameKey);
+}
+
+
+int32
+LoginLimits::_CountFailure(const std::string& key, bigtime_t now)
+{
+	std::deque<bigtime_t>& failures = fFailures[key];
+	failures.push_back(now);
+	while (!failures.empty() && now - failures.front() > fSettings.lockWindow)
+		failures.pop_front();
+	int32 count = (int32)failures.size();
+	if (count >= fSettings.lockFailures) {
+		fLockedUntil[key] = now + fSettings.lockWindow;
+		fFailures.erase(key);
+	}
+	return count;
 }

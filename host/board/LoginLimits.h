@@ -11,8 +11,9 @@
 // in at once, the pause after each wrong password and the number of tries,
 // and the lock of a name that failed too often within the window, whatever
 // the address it was tried from. The board counts its callers and asks;
-// the limits keep only the failures and locks, by the name's key. Runs on
-// the host's looper with the board.
+// the limits keep only the failures and locks, by the name's key (or the
+// key of the address another board calls from). Runs on the host's looper
+// with the board.
 class LoginLimits {
 public:
 	explicit					LoginLimits(const BoardSettings& settings);
@@ -42,11 +43,27 @@ public:
 	// Counts a wrong password for the name; true when this one locked it.
 			bool				Failed(const std::string& nameKey,
 									bigtime_t now);
+	// A refused call of the key (another board's handshake from an
+	// address): each handshake is a call of its own, so the pause its
+	// refusal waits out grows with the key's failures within the window, as
+	// one call's pause grows with its wrong passwords. It counts and locks
+	// as a wrong password does.
+	struct Refusal {
+		bigtime_t		pause = 0;
+		bool			locked = false;		// this refusal locked the key
+	};
+	[[nodiscard]] Refusal		CallRefused(const std::string& key,
+									bigtime_t now);
 			int32				LockFailures() const
 									{ return fSettings.lockFailures; }
 			void				Succeeded(const std::string& nameKey);
 
 private:
+	// The failures of the key within the window, this one among them; the
+	// key is locked when they reach the limit.
+			int32				_CountFailure(const std::string& key,
+									bigtime_t now);
+
 			BoardSettings		fSettings;
 			std::map<std::string, std::deque<bigtime_t>> fFailures;
 			std::map<std::string, bigtime_t> fLockedUntil;

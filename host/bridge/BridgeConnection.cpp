@@ -4,6 +4,8 @@
 
 #include <Looper.h>
 
+#include <stdlib.h>
+
 
 static uint8
 ExitStatusOf(CallEnd end)
@@ -176,10 +178,22 @@ BridgeConnection::_Hello(const std::string& payload)
 		return;
 	}
 	std::string name = payload.substr(1);
+	bigtime_t timeLeft = -1;
 	size_t end = name.find('\0');
 	if (end != std::string::npos) {
 		std::string place = name.substr(end + 1);
 		name.erase(end);
+		size_t placeEnd = place.find('\0');
+		if (placeEnd != std::string::npos) {
+			std::string seconds = place.substr(placeEnd + 1);
+			place.erase(placeEnd);
+			if (!seconds.empty() && seconds.size() <= kMaxBridgeTimeDigits
+				&& seconds.find_first_not_of("0123456789")
+					== std::string::npos) {
+				timeLeft = (bigtime_t)strtoll(seconds.c_str(), NULL, 10)
+					* 1000000;
+			}
+		}
 		bool printable = !place.empty() && place.size() <= kMaxBridgePlace;
 		for (char c : place)
 			printable = printable && c >= 0x20 && c < 0x7f;
@@ -188,6 +202,8 @@ BridgeConnection::_Hello(const std::string& payload)
 	}
 	fHolding = true;
 	fAdmitted = fBoard.TerminalArrived(this, BString(name.c_str()));
+	if (fAdmitted && timeLeft >= 0)
+		fBoard.LimitTime(this, timeLeft);
 	fHolding = false;
 	// The welcome goes out before anything the door shows; a refused
 	// bridge gets only the notice and the goodbye that follow it.

@@ -15,7 +15,9 @@
 //     'h' hello          protocol version (one byte), then the user name
 //                        and, where the bridge knows it, a 0 byte and where
 //                        the terminal is ("node 3", "/dev/pts/4"), which
-//                        the sysop sees in zenbo who
+//                        the sysop sees in zenbo who; then, when the
+//                        caller's board limits their time, a 0 byte and
+//                        the seconds left in decimal digits
 //     'k' keys           the bytes the user typed, in order
 //     'e' end of input   the user's input has ended (stdin reached its end);
 //                        the keys sent before it are still delivered
@@ -52,6 +54,8 @@ const uint8 kBridgeProtocolVersion = 1;
 const size_t kFrameHeaderSize = 5;
 // A longer place in a hello is passed over.
 const size_t kMaxBridgePlace = 40;
+// A longer time in a hello is no time (a day has 5 digits of seconds).
+const size_t kMaxBridgeTimeDigits = 9;
 // Larger frames are refused: nothing either side sends comes near it.
 const uint32 kMaxFramePayload = 1024 * 1024;
 

@@ -84,9 +84,13 @@ Bridge::Run()
 
 		std::string hello(1, (char)kBridgeProtocolVersion);
 		hello.append(fUserName.String(), (size_t)fUserName.Length());
-		if (fPlace.Length() > 0) {
+		if (fPlace.Length() > 0 || fTimeLeft >= 0) {
 			hello += '\0';
 			hello.append(fPlace.String(), (size_t)fPlace.Length());
+		}
+		if (fTimeLeft >= 0) {
+			hello += '\0';
+			hello += std::to_string(fTimeLeft / 1000000);
 		}
 		std::string frame;
 		AppendFrame(frame, kFrameHello, hello);
@@ -95,7 +99,10 @@ Bridge::Run()
 			continue;
 		}
 
-		if (fMode == Mode::kLocal && !raw) {
+		// A caller's terminal on standard input (a board's pseudo-terminal)
+		// takes a key at a time and echoes nothing: the door echoes.
+		if ((fMode == Mode::kLocal || (fMode == Mode::kStdio
+				&& isatty(STDIN_FILENO))) && !raw) {
 			raw = true;
 			status = rawTerminal.Enter(STDIN_FILENO);
 			if (status != B_OK) {

@@ -13,8 +13,9 @@ class TelnetLine;
 // the host when none runs, hands it the user's name, and then only carries
 // bytes. In stdio mode keys come from standard input, the door's texts go to
 // standard output and the end of the input means the user is gone; the
-// host's own log lines go to standard error. In local mode the terminal is
-// raw. Both speak a caller's line discipline (Enter and backspace in, CR LF
+// host's own log lines go to the volume's log (and to standard error when
+// that is not the caller's screen), and a terminal on standard input is
+// raw for the session. In local mode the terminal is raw. Both speak a caller's line discipline (Enter and backspace in, CR LF
 // and harmless bytes out), except a stdio bridge asked for raw passage,
 // which carries every byte unchanged for scripts. In telnet mode the
 // terminal is a telnet socket that a board handed down (DOOR32.SYS comm type
@@ -41,6 +42,9 @@ public:
 	// Where the terminal is, for the sysop (a board's node).
 			void				SetPlace(const BString& place)
 									{ fPlace = place; }
+	// The time the caller's board left them; negative for no limit.
+			void				SetTimeLeft(bigtime_t timeLeft)
+									{ fTimeLeft = timeLeft; }
 
 	// The exit status of the program: the one the host sent with its
 	// goodbye, or a failure.
@@ -70,6 +74,7 @@ private:
 			BString				fUserName;
 			BString				fDoorProgram;
 			BString				fPlace;
+			bigtime_t			fTimeLeft = -1;
 			LineDiscipline		fDiscipline;
 			// The door's text since the last line feed shown.
 			std::string			fScreenLine;

@@ -29,6 +29,14 @@ static const int kDoor32NodeLine = 11;
 static const int kDoorSysNodeLine = 4;
 static const int kDorInfoFirstNameLine = 7;
 static const int kDorInfoLastNameLine = 8;
+// Where each format gives the caller's time left; a line that is no number
+// there means no limit, as boards that do not count time write anything.
+static const int kDoor32MinutesLine = 9;
+static const int kDoorSysSecondsLine = 18;
+static const int kDoorSysMinutesLine = 19;
+static const int kDorInfoMinutesLine = 12;
+static const bigtime_t kSecond = 1000000;
+static const bigtime_t kMinute = 60 * kSecond;
 
 
 static BString
@@ -128,6 +136,7 @@ DropFile::Parse(const char* fileName, const char* content, size_t size,
 	fComm = CommType::kLocal;
 	fCommHandle = -1;
 	fNode = 0;
+	fTimeLeft = -1;
 
 	size_t start = 0;
 	for (size_t i = 0; i <= size; i++) {
@@ -177,15 +186,22 @@ DropFile::Parse(const char* fileName, const char* content, size_t size,
 		case Format::kDoor32:
 			status = _ParseDoor32(error);
 			nodeLine = kDoor32NodeLine;
+			_TakeTimeLeft(kDoor32MinutesLine, kMinute);
 			break;
 		case Format::kDoorSys:
 			status = _ParseDoorSys(error);
 			nodeLine = kDoorSysNodeLine;
+			_TakeTimeLeft(kDoorSysSecondsLine, kSecond);
+			if (fTimeLeft < 0)
+				_TakeTimeLeft(kDoorSysMinutesLine, kMinute);
 			break;
 		case Format::kDorInfo:
 			status = _ParseDorInfo(error);
+			_TakeTimeLeft(kDorInfoMinutesLine, kMinute);
 			break;
 	}
+	if (status != B_OK)
+		fTimeLeft = -1;
 	BString node;
 	int32 number;
 	if (status == B_OK && nodeLine > 0 && _Line(nodeLine, &node)
@@ -317,4 +333,14 @@ DropFile::_Line(int line, BString* value) const
 		return false;
 	*value = fLines[(size_t)line - 1];
 	return true;
+}
+
+
+void
+DropFile::_TakeTimeLeft(int line, bigtime_t unit)
+{
+	BString value;
+	int32 number;
+	if (_Line(line, &value) && ParseNumber(value, &number))
+		fTimeLeft = number * unit;
 }

@@ -12,12 +12,14 @@
 // value are dropped, since boards and sysops pad them.
 //
 //   DOOR32.SYS   line 1 comm type (0 local, 1 serial, 2 telnet), line 2 the
-//                comm or socket handle, line 7 the caller's alias, line 11
-//                the node
+//                comm or socket handle, line 7 the caller's alias, line 9
+//                the minutes left, line 11 the node
 //   DOOR.SYS     the 52-line form: line 1 the port ("COM0:" when local),
-//                line 4 the node, line 10 the caller's full name, line 36
-//                the alias
-//   DORINFOx.DEF line 7 the caller's first name, line 8 the last name
+//                line 4 the node, line 10 the caller's full name, line 18
+//                the seconds left (else line 19, the minutes), line 36 the
+//                alias
+//   DORINFOx.DEF line 7 the caller's first name, line 8 the last name,
+//                line 12 the minutes left
 class DropFile {
 public:
 	enum class Format {
@@ -47,6 +49,9 @@ public:
 	// The board's node (DOOR32.SYS line 11, DOOR.SYS line 4); 0 when the
 	// file does not say.
 			int32				Node() const { return fNode; }
+	// The time the board left its caller for this door; -1 for no limit,
+	// as a file that gives no time or a negative one means.
+			bigtime_t			TimeLeft() const { return fTimeLeft; }
 
 	static	const char*			FormatName(Format format);
 
@@ -57,12 +62,16 @@ private:
 			status_t			_TakeName(int line, const BString& name,
 									BString* error);
 			bool				_Line(int line, BString* value) const;
+			// The time on the line in seconds or minutes, where it is a
+			// whole number of none or more.
+			void				_TakeTimeLeft(int line, bigtime_t unit);
 
 			Format				fFormat = Format::kDoor32;
 			BString				fUserName;
 			CommType			fComm = CommType::kLocal;
 			int32				fCommHandle = -1;
 			int32				fNode = 0;
+			bigtime_t			fTimeLeft = -1;
 			// The file's lines, without line ends and outer blanks.
 			std::vector<BString> fLines;
 };

@@ -23,9 +23,67 @@ Mistake(const char* path, const toml::source_region& where, const char* key,
 }
 
 
+// One [[boards]] table.
+static status_t
+ReadBoard(const char* path, const toml::node& node, RloginBoards* boards,
+	BString* error)
+{
+	const toml::table* table = node.as_table();
+	if (table == NULL) {
+		*error = Mistake(path, node.source(), "boards",
+			"each board is a table ([[boards]])");
+		return B_BAD_DATA;
+	}
+	RloginBoards::Entry entry;
+	for (const auto& [key, value] : *table) {
+		std::string name(key.str());
+		if (name == "tag" && value.is_string())
+			entry.tag = value.as_string()->get().c_str();
+		else if (name == "secret" && value.is_string())
+			entry.secret = value.as_string()->get();
+		else if ((name == "address" || name == "addresses")
+			&& value.is_string()) {
+			entry.addresses.push_back(value.as_string()->get());
+		} else if (name == "addresses" && value.is_array()) {
+			for (const toml::node& address : *value.as_array()) {
+				if (!address.is_string()) {
+					*error = Mistake(path, address.source(), "addresses",
+						"an address is a string");
+					return B_BAD_DATA;
+				}
+				entry.addresses.push_back(address.as_string()->get());
+			}
+		} else if (name == "max-callers" && value.is_integer()) {
+			int64_t limit = value.as_integer()->get();
+			entry.maxCallers = limit < 1 || limit > 100000 ? 0
+				: (int32)limit;
+		} else {
+			*error = Mistake(path, value.source(), name.c_str(),
+				"a board has a tag, a secret, addresses and max-callers");
+			return B_BAD_DATA;
+		}
+	}
+	BString problem;
+	if (boards->Add(entry, &problem) != B_OK) {
+		*error = Mistake(path, node.source(), "boards", problem.String());
+		return B_BAD_DATA;
+	}
+	return B_OK;
+}
+
+
 status_t
 ReadHostConfig(const char* path, std::vector<std::string>* arguments,
 	BString* error)
+{
+	RloginBoards boards;
+	return ReadHostConfig(path, arguments, &boards, error);
+}
+
+
+status_t
+ReadHostConfig(const char* path, std::vector<std::string>* arguments,
+	RloginBoards* boards, BString* error)
 {
 	toml::table table;
 	try {
@@ -43,6 +101,14 @@ ReadHostConfig(const char* path, std::vector<std::string>* arguments,
 
 	for (const auto& [key, node] : table) {
 		std::string name(key.str());
+		if (name == "boards" && node.is_array()) {
+			for (const toml::node& board : *node.as_array()) {
+				status_t status = ReadBoard(path, board, boards, error);
+				if (status != B_OK)
+					return status;
+			}
+			continue;
+		}
 		std::string option = "--" + name;
 		std::vector<std::string> setting;
 		if (const toml::value<bool>* flag = node.as_boolean()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RloginBoards.h"
+
 #include <String.h>
 
 #include <string>
@@ -17,5 +19,16 @@
 // becomes the options it names, to go before those of the command line, so
 // that the command line wins. Each setting is judged as its option would
 // be, and a mistake names the file, the line and the key.
+//
+// The boards whose callers play here over RLogin come as tables of their
+// own, besides those of the boards file (zenbo board add):
+//
+//     [[boards]]
+//     tag = "DARKSIDE"
+//     secret = "the secret the board sends as its user name"
+//     addresses = [ "192.0.2.7" ]
+//     max-callers = 20
+status_t ReadHostConfig(const char* path, std::vector<std::string>* arguments,
+	RloginBoards* boards, BString* error);
 status_t ReadHostConfig(const char* path, std::vector<std::string>* arguments,
 	BString* error);

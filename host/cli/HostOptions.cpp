@@ -9,6 +9,7 @@
 const char* const kDefaultTelnetAddress = "127.0.0.1:2323";
 const char* const kDefaultSshAddress = "127.0.0.1:2222";
 const char* const kDefaultWebAddress = "127.0.0.1:8080";
+const char* const kDefaultRloginAddress = "127.0.0.1:5513";
 
 
 // Before and after the SSH host key's line.
@@ -23,7 +24,10 @@ static const char* const kUsageStart =
 	"                       a BBS runs an external door: keys from standard\n"
 	"                       input, the door's texts to standard output, the\n"
 	"                       end of input means the user has gone; needs\n"
-	"                       --user or --dropfile\n"
+	"                       --user or --dropfile; a terminal there is put\n"
+	"                       in raw mode, and the host's lines go to the\n"
+	"                       volume's var/run/zenbo.log (and to standard\n"
+	"                       error when that is not the caller's terminal)\n"
 	"  --host               run the host of the boot volume until stopped\n"
 	"                       (stdio and local play start one when none runs;\n"
 	"                       that one ends with its last terminal)\n"
@@ -49,7 +53,20 @@ static const char* const kUsageEnd =
 	"                       another origin cannot open it, unless\n"
 	"                       --web-origin ORIGIN (https://board.example)\n"
 	"                       names it, as for a reverse proxy's page\n"
-	"                       (--telnet, --ssh and --web go together)\n"
+	"  --rlogin [[ADDRESS:]PORT]\n"
+	"                       run the host until stopped and serve the door\n"
+	"                       to other boards' callers over RLogin at\n"
+	"                       ADDRESS:PORT (default 127.0.0.1:5513): only\n"
+	"                       boards named with zenbo board add (or [[boards]]\n"
+	"                       in the config file), from their addresses, with\n"
+	"                       their secret as the RLogin client user and the\n"
+	"                       caller's name as the server user; the caller\n"
+	"                       plays as Name@TAG, straight in the door, and is\n"
+	"                       back at the board on leaving it. RLogin is not\n"
+	"                       encrypted: keep it on a private network or in\n"
+	"                       an SSH tunnel (see docs/boards.md)\n"
+	"                       (--telnet, --ssh, --web and --rlogin go\n"
+	"                       together)\n"
 	"  --make-volume        lay out a boot volume: the door's data files and\n"
 	"                       an empty users folder; existing files are kept\n"
 	"  --help               show this text\n"
@@ -60,7 +77,9 @@ static const char* const kUsageEnd =
 	"  --dropfile PATH      read the user's name from the board's drop file:\n"
 	"                       DOOR32.SYS (its alias), DOOR.SYS (the alias, or\n"
 	"                       the full name) or DORINFOx.DEF (first and last\n"
-	"                       name), known by its name or its content\n"
+	"                       name), known by its name or its content; the\n"
+	"                       time left it gives is kept (warnings at 5, 2\n"
+	"                       and 1 minutes, then the session ends)\n"
 	"  --volume DIR         the boot volume (default: $BOOT_VOLUME, else\n"
 	"                       ~/.local/share/drelmoor/boot)\n"
 	"  --door PATH          the door program to launch (default: Drelmoor\n"
@@ -72,6 +91,8 @@ static const char* const kUsageEnd =
 	"                       line discipline (CR LF, CR NUL, CR or LF is one\n"
 	"                       Enter, BS and DEL one backspace, a line ends in\n"
 	"                       CR LF, control sequences never reach the screen)\n"
+	"  --verbose            with --stdio: the host's lines to standard error\n"
+	"                       even when it is the caller's terminal\n"
 	"\n"
 	"Options of the host for network callers (telnet, SSH, web):\n"
 	"  --grace SECONDS      how long a session in the door waits for a caller\n"
@@ -98,6 +119,12 @@ static const char* const kUsageEnd =
 	"  zenbo account NAME --reset-password|--lock|--unlock\n"
 	"                       a new random password (printed), or lock or\n"
 	"                       unlock the board account\n"
+	"Of the volume itself (no host needed):\n"
+	"  zenbo board add TAG --address ADDRESS [--max-callers N]\n"
+	"                       name a board whose callers play here over\n"
+	"                       RLogin; prints its new secret\n"
+	"  zenbo board list | remove TAG\n"
+	"                       the boards named, or forget one\n"
 	"\n"
 	"Exit status: 0 when the session ended, 1 on an error, 2 on a usage\n"
 	"mistake, 3 when the door closed in the middle of the session.\n";
@@ -175,6 +202,10 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 			options->raw = true;
 			known = true;
 		}
+		if (strcmp(argument, "--verbose") == 0) {
+			options->verbose = true;
+			known = true;
+		}
 		struct WayName {
 			const char*			name;
 			BString HostOptions::*	address;
@@ -184,6 +215,8 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 			{ "--telnet", &HostOptions::telnetAddress, kDefaultTelnetAddress },
 			{ "--ssh", &HostOptions::sshAddress, kDefaultSshAddress },
 			{ "--web", &HostOptions::webAddress, kDefaultWebAddress },
+			{ "--rlogin", &HostOptions::rloginAddress,
+				kDefaultRloginAddress },
 		};
 		for (const WayName& way : kWays) {
 			size_t length = strlen(way.name);
@@ -285,7 +318,7 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 
 	if (options->command == HostOptions::Command::kNone) {
 		error->SetTo("choose a mode: --local, --stdio, --host, --telnet,"
-			" --ssh, --web or --make-volume");
+			" --ssh, --web, --rlogin or --make-volume");
 		return B_BAD_VALUE;
 	}
 	if (options->command == HostOptions::Command::kStdio
@@ -298,10 +331,16 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 		error->SetTo("--raw goes with --stdio");
 		return B_BAD_VALUE;
 	}
+	if (options->verbose
+		&& options->command != HostOptions::Command::kStdio) {
+		error->SetTo("--verbose goes with --stdio");
+		return B_BAD_VALUE;
+	}
 	if (options->command != HostOptions::Command::kHost) {
 		const char* way = options->telnetAddress.Length() > 0 ? "--telnet"
 			: options->sshAddress.Length() > 0 ? "--ssh"
-			: options->webAddress.Length() > 0 ? "--web" : NULL;
+			: options->webAddress.Length() > 0 ? "--web"
+			: options->rloginAddress.Length() > 0 ? "--rlogin" : NULL;
 		if (way != NULL) {
 			error->SetTo(way);
 			*error << " runs the host; it goes with no other mode";

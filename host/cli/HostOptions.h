@@ -21,11 +21,15 @@ struct HostOptions {
 	BString				dataFolder;
 	// A stdio bridge that passes bytes unchanged (no line discipline).
 	bool				raw = false;
+	// A stdio bridge that writes the host's lines to standard error even
+	// when that is the caller's terminal.
+	bool				verbose = false;
 	// [ADDRESS:]PORT for telnet callers, SSH callers and the web terminal;
 	// empty when the host takes none of that way.
 	BString				telnetAddress;
 	BString				sshAddress;
 	BString				webAddress;
+	BString				rloginAddress;
 	// An origin besides the web terminal's own whose pages may open it
 	// ("https://board.example", a reverse proxy's public name).
 	BString				webOrigin;
@@ -48,6 +52,7 @@ BString HostUsage(const BString& sshFingerprint);
 extern const char* const kDefaultTelnetAddress;
 extern const char* const kDefaultSshAddress;
 extern const char* const kDefaultWebAddress;
+extern const char* const kDefaultRloginAddress;
 
 // Splits "[ADDRESS:]PORT" (ADDRESS an IPv4 address, a bracketed IPv6 one or
 // a name of this machine), for any of the network ways in; B_BAD_VALUE when

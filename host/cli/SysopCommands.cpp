@@ -1,5 +1,6 @@
 #include "SysopCommands.h"
 
+#include "BoardCommand.h"
 #include "Bulletin.h"
 #include "CharacterListing.h"
 #include "HostLog.h"
@@ -441,13 +442,14 @@ const Command kCommands[] = {
 	{ "say", RunSay },
 	{ "player", RunPlayer },
 	{ "account", RunAccount },
+	{ "board", RunBoardCommand },
 };
 
 }	// namespace
 
 
 const char* const kSysopCommandList
-	= "who, kick, say, players, player, account and bulletin";
+	= "who, kick, say, players, player, account, board and bulletin";
 
 
 bool

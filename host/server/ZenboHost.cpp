@@ -7,6 +7,7 @@
 #include "HostOptions.h"
 #include "HostSignals.h"
 #include "HostWorkers.h"
+#include "RloginCallers.h"
 #include "SshCallers.h"
 #include "SysopConnection.h"
 #include "SysopSocket.h"
@@ -87,6 +88,7 @@ ZenboHost::~ZenboHost()
 	fConnections.Clear();
 	fSshCallers.reset();
 	fWebCallers.reset();
+	fRloginCallers.reset();
 	for (int descriptor : { fTicker, fSignals, fIdleTimer, fStopTimer }) {
 		if (descriptor >= 0)
 			close(descriptor);
@@ -109,33 +111,26 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 	fWorkers = std::make_unique<HostWorkers>(this, fLauncher);
 	status_t status = B_OK;
 	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
-		|| ways.web.Length() > 0) {
+		|| ways.web.Length() > 0 || ways.rlogin.Length() > 0) {
 		status = _StartNetwork(ways, problem);
 	}
 	if (status == B_OK)
 		status = _StartLocal();
+	if (status == B_OK)
+		status = _StartTicker();
 	if (status != B_OK && problem->Length() == 0)
 		problem->SetTo(strerror_status(status));
 	return status;
 }
 
 
-// The accounts, each way in that has an address, and the board's clock.
+// The board's clock. It runs for every host, one started by a bridge too:
+// a bridge's caller may have a time that another board left them.
 status_t
-ZenboHost::_StartNetwork(const WaysIn& ways, BString* problem)
+ZenboHost::_StartTicker()
 {
-	status_t status = fAccounts.Load(problem);
-	if (status == B_OK && ways.telnet.Length() > 0)
-		status = _StartTelnet(ways.telnet, problem);
-	if (status == B_OK && ways.ssh.Length() > 0)
-		status = _StartSsh(ways.ssh, problem);
-	if (status == B_OK && ways.web.Length() > 0)
-		status = _StartWeb(ways, problem);
-	if (status != B_OK)
-		return status;
-
-	status = OpenRepeatingTimerDescriptor(kTickInterval, kTickInterval,
-		&fTicker);
+	status_t status = OpenRepeatingTimerDescriptor(kTickInterval,
+		kTickInterval, &fTicker);
 	if (status == B_OK) {
 		status = WatchDescriptor(fTicker, B_DESCRIPTOR_READABLE,
 			[this](int, uint32) {
@@ -255,22 +250,6 @@ ZenboHost::_SysopArrived(int descriptor)
 }
 
 
-status_t
-ZenboHost::_StartTelnet(const BString& telnetAddress, BString* problem)
-{
-	BString address;
-	uint16 port = 0;
-	status_t status = SplitTelnetAddress(telnetAddress, &address, &port);
-	if (status == B_OK)
-		status = fTelnetListener.ListenOnTcp(address.String(), port);
-	if (status != B_OK) {
-		problem->SetTo("cannot listen for telnet callers at ");
-		*problem << telnetAddress << ": " << strerror_status(status);
-	}
-	return status;
-}
-
-
 // The socket files go while the signature is still held, so that they
 // never remove the sockets of a host that starts after this one.
 void
@@ -311,83 +290,6 @@ void
 ZenboHost::TerminalEnded(Terminal* connection)
 {
 	_ConnectionEnded(connection);
-}
-
-
-uint16
-ZenboHost::SshPort() const
-{
-	return fSshCallers != NULL ? fSshCallers->Port() : 0;
-}
-
-
-uint16
-ZenboHost::WebPort() const
-{
-	return fWebCallers != NULL ? fWebCallers->Port() : 0;
-}
-
-
-// The host key lives beside the accounts, made at the first start and
-// kept, so that callers who pinned it keep trusting the board.
-status_t
-ZenboHost::_StartSsh(const BString& sshAddress, BString* problem)
-{
-	BString folder;
-	status_t status = resolve_boot_path(kHostFolderPath, &folder);
-	if (status == B_OK)
-		status = create_directory(folder.String(), 0755);
-	if (status != B_OK) {
-		problem->SetTo("cannot make the host's folder " kHostFolderPath ": ");
-		*problem << strerror_status(status);
-		return status;
-	}
-	BString keyPath = folder;
-	keyPath << "/" << kSshHostKeyName;
-	struct stat info;
-	bool made = stat(keyPath.String(), &info) != 0;
-	status = fSshHostKey.LoadOrMake(folder.String(), problem);
-	if (status != B_OK)
-		return status;
-	if (made)
-		HostLog("made the SSH host key %s", keyPath.String());
-	HostLog("the SSH host key's fingerprint is %s",
-		fSshHostKey.Fingerprint().String());
-
-	BString address;
-	uint16 port = 0;
-	if (SplitTelnetAddress(sshAddress, &address, &port) != B_OK) {
-		problem->SetTo("not an address for SSH callers: ");
-		*problem << sshAddress;
-		return B_BAD_VALUE;
-	}
-	TerminalKeeper& keeper = *this;
-	fSshCallers = std::make_unique<SshCallers>(*this, fBoard, fSshHostKey,
-		keeper);
-	return fSshCallers->Listen(address.String(), port, problem);
-}
-
-
-// The page comes from the host's installed files, beside the program as
-// the door's data files are; nothing is fetched when it runs.
-status_t
-ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
-{
-	BString address;
-	uint16 port = 0;
-	if (SplitTelnetAddress(ways.web, &address, &port) != B_OK) {
-		problem->SetTo("not an address for the web terminal: ");
-		*problem << ways.web;
-		return B_BAD_VALUE;
-	}
-	BString pageFolder = ProgramFolder();
-	pageFolder << "/../share/zenbo/web";
-	TerminalKeeper& keeper = *this;
-	fWebCallers = std::make_unique<WebCallers>(*this, fBoard, keeper);
-	if (ways.webOrigin.Length() > 0)
-		fWebCallers->AllowOrigin(ways.webOrigin.String());
-	return fWebCallers->Listen(pageFolder.String(), address.String(), port,
-		problem);
 }
 
 
@@ -516,6 +418,8 @@ ZenboHost::_ShutDown()
 		fSshCallers->RefuseCallers();
 	if (fWebCallers != NULL)
 		fWebCallers->RefuseCallers();
+	if (fRloginCallers != NULL)
+		fRloginCallers->RefuseCallers();
 	// Every session is told that its user is gone and every caller is
 	// told; the queued requests of sessions are released with B_NO_REPLY
 	// as the loop ends.

@@ -7,6 +7,7 @@
 #include "DoorLauncher.h"
 #include "DoorRequests.h"
 #include "Listener.h"
+#include "RloginBoards.h"
 #include "SshHostKey.h"
 #include "SysopDesk.h"
 #include "TerminalKeeper.h"
@@ -18,12 +19,13 @@
 #include <memory>
 
 class HostWorkers;
+class RloginCallers;
 class SshCallers;
 class Terminal;
 class WebCallers;
 
-// The host's own folder of the boot volume: the accounts and the SSH host
-// key.
+// The host's own folder of the boot volume: the accounts, the SSH host
+// key and the boards whose callers play here over RLogin.
 #define kHostFolderPath "/boot/home/Zenbo"
 
 // Zenbo, the board's host: the one application of the boot volume that
@@ -60,6 +62,10 @@ public:
 		// An origin besides the page's own that may open the web
 		// terminal; empty for none.
 		BString				webOrigin;
+		// Other boards' callers; with the boards of the config file,
+		// besides those of the boards file.
+		BString				rlogin;
+		RloginBoards		boards;
 	};
 
 	// Listens on the terminal socket and at each way in that has an
@@ -72,6 +78,7 @@ public:
 									{ return fTelnetListener.Port(); }
 			uint16				SshPort() const;
 			uint16				WebPort() const;
+			uint16				RloginPort() const;
 	// "SHA256:..." once SSH callers are taken.
 			BString				SshFingerprint() const
 									{ return fSshHostKey.Fingerprint(); }
@@ -83,6 +90,7 @@ private:
 			status_t			_StartNetwork(const WaysIn& ways,
 									BString* problem);
 			status_t			_StartLocal();
+			status_t			_StartTicker();
 
 	// Connections
 			void				_BridgeArrived(int descriptor);
@@ -97,6 +105,8 @@ private:
 			status_t			_StartSsh(const BString& sshAddress,
 									BString* problem);
 			status_t			_StartWeb(const WaysIn& ways,
+									BString* problem);
+			status_t			_StartRlogin(const WaysIn& ways,
 									BString* problem);
 	virtual	void				KeepTerminal(
 									std::unique_ptr<Terminal> connection)
@@ -168,4 +178,5 @@ private:
 			// of its own, which its callers point to.
 			std::unique_ptr<SshCallers> fSshCallers;
 			std::unique_ptr<WebCallers> fWebCallers;
+			std::unique_ptr<RloginCallers> fRloginCallers;
 };

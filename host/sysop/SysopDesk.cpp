@@ -92,11 +92,15 @@ SysopDesk::_Who()
 		"Came in", "Where", "Idle", "State");
 	table += line;
 	for (const Board::CallerView& caller : callers) {
+		// The time a caller's own board left them, after the state.
+		std::string state = caller.state;
+		if (caller.timeLeft >= 0)
+			state += ", " + FrontRoom::IdleText(caller.timeLeft) + " left";
 		snprintf(line, sizeof(line), "%-30s %-8s %-24s %6s  %s\n",
 			caller.name.Length() > 0 ? caller.name.String() : "-",
 			caller.kind.Length() > 0 ? caller.kind.String() : "-",
 			caller.where.String(), FrontRoom::IdleText(caller.idle).c_str(),
-			caller.state);
+			state.c_str());
 		table += line;
 	}
 	snprintf(line, sizeof(line), "%d %s on the board.\n", (int)callers.size(),

@@ -974,3 +974,185 @@ TEST_F(BoardTest, LockedAccountBeforeTheTerminalIsRefusedAtOnceUntilUnlocked)
 	EXPECT_NE(std::string::npos,
 		connection.TakeShown().find("Ash, you are in the front room"));
 }
+
+
+// #pragma mark - Time left and other boards' callers
+
+
+TEST_F(BoardTest, CallerOutOfTimeIsWarnedAtAPromptThenLetGo)
+{
+	FakeConnection bridge("node 4");
+	ASSERT_TRUE(fBoard->TerminalArrived(&bridge, "Bo"));
+	fBoard->LimitTime(&bridge, 150 * kSecond);
+	fBoard->Entered(fLink.fEntered["Bo"], B_OK, BString(), BString());
+	BMessage* text = new BMessage(kSendString);
+	fBoard->SendString("Bo", "\n<Bo : Town> ", text);
+	BMessage* key = new BMessage(kGetChar);
+	fBoard->GetChar("Bo", key);
+	bridge.TakeShown();
+
+	EXPECT_EQ(150 * kSecond, fBoard->ListCallers()[0].timeLeft);
+	// Two minutes and a half: the two minutes' warning when they come.
+	Pass(29 * kSecond);
+	EXPECT_EQ("", bridge.TakeShown());
+	Pass(kSecond);
+	EXPECT_EQ("\nYou have 2 minutes left.\n<Bo : Town> ", bridge.TakeShown());
+	Pass(60 * kSecond);
+	EXPECT_EQ("\nYou have 1 minute left.\n<Bo : Town> ", bridge.TakeShown());
+	EXPECT_FALSE(bridge.fClosed);
+	Pass(60 * kSecond);
+	// As a hang-up ends it: the session hears its user is gone.
+	EXPECT_TRUE(bridge.fClosed);
+	EXPECT_EQ(CallEnd::kSessionEnded, bridge.fEnd);
+	EXPECT_NE(std::string::npos, bridge.fShown.find("Your time is up."));
+	EXPECT_EQ(0, fLink.fKeys[key]);
+}
+
+
+TEST_F(BoardTest, VouchedCallerGoesIntoTheDoorAndResumesAfterADrop)
+{
+	FakeConnection call("192.0.2.7");
+	ASSERT_TRUE(fBoard->Arrived(&call));
+	fBoard->Vouched(&call, "Ash@DARK");
+	ASSERT_EQ(1u, fLink.fEntered.count("Ash@DARK"));
+	fBoard->Entered(fLink.fEntered["Ash@DARK"], B_OK, BString(), BString());
+	BMessage* text = new BMessage(kSendString);
+	fBoard->SendString("Ash@DARK", "\n<Ash@DARK : Town> ", text);
+	BMessage* key = new BMessage(kGetChar);
+	fBoard->GetChar("Ash@DARK", key);
+	EXPECT_EQ(std::string::npos, call.fShown.find("front room"));
+
+	// A dropped line waits for the grace period, as any caller's.
+	fBoard->HungUp(&call);
+	EXPECT_TRUE(fBoard->IsOnBoard("Ash@DARK"));
+	FakeConnection again("192.0.2.7");
+	ASSERT_TRUE(fBoard->Arrived(&again));
+	fBoard->Vouched(&again, "Ash@DARK");
+	EXPECT_NE(std::string::npos, again.fShown.find("<Ash@DARK : Town> "));
+	fBoard->Typed(&again, "q");
+	EXPECT_EQ('q', fLink.fKeys[key]);
+
+	// Leaving the door ends the call, back to the caller's board.
+	fBoard->SessionEnded(fLink.fEntered["Ash@DARK"], false);
+	EXPECT_TRUE(again.fClosed);
+	EXPECT_EQ(CallEnd::kSessionEnded, again.fEnd);
+	EXPECT_FALSE(fBoard->IsOnBoard("Ash@DARK"));
+}
+
+
+TEST_F(BoardTest, RefusedHandshakesPauseGrowAndLockTheirKey)
+{
+	const std::string key = "\1rlogin 192.0.2.9";
+	bigtime_t expected[] = { 1, 2, 4, 4 };
+	for (bigtime_t pause : expected) {
+		FakeConnection call("192.0.2.9");
+		ASSERT_TRUE(fBoard->Arrived(&call));
+		fBoard->VouchRefused(&call, key, "No.\n");
+		Pass(pause * kSecond - 1);
+		EXPECT_FALSE(call.fClosed);
+		Pass(1);
+		EXPECT_TRUE(call.fClosed);
+		EXPECT_EQ("No.\n", call.fShown);
+		fBoard->HungUp(&call);
+	}
+	for (int32 i = 4; i < fSettings.lockFailures; i++) {
+		FakeConnection call("192.0.2.9");
+		ASSERT_TRUE(fBoard->Arrived(&call));
+		fBoard->VouchRefused(&call, key, "No.\n");
+		fBoard->HungUp(&call);
+	}
+	EXPECT_TRUE(fBoard->IsLocked(key));
+	EXPECT_FALSE(fBoard->IsLocked("\1rlogin 192.0.2.10"));
+}
+
+
+TEST_F(BoardTest, NamesOfOtherBoardsCannotBeRegisteredHere)
+{
+	FakeConnection caller;
+	fBoard->Connected(&caller);
+	Type(caller, "Ash@DARK\n");
+	EXPECT_NE(std::string::npos, caller.fShown.find(
+		"A name with an @ is another board's caller's; choose one without."));
+	EXPECT_TRUE(fLink.fHashes.empty());
+
+	// A vouched name that breaks the name rule is refused with the reason.
+	FakeConnection call("192.0.2.7");
+	ASSERT_TRUE(fBoard->Arrived(&call));
+	fBoard->Vouched(&call, "Bad/Name@DARK");
+	EXPECT_TRUE(call.fClosed);
+	EXPECT_NE(std::string::npos, call.fShown.find(
+		"\"Bad/Name@DARK\" cannot be a user name here"));
+	EXPECT_TRUE(fLink.fEntered.empty());
+}
+
+
+TEST_F(BoardTest, TimeWarningWhileTheDoorIsBusyWaitsForItsNextPrompt)
+{
+	FakeConnection bridge("node 4");
+	ASSERT_TRUE(fBoard->TerminalArrived(&bridge, "Bo"));
+	// A minute and a half: no five or two minutes' warning, ever.
+	fBoard->LimitTime(&bridge, 90 * kSecond);
+	fBoard->Entered(fLink.fEntered["Bo"], B_OK, BString(), BString());
+	bridge.TakeShown();
+	Pass(30 * kSecond);
+	// No request for a key waits: the door's text is not to be cut.
+	EXPECT_EQ("", bridge.TakeShown());
+	BMessage* text = new BMessage(kSendString);
+	fBoard->SendString("Bo", "\n<Bo : Town> ", text);
+	BMessage* key = new BMessage(kGetChar);
+	fBoard->GetChar("Bo", key);
+	EXPECT_EQ("\n<Bo : Town> \nYou have 1 minute left.\n<Bo : Town> ",
+		bridge.TakeShown());
+	EXPECT_EQ(60 * kSecond, fBoard->ListCallers()[0].timeLeft);
+	Pass(60 * kSecond);
+	EXPECT_TRUE(bridge.fClosed);
+	EXPECT_EQ("\nYour time is up.\n", bridge.TakeShown());
+	EXPECT_EQ(0, fLink.fKeys[key]);
+}
+
+
+TEST_F(BoardTest, VouchedCallTakesOverOnlyAnotherCallOfItsBoard)
+{
+	// A bridge's caller of the name keeps it.
+	FakeConnection bridge("node 2");
+	ASSERT_TRUE(fBoard->TerminalArrived(&bridge, "Bo@DARK"));
+	FakeConnection refused("192.0.2.7");
+	ASSERT_TRUE(fBoard->Arrived(&refused));
+	fBoard->Vouched(&refused, "Bo@DARK");
+	EXPECT_TRUE(refused.fClosed);
+	EXPECT_EQ("Bo@DARK is already in the door from another terminal.\n",
+		refused.fShown);
+	EXPECT_FALSE(bridge.fClosed);
+
+	// A second call of the same board's caller takes the session over.
+	FakeConnection first("192.0.2.7");
+	ASSERT_TRUE(fBoard->Arrived(&first));
+	fBoard->Vouched(&first, "Ash@DARK");
+	fBoard->Entered(fLink.fEntered["Ash@DARK"], B_OK, BString(), BString());
+	int32 seats = fLink.fNextSeat;
+	FakeConnection second("192.0.2.7");
+	ASSERT_TRUE(fBoard->Arrived(&second));
+	fBoard->Vouched(&second, "Ash@DARK");
+	EXPECT_TRUE(first.fClosed);
+	EXPECT_NE(std::string::npos, first.fShown.find(
+		"Your session was taken over from another connection."));
+	EXPECT_FALSE(second.fClosed);
+	EXPECT_EQ(seats, fLink.fNextSeat);
+	EXPECT_EQ(std::string::npos, second.fShown.find("front room"));
+}
+
+
+TEST_F(BoardTest, RefusedHandshakeCannotBeVouchedForAfterwards)
+{
+	FakeConnection call("192.0.2.9");
+	ASSERT_TRUE(fBoard->Arrived(&call));
+	fBoard->VouchRefused(&call, "\1rlogin 192.0.2.9", "No.\n");
+	fBoard->Vouched(&call, "Ash@DARK");
+	EXPECT_TRUE(fLink.fEntered.empty());
+	EXPECT_FALSE(fBoard->IsOnBoard("Ash@DARK"));
+	EXPECT_FALSE(call.fClosed);
+	Pass(kSecond);
+	EXPECT_TRUE(call.fClosed);
+	EXPECT_EQ(CallEnd::kFailure, call.fEnd);
+	EXPECT_EQ("No.\n", call.fShown);
+}

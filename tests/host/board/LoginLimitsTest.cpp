@@ -98,3 +98,37 @@ TEST(LoginLimitsTest, AdmissionCountsTheBoardThenTheAddress)
 	EXPECT_EQ(LoginLimits::Admission::kBoardFull, limits.Admit(4, 0));
 	EXPECT_EQ(LoginLimits::Admission::kBoardFull, limits.Admit(4, 2));
 }
+
+
+TEST(LoginLimitsTest, RefusedCallsOfAKeyPauseLongerEachTimeThenLockIt)
+{
+	LoginLimits limits(Settings());
+	const std::string key = "\1rlogin 192.0.2.9";
+	// Each call is a call of its own: the pause grows with the key's
+	// failures, no further than a call's last try.
+	const bigtime_t pauses[] = { kSecond, 2 * kSecond, 4 * kSecond };
+	for (bigtime_t pause : pauses) {
+		LoginLimits::Refusal refusal = limits.CallRefused(key, kStart);
+		EXPECT_EQ(pause, refusal.pause);
+		EXPECT_FALSE(refusal.locked);
+	}
+	EXPECT_FALSE(limits.IsLocked(key, kStart));
+	LoginLimits::Refusal last = limits.CallRefused(key, kStart);
+	EXPECT_EQ(4 * kSecond, last.pause);
+	EXPECT_TRUE(last.locked);
+	EXPECT_TRUE(limits.IsLocked(key, kStart + 59 * kSecond));
+	// A name's failures and another address's are apart from it.
+	EXPECT_FALSE(limits.IsLocked("ash", kStart));
+	EXPECT_FALSE(limits.IsLocked("\1rlogin 192.0.2.10", kStart));
+	EXPECT_FALSE(limits.Failed("\1rlogin 192.0.2.10", kStart));
+}
+
+
+TEST(LoginLimitsTest, RefusedCallsOutsideTheWindowStartThePauseAgain)
+{
+	LoginLimits limits(Settings());
+	const std::string key = "\1rlogin 192.0.2.9";
+	EXPECT_EQ(kSecond, limits.CallRefused(key, kStart).pause);
+	EXPECT_EQ(2 * kSecond, limits.CallRefused(key, kStart).pause);
+	EXPECT_EQ(kSecond, limits.CallRefused(key, kStart + 61 * kSecond).pause);
+}

@@ -379,3 +379,98 @@ TEST_F(LoginTest, TerminalThatOpensBeforeTheVerdictLetsTheCallerGo)
 	EXPECT_EQ(LoginOutcome::kLetGo, login->TerminalOpened());
 	EXPECT_EQ("", login->Farewell());
 }
+
+
+TEST_F(LoginTest, NamesOfOtherBoardsCannotBeRegisteredEitherWay)
+{
+	const std::string reason
+		= "A name with an @ is another board's caller's; choose one without.";
+	FakeTerminal terminal;
+	auto typed = AtThePrompt(terminal);
+	EXPECT_EQ(LoginOutcome::kGoesOn, Type(*typed, "Ash@DARK\n"));
+	EXPECT_EQ("Ash@DARK\n" + reason + "\nName: ", terminal.TakeShown());
+
+	FakeTerminal ssh;
+	auto given = BeforeTheTerminal(ssh);
+	EXPECT_EQ(LoginOutcome::kGoesOn, given->NameGiven("Ash@DARK"));
+	EXPECT_EQ(LoginQuestions::kNone, given->Questions());
+	EXPECT_EQ(LoginOutcome::kGoesOn,
+		given->PasswordGiven("Ash@DARK", "whatever1"));
+	ASSERT_EQ(2u, ssh.fAnswers.size());
+	for (size_t i = 0; i < 2; i++) {
+		EXPECT_EQ(LoginAnswer::kRefused, ssh.fAnswers[i]);
+		EXPECT_EQ(reason, ssh.fReasons[i]);
+	}
+	EXPECT_TRUE(fLink.fHashes.empty());
+
+	// Refused as a name the rule refuses: tried time after time, the call
+	// ends.
+	for (int i = 1; i < 9; i++)
+		EXPECT_EQ(LoginOutcome::kGoesOn, Type(*typed, "Ash@DARK\n"));
+	EXPECT_EQ(LoginOutcome::kLetGo, Type(*typed, "Ash@DARK\n"));
+}
+
+
+TEST_F(LoginTest, VouchedNameIsLoggedInWithNoPasswordOnlyBeforeTheTerminal)
+{
+	FakeTerminal call;
+	auto vouched = BeforeTheTerminal(call);
+	EXPECT_EQ(LoginOutcome::kLoggedIn, vouched->Vouched("Ash@DARK"));
+	EXPECT_EQ(BString("Ash@DARK"), vouched->Name());
+	EXPECT_TRUE(fLink.fChecks.empty());
+	EXPECT_TRUE(call.fAnswers.empty());
+	EXPECT_EQ("", call.fShown);
+	// Once is all: the name cannot change afterwards.
+	EXPECT_EQ(LoginOutcome::kGoesOn, vouched->Vouched("Bo@DARK"));
+	EXPECT_EQ(BString("Ash@DARK"), vouched->Name());
+
+	// Nobody at the board's own prompt is vouched for.
+	FakeTerminal terminal;
+	auto typed = AtThePrompt(terminal);
+	EXPECT_EQ(LoginOutcome::kGoesOn, typed->Vouched("Ash"));
+	EXPECT_EQ(Login::Stage::kName, typed->CurrentStage());
+}
+
+
+TEST_F(LoginTest, VouchedNameTheRuleRefusesLetsTheCallerGoWithItEscaped)
+{
+	FakeTerminal call;
+	auto vouched = BeforeTheTerminal(call);
+	EXPECT_EQ(LoginOutcome::kLetGo, vouched->Vouched("Bad/Name@DARK"));
+	EXPECT_EQ(0u, vouched->Farewell().find(
+		"\"Bad/Name@DARK\" cannot be a user name here: the name "));
+	EXPECT_EQ('\n', vouched->Farewell().back());
+
+	// A name that would drive the caller's terminal is told as text.
+	FakeTerminal hostile;
+	auto escaped = BeforeTheTerminal(hostile);
+	EXPECT_EQ(LoginOutcome::kLetGo, escaped->Vouched("\x1b[2J@DARK"));
+	EXPECT_EQ(std::string::npos, escaped->Farewell().find('\x1b'));
+	EXPECT_NE(std::string::npos, escaped->Farewell().find("[2J@DARK"));
+}
+
+
+TEST_F(LoginTest, RefusedHandshakeWaitsOutItsPauseThenGoesWithItsNotice)
+{
+	const std::string key = "\1rlogin 192.0.2.9";
+	const bigtime_t pauses[] = { kSecond, 2 * kSecond };
+	for (bigtime_t pause : pauses) {
+		FakeTerminal call("192.0.2.9");
+		auto login = BeforeTheTerminal(call);
+		login->HandshakeRefused(key, "No.\n");
+		bigtime_t refused = fLink.fNow;
+		// Nothing the call sends meanwhile takes the refusal back.
+		EXPECT_EQ(LoginOutcome::kGoesOn, login->Vouched("Ash@DARK"));
+		EXPECT_EQ(LoginOutcome::kGoesOn, login->PasswordGiven("Ash",
+			"secret123"));
+		EXPECT_TRUE(fLink.fChecks.empty());
+		EXPECT_EQ(LoginOutcome::kGoesOn,
+			login->Tick(refused + pause - 1, 60 * kSecond));
+		EXPECT_EQ(LoginOutcome::kLetGo,
+			login->Tick(refused + pause, 60 * kSecond));
+		EXPECT_EQ("No.\n", login->Farewell());
+		EXPECT_EQ("", call.fShown);
+		EXPECT_TRUE(call.fAnswers.empty());
+	}
+	EXPECT_FALSE(fLimits.IsLocked(key, fLink.fNow));
+}

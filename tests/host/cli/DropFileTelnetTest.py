@@ -49,12 +49,13 @@ class Door32TelnetTest(unittest.TestCase):
             client.expect("<Wren : Town> ")
             self.assertIn((SB, TTYPE), client.commands)
 
-            # The sysop sees the node it came in on.
+            # The sysop sees the node it came in on, and the 546 minutes
+            # the board left the caller.
             who = subprocess.run([ZENBO, "who"], capture_output=True,
                                  timeout=TIMEOUT, env=self.board.environment)
             self.assertRegex(who.stdout.decode(),
                              r"\nWren +bridge +node 3, telnet +0:0\d +in the"
-                             r" door\n")
+                             r" door, 54[56]:\d\d left\n")
 
             client.send("b")
             client.expect("<Wren : Blacksmith> ")

@@ -188,3 +188,68 @@ TEST(DropFileTest, AMissingOrHugeFileIsRefused)
 	unlink(path);
 	EXPECT_STREQ("the file is far larger than any drop file", error.String());
 }
+
+
+// #pragma mark - The caller's time left
+
+
+static const bigtime_t kMinute = 60000000;
+
+
+// A DOOR.SYS whose lines 18 and 19 give the seconds and minutes left.
+static std::string
+DoorSysWithTime(const char* seconds, const char* minutes)
+{
+	std::string content = DoorSys("COM0:", "Ash Marlow", "Ash");
+	std::string lines[52];
+	size_t start = 0;
+	for (int line = 0; line < 52; line++) {
+		size_t end = content.find("\r\n", start);
+		lines[line] = content.substr(start, end - start);
+		start = end + 2;
+	}
+	lines[17] = seconds;
+	lines[18] = minutes;
+	std::string result;
+	for (const std::string& line : lines)
+		result += line + "\r\n";
+	return result;
+}
+
+
+static bigtime_t
+TimeLeftOf(const char* fileName, const std::string& content)
+{
+	DropFile dropFile;
+	BString error;
+	EXPECT_EQ(B_OK, dropFile.Parse(fileName, content.data(), content.size(),
+		&error)) << error.String();
+	return dropFile.TimeLeft();
+}
+
+
+TEST(DropFileTest, EachKindGivesTheTimeLeft)
+{
+	EXPECT_EQ(546 * kMinute, TimeLeftOf("DOOR32.SYS", kDoor32));
+	EXPECT_EQ(546 * kMinute, TimeLeftOf("DORINFO1.DEF", DorInfo("Ash", "")));
+	// DOOR.SYS: the seconds first, else the minutes.
+	EXPECT_EQ(3725 * 1000000LL, TimeLeftOf("DOOR.SYS",
+		DoorSysWithTime("3725", "62")));
+	EXPECT_EQ(62 * kMinute, TimeLeftOf("DOOR.SYS",
+		DoorSysWithTime("", "62")));
+}
+
+
+TEST(DropFileTest, NoTimeOrANegativeOneIsNoLimit)
+{
+	EXPECT_EQ(-1, TimeLeftOf("DOOR32.SYS",
+		"0\r\n0\r\n38400\r\nKorrin BBS\r\n17\r\nAsh\r\nAsh\r\n"));
+	EXPECT_EQ(-1, TimeLeftOf("DOOR32.SYS",
+		"0\r\n0\r\n38400\r\nKorrin BBS\r\n17\r\nAsh\r\nAsh\r\n30\r\n-1\r\n"));
+	EXPECT_EQ(-1, TimeLeftOf("DOOR.SYS", DoorSysWithTime("-5", "-1")));
+	EXPECT_EQ(-1, TimeLeftOf("DORINFO1.DEF", std::string("Korrin BBS\r\nKit"
+		"\r\nSysop\r\nCOM0\r\n0 BAUD,N,8,1\r\n 0\r\nAsh\r\nMarlow\r\n")));
+	// None left is none: the time is up at once.
+	EXPECT_EQ(0, TimeLeftOf("DOOR32.SYS",
+		"0\r\n0\r\n38400\r\nKorrin BBS\r\n17\r\nAsh\r\nAsh\r\n30\r\n0\r\n"));
+}

@@ -121,3 +121,31 @@ TEST(HostConfigTest, AMissingFileIsNotBadData)
 	EXPECT_NE(B_BAD_DATA, status);
 	EXPECT_NE(nullptr, strstr(error.String(), "/nonexistent/zenbo.toml"));
 }
+
+
+TEST(HostConfigTest, BoardsAreTablesOfTheirOwn)
+{
+	ConfigFile file("rlogin = true\n"
+		"[[boards]]\ntag = \"DARK\"\nsecret = \"s3cret\"\n"
+		"addresses = [ \"192.0.2.7\", \"::1\" ]\nmax-callers = 5\n"
+		"[[boards]]\ntag = \"LIGHT\"\nsecret = \"other\"\n"
+		"address = \"192.0.2.8\"\n");
+	std::vector<std::string> arguments;
+	RloginBoards boards;
+	BString error;
+	ASSERT_EQ(B_OK, ReadHostConfig(file.Path(), &arguments, &boards, &error))
+		<< error.String();
+	EXPECT_EQ(std::vector<std::string>({ "--rlogin" }), arguments);
+	ASSERT_EQ(2u, boards.Entries().size());
+	EXPECT_STREQ("DARK", boards.Entries()[0].tag.String());
+	EXPECT_EQ(2u, boards.Entries()[0].addresses.size());
+	EXPECT_EQ(5, boards.Entries()[0].maxCallers);
+	EXPECT_EQ("192.0.2.8", boards.Entries()[1].addresses[0]);
+
+	EXPECT_NE(std::string::npos, MistakeIn("[[boards]]\ntag = \"A\"\n"
+		"secret = \"s\"\naddresses = [ \"192.0.2.x\" ]\n").find(
+		"not an IP address: 192.0.2.x"));
+	EXPECT_NE(std::string::npos, MistakeIn("[[boards]]\ntag = \"A\"\n"
+		"secret = \"s\"\naddress = \"192.0.2.1\"\ncolour = 1\n").find(
+		":5: colour: a board has a tag"));
+}

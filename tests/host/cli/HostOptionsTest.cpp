@@ -164,3 +164,26 @@ TEST(HostOptionsTest, HelpNamesTheHostKeyOrSaysWhenItIsMade)
 	EXPECT_NE(nullptr, strstr(none.String(), "made at the first start"));
 	EXPECT_EQ(nullptr, strstr(none.String(), "SHA256"));
 }
+
+
+TEST(HostOptionsTest, RloginAndVerboseAreRead)
+{
+	HostOptions options;
+	BString error;
+	ASSERT_EQ(B_OK, Parse({ "--rlogin" }, &options, &error)) << error.String();
+	EXPECT_EQ(HostOptions::Command::kHost, options.command);
+	EXPECT_STREQ("127.0.0.1:5513", options.rloginAddress.String());
+	HostOptions given;
+	ASSERT_EQ(B_OK, Parse({ "--telnet", "--rlogin", "0.0.0.0:513" }, &given,
+		&error)) << error.String();
+	EXPECT_STREQ("0.0.0.0:513", given.rloginAddress.String());
+	EXPECT_EQ(B_BAD_VALUE, Parse({ "--stdio", "--user", "Ash", "--rlogin" },
+		&given, &error));
+
+	HostOptions verbose;
+	ASSERT_EQ(B_OK, Parse({ "--stdio", "--user", "Ash", "--verbose" },
+		&verbose, &error)) << error.String();
+	EXPECT_TRUE(verbose.verbose);
+	EXPECT_EQ(B_BAD_VALUE, Parse({ "--telnet", "--verbose" }, &verbose,
+		&error));
+}

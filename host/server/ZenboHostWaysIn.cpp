@@ -1,0 +1,158 @@
+#include "ZenboHost.h"
+
+#include "BootVolumeSetup.h"
+#include "HostLog.h"
+#include "HostOptions.h"
+#include "RloginCallers.h"
+#include "SshCallers.h"
+#include "WebCallers.h"
+
+#include <BootVolume.h>
+
+#include <sys/stat.h>
+
+
+// #pragma mark - The ways in from the network
+
+
+// The accounts and each way in that has an address.
+status_t
+ZenboHost::_StartNetwork(const WaysIn& ways, BString* problem)
+{
+	status_t status = fAccounts.Load(problem);
+	if (status == B_OK && ways.telnet.Length() > 0)
+		status = _StartTelnet(ways.telnet, problem);
+	if (status == B_OK && ways.ssh.Length() > 0)
+		status = _StartSsh(ways.ssh, problem);
+	if (status == B_OK && ways.web.Length() > 0)
+		status = _StartWeb(ways, problem);
+	if (status == B_OK && ways.rlogin.Length() > 0)
+		status = _StartRlogin(ways, problem);
+	return status;
+}
+
+
+status_t
+ZenboHost::_StartTelnet(const BString& telnetAddress, BString* problem)
+{
+	BString address;
+	uint16 port = 0;
+	status_t status = SplitTelnetAddress(telnetAddress, &address, &port);
+	if (status == B_OK)
+		status = fTelnetListener.ListenOnTcp(address.String(), port);
+	if (status != B_OK) {
+		problem->SetTo("cannot listen for telnet callers at ");
+		*problem << telnetAddress << ": " << strerror_status(status);
+	}
+	return status;
+}
+
+
+uint16
+ZenboHost::SshPort() const
+{
+	return fSshCallers != NULL ? fSshCallers->Port() : 0;
+}
+
+
+uint16
+ZenboHost::WebPort() const
+{
+	return fWebCallers != NULL ? fWebCallers->Port() : 0;
+}
+
+
+// The host key lives beside the accounts, made at the first start and
+// kept, so that callers who pinned it keep trusting the board.
+status_t
+ZenboHost::_StartSsh(const BString& sshAddress, BString* problem)
+{
+	BString folder;
+	status_t status = resolve_boot_path(kHostFolderPath, &folder);
+	if (status == B_OK)
+		status = create_directory(folder.String(), 0755);
+	if (status != B_OK) {
+		problem->SetTo("cannot make the host's folder " kHostFolderPath ": ");
+		*problem << strerror_status(status);
+		return status;
+	}
+	BString keyPath = folder;
+	keyPath << "/" << kSshHostKeyName;
+	struct stat info;
+	bool made = stat(keyPath.String(), &info) != 0;
+	status = fSshHostKey.LoadOrMake(folder.String(), problem);
+	if (status != B_OK)
+		return status;
+	if (made)
+		HostLog("made the SSH host key %s", keyPath.String());
+	HostLog("the SSH host key's fingerprint is %s",
+		fSshHostKey.Fingerprint().String());
+
+	BString address;
+	uint16 port = 0;
+	if (SplitTelnetAddress(sshAddress, &address, &port) != B_OK) {
+		problem->SetTo("not an address for SSH callers: ");
+		*problem << sshAddress;
+		return B_BAD_VALUE;
+	}
+	TerminalKeeper& keeper = *this;
+	fSshCallers = std::make_unique<SshCallers>(*this, fBoard, fSshHostKey,
+		keeper);
+	return fSshCallers->Listen(address.String(), port, problem);
+}
+
+
+// The page comes from the host's installed files, beside the program as
+// the door's data files are; nothing is fetched when it runs.
+status_t
+ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
+{
+	BString address;
+	uint16 port = 0;
+	if (SplitTelnetAddress(ways.web, &address, &port) != B_OK) {
+		problem->SetTo("not an address for the web terminal: ");
+		*problem << ways.web;
+		return B_BAD_VALUE;
+	}
+	BString pageFolder = ProgramFolder();
+	pageFolder << "/../share/zenbo/web";
+	TerminalKeeper& keeper = *this;
+	fWebCallers = std::make_unique<WebCallers>(*this, fBoard, keeper);
+	if (ways.webOrigin.Length() > 0)
+		fWebCallers->AllowOrigin(ways.webOrigin.String());
+	return fWebCallers->Listen(pageFolder.String(), address.String(), port,
+		problem);
+}
+
+
+uint16
+ZenboHost::RloginPort() const
+{
+	return fRloginCallers != NULL ? fRloginCallers->Port() : 0;
+}
+
+
+// The boards file lives beside the accounts, its secrets readable by the
+// host's user alone.
+status_t
+ZenboHost::_StartRlogin(const WaysIn& ways, BString* problem)
+{
+	BString address;
+	uint16 port = 0;
+	if (SplitTelnetAddress(ways.rlogin, &address, &port) != B_OK) {
+		problem->SetTo("not an address for RLogin calls: ");
+		*problem << ways.rlogin;
+		return B_BAD_VALUE;
+	}
+	BString boardsPath;
+	status_t status = resolve_boot_path(kBoardsFilePath, &boardsPath);
+	if (status != B_OK) {
+		problem->SetTo("cannot find the boards file " kBoardsFilePath ": ");
+		*problem << strerror_status(status);
+		return status;
+	}
+	TerminalKeeper& keeper = *this;
+	fRloginCallers = std::make_unique<RloginCallers>(*this, fBoard, keeper,
+		boardsPath, ways.boards);
+	return fRloginCallers->Listen(address.String(), port, problem);
+}
