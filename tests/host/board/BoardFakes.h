@@ -30,7 +30,16 @@ public:
 	}
 
 	void Show(const std::string& text) override { fShown += text; }
-	size_t Backlog() const override { return 0; }
+	// Shown among the texts when the test asks, as a bridge shows them.
+	void LogLine(const BString& line) override
+	{
+		if (!fShowsLogLines)
+			return;
+		fShown += "[log: ";
+		fShown += line.String();
+		fShown += "]";
+	}
+	size_t Backlog() const override { return fBacklog; }
 	void Finish(CallEnd end, const char* notice) override
 	{
 		if (notice != NULL)
@@ -41,12 +50,14 @@ public:
 	void LoginAnswered(LoginAnswer answer, const char* reason) override
 	{
 		fAnswers.push_back(answer);
-		fReasons.push_back(reason != NULL ? reason : "");
+		fReason = reason != NULL ? reason : "";
+		fReasons.push_back(fReason);
 	}
 	const BString& Address() const override { return fAddress; }
 	BString TerminalType() const override { return BString("VT100"); }
 	const char* Kind() const override { return "fake"; }
 
+	// What was shown since the last call.
 	std::string TakeShown()
 	{
 		std::string shown;
@@ -56,9 +67,13 @@ public:
 
 	BString fAddress;
 	std::string fShown;
+	bool fShowsLogLines = false;
+	size_t fBacklog = 0;
 	bool fClosed = false;
-	CallEnd fEnd = CallEnd::kSessionEnded;
+	CallEnd fEnd = CallEnd::kFailure;
 	std::vector<LoginAnswer> fAnswers;
+	// The last reason given, and every one in turn.
+	std::string fReason;
 	std::vector<std::string> fReasons;
 };
 
@@ -93,9 +108,22 @@ class FakeLink : public BoardLink {
 public:
 	bigtime_t Now() override { return fNow; }
 	int32 NewSeatID() override { return fNextSeat++; }
-	void EnterDoor(int32, const BString&) override {}
-	void AnswerKey(BMessage* request, int32) override { delete request; }
-	void AnswerText(BMessage* request, bool) override { delete request; }
+	void EnterDoor(int32 seat, const BString& name) override
+	{
+		fEntered[name.String()] = seat;
+	}
+	// The answers are kept by the request's address, which the test holds
+	// on to; the request itself is gone, as the host's would be.
+	void AnswerKey(BMessage* request, int32 key) override
+	{
+		fKeys[request] = key;
+		delete request;
+	}
+	void AnswerText(BMessage* request, bool gone) override
+	{
+		fTexts[request] = gone;
+		delete request;
+	}
 	void HashPassword(int32 caller, const std::string& password) override
 	{
 		fHashes.push_back({ caller, "hash:" + password });
@@ -108,6 +136,9 @@ public:
 
 	bigtime_t fNow = 1000 * kSecond;
 	int32 fNextSeat = 100;
+	std::map<std::string, int32> fEntered;
+	std::map<BMessage*, int32> fKeys;
+	std::map<BMessage*, bool> fTexts;
 	std::vector<std::pair<int32, std::string>> fHashes;
 	std::vector<std::pair<int32, bool>> fChecks;
 };

@@ -1,7 +1,6 @@
 #include "Board.h"
 
-#include "AccountStore.h"
-#include "Terminal.h"
+#include "BoardFakes.h"
 
 #include <Message.h>
 #include <ZenboProtocol.h>
@@ -18,121 +17,19 @@
 
 namespace {
 
-const bigtime_t kSecond = 1000000;
+using namespace BoardFakes;
 
 
-class FakeConnection : public Terminal {
+// A terminal that shows the host's log lines among its texts, as a
+// bridge's does, so that the tests see what the board logs of its caller.
+class FakeConnection : public FakeTerminal {
 public:
 	explicit FakeConnection(const char* address = "10.0.0.1")
 		:
-		fAddress(address)
+		FakeTerminal(address)
 	{
+		fShowsLogLines = true;
 	}
-
-	void Show(const std::string& text) override { fShown += text; }
-	void LogLine(const BString& line) override
-	{
-		fShown += "[log: ";
-		fShown += line.String();
-		fShown += "]";
-	}
-	size_t Backlog() const override { return fBacklog; }
-	void Finish(CallEnd end, const char* notice) override
-	{
-		if (notice != NULL)
-			fShown += notice;
-		fEnd = end;
-		fClosed = true;
-	}
-	const BString& Address() const override { return fAddress; }
-	BString TerminalType() const override { return BString("VT100"); }
-	const char* Kind() const override { return "fake"; }
-	void LoginAnswered(LoginAnswer answer, const char* reason) override
-	{
-		fAnswers.push_back(answer);
-		fReason = reason != NULL ? reason : "";
-	}
-
-	// What was shown since the last call.
-	std::string TakeShown()
-	{
-		std::string shown = fShown;
-		fShown.clear();
-		return shown;
-	}
-
-	BString fAddress;
-	std::string fShown;
-	size_t fBacklog = 0;
-	bool fClosed = false;
-	CallEnd fEnd = CallEnd::kFailure;
-	std::vector<LoginAnswer> fAnswers;
-	std::string fReason;
-};
-
-
-class MemoryAccounts : public AccountStore {
-public:
-	status_t Find(const BString& name, BString* storedName,
-		std::string* hash) const override
-	{
-		auto found = fAccounts.find(NameKey(name));
-		if (found == fAccounts.end())
-			return B_ENTRY_NOT_FOUND;
-		*storedName = found->second.first;
-		*hash = found->second.second;
-		return B_OK;
-	}
-
-	status_t Add(const BString& name, const std::string& hash) override
-	{
-		if (fAccounts.count(NameKey(name)) != 0)
-			return B_FILE_EXISTS;
-		fAccounts[NameKey(name)] = { name, hash };
-		return B_OK;
-	}
-
-	std::map<std::string, std::pair<BString, std::string>> fAccounts;
-};
-
-
-// The host as the board sees it. Passwords "hash" to "hash:" and the
-// password, and the test hands the results back.
-class FakeLink : public BoardLink {
-public:
-	bigtime_t Now() override { return fNow; }
-	int32 NewSeatID() override { return fNextSeat++; }
-	void EnterDoor(int32 seat, const BString& name) override
-	{
-		fEntered[name.String()] = seat;
-	}
-	void AnswerKey(BMessage* request, int32 key) override
-	{
-		fKeys[request] = key;
-		delete request;
-	}
-	void AnswerText(BMessage* request, bool gone) override
-	{
-		fTexts[request] = gone;
-		delete request;
-	}
-	void HashPassword(int32 caller, const std::string& password) override
-	{
-		fHashes.push_back({ caller, "hash:" + password });
-	}
-	void CheckPassword(int32 caller, const std::string& hash,
-		const std::string& password) override
-	{
-		fChecks.push_back({ caller, hash == "hash:" + password });
-	}
-
-	bigtime_t fNow = 1000 * kSecond;
-	int32 fNextSeat = 100;
-	std::map<std::string, int32> fEntered;
-	std::map<BMessage*, int32> fKeys;
-	std::map<BMessage*, bool> fTexts;
-	std::vector<std::pair<int32, std::string>> fHashes;
-	std::vector<std::pair<int32, bool>> fChecks;
 };
 
 
