@@ -501,8 +501,24 @@ LooperPrivate::_RunWatch(uint64 key, uint32 events)
 	// The hook may unwatch its own descriptor; the entry lives on until it
 	// has returned.
 	Lock(B_INFINITE_TIMEOUT);
+	if (!_IsWatched(key, watch)) {
+		// Unwatched by a thread that held the lock while this one waited
+		// for it: what the hook would touch may be gone.
+		Unlock();
+		return;
+	}
 	watch->hook(watch->descriptor, events);
 	Unlock();
+}
+
+
+bool
+LooperPrivate::_IsWatched(uint64 key,
+	const std::shared_ptr<WatchEntry>& watch)
+{
+	std::lock_guard<std::mutex> lock(fWatchLock);
+	auto found = fWatches.find(key);
+	return found != fWatches.end() && found->second == watch;
 }
 
 

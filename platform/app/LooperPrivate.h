@@ -142,6 +142,8 @@ private:
 			void				_ServeConnection(uint64 key, uint32 events);
 			void				_CloseConnection(uint64 key);
 			void				_RunWatch(uint64 key, uint32 events);
+			bool				_IsWatched(uint64 key,
+									const std::shared_ptr<WatchEntry>& watch);
 			void				_Finish();
 			void				_ReleaseLockFully(int32* count);
 			void				_TakeLockAgain(int32 count);

@@ -90,7 +90,7 @@ TEST_F(StreamConnectionTest, PeersBytesReachTheOwner)
 	EXPECT_TRUE(fLooper.WaitFor([this] {
 		return fOwner.fReceived == "look north";
 	})) << fOwner.fReceived;
-	EXPECT_TRUE(fOwner.fEnds.empty());
+	fLooper.Locked([this] { EXPECT_TRUE(fOwner.fEnds.empty()); });
 }
 
 
@@ -111,7 +111,7 @@ TEST_F(StreamConnectionTest, OutputWaitsForStartThenGoesInOrder)
 	});
 	EXPECT_EQ("first second", fSockets.Receive(12));
 	EXPECT_EQ(0u, fLooper.Locked([this] { return fConnection->Queued(); }));
-	EXPECT_GE(fOwner.fFlushes, 1);
+	fLooper.Locked([this] { EXPECT_GE(fOwner.fFlushes, 1); });
 }
 
 
@@ -136,7 +136,7 @@ TEST_F(StreamConnectionTest, PartialWriteKeepsTheRestAndSendsItWhenThereIsRoom)
 	EXPECT_TRUE(fLooper.WaitFor([this] {
 		return fConnection->Queued() == 0;
 	}));
-	EXPECT_TRUE(fOwner.fEnds.empty());
+	fLooper.Locked([this] { EXPECT_TRUE(fOwner.fEnds.empty()); });
 }
 
 
@@ -178,7 +178,7 @@ TEST_F(StreamConnectionTest, EndOfFileEndsAsAHangUpOnce)
 	ASSERT_TRUE(fSockets.Send("bye"));
 	fSockets.ClosePeer();
 	ASSERT_TRUE(fLooper.WaitFor([this] { return !fOwner.fEnds.empty(); }));
-	EXPECT_EQ("bye", fOwner.fReceived);
+	fLooper.Locked([this] { EXPECT_EQ("bye", fOwner.fReceived); });
 
 	// Whatever the owner does afterwards, the end was reported once.
 	fLooper.Locked([this] {
@@ -227,8 +227,8 @@ TEST_F(StreamConnectionTest, FinishSendsEverythingThenEndsOnce)
 		// Finishing: nothing new is taken.
 		fConnection->Queue("after the end");
 		fConnection->Finish();
+		EXPECT_TRUE(fOwner.fEnds.empty());
 	});
-	EXPECT_TRUE(fOwner.fEnds.empty());
 	std::string received = fSockets.ReceiveAll();
 	EXPECT_TRUE(received == text) << received.size() << " bytes";
 	ASSERT_TRUE(fLooper.WaitFor([this] { return !fOwner.fEnds.empty(); }));
@@ -265,5 +265,5 @@ TEST_F(StreamConnectionTest, DeletedConnectionClosesWithoutReporting)
 	fLooper.Locked([this] { fConnection.reset(); });
 	char byte;
 	EXPECT_EQ(0, recv(fSockets.peer, &byte, 1, 0));
-	EXPECT_TRUE(fOwner.fEnds.empty());
+	fLooper.Locked([this] { EXPECT_TRUE(fOwner.fEnds.empty()); });
 }
