@@ -3,7 +3,7 @@
 
 PACKAGES := cmake ninja-build make g++ clang libclang-rt-14-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	dpkg-dev file lintian pkg-config libtelnet-dev libsodium-dev gnuplot-nox \
+	dpkg-dev file lintian pkg-config libtelnet-dev libsodium-dev libsqlite3-dev gnuplot-nox \
 	libtomlplusplus-dev python3-pexpect telnet \
 	libssh-dev openssh-client libboost-dev nodejs chromium rsh-redone-client
 JOBS ?= $(shell nproc)

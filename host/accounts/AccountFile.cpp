@@ -180,6 +180,16 @@ AccountFile::SetLocked(const BString& name, bool locked, BString* storedName)
 }
 
 
+std::vector<std::pair<BString, std::string>>
+AccountFile::Accounts() const
+{
+	std::vector<std::pair<BString, std::string>> accounts;
+	for (auto& entry : fAccounts)
+		accounts.push_back(entry.second);
+	return accounts;
+}
+
+
 status_t
 AccountFile::_Save() const
 {

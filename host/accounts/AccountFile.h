@@ -4,6 +4,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The board's accounts in one file of the host's own folder of the boot
 // volume (kAccountsPath), never beside the door's data: a line per account,
@@ -27,12 +29,15 @@ public:
 	// The sysop's changes. B_ENTRY_NOT_FOUND for a name nobody registered;
 	// *storedName is the name as it was registered.
 			bool				IsLoaded() const { return fLoaded; }
-	// A new password's hash; a locked account stays locked.
-			status_t			SetHash(const BString& name,
+	virtual	status_t			SetHash(const BString& name,
 									const std::string& hash,
-									BString* storedName);
+									BString* storedName) override;
 			status_t			SetLocked(const BString& name, bool locked,
 									BString* storedName);
+
+	// Every account: the name as registered and its hash (with the lock's
+	// mark), in the order of their keys.
+			std::vector<std::pair<BString, std::string>> Accounts() const;
 
 private:
 			status_t			_Save() const;

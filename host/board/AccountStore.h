@@ -22,6 +22,12 @@ public:
 	// when the account could not be kept.
 	virtual	status_t			Add(const BString& name,
 									const std::string& hash) = 0;
+	// A new password's hash for the account (a locked one stays locked);
+	// B_ENTRY_NOT_FOUND for a name nobody registered, another error when
+	// the change could not be kept. *storedName is the name as registered.
+	virtual	status_t			SetHash(const BString& name,
+									const std::string& hash,
+									BString* storedName) = 0;
 };
 
 // The sysop locks an account by putting this in front of its hash (as a

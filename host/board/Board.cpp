@@ -130,6 +130,7 @@ Board::TerminalArrived(Terminal* connection, const BString& name)
 	}
 
 	fMembers[NameKey(name)] = added->id;
+	_StartCall(added);
 	_EnterDoor(added);
 	return true;
 }
@@ -213,6 +214,8 @@ Board::Typed(Terminal* connection, const std::string& keys)
 		}
 		if (!caller->LoggedIn())
 			_Follow(caller, caller->login->KeyTyped(keys[i]));
+		else if (caller->place == Caller::Place::kChangingPassword)
+			_FollowChange(caller, caller->passwordChange->KeyTyped(keys[i]));
 		else
 			_FrontRoomKey(caller, keys[i]);
 	}
@@ -259,6 +262,8 @@ Board::PasswordHashed(int32 id, const std::string& hash)
 	Caller* caller = _CallerByID(id);
 	if (caller != NULL && !caller->LoggedIn())
 		_Follow(caller, caller->login->PasswordHashed(hash));
+	else if (caller != NULL && caller->passwordChange != nullptr)
+		_FollowChange(caller, caller->passwordChange->PasswordHashed(hash));
 }
 
 
@@ -268,6 +273,10 @@ Board::PasswordChecked(int32 id, bool matches)
 	Caller* caller = _CallerByID(id);
 	if (caller != NULL && !caller->LoggedIn())
 		_Follow(caller, caller->login->PasswordChecked(matches));
+	else if (caller != NULL && caller->passwordChange != nullptr) {
+		_FollowChange(caller,
+			caller->passwordChange->PasswordChecked(matches));
+	}
 }
 
 
@@ -279,6 +288,7 @@ Board::ShutDown(const char* notice)
 	for (int32 id : _CallerIDs()) {
 		Caller* caller = _CallerByID(id);
 		if (caller != NULL) {
+			caller->ending = CallEnding::kShutDown;
 			_Drop(caller, std::string("\n") + notice + "\n",
 				SeatAfterDrop::kGone);
 		}
@@ -307,8 +317,15 @@ Board::Tick()
 		}
 		if (!caller->LoggedIn())
 			_Follow(caller, caller->login->Tick(now, fSettings.loginTimeout));
-		else
+		else {
+			if (caller->passwordChange != nullptr) {
+				_FollowChange(caller, caller->passwordChange->Tick(now));
+				caller = _CallerByID(id);
+				if (caller == NULL)
+					continue;
+			}
 			_TickIdle(caller, now);
+		}
 	}
 	_EndAwaySeats(now);
 }
@@ -327,6 +344,7 @@ Board::_TickIdle(Caller* caller, bigtime_t now)
 		case IdleClock::Verdict::kDisconnect:
 			HostLog("%s was idle too long and is disconnected",
 				EscapedUserName(caller->name).String());
+			caller->ending = CallEnding::kIdle;
 			_Drop(caller, "\nYou have been idle too long. Good-bye.\n",
 				SeatAfterDrop::kGone);
 			break;
@@ -346,6 +364,7 @@ Board::_TickTimeLimit(Caller* caller, bigtime_t now)
 			break;
 		case TimeLimit::Due::kEnd:
 			HostLog("%s's time is up", _NameLine(caller).c_str());
+			caller->ending = CallEnding::kTimeUp;
 			// As a hang-up ends it: the door has saved the character as of
 			// its last prompt, and a caller out of time has no seat to come
 			// back to.
@@ -434,6 +453,7 @@ Board::_LogIn(Caller* caller)
 	caller->login.reset();
 	caller->name = name;
 	fMembers[NameKey(name)] = caller->id;
+	_StartCall(caller);
 	Seat* seat = _SeatFor(name);
 	if (previous != NULL && previous != caller)
 		_TakeOver(caller, previous, seat);
@@ -466,6 +486,7 @@ Board::_TakeOver(Caller* caller, Caller* previous, Seat* seat)
 	// away when it closes.
 	if (seat != NULL && seat->CallerID() == previous->id)
 		seat->Vacate();
+	previous->ending = CallEnding::kTakenOver;
 	_Drop(previous, std::string("\n") + kTakenOverNotice);
 }
 
@@ -541,8 +562,22 @@ Board::_Drop(Caller* caller, const std::string& text, SeatAfterDrop after,
 
 
 void
+Board::_StartCall(Caller* caller)
+{
+	if (fCallLog != NULL && caller->connection != NULL) {
+		caller->call = fCallLog->CallStarted(caller->name,
+			caller->connection->Kind(), caller->address);
+	}
+}
+
+
+void
 Board::_Forget(Caller* caller)
 {
+	if (caller->call != 0 && fCallLog != NULL) {
+		fCallLog->CallEnded(caller->call, caller->ending);
+		caller->call = 0;
+	}
 	if (caller->LoggedIn()) {
 		auto member = fMembers.find(NameKey(caller->name));
 		if (member != fMembers.end() && member->second == caller->id) {

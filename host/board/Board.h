@@ -3,8 +3,10 @@
 #include "AccountStore.h"
 #include "BoardLink.h"
 #include "BoardSettings.h"
+#include "CallLog.h"
 #include "Login.h"
 #include "LoginLimits.h"
+#include "PasswordChange.h"
 #include "Terminal.h"
 
 #include <String.h>
@@ -151,6 +153,10 @@ public:
 									{ return (int32)fCallers.size(); }
 			bool				HasSeats() const { return !fSeats.empty(); }
 
+	// The log that keeps the board's calls and shows the last callers; none
+	// keeps no calls. It must outlive the board.
+			void				SetCallLog(CallLog* log) { fCallLog = log; }
+
 private:
 			struct Caller;
 
@@ -171,6 +177,11 @@ private:
 			void				_ShowFrontRoom(Caller* caller);
 			void				_FrontRoomKey(Caller* caller, char key);
 			void				_ShowWhoIsOnline(Caller* caller);
+			void				_ShowLastCallers(Caller* caller);
+			void				_ChangePassword(Caller* caller);
+			// Acts on what a step of a caller's change of password came to.
+			void				_FollowChange(Caller* caller,
+									PasswordChange::Outcome outcome);
 			void				_EnterDoor(Caller* caller);
 
 	// Notices at the prompts
@@ -213,11 +224,14 @@ private:
 									CallEnd end = CallEnd::kFailure);
 			void				_Log(Caller* caller, const BString& line);
 			void				_Forget(Caller* caller);
+			// A call begins once the caller has a name on the board.
+			void				_StartCall(Caller* caller);
 			std::string			_NameLine(const Caller* caller) const;
 
 			BoardSettings		fSettings;
 			AccountStore&		fAccounts;
 			BoardLink&			fLink;
+			CallLog*			fCallLog = NULL;
 			LoginLimits			fLimits;
 			int32				fNextCallerID = 1;
 			std::map<int32, std::unique_ptr<Caller>> fCallers;

@@ -3,6 +3,7 @@
 #include "Board.h"
 #include "IdleClock.h"
 #include "Login.h"
+#include "PasswordChange.h"
 #include "TimeLimit.h"
 
 #include <String.h>
@@ -19,6 +20,7 @@ struct Board::Caller {
 	enum class Place {
 		kLoggingIn,
 		kFrontRoom,
+		kChangingPassword,	// in the front room, at its questions
 		kInDoor,
 	};
 
@@ -66,6 +68,12 @@ struct Board::Caller {
 	// What the caller's own board left them (a drop file's); no limit
 	// unless the way in says so.
 	TimeLimit			timeLimit;
+	// A change of the caller's password under way in the front room.
+	std::unique_ptr<PasswordChange> passwordChange;
+	// The call in the board's log (0 for none), and how it ends unless the
+	// board learns otherwise: a line that drops says nothing first.
+	int64				call = 0;
+	CallEnding			ending = CallEnding::kDropped;
 	// The sysop's notices not yet shown, a line each.
 	std::vector<std::string> notices;
 };

@@ -16,6 +16,8 @@
 
 
 static const char* const kDoorClosedNotice = "The door has closed.";
+// The calls the front room's list of last callers shows.
+static const int32 kLastCallersShown = 10;
 
 
 // #pragma mark - The door's requests
@@ -114,6 +116,9 @@ Board::SessionEnded(int32 id, bool doorClosed)
 		return;
 	}
 	if (caller->EndsWithTheSession()) {
+		// Left the door for good; a door that closed under the call cut it.
+		caller->ending = doorClosed ? CallEnding::kDropped
+			: CallEnding::kGoodBye;
 		_Drop(caller, doorClosed ? kDoorClosedNotice : "",
 			SeatAfterDrop::kKeptForTheGrace,
 			doorClosed ? CallEnd::kDoorClosed : CallEnd::kSessionEnded);
@@ -155,7 +160,57 @@ Board::_FrontRoomKey(Caller* caller, char key)
 			_ShowWhoIsOnline(caller);
 			_ShowFrontRoom(caller);
 			break;
+		case FrontRoom::Choice::kLastCallers:
+			_ShowLastCallers(caller);
+			_ShowFrontRoom(caller);
+			break;
+		case FrontRoom::Choice::kChangePassword:
+			_ChangePassword(caller);
+			break;
 		case FrontRoom::Choice::kGoodBye:
+			caller->ending = CallEnding::kGoodBye;
+			_Drop(caller, "Good-bye.\n");
+			break;
+	}
+}
+
+
+void
+Board::_ShowLastCallers(Caller* caller)
+{
+	if (fCallLog == NULL) {
+		_Say(caller, "\nThe board keeps no log of calls.\n");
+		return;
+	}
+	_Say(caller, FrontRoom::LastCallers(fCallLog->LastCalls(
+		kLastCallersShown, BString())));
+}
+
+
+void
+Board::_ChangePassword(Caller* caller)
+{
+	caller->place = Caller::Place::kChangingPassword;
+	caller->passwordChange = std::make_unique<PasswordChange>(fLink,
+		fAccounts, fLimits, caller->connection, caller->id, caller->name,
+		caller->address);
+	_FollowChange(caller, caller->passwordChange->Begin());
+}
+
+
+void
+Board::_FollowChange(Caller* caller, PasswordChange::Outcome outcome)
+{
+	switch (outcome) {
+		case PasswordChange::Outcome::kGoesOn:
+			break;
+		case PasswordChange::Outcome::kFinished:
+			caller->passwordChange.reset();
+			_ShowFrontRoom(caller);
+			break;
+		case PasswordChange::Outcome::kLetGo:
+			// As a login whose tries are used up.
+			caller->passwordChange.reset();
 			_Drop(caller, "Good-bye.\n");
 			break;
 	}

@@ -56,6 +56,7 @@ Board::Kick(const BString& name, const char* notice)
 	HostLog("the sysop disconnected %s", EscapedUserName(caller != NULL
 		? caller->name : seat->Name()).String());
 	if (caller != NULL) {
+		caller->ending = CallEnding::kKicked;
 		_Drop(caller, std::string("\n") + notice + "\n",
 			SeatAfterDrop::kGone);
 	}

@@ -4,6 +4,7 @@
 
 #include <ctype.h>
 #include <stdio.h>
+#include <time.h>
 
 
 const char* const FrontRoom::kPromptLine = "Your choice: ";
@@ -16,6 +17,8 @@ FrontRoom::Menu(const BString& name)
 		+ ", you are in the front room of the board.\n"
 		"  (E) Enter Drelmoor\n"
 		"  (W) Who is online\n"
+		"  (L) Last callers\n"
+		"  (C) Change password\n"
 		"  (G) Good-bye\n" + kPromptLine;
 }
 
@@ -30,6 +33,12 @@ FrontRoom::ChoiceFor(char key, std::string* shown)
 		case 'w':
 			*shown = "W\n";
 			return Choice::kWhoIsOnline;
+		case 'l':
+			*shown = "L\n";
+			return Choice::kLastCallers;
+		case 'c':
+			*shown = "C\n";
+			return Choice::kChangePassword;
 		case 'g':
 			*shown = "G\n";
 			return Choice::kGoodBye;
@@ -61,6 +70,57 @@ FrontRoom::WhoIsOnline(const std::vector<Presence>& callers)
 		list += line;
 	}
 	return list;
+}
+
+
+std::string
+FrontRoom::LastCallers(const std::vector<CallRecord>& calls)
+{
+	std::string list = "\nLast callers:\n";
+	if (calls.empty())
+		return list + "  Nobody has called yet.\n";
+	char line[160];
+	snprintf(line, sizeof(line), "  %-30s %-7s %-16s %8s\n", "Name",
+		"Way in", "When", "How long");
+	list += line;
+	for (const CallRecord& call : calls) {
+		snprintf(line, sizeof(line), "  %-30s %-7s %-16s %8s\n",
+			PrintableUserName(call.name).String(),
+			PrintableUserName(call.way).String(), WhenText(call.start).c_str(),
+			LengthText(call).c_str());
+		list += line;
+	}
+	return list;
+}
+
+
+std::string
+FrontRoom::LengthText(const CallRecord& call)
+{
+	if (!call.ended)
+		return "online";
+	// The host died under the call: its end went unrecorded.
+	if (call.end == 0)
+		return "?";
+	long long seconds = call.end > call.start
+		? (long long)(call.end - call.start) : 0;
+	char text[32];
+	snprintf(text, sizeof(text), "%lld:%02lld:%02lld", seconds / 3600,
+		seconds / 60 % 60, seconds % 60);
+	return text;
+}
+
+
+std::string
+FrontRoom::WhenText(time_t when)
+{
+	struct tm local;
+	char text[32];
+	if (localtime_r(&when, &local) == NULL
+		|| strftime(text, sizeof(text), "%Y-%m-%d %H:%M", &local) == 0) {
+		return "?";
+	}
+	return text;
 }
 
 

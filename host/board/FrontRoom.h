@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CallLog.h"
+
 #include <String.h>
 #include <SupportDefs.h>
 
@@ -15,6 +17,8 @@ public:
 		kNone,
 		kEnterDoor,
 		kWhoIsOnline,
+		kLastCallers,
+		kChangePassword,
 		kGoodBye,
 	};
 
@@ -34,6 +38,13 @@ public:
 	static	Choice				ChoiceFor(char key, std::string* shown);
 	static	std::string			WhoIsOnline(
 									const std::vector<Presence>& callers);
+	// The last calls, the newest first: name, way in, when (the board's
+	// local time) and how long; never where from.
+	static	std::string			LastCallers(
+									const std::vector<CallRecord>& calls);
+	// Hours, minutes and seconds, as the lists show a call's length.
+	static	std::string			LengthText(const CallRecord& call);
+	static	std::string			WhenText(time_t when);
 	// Minutes and seconds, as the lists show idle times.
 	static	std::string			IdleText(bigtime_t idle);
 };

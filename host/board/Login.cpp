@@ -4,6 +4,7 @@
 #include "BoardLink.h"
 #include "HostLog.h"
 #include "LoginLimits.h"
+#include "PasswordRules.h"
 
 #include <ZenboUserName.h>
 
@@ -11,8 +12,6 @@
 
 
 static const size_t kMaxLineLength = 64;
-static const size_t kMinPasswordLength = 8;
-static const size_t kMaxPasswordLength = 128;
 static const char kBackspace = 0x08;
 // Names refused in one call (the rule, a lock) before the call ends: each
 // refusal costs no pause and is logged, so a caller who tries name after

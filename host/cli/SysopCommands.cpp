@@ -1,10 +1,12 @@
 #include "SysopCommands.h"
 
+#include "AccountStore.h"
 #include "BoardCommand.h"
 #include "Bulletin.h"
 #include "CharacterListing.h"
 #include "HostLog.h"
 #include "PasswordHash.h"
+#include "RecordsCommands.h"
 #include "SysopClient.h"
 
 #include <BootVolume.h>
@@ -18,6 +20,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,8 +30,10 @@ namespace {
 const char* const kPlayersUsage =
 	"Usage: zenbo players [--volume DIR]\n"
 	"Lists every character of the boot volume: name, board name, level, hit\n"
-	"points, gold and when it was last played, highest level first. Reads\n"
-	"the player files; the host need not run.\n";
+	"points, gold and when it was last played (its last call in the board's\n"
+	"records; the player file's last save for one with no call recorded),\n"
+	"highest level first. Reads the player files and the records; the host\n"
+	"need not run.\n";
 
 const char* const kBulletinUsage =
 	"Usage: zenbo bulletin [--format text|ansi|html] [--out FILE]"
@@ -68,8 +73,11 @@ const char* const kPlayerUsage =
 	"the door. Goes through the running host, which knows who is in it.\n";
 
 const char* const kAccountUsage =
-	"Usage: zenbo account NAME --reset-password|--lock|--unlock"
+	"Usage: zenbo account NAME --show|--reset-password|--lock|--unlock"
 	" [--volume DIR]\n"
+	"  --show            shows the account's record: its lock, first and last\n"
+	"                    call, number of calls and time online (read from the\n"
+	"                    board's records; the host need not run)\n"
 	"Changes the board account of that name on the running host:\n"
 	"  --reset-password  gives the account a new random password and prints\n"
 	"                    it, for the sysop to pass on; the old one no longer\n"
@@ -193,6 +201,16 @@ RunPlayers(int count, char** arguments)
 	std::vector<CharacterListing::Character> entries;
 	if (!ReadCharactersOrSay(arguments[0], &entries))
 		return 1;
+	// The player file's time moves only when its bytes are written; the
+	// call that played the character says when it was played.
+	std::map<std::string, time_t> lastCalls;
+	if (ReadLastCallsByName(&lastCalls)) {
+		for (CharacterListing::Character& entry : entries) {
+			auto call = lastCalls.find(NameKey(entry.userName));
+			if (call != lastCalls.end())
+				entry.lastPlayed = call->second;
+		}
+	}
 	fputs(FormatPlayerTable(entries).c_str(), stdout);
 	return 0;
 }
@@ -400,10 +418,13 @@ RunAccount(int count, char** arguments)
 {
 	HostArguments parsed;
 	int status = CheckHostArguments(count, arguments, kAccountUsage,
-		{ "--reset-password", "--lock", "--unlock" }, 1, 1, &parsed);
+		{ "--show", "--reset-password", "--lock", "--unlock" }, 1, 1,
+		&parsed);
 	if (status != 0)
 		return status < 0 ? 0 : status;
 	const std::string& name = parsed.words[0];
+	if (strcmp(parsed.action, "--show") == 0)
+		return ShowAccountRecord(arguments[0], name);
 	if (strcmp(parsed.action, "--lock") == 0)
 		return AskAndPrint(arguments[0], { "lock", name });
 	if (strcmp(parsed.action, "--unlock") == 0)
@@ -443,13 +464,14 @@ const Command kCommands[] = {
 	{ "player", RunPlayer },
 	{ "account", RunAccount },
 	{ "board", RunBoardCommand },
+	{ "calls", RunCallsCommand },
 };
 
 }	// namespace
 
 
 const char* const kSysopCommandList
-	= "who, kick, say, players, player, account, board and bulletin";
+	= "who, kick, say, players, player, account, board, bulletin and calls";
 
 
 bool

@@ -109,10 +109,20 @@ status_t
 ZenboHost::Start(const WaysIn& ways, BString* problem)
 {
 	fWorkers = std::make_unique<HostWorkers>(this, fLauncher);
+	fBoard.SetCallLog(&fAccounts);
 	status_t status = B_OK;
 	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
 		|| ways.web.Length() > 0 || ways.rlogin.Length() > 0) {
 		status = _StartNetwork(ways, problem);
+	} else {
+		// A host of bridges alone logs their calls when it can; its
+		// callers need no accounts, so records it cannot open stop nothing.
+		BString recordsProblem;
+		if (fAccounts.Open(AccountDatabase::Access::kReadWrite,
+				&recordsProblem) != B_OK) {
+			HostLog("the board keeps no log of calls: %s",
+				recordsProblem.String());
+		}
 	}
 	if (status == B_OK)
 		status = _StartLocal();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AccountFile.h"
+#include "AccountDatabase.h"
 #include "Board.h"
 #include "BoardSettings.h"
 #include "ConnectionRegistry.h"
@@ -152,7 +152,7 @@ private:
 
 			DoorLauncher		fLauncher;
 			Lifetime			fLifetime;
-			AccountFile			fAccounts;
+			AccountDatabase		fAccounts;
 			Board				fBoard;
 			SysopDesk			fDesk;
 			DoorRequests		fDoorRequests;

@@ -19,7 +19,8 @@
 status_t
 ZenboHost::_StartNetwork(const WaysIn& ways, BString* problem)
 {
-	status_t status = fAccounts.Load(problem);
+	status_t status = fAccounts.Open(AccountDatabase::Access::kReadWrite,
+		problem);
 	if (status == B_OK && ways.telnet.Length() > 0)
 		status = _StartTelnet(ways.telnet, problem);
 	if (status == B_OK && ways.ssh.Length() > 0)

@@ -1,6 +1,6 @@
 #include "SysopDesk.h"
 
-#include "AccountFile.h"
+#include "AccountDatabase.h"
 #include "Board.h"
 #include "CharacterListing.h"
 #include "FrontRoom.h"
@@ -50,7 +50,7 @@ Printable(const std::string& name)
 }
 
 
-SysopDesk::SysopDesk(Board& board, AccountFile& accounts)
+SysopDesk::SysopDesk(Board& board, AccountDatabase& accounts)
 	:
 	fBoard(board),
 	fAccounts(accounts)
@@ -189,10 +189,11 @@ bool
 SysopDesk::_LoadAccounts(std::string* problem)
 {
 	// A host without telnet callers has not read them yet.
-	if (fAccounts.IsLoaded())
+	if (fAccounts.IsOpen())
 		return true;
 	BString message;
-	status_t status = fAccounts.Load(&message);
+	status_t status = fAccounts.Open(AccountDatabase::Access::kReadWrite,
+		&message);
 	if (status == B_OK)
 		return true;
 	*problem = message.Length() > 0 ? message.String()

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-class AccountFile;
+class AccountDatabase;
 class Board;
 
 // What the running host does for the sysop's commands (SysopProtocol.h):
@@ -15,7 +15,8 @@ class Board;
 // there, and only its hash comes here.
 class SysopDesk {
 public:
-								SysopDesk(Board& board, AccountFile& accounts);
+								SysopDesk(Board& board,
+									AccountDatabase& accounts);
 
 			SysopConnection::Answer Handle(
 									const std::vector<std::string>& words);
@@ -32,7 +33,7 @@ private:
 			bool				_LoadAccounts(std::string* problem);
 
 			Board&				fBoard;
-			AccountFile&		fAccounts;
+			AccountDatabase&	fAccounts;
 };
 
 // The longest notice that zenbo say passes on: one line of a terminal.

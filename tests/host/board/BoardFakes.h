@@ -2,6 +2,7 @@
 
 #include "AccountStore.h"
 #include "BoardLink.h"
+#include "CallLog.h"
 #include "Terminal.h"
 
 #include <Message.h>
@@ -99,8 +100,61 @@ public:
 		return B_OK;
 	}
 
+	status_t SetHash(const BString& name, const std::string& hash,
+		BString* storedName) override
+	{
+		auto found = fAccounts.find(NameKey(name));
+		if (found == fAccounts.end())
+			return B_ENTRY_NOT_FOUND;
+		if (fBroken)
+			return B_IO_ERROR;
+		*storedName = found->second.first;
+		found->second.second = IsLockedAccountHash(found->second.second)
+			? kLockedAccountMark + hash : hash;
+		return B_OK;
+	}
+
 	std::map<std::string, std::pair<BString, std::string>> fAccounts;
 	bool fBroken = false;
+};
+
+
+// The calls in memory, numbered from 1, with the wall clock the test sets.
+class MemoryCallLog : public CallLog {
+public:
+	int64 CallStarted(const BString& name, const char* way,
+		const BString& address) override
+	{
+		CallRecord call;
+		call.id = (int64)fCalls.size() + 1;
+		call.name = name;
+		call.way = way;
+		call.address = address;
+		call.start = fNow;
+		fCalls.push_back(call);
+		return call.id;
+	}
+	void CallEnded(int64 id, CallEnding ending) override
+	{
+		CallRecord& call = fCalls.at((size_t)id - 1);
+		call.ended = true;
+		call.end = fNow;
+		call.ending = ending;
+	}
+	std::vector<CallRecord> LastCalls(int32 count,
+		const BString& name) const override
+	{
+		std::vector<CallRecord> calls;
+		for (auto call = fCalls.rbegin(); call != fCalls.rend()
+				&& (int32)calls.size() < count; call++) {
+			if (name.Length() == 0 || NameKey(name) == NameKey(call->name))
+				calls.push_back(*call);
+		}
+		return calls;
+	}
+
+	time_t fNow = 1700000000;
+	std::vector<CallRecord> fCalls;
 };
 
 

@@ -224,7 +224,7 @@ class SshBoardTest(unittest.TestCase):
         register(caller, "Cy")
         caller.send("g")
         caller.expect(pexpect.EOF)
-        self.assertRegex(self.board.read("home/Zenbo/accounts"),
+        self.assertRegex(self.board.accounts(),
                          r"^Cy\t\$argon2id\$")
 
         # A free name cannot register through the password alone.
@@ -232,7 +232,7 @@ class SshBoardTest(unittest.TestCase):
         other.expect("password: ")
         other.sendline(PASSWORD)
         other.expect("password: ")
-        self.assertNotIn("Dale", self.board.read("home/Zenbo/accounts"))
+        self.assertNotIn("Dale", self.board.accounts())
 
 
 if __name__ == "__main__":

@@ -44,6 +44,16 @@ private:
 		fAccounts[name.String()] = hash;
 		return B_OK;
 	}
+	status_t SetHash(const BString& name, const std::string& hash,
+		BString* storedName) override
+	{
+		auto found = fAccounts.find(name.String());
+		if (found == fAccounts.end())
+			return B_ENTRY_NOT_FOUND;
+		*storedName = name;
+		found->second = hash;
+		return B_OK;
+	}
 
 	// The host
 	bigtime_t Now() override { return system_time(); }

@@ -4,12 +4,14 @@ callers that dial in with Debian's telnet under pexpect, over a plain socket
 that speaks telnet, or with OpenSSH's client, the steps a caller takes on
 the board, and a reader of the host's HTML pages."""
 
+import contextlib
 import html.parser
 import os
 import re
 import shutil
 import signal
 import socket
+import sqlite3
 import subprocess
 import tempfile
 import time
@@ -23,6 +25,9 @@ TIMEOUT = 20
 PASSWORD = "secret123"
 # The door's folder in the volume.
 VRASK = "home/Zenbo/doors/vrask/"
+# The board's records, and the accounts file of before them.
+RECORDS = "home/Zenbo/records.sqlite"
+ACCOUNTS_FILE = "home/Zenbo/accounts"
 
 IAC, DONT, DO, WONT, WILL, SB, SE = 255, 254, 253, 252, 251, 250, 240
 ECHO, SGA, TTYPE, NAWS = 1, 3, 24, 31
@@ -114,6 +119,20 @@ class Board:
     def read(self, boot_path):
         with open(self.path(boot_path), "rb") as source:
             return source.read().decode("latin-1")
+
+    def records(self):
+        """The board's records, opened to read beside the running host."""
+        return sqlite3.connect("file:%s?mode=ro" % self.path(RECORDS),
+                               uri=True, timeout=5)
+
+    def accounts(self):
+        """The accounts as the accounts file of before had them: a line per
+        account, the name, a tab and the hash, a locked one's behind a !."""
+        with contextlib.closing(self.records()) as records:
+            rows = records.execute("SELECT name, hash, locked FROM accounts"
+                                   " ORDER BY key").fetchall()
+        return "".join("%s\t%s%s\n" % (name, "!" if locked else "", hash)
+                       for name, hash, locked in rows)
 
     def call(self):
         """A caller through Debian's telnet client."""
@@ -402,7 +421,7 @@ def check_whole_visit_logged(test, board, way):
                  "Ash disconnected (127.0.0.1)"):
         test.assertIn(line, log)
     test.assertNotIn(PASSWORD, log)
-    test.assertRegex(board.read("home/Zenbo/accounts"), r"^Ash\t\$argon2id\$")
+    test.assertRegex(board.accounts(), r"^Ash\t\$argon2id\$")
 
 
 def register_over_ssh(board, name, password=PASSWORD, **options):

@@ -192,13 +192,13 @@ class SysopTest(SysopBoardTest):
         register(caller, "Ash")
         caller.send("g")
         caller.expect(pexpect.EOF)
-        before = self.board.read("home/Zenbo/accounts")
+        before = self.board.accounts()
 
         out, _ = self.zenbo("account", "ash", "--reset-password")
         found = re.fullmatch(r"The new password of Ash: (\S{12})\n", out)
         self.assertIsNotNone(found, out)
         password = found.group(1)
-        after = self.board.read("home/Zenbo/accounts")
+        after = self.board.accounts()
         self.assertNotEqual(before, after)
         self.assertRegex(after, r"^Ash\t\$argon2id\$")
         self.assertNotIn(password, after + self.board.log())
@@ -214,7 +214,7 @@ class SysopTest(SysopBoardTest):
         out, _ = self.zenbo("account", "Ash", "--lock")
         self.assertIn("The account of Ash is locked.", out)
         self.assertIn("zenbo kick Ash", out)
-        self.assertRegex(self.board.read("home/Zenbo/accounts"),
+        self.assertRegex(self.board.accounts(),
                          r"^Ash\t!\$argon2id\$")
         other = self.board.call()
         other.send("Ash\r")

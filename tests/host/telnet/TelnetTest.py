@@ -50,7 +50,7 @@ class TelnetTest(BoardTest):
         good_bye(caller)
 
         check_whole_visit_logged(self, self.board, "telnet")
-        self.assertNotIn(PASSWORD, self.board.read("home/Zenbo/accounts"))
+        self.assertNotIn(PASSWORD, self.board.accounts())
         self.assertIn("Rolled-Up Newspaper",
                       self.board.read("home/Zenbo/doors/vrask/users/Ash"))
 

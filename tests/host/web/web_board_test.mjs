@@ -9,7 +9,7 @@
 // case (see ../support/browser.mjs).
 
 import { spawn, spawnSync } from "node:child_process";
-import { mkdtempSync, mkdirSync, readFileSync, rmSync } from "node:fs";
+import { mkdtempSync, mkdirSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import path from "node:path";
 
@@ -150,9 +150,10 @@ const cases = {
 				"Ash disconnected (127.0.0.1)"])
 				check(board.log.includes(line), "the log says " + line);
 			check(!board.log.includes(kPassword), "no password in the log");
-			const accounts = readFileSync(path.join(board.volume,
-				"home/Zenbo/accounts"), "latin1");
-			check(/^Ash\t\$argon2id\$/.test(accounts), "the account is kept");
+			const account = spawnSync(zenbo, ["account", "Ash", "--show",
+				"--volume", board.volume]);
+			check(/^Account: +Ash\n/.test(account.stdout.toString()),
+				"the account is kept:\n" + account.stdout + account.stderr);
 		});
 	},
 
