@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,7 +24,8 @@ const char* const kCallsUsage =
 	"otherwise, at most 10000): when each began, the board name, the way in\n"
 	"(telnet, ssh, web, bridge, rlogin), how long it lasted and how it ended\n"
 	"(good-bye, dropped, idle, kicked, taken over, time up, shut down; online\n"
-	"while it goes on), and where it came from. --name lists the calls of\n"
+	"while it goes on; a call the host died under is dropped, its length\n"
+	"unknown: ?), and where it came from. --name lists the calls of\n"
 	"one board name (in any case). Reads the board's records; the host need\n"
 	"not run.\n";
 
@@ -125,7 +127,13 @@ FormatCallTable(const std::vector<CallRecord>& calls)
 			line += names[i] + "\n" + std::string(indent + nameWidth, ' ');
 		} else
 			line += Padded(names[i], nameWidth);
-		std::string length = FrontRoom::LengthText(call);
+		// A call that goes on has lasted until now.
+		CallRecord lasted = call;
+		if (!call.ended) {
+			lasted.ended = true;
+			lasted.end = time(NULL);
+		}
+		std::string length = FrontRoom::LengthText(lasted);
 		line += "  " + Padded(PrintableUserName(call.way).String(), 6) + "  "
 			+ std::string(length.size() < 8 ? 8 - length.size() : 0, ' ')
 			+ length + "  ";
