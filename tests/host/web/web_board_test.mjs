@@ -186,6 +186,59 @@ const cases = {
 		});
 	},
 
+	async PasswordChangedAndCallsLoggedOverTheWeb() {
+		await withBoard(async (page, board) => {
+			const screen = await openBoard(page, board);
+			await register(screen, "Ash");
+			await screen.type("c");
+			await screen.expect("Your password now: ");
+			await screen.line(kPassword);
+			await screen.expect("not shown): ");
+			await screen.line("webpass99");
+			await screen.expect("again: ");
+			await screen.line("webpass99");
+			await screen.expect("Your password is changed.");
+			await screen.expect("Your choice: ");
+			await screen.type("g");
+			await page.waitForSelector("#lost", { state: "visible" });
+
+			await page.click("#reconnect");
+			await page.waitForSelector("#lost", { state: "hidden" });
+			await screen.expect("Name: ");
+			await page.click("#terminal");
+			await screen.line("Ash");
+			await screen.expect("Password: ");
+			await screen.line("webpass99");
+			await screen.expect("Your choice: ");
+			await screen.type("l");
+			await screen.expect("Last callers:");
+			await screen.expect("Your choice: ");
+			const shown = await page.evaluate(() => {
+				const buffer = terminal.buffer.active;
+				const lines = [];
+				for (let i = 0; i < buffer.length; i++)
+					lines.push(buffer.getLine(i).translateToString(true));
+				return lines;
+			});
+			const rows = shown.filter((line) => /^  Ash +web /.test(line));
+			check(rows.length >= 2, "the web calls are last callers:\n"
+				+ shown.join("\n"));
+			check(!shown.some((line) => line.includes("127.0.0.1")),
+				"no address among the last callers");
+			await screen.type("g");
+			await page.waitForSelector("#lost", { state: "visible" });
+			await waitForLog(board, /Ash disconnected[^]*Ash disconnected/);
+
+			const calls = spawnSync(zenbo, ["calls", "--volume",
+				board.volume]).stdout.toString().split("\n");
+			const web = calls.filter((line) =>
+				/  Ash +web +\d+:\d\d:\d\d  good-bye +127\.0\.0\.1$/
+					.test(line));
+			check(web.length === 2, "zenbo calls lists both web calls:\n"
+				+ calls.join("\n"));
+		});
+	},
+
 	async PageComesFromTheHostsFilesAndOtherOriginsAreRefused() {
 		const board = await startBoard();
 		try {
