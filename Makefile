@@ -49,6 +49,7 @@ gcc: deps
 bench: build
 	build/bin/messaging_bench
 	build/bin/save_bench
+	build/bin/records_bench
 
 # The load generator against a real host and door: LOAD_CALLERS telnet
 # callers (default 200) typing a key a second for LOAD_SECONDS (default 30);
