@@ -22,7 +22,7 @@ package=$scratch/out/drelmoor_${version}_amd64.deb
 [ -f "$package" ] || fail "no $package"
 
 depends=$(dpkg-deb -f "$package" Depends)
-for needed in adduser libc6 libstdc++6; do
+for needed in adduser libc6 libstdc++6 libsqlite3-0; do
 	grep -q "$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 
