@@ -146,6 +146,21 @@ ColumnText(sqlite3_stmt* statement, int column)
 	return text != NULL ? BString((const char*)text, size) : BString();
 }
 
+std::string
+EscapedForUri(const char* path)
+{
+	std::string escaped;
+	for (const char* c = path; *c != '\0'; c++) {
+		if (*c == '?' || *c == '#' || *c == '%') {
+			char hex[4];
+			snprintf(hex, sizeof(hex), "%%%02X", (unsigned char)*c);
+			escaped += hex;
+		} else
+			escaped += *c;
+	}
+	return escaped;
+}
+
 }	// namespace
 
 
@@ -209,8 +224,17 @@ AccountDatabase::Open(Access access, BString* problem)
 	}
 
 	int flags = (fReadOnly ? SQLITE_OPEN_READONLY
-		: SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
-	int result = sqlite3_open_v2(path.String(), &fDatabase, flags, NULL);
+		: SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+	// A reader beside no host would make the log's files itself, owned by
+	// whoever reads (root, for a sysop's sudo), and a host of another user
+	// could not open them after. Without a log the records are whole in
+	// their file, which is read as it is.
+	BString log = path;
+	log << "-wal";
+	bool whole = fReadOnly && stat(log.String(), &info) != 0;
+	std::string uri = "file:" + EscapedForUri(path.String())
+		+ (whole ? "?immutable=1" : "");
+	int result = sqlite3_open_v2(uri.c_str(), &fDatabase, flags, NULL);
 	if (result != SQLITE_OK) {
 		problem->SetTo("cannot open the board's records ");
 		*problem << path << ": " << (fDatabase != NULL

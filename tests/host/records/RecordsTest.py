@@ -12,6 +12,7 @@ import signal
 import sqlite3
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
@@ -20,7 +21,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
 import pexpect  # noqa: E402
 
 from board import (ACCOUNTS_FILE, PASSWORD, RECORDS, TIMEOUT,  # noqa: E402
-                   ZENBO, Board, good_bye, log_in, log_in_over_ssh, register)
+                   VRASK, ZENBO, Board, good_bye, log_in, log_in_over_ssh, register)
 
 NEW_PASSWORD = "another1pass"
 
@@ -326,6 +327,31 @@ class HostileTest(RecordsTest):
         caller.expect_exact("Your choice: ")
         self.assertNotIn("\x1b", caller.before)
         self.assertNotIn("10.0.0.1", caller.before)
+
+
+class PlayersTest(RecordsTest):
+    def test_players_take_last_played_from_the_last_call(self):
+        self.board.start()
+        caller = self.board.call()
+        register(caller, "Ash")
+        good_bye(caller)
+        self.board.wait_for_log("Ash disconnected")
+        # A character saved long ago with the same bytes: its file's time
+        # says nothing of when it was played.
+        path = self.board.path(VRASK + "users/Ash")
+        with open(path, "w") as player:
+            player.write("Ash\nStick\nRags\n2\n2\n100\n10\n10\n1\n0\n7\n7"
+                         "\n15\n20010101\n")
+        os.utime(path, (978307200, 978307200))
+        with contextlib.closing(self.board.records()) as records:
+            started = records.execute("SELECT MAX(started) FROM calls"
+                                      " WHERE key = 'ash'").fetchone()[0]
+        out, _ = self.zenbo("players")
+        row = next(line for line in out.splitlines()
+                   if line.startswith("Ash "))
+        self.assertTrue(row.endswith(time.strftime(
+            "%Y-%m-%d %H:%M", time.localtime(started))), row)
+        self.assertNotIn("2001-", row)
 
 
 class WithoutHostTest(RecordsTest):
