@@ -219,8 +219,11 @@ AccountDatabase::Open(Access access, BString* problem)
 			*problem << path << ": " << strerror_status(status);
 			return status;
 		}
-		if (file >= 0)
+		if (file >= 0) {
+			// Records of an older host's making are owner-only from now.
+			fchmod(file, 0600);
 			close(file);
+		}
 	}
 
 	int flags = (fReadOnly ? SQLITE_OPEN_READONLY
@@ -294,7 +297,6 @@ AccountDatabase::Open(Access access, BString* problem)
 		fDatabase = NULL;
 		return status;
 	}
-	chmod(path.String(), 0600);
 	if (sqlite3_db_readonly(fDatabase, "main") == 1) {
 		fWritesFailing = true;
 		HostLog("the board's records %s can only be read: no call, new"
