@@ -16,8 +16,6 @@
 #include <unistd.h>
 
 
-const int32 AccountDatabase::kSchemaVersion = 1;
-
 // The host's looper waits no longer than this for a sysop's command that
 // reads at the moment a checkpoint needs the file alone.
 static const int kHostBusyMilliseconds = 200;
@@ -162,6 +160,11 @@ EscapedForUri(const char* path)
 }
 
 }	// namespace
+
+
+// The schema's version is the number of its steps.
+const int32 AccountDatabase::kSchemaVersion
+	= (int32)(sizeof(kSchemaSteps) / sizeof(kSchemaSteps[0]));
 
 
 // #pragma mark - Opening

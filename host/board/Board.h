@@ -37,7 +37,9 @@ class Seat;
 // The board keeps the registry (callers by connection, the names logged in,
 // the seats by name) and routes each event to the part that decides: a
 // caller's Login, the LoginLimits shared by every way in, the Seat of a
-// name in the door, the FrontRoom's menu and list, a caller's IdleClock.
+// name in the door, the FrontRoom's menu and lists, a caller's
+// PasswordChange, a caller's IdleClock. It tells its CallLog when each call
+// begins and, once the caller is forgotten, how it ended.
 // Board.cpp holds the callers' side and time, BoardDoor.cpp the door's
 // side, the front room and the notices shown at their prompts,
 // BoardSysop.cpp the sysop's view and actions.

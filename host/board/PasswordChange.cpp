@@ -87,12 +87,14 @@ PasswordChange::_LineTyped(const std::string& line)
 			BString storedName;
 			std::string hash;
 			status_t status = fAccounts.Find(fName, &storedName, &hash);
-			if (status != B_OK || IsLockedAccountHash(hash)) {
-				if (status != B_ENTRY_NOT_FOUND && status != B_OK) {
-					HostLog("cannot read the account of %s: %s",
-						EscapedUserName(fName).String(),
-						strerror_status(status));
-				}
+			if (status == B_OK && IsLockedAccountHash(hash)) {
+				// Locked by the sysop since the caller logged in.
+				_Say("That account is locked; ask the sysop.\n");
+				return Outcome::kFinished;
+			}
+			if (status != B_OK) {
+				HostLog("cannot read the account of %s: %s",
+					EscapedUserName(fName).String(), strerror_status(status));
 				_Say("The board cannot change your password just now.\n");
 				return Outcome::kFinished;
 			}

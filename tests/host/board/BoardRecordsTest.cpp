@@ -220,8 +220,10 @@ TEST_F(BoardRecordsTest, EmptyLineLeavesThePasswordAndALockedOneStaysLocked)
 	Type(caller, "csecret123\n");
 	// The sysop's lock holds: no check, no change.
 	EXPECT_EQ("!hash:secret123", fAccounts.fAccounts["ash"].second);
-	EXPECT_NE(std::string::npos, caller.TakeShown().find(
-		"you are in the front room"));
+	std::string shown = caller.TakeShown();
+	EXPECT_NE(std::string::npos, shown.find(
+		"That account is locked; ask the sysop.")) << shown;
+	EXPECT_NE(std::string::npos, shown.find("you are in the front room"));
 }
 
 
