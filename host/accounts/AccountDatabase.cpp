@@ -470,7 +470,7 @@ AccountDatabase::Add(const BString& name, const std::string& hash)
 	BindText(statement, 3, locked ? hash.substr(1) : hash);
 	sqlite3_bind_int(statement, 4, locked ? 1 : 0);
 	// A name taken meanwhile breaks the key's uniqueness: B_FILE_EXISTS.
-	return _Change(statement, "keep a new account");
+	return _ChangeDurably(statement, "keep a new account");
 }
 
 
@@ -490,7 +490,7 @@ AccountDatabase::SetHash(const BString& name, const std::string& hash,
 	StatementRun run(statement);
 	BindText(statement, 1, NameKey(name));
 	BindText(statement, 2, hash);
-	return _Change(statement, "keep a new password");
+	return _ChangeDurably(statement, "keep a new password");
 }
 
 
@@ -512,7 +512,7 @@ AccountDatabase::SetLocked(const BString& name, bool locked,
 	StatementRun run(statement);
 	BindText(statement, 1, NameKey(name));
 	sqlite3_bind_int(statement, 2, locked ? 1 : 0);
-	return _Change(statement, "keep an account's lock");
+	return _ChangeDurably(statement, "keep an account's lock");
 }
 
 
@@ -713,6 +713,19 @@ AccountDatabase::_Change(sqlite3_stmt* statement, const char* what)
 	if ((result & 0xff) != SQLITE_CONSTRAINT)
 		_WriteFailed(what);
 	sqlite3_reset(statement);
+	return status;
+}
+
+
+// An account's change reaches the disk before the caller hears it is kept:
+// a calls' commit may wait for the next checkpoint's sync, a new password
+// may not, or a power cut could give the old one back.
+status_t
+AccountDatabase::_ChangeDurably(sqlite3_stmt* statement, const char* what)
+{
+	sqlite3_exec(fDatabase, "PRAGMA synchronous=FULL", NULL, NULL, NULL);
+	status_t status = _Change(statement, what);
+	sqlite3_exec(fDatabase, "PRAGMA synchronous=NORMAL", NULL, NULL, NULL);
 	return status;
 }
 

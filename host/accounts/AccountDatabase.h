@@ -24,9 +24,10 @@ struct sqlite3_stmt;
 // of calls. The host opens it for writing, in WAL mode, so that the sysop's
 // commands read it at the same time without the host; they open it to read
 // alone. At the first start the accounts file of before is taken over and
-// kept, renamed (kMigratedAccountsPath). Each change is one short
+// kept, renamed (kMigratedAccountsSuffix). Each change is one short
 // transaction on prepared statements; WAL's commits are appends, so the
-// looper that owns the database waits for no sync of the whole file. A
+// looper that owns the database waits for no sync of the whole file, and
+// only an account's change waits for the sync of its own append. A
 // write the disk refuses fails that change alone: the host's log says so
 // once, until a write succeeds again. Belongs to one thread (the host's
 // looper, or a command's).
@@ -100,6 +101,8 @@ private:
 			// Runs a statement that changes records and says when the disk
 			// refused it.
 			status_t			_Change(sqlite3_stmt* statement,
+									const char* what);
+			status_t			_ChangeDurably(sqlite3_stmt* statement,
 									const char* what);
 			bool				_Execute(const char* sql, BString* problem);
 			void				_WriteFailed(const char* what);
