@@ -16,6 +16,9 @@
 
 
 static const char* const kDoorClosedNotice = "The door has closed.";
+// A caller pages the sysop at most this often, so that pages cannot flood
+// the sysop's terminal or the log.
+static const bigtime_t kPageInterval = 60000000;
 
 
 // #pragma mark - The door's requests
@@ -31,6 +34,7 @@ Board::HasSeat(const BString& name) const
 void
 Board::GetChar(const BString& name, BMessage* request)
 {
+	fExchanges.Add(fLink.Now());
 	Seat* seat = _SeatFor(name);
 	if (seat == NULL) {
 		fLink.AnswerKey(request, 0);
@@ -39,7 +43,8 @@ Board::GetChar(const BString& name, BMessage* request)
 	if (!seat->KeyRequested(request))
 		return;
 	Caller* caller = _SeatCaller(seat);
-	if (caller != NULL && seat->WaitsAtPrompt() && !caller->notices.empty())
+	if (caller != NULL && !caller->chatting && seat->WaitsAtPrompt()
+		&& !caller->notices.empty())
 		_ShowNotices(caller, seat->PromptLine());
 	seat->DeliverKeys();
 }
@@ -49,6 +54,7 @@ void
 Board::SendString(const BString& name, const BString& text,
 	BMessage* request)
 {
+	fExchanges.Add(fLink.Now());
 	Seat* seat = _SeatFor(name);
 	if (seat == NULL) {
 		fLink.AnswerText(request, true);
@@ -155,6 +161,9 @@ Board::_FrontRoomKey(Caller* caller, char key)
 			_ShowWhoIsOnline(caller);
 			_ShowFrontRoom(caller);
 			break;
+		case FrontRoom::Choice::kPageSysop:
+			_PageSysop(caller);
+			break;
 		case FrontRoom::Choice::kGoodBye:
 			_Drop(caller, "Good-bye.\n");
 			break;
@@ -186,6 +195,29 @@ Board::_ShowWhoIsOnline(Caller* caller)
 
 
 void
+Board::_PageSysop(Caller* caller)
+{
+	bigtime_t now = fLink.Now();
+	if (caller->pagedAt != 0 && now - caller->pagedAt < kPageInterval) {
+		_Say(caller, "You paged the sysop less than a minute ago.\n");
+		_ShowFrontRoom(caller);
+		return;
+	}
+	caller->pagedAt = now;
+	HostLog("%s paged the sysop", EscapedUserName(caller->name).String());
+	if (!fPageWaiters.empty()) {
+		Onlooker* waiter = fPageWaiters.front();
+		fPageWaiters.erase(fPageWaiters.begin());
+		_StartChat(caller, waiter);
+		return;
+	}
+	caller->paging = true;
+	_Say(caller, "The sysop has been paged.\n");
+	_ShowFrontRoom(caller);
+}
+
+
+void
 Board::_EnterDoor(Caller* caller)
 {
 	std::string key = NameKey(caller->name);
@@ -212,7 +244,10 @@ void
 Board::_Notify(Caller* caller, const std::string& notice)
 {
 	caller->notices.push_back(notice);
-	// Those who stand at a prompt see it now; the others at their next.
+	// Those who stand at a prompt see it now; the others at their next,
+	// and a caller in a chat once it ends.
+	if (caller->chatting)
+		return;
 	if (caller->place == Caller::Place::kFrontRoom)
 		_ShowNotices(caller, FrontRoom::kPromptLine);
 	else if (caller->place == Caller::Place::kInDoor) {
@@ -234,7 +269,7 @@ Board::_ShowNotices(Caller* caller, const std::string& promptLine)
 	for (const std::string& notice : caller->notices)
 		lines += (lines.empty() ? "" : "\n") + notice;
 	caller->notices.clear();
-	caller->connection->ShowNotice(lines, promptLine);
+	caller->connection->PresentNotice(lines, promptLine);
 }
 
 

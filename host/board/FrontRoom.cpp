@@ -16,6 +16,7 @@ FrontRoom::Menu(const BString& name)
 		+ ", you are in the front room of the board.\n"
 		"  (E) Enter Drelmoor\n"
 		"  (W) Who is online\n"
+		"  (P) Page the sysop\n"
 		"  (G) Good-bye\n" + kPromptLine;
 }
 
@@ -30,6 +31,9 @@ FrontRoom::ChoiceFor(char key, std::string* shown)
 		case 'w':
 			*shown = "W\n";
 			return Choice::kWhoIsOnline;
+		case 'p':
+			*shown = "P\n";
+			return Choice::kPageSysop;
 		case 'g':
 			*shown = "G\n";
 			return Choice::kGoodBye;

@@ -15,6 +15,7 @@ public:
 		kNone,
 		kEnterDoor,
 		kWhoIsOnline,
+		kPageSysop,
 		kGoodBye,
 	};
 

@@ -18,7 +18,8 @@ protected:
 		ASSERT_GE(fSockets.host, 0);
 		fConnection = std::make_unique<SysopConnection>(&fLooper.Looper(),
 			fSockets.host,
-			[this, answer](const std::vector<std::string>& words) {
+			[this, answer](const std::vector<std::string>& words,
+				SysopConnection&) {
 				fRequests.push_back(words);
 				return answer;
 			},
@@ -131,4 +132,57 @@ TEST_F(SysopConnectionTest, SecondRequestIsNobodys)
 	fSockets.ReceiveAll();
 	EXPECT_TRUE(fLooper.WaitFor([this] { return fEnded == 1; }));
 	EXPECT_EQ(1u, fRequests.size());
+}
+
+
+// A spy whose terminal reads nothing: the connection stops taking the
+// caller's screen once a bounded backlog waits, says why, and tells the
+// board it has gone; the keys of a chat reach the board translated.
+TEST_F(SysopConnectionTest, WatchThatFallsBehindIsLetGoWithAWord)
+{
+	SysopConnection::Answer answer;
+	answer.staysOpen = true;
+	Start(answer);
+	int gone = 0;
+	std::string keys;
+	fLooper.Locked([&] {
+		fConnection->SetGone([&] { gone++; });
+		fConnection->SetKeysTyped([&](const std::string& typed) {
+			keys += typed;
+		});
+		return B_OK;
+	});
+	ASSERT_TRUE(SendRequest({"spy", "Ash"}));
+	std::string frame;
+	AppendFrame(frame, kFrameSysopKeys, "hi\r\n");
+	ASSERT_TRUE(fSockets.Send(frame));
+	EXPECT_TRUE(fLooper.WaitFor([&] { return keys == "hi\n"; }));
+
+	const std::string screen(1000, 's');
+	size_t shown = 0;
+	fLooper.Locked([&] {
+		// Far more than the backlog: the socket's buffer fills first.
+		for (int i = 0; i < 2000; i++) {
+			fConnection->Shown(screen);
+			shown += screen.size();
+		}
+		return B_OK;
+	});
+	EXPECT_EQ(1, gone);
+	std::string received = fSockets.ReceiveAll();
+	// Bounded by the backlog and the socket's own buffers, well below
+	// what was shown.
+	EXPECT_LT(received.size(), shown / 2);
+	FrameReader reader;
+	reader.Feed(received.data(), received.size());
+	uint8 type = 0;
+	std::string payload;
+	while (reader.Next(&type, &payload) == B_OK
+		&& type == kFrameSysopShown) {
+	}
+	EXPECT_EQ(kFrameSysopFailed, type);
+	EXPECT_NE(std::string::npos, payload.find("fell behind"));
+	fLooper.Locked([&] { fConnection.reset(); return B_OK; });
+	// Told once, not again when it goes.
+	EXPECT_EQ(1, gone);
 }
