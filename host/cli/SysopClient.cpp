@@ -179,6 +179,7 @@ FollowHost(const char* command, const std::vector<std::string>& words,
 	sigemptyset(&interrupt.sa_mask);
 	struct sigaction previous = {};
 	sigaction(SIGINT, &interrupt, &previous);
+	signal(SIGPIPE, SIG_IGN);
 
 	std::string frame;
 	AppendFrame(frame, kFrameSysopRequest, EncodeSysopRequest(words));
@@ -258,17 +259,18 @@ FollowHost(const char* command, const std::vector<std::string>& words,
 				if (!keys.empty() && !endSent) {
 					std::string keysFrame;
 					AppendFrame(keysFrame, kFrameSysopKeys, keys);
-					status = WriteAll(descriptor, keysFrame.data(),
-						keysFrame.size());
+					// A host that has answered already may have closed its
+					// end: its answer is still to be read.
+					WriteAll(descriptor, keysFrame.data(), keysFrame.size());
 				}
 			}
 		}
-		if (end && !endSent && status == B_OK) {
+		if (end && !endSent) {
 			endSent = true;
 			inputOpen = false;
 			std::string endFrame;
 			AppendFrame(endFrame, kFrameSysopEnd, "");
-			status = WriteAll(descriptor, endFrame.data(), endFrame.size());
+			WriteAll(descriptor, endFrame.data(), endFrame.size());
 		}
 	}
 	close(descriptor);

@@ -8,6 +8,7 @@
 #include "SysopClient.h"
 
 #include <BootVolume.h>
+#include <ZenboUserName.h>
 
 #include <errno.h>
 #include <fcntl.h>
@@ -425,7 +426,7 @@ RunSpy(int count, char** arguments)
 	if (status != 0)
 		return status < 0 ? 0 : status;
 	fprintf(stderr, "Watching the screen of %s; Ctrl-C ends.\n",
-		parsed.words[0].c_str());
+		PrintableUserName(BString(parsed.words[0].c_str())).String());
 	return FollowHost(arguments[0], { "spy", parsed.words[0] },
 		SysopWatch::kWatch);
 }
@@ -454,7 +455,7 @@ RunChat(int count, char** arguments)
 		return FollowHost(arguments[0], { "chat-wait" }, SysopWatch::kChat);
 	}
 	fprintf(stderr, "Chat with %s; Esc or Ctrl-D ends.\r\n",
-		parsed.words[0].c_str());
+		PrintableUserName(BString(parsed.words[0].c_str())).String());
 	return FollowHost(arguments[0], { "chat", parsed.words[0] },
 		SysopWatch::kChat);
 }

@@ -65,7 +65,7 @@ public:
 
 	// What a sysop's terminal may leave unread before it is let go: far
 	// more than a screen, far less than the stream's own cap.
-	static	const size_t		kMaxWatchBacklog = 256 * 1024;
+	static	const size_t		kMaxWatchBacklog = 64 * 1024;
 
 private:
 	// The socket's events
