@@ -160,6 +160,10 @@ Board::ChatTyped(Onlooker* onlooker, const std::string& keys)
 	if (found == fWatchers.end() || !found->second.chat)
 		return;
 	int32 id = found->second.caller;
+	// A caller who reads what the sysop types is not idle.
+	Caller* chatting = _CallerByID(id);
+	if (chatting != NULL)
+		chatting->idle.KeyTyped(fLink.Now());
 	for (char key : keys) {
 		// A key shown can end the caller's line (a terminal that overflows).
 		Caller* caller = _CallerByID(id);
