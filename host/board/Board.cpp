@@ -562,8 +562,6 @@ Board::_Forget(Caller* caller)
 		std::string why = std::string(PrintableUserName(caller->name).String())
 			+ " has left the board.";
 		_EndWatchesOf(caller, why.c_str());
-	}
-	if (caller->LoggedIn()) {
 		auto member = fMembers.find(NameKey(caller->name));
 		if (member != fMembers.end() && member->second == caller->id) {
 			// A seat away from its caller keeps the name on the board.

@@ -205,7 +205,9 @@ Board::_PageSysop(Caller* caller)
 	}
 	caller->pagedAt = now;
 	HostLog("%s paged the sysop", EscapedUserName(caller->name).String());
-	if (!fPageWaiters.empty()) {
+	// A caller the sysop already watches keeps the page for the sysop to
+	// take up; a terminal has one onlooker at a time.
+	if (!fPageWaiters.empty() && caller->connection->GetOnlooker() == NULL) {
 		Onlooker* waiter = fPageWaiters.front();
 		fPageWaiters.erase(fPageWaiters.begin());
 		_StartChat(caller, waiter);
