@@ -207,8 +207,8 @@ Board::Typed(Terminal* connection, const std::string& keys)
 		if (_CallerFor(connection) != caller)
 			return;
 		if (caller->chatting) {
-			_ChatKey(caller, keys[i]);
-			continue;
+			_ChatKeys(caller, keys.substr(i));
+			return;
 		}
 		if (caller->place == Caller::Place::kInDoor) {
 			Seat* seat = _SeatFor(caller->name);

@@ -232,7 +232,8 @@ private:
 			Caller*				_WatchableCaller(const BString& name) const;
 			void				_StartChat(Caller* caller,
 									Onlooker* onlooker);
-			void				_ChatKey(Caller* caller, char key);
+			void				_ChatKeys(Caller* caller,
+									const std::string& keys);
 			// Ends the watch of the onlooker: the caller's screen comes
 			// back after a chat. The onlooker is told why unless it is
 			// NULL (the sysop's side went).

@@ -159,18 +159,12 @@ Board::ChatTyped(Onlooker* onlooker, const std::string& keys)
 	auto found = fWatchers.find(onlooker);
 	if (found == fWatchers.end() || !found->second.chat)
 		return;
-	int32 id = found->second.caller;
+	Caller* caller = _CallerByID(found->second.caller);
+	if (caller == NULL || !caller->chatting)
+		return;
 	// A caller who reads what the sysop types is not idle.
-	Caller* chatting = _CallerByID(id);
-	if (chatting != NULL)
-		chatting->idle.KeyTyped(fLink.Now());
-	for (char key : keys) {
-		// A key shown can end the caller's line (a terminal that overflows).
-		Caller* caller = _CallerByID(id);
-		if (caller == NULL || !caller->chatting)
-			return;
-		_ChatKey(caller, key);
-	}
+	caller->idle.KeyTyped(fLink.Now());
+	_ChatKeys(caller, keys);
 }
 
 
@@ -266,8 +260,9 @@ Board::_StartChat(Caller* caller, Onlooker* onlooker)
 // Each side's keys are shown to both as they are typed, on the caller's
 // terminal (which the sysop's side sees as its onlooker): printable
 // characters, Enter and Backspace, nothing that could drive a terminal.
+// What a batch of keys brings goes out as one text.
 void
-Board::_ChatKey(Caller* caller, char key)
+Board::_ChatKeys(Caller* caller, const std::string& keys)
 {
 	Watcher* watcher = NULL;
 	for (auto& entry : fWatchers) {
@@ -276,23 +271,26 @@ Board::_ChatKey(Caller* caller, char key)
 	}
 	if (watcher == NULL)
 		return;
-	if (key == '\n') {
-		watcher->column = 0;
-		_Say(caller, "\n");
-	} else if (key == '\b') {
-		if (watcher->column > 0) {
-			watcher->column--;
-			_Say(caller, "\b \b");
-		}
-	} else if ((uint8)key >= 0x20 && (uint8)key != 0x7f) {
-		std::string shown(1, key);
-		if (watcher->column >= kChatLineLength) {
+	std::string shown;
+	for (char key : keys) {
+		if (key == '\n') {
 			watcher->column = 0;
-			shown = "\n" + shown;
+			shown += "\n";
+		} else if (key == '\b') {
+			if (watcher->column > 0) {
+				watcher->column--;
+				shown += "\b \b";
+			}
+		} else if ((uint8)key >= 0x20 && (uint8)key != 0x7f) {
+			if (watcher->column >= kChatLineLength) {
+				watcher->column = 0;
+				shown += "\n";
+			}
+			watcher->column++;
+			shown += key;
 		}
-		watcher->column++;
-		_Say(caller, shown);
 	}
+	_Say(caller, shown);
 }
 
 

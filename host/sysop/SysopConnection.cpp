@@ -8,9 +8,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 
 // An answer is one frame, which the frames' own limit bounds.
 static const size_t kMaxSysopAnswer = kFrameHeaderSize + kMaxFramePayload;
+// The keys of one frame of a chat: a sysop's command sends what one read
+// of a terminal gives; more is no typing, and would only swamp the
+// caller's line.
+static const size_t kMaxChatKeys = 4096;
 
 
 SysopConnection::SysopConnection(BLooper* looper, int descriptor,
@@ -174,7 +180,8 @@ SysopConnection::_SessionFrame(uint8 type, const std::string& payload)
 {
 	if (type == kFrameSysopKeys) {
 		std::string keys;
-		fDiscipline.TranslateKeys(payload.data(), payload.size(), keys);
+		fDiscipline.TranslateKeys(payload.data(),
+			std::min(payload.size(), kMaxChatKeys), keys);
 		if (fKeysTyped && !keys.empty())
 			fKeysTyped(keys);
 		return;
