@@ -559,8 +559,8 @@ void
 Board::_Forget(Caller* caller)
 {
 	if (caller->LoggedIn()) {
-		std::string why = std::string(PrintableUserName(caller->name).String())
-			+ " has left the board.";
+		std::string why = std::string(
+			PrintableUserName(caller->name).String()) + " has left the board.";
 		_EndWatchesOf(caller, why.c_str());
 		auto member = fMembers.find(NameKey(caller->name));
 		if (member != fMembers.end() && member->second == caller->id) {

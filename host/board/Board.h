@@ -134,8 +134,10 @@ public:
 		const char*		state = "";
 		// What the caller's own board left them; -1 for no limit.
 		bigtime_t		timeLeft = -1;
-		bool			paged = false;		// paged the sysop, not yet answered
-		bool			watched = false;	// a spy or a chat of the sysop's
+		// Paged the sysop, not yet answered; watched by the sysop (a spy
+		// or a chat).
+		bool			paged = false;
+		bool			watched = false;
 	};
 			std::vector<CallerView> ListCallers() const;
 	// Tells the caller of the name and disconnects them; a session in the
@@ -152,8 +154,8 @@ public:
 	// The sysop watches the screen of the caller of the name (Spy) or
 	// breaks in to chat with them (Chat); the onlooker is shown what the
 	// caller is shown until Unwatch, or until the board ends it (Ended:
-	// the caller left). A caller in a chat types to the sysop, and the door's
-	// session waits. The caller's name as it is on the board goes to *who.
+	// the caller left). A caller in a chat types to the sysop, and the
+	// door's session waits. The caller's name as it is on the board goes to *who.
 	enum class Watch {
 		kStarted,
 		kNobody,			// no caller of the name stands on the board
@@ -178,7 +180,8 @@ public:
 
 	// The board's figures for zenbo status.
 	struct Figures {
-		std::map<std::string, int32> callersByWay;	// by Kind(); "away" too
+		// By the connection's Kind(), and "away" for a dropped line.
+		std::map<std::string, int32> callersByWay;
 		int32			sessions = 0;
 		int32			loginsToday = 0;
 		int32			failedLoginsToday = 0;
