@@ -64,7 +64,9 @@ SysopConnection::BytesReceived(const char* data, size_t size)
 	if (fAnswered && !fOpen)
 		return;
 	fReader.Feed(data, size);
-	while (!fStream.HasEnded()) {
+	// Until the answer: a spy, a chat or a wait answers at its end, and
+	// what follows that is nobody's either.
+	while (!fStream.HasEnded() && !(fAnswered && !fOpen)) {
 		uint8 type;
 		std::string payload;
 		status_t status = fReader.Next(&type, &payload);
@@ -87,8 +89,6 @@ SysopConnection::BytesReceived(const char* data, size_t size)
 			return;
 		}
 		_Answer(words);
-		if (!fOpen)
-			return;
 	}
 }
 

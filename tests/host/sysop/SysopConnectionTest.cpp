@@ -186,3 +186,39 @@ TEST_F(SysopConnectionTest, WatchThatFallsBehindIsLetGoWithAWord)
 	// Told once, not again when it goes.
 	EXPECT_EQ(1, gone);
 }
+
+
+// The sysop's end of a chat is answered, whatever follows it in the same
+// bytes: the answer goes out whole before the connection closes.
+TEST_F(SysopConnectionTest, EndOfAnOpenRequestIsAnsweredAndWhatFollowsIgnored)
+{
+	SysopConnection::Answer answer;
+	answer.staysOpen = true;
+	Start(answer);
+	std::string typed;
+	fLooper.Locked([&] {
+		SysopConnection* connection = fConnection.get();
+		connection->SetEndAsked([connection] {
+			connection->Ended("The chat has ended.");
+		});
+		connection->SetKeysTyped([&](const std::string& keys) {
+			typed += keys;
+		});
+		return B_OK;
+	});
+	std::string frames;
+	AppendFrame(frames, kFrameSysopRequest, EncodeSysopRequest({"chat",
+		"Ash"}));
+	AppendFrame(frames, kFrameSysopKeys, "a");
+	AppendFrame(frames, kFrameSysopEnd, "");
+	AppendFrame(frames, kFrameSysopKeys, "b");
+	AppendFrame(frames, 'z', "nonsense");
+	ASSERT_TRUE(fSockets.Send(frames));
+	uint8 type = 0;
+	std::string payload;
+	ASSERT_EQ(B_OK, ReceiveAnswer(&type, &payload));
+	EXPECT_EQ(kFrameSysopDone, type);
+	EXPECT_EQ("The chat has ended.\n", payload);
+	EXPECT_TRUE(fLooper.WaitFor([this] { return fEnded == 1; }));
+	EXPECT_EQ("a", fLooper.Locked([&] { return typed; }));
+}
