@@ -97,6 +97,7 @@ BoardSettingsFrom(const HostOptions& options)
 	BoardSettings settings;
 	settings.grace = (bigtime_t)options.graceSeconds * 1000000;
 	settings.idle = (bigtime_t)options.idleSeconds * 1000000;
+	settings.spyNotice = options.spyNotice;
 	settings.maxCallers = options.maxCallers;
 	settings.failureDelay = options.failureDelay;
 	return settings;

@@ -200,12 +200,17 @@ Board::Typed(Terminal* connection, const std::string& keys)
 	if (caller == NULL)
 		return;
 	caller->idle.KeyTyped(fLink.Now());
+	fKeys.Add(fLink.Now(), (int64)keys.size());
 
 	for (size_t i = 0; i < keys.size(); i++) {
 		// The caller can be dropped or moved by a key; what follows it is
 		// not for the next stage.
 		if (_CallerFor(connection) != caller)
 			return;
+		if (caller->chatting) {
+			_ChatKeys(caller, keys.substr(i));
+			return;
+		}
 		if (caller->place == Caller::Place::kInDoor) {
 			Seat* seat = _SeatFor(caller->name);
 			if (seat != NULL)
@@ -283,6 +288,9 @@ Board::PasswordChecked(int32 id, bool matches)
 void
 Board::ShutDown(const char* notice)
 {
+	std::vector<Onlooker*> waiters = fPageWaiters;
+	for (Onlooker* waiter : waiters)
+		_EndWatch(waiter, notice);
 	for (auto& entry : fSeats)
 		entry.second->SetGone();
 	for (int32 id : _CallerIDs()) {
@@ -452,6 +460,7 @@ Board::_LogIn(Caller* caller)
 	}
 	caller->login.reset();
 	caller->name = name;
+	fLogins.Add(DayTally::Today());
 	fMembers[NameKey(name)] = caller->id;
 	_StartCall(caller);
 	Seat* seat = _SeatFor(name);
@@ -534,7 +543,7 @@ void
 Board::_Say(Caller* caller, const std::string& text)
 {
 	if (caller->connection != NULL && !text.empty())
-		caller->connection->Show(text);
+		caller->connection->Present(text);
 }
 
 
@@ -549,6 +558,12 @@ Board::_Drop(Caller* caller, const std::string& text, SeatAfterDrop after,
 	_LeaveSeat(caller, after);
 	Terminal* connection = caller->connection;
 	if (connection != NULL) {
+		// The sysop watching sees the farewell too (a kick's reason) before
+		// the watch ends with the caller.
+		Onlooker* onlooker = connection->GetOnlooker();
+		if (onlooker != NULL && !text.empty())
+			onlooker->Shown(text);
+		connection->SetOnlooker(nullptr);
 		fConnections.erase(connection);
 		caller->connection = nullptr;
 		// Last: a connection may report its hang-up from within Finish,
@@ -579,6 +594,9 @@ Board::_Forget(Caller* caller)
 		caller->call = 0;
 	}
 	if (caller->LoggedIn()) {
+		std::string why = std::string(
+			PrintableUserName(caller->name).String()) + " has left the board.";
+		_EndWatchesOf(caller, why.c_str());
 		auto member = fMembers.find(NameKey(caller->name));
 		if (member != fMembers.end() && member->second == caller->id) {
 			// A seat away from its caller keeps the name on the board.

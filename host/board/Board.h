@@ -7,6 +7,7 @@
 #include "Login.h"
 #include "LoginLimits.h"
 #include "PasswordChange.h"
+#include "RateMeter.h"
 #include "Terminal.h"
 
 #include <String.h>
@@ -137,16 +138,62 @@ public:
 		const char*		state = "";
 		// What the caller's own board left them; -1 for no limit.
 		bigtime_t		timeLeft = -1;
+		// Paged the sysop, not yet answered; watched by the sysop (a spy
+		// or a chat).
+		bool			paged = false;
+		bool			watched = false;
 	};
 			std::vector<CallerView> ListCallers() const;
 	// Tells the caller of the name and disconnects them; a session in the
 	// door ends as a hang-up does, also one whose caller is away. False
-	// when the name is nowhere on the board.
-			bool				Kick(const BString& name, const char* notice);
+	// when the name is nowhere on the board. The reason, for the log, is
+	// already printable.
+			bool				Kick(const BString& name, const char* notice,
+									const std::string& reason = "");
 	// A line for every caller, shown at their next prompt (at once to
 	// those who stand at one); never inside a text of the door. Returns how
 	// many callers it is for.
 			int32				Announce(const std::string& notice);
+
+	// The sysop watches the screen of the caller of the name (Spy) or
+	// breaks in to chat with them (Chat); the onlooker is shown what the
+	// caller is shown until Unwatch, or until the board ends it (Ended:
+	// the caller left). A caller in a chat types to the sysop, and the
+	// door's session waits. The caller's name as it is on the board goes to *who.
+	enum class Watch {
+		kStarted,
+		kNobody,			// no caller of the name stands on the board
+		kAlreadyWatched,	// another spy or chat has the caller
+	};
+	// The caller is told of a spy unless the sysop's settings say not to.
+			Watch				Spy(const BString& name, Onlooker* onlooker,
+									BString* who);
+			Watch				Chat(const BString& name, Onlooker* onlooker,
+									BString* who);
+	// Keys the sysop typed in a chat, as a terminal's line discipline gives
+	// them.
+			void				ChatTyped(Onlooker* onlooker,
+									const std::string& keys);
+	// The sysop waits for the next caller who pages (zenbo chat --wait);
+	// one who paged a while ago and is still here is taken at once.
+			void				WaitForPage(Onlooker* onlooker);
+	// The sysop's side has gone or ended its watch, chat or wait: the board
+	// forgets it without telling it. Nothing happens for one it does not
+	// know.
+			void				Unwatch(Onlooker* onlooker);
+
+	// The board's figures for zenbo status.
+	struct Figures {
+		// By the connection's Kind(), and "away" for a dropped line.
+		std::map<std::string, int32> callersByWay;
+		int32			sessions = 0;
+		int32			loginsToday = 0;
+		int32			failedLoginsToday = 0;
+		int32			lockedNames = 0;
+		double			keysPerSecond = 0;
+		double			exchangesPerSecond = 0;
+	};
+			Figures				CountFigures();
 
 	// Whether a caller is logged in under the name (in any case), or a seat
 	// of the name waits in the door.
@@ -184,6 +231,7 @@ private:
 			// Acts on what a step of a caller's change of password came to.
 			void				_FollowChange(Caller* caller,
 									PasswordChange::Outcome outcome);
+			void				_PageSysop(Caller* caller);
 			void				_EnterDoor(Caller* caller);
 
 	// Notices at the prompts
@@ -195,6 +243,20 @@ private:
 			// Shows the caller's waiting notices at the prompt they stand at.
 			void				_ShowNotices(Caller* caller,
 									const std::string& promptLine);
+
+	// The sysop's spies and chats
+			Caller*				_WatchableCaller(const BString& name) const;
+			void				_StartChat(Caller* caller,
+									Onlooker* onlooker);
+			void				_ChatKeys(Caller* caller,
+									const std::string& keys);
+			// Ends the watch of the onlooker: the caller's screen comes
+			// back after a chat. The onlooker is told why unless it is
+			// NULL (the sysop's side went).
+			void				_EndWatch(Onlooker* onlooker,
+									const char* why);
+			void				_EndWatchesOf(Caller* caller,
+									const char* why);
 
 	// Seats in the door
 			Seat*				_SeatFor(const BString& name) const;
@@ -241,5 +303,17 @@ private:
 			// By the name's key (its lower case).
 			std::map<std::string, int32> fMembers;
 			std::map<std::string, std::unique_ptr<Seat>> fSeats;
+			// The sysop's spies and chats, by the caller's ID, and those
+			// who wait for a page, the first first.
+			struct Watcher {
+				int32			caller = 0;
+				bool			chat = false;
+				int32			column = 0;	// of the chat's line
+			};
+			std::map<Onlooker*, Watcher> fWatchers;
+			std::vector<Onlooker*> fPageWaiters;
+			DayTally			fLogins;
+			RateMeter			fKeys;
+			RateMeter			fExchanges;
 };
 

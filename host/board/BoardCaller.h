@@ -76,4 +76,10 @@ struct Board::Caller {
 	CallEnding			ending = CallEnding::kDropped;
 	// The sysop's notices not yet shown, a line each.
 	std::vector<std::string> notices;
+	// When the caller last paged the sysop (0: never), and whether that
+	// page still waits for the sysop.
+	bigtime_t			pagedAt = 0;
+	bool				paging = false;
+	// The sysop chats with the caller: their keys go to the chat.
+	bool				chatting = false;
 };

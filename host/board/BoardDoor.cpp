@@ -18,6 +18,9 @@
 static const char* const kDoorClosedNotice = "The door has closed.";
 // The calls the front room's list of last callers shows.
 static const int32 kLastCallersShown = 10;
+// A caller pages the sysop at most this often, so that pages cannot flood
+// the sysop's terminal or the log.
+static const bigtime_t kPageInterval = 60000000;
 
 
 // #pragma mark - The door's requests
@@ -33,6 +36,7 @@ Board::HasSeat(const BString& name) const
 void
 Board::GetChar(const BString& name, BMessage* request)
 {
+	fExchanges.Add(fLink.Now());
 	Seat* seat = _SeatFor(name);
 	if (seat == NULL) {
 		fLink.AnswerKey(request, 0);
@@ -41,7 +45,8 @@ Board::GetChar(const BString& name, BMessage* request)
 	if (!seat->KeyRequested(request))
 		return;
 	Caller* caller = _SeatCaller(seat);
-	if (caller != NULL && seat->WaitsAtPrompt() && !caller->notices.empty())
+	if (caller != NULL && !caller->chatting && seat->WaitsAtPrompt()
+		&& !caller->notices.empty())
 		_ShowNotices(caller, seat->PromptLine());
 	seat->DeliverKeys();
 }
@@ -51,6 +56,7 @@ void
 Board::SendString(const BString& name, const BString& text,
 	BMessage* request)
 {
+	fExchanges.Add(fLink.Now());
 	Seat* seat = _SeatFor(name);
 	if (seat == NULL) {
 		fLink.AnswerText(request, true);
@@ -167,6 +173,9 @@ Board::_FrontRoomKey(Caller* caller, char key)
 		case FrontRoom::Choice::kChangePassword:
 			_ChangePassword(caller);
 			break;
+		case FrontRoom::Choice::kPageSysop:
+			_PageSysop(caller);
+			break;
 		case FrontRoom::Choice::kGoodBye:
 			caller->ending = CallEnding::kGoodBye;
 			_Drop(caller, "Good-bye.\n");
@@ -241,6 +250,31 @@ Board::_ShowWhoIsOnline(Caller* caller)
 
 
 void
+Board::_PageSysop(Caller* caller)
+{
+	bigtime_t now = fLink.Now();
+	if (caller->pagedAt != 0 && now - caller->pagedAt < kPageInterval) {
+		_Say(caller, "You paged the sysop less than a minute ago.\n");
+		_ShowFrontRoom(caller);
+		return;
+	}
+	caller->pagedAt = now;
+	HostLog("%s paged the sysop", EscapedUserName(caller->name).String());
+	// A caller the sysop already watches keeps the page for the sysop to
+	// take up; a terminal has one onlooker at a time.
+	if (!fPageWaiters.empty() && caller->connection->GetOnlooker() == NULL) {
+		Onlooker* waiter = fPageWaiters.front();
+		fPageWaiters.erase(fPageWaiters.begin());
+		_StartChat(caller, waiter);
+		return;
+	}
+	caller->paging = true;
+	_Say(caller, "The sysop has been paged.\n");
+	_ShowFrontRoom(caller);
+}
+
+
+void
 Board::_EnterDoor(Caller* caller)
 {
 	std::string key = NameKey(caller->name);
@@ -267,7 +301,10 @@ void
 Board::_Notify(Caller* caller, const std::string& notice)
 {
 	caller->notices.push_back(notice);
-	// Those who stand at a prompt see it now; the others at their next.
+	// Those who stand at a prompt see it now; the others at their next,
+	// and a caller in a chat once it ends.
+	if (caller->chatting)
+		return;
 	if (caller->place == Caller::Place::kFrontRoom)
 		_ShowNotices(caller, FrontRoom::kPromptLine);
 	else if (caller->place == Caller::Place::kInDoor) {
@@ -289,7 +326,7 @@ Board::_ShowNotices(Caller* caller, const std::string& promptLine)
 	for (const std::string& notice : caller->notices)
 		lines += (lines.empty() ? "" : "\n") + notice;
 	caller->notices.clear();
-	caller->connection->ShowNotice(lines, promptLine);
+	caller->connection->PresentNotice(lines, promptLine);
 }
 
 

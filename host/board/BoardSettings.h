@@ -17,4 +17,6 @@ struct BoardSettings {
 	// The warning before an idle caller is disconnected, at most this much
 	// before the end (half the idle time when that is shorter).
 	bigtime_t			idleWarning = 60000000;
+	// Whether a caller is told that the sysop watches their screen.
+	bool				spyNotice = true;
 };

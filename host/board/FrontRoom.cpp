@@ -19,6 +19,7 @@ FrontRoom::Menu(const BString& name)
 		"  (W) Who is online\n"
 		"  (L) Last callers\n"
 		"  (C) Change password\n"
+		"  (P) Page the sysop\n"
 		"  (G) Good-bye\n" + kPromptLine;
 }
 
@@ -39,6 +40,9 @@ FrontRoom::ChoiceFor(char key, std::string* shown)
 		case 'c':
 			*shown = "C\n";
 			return Choice::kChangePassword;
+		case 'p':
+			*shown = "P\n";
+			return Choice::kPageSysop;
 		case 'g':
 			*shown = "G\n";
 			return Choice::kGoodBye;

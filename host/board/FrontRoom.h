@@ -19,6 +19,7 @@ public:
 		kWhoIsOnline,
 		kLastCallers,
 		kChangePassword,
+		kPageSysop,
 		kGoodBye,
 	};
 

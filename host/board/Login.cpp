@@ -508,5 +508,5 @@ void
 Login::_Say(const std::string& text)
 {
 	if (fTerminal != NULL)
-		fTerminal->Show(text);
+		fTerminal->Present(text);
 }

@@ -71,8 +71,21 @@ LoginLimits::Succeeded(const std::string& nameKey)
 
 
 int32
+LoginLimits::CountLocked(bigtime_t now) const
+{
+	int32 count = 0;
+	for (auto& entry : fLockedUntil) {
+		if (now < entry.second)
+			count++;
+	}
+	return count;
+}
+
+
+int32
 LoginLimits::_CountFailure(const std::string& key, bigtime_t now)
 {
+	fFailuresOfDay.Add(DayTally::Today());
 	std::deque<bigtime_t>& failures = fFailures[key];
 	failures.push_back(now);
 	while (!failures.empty() && now - failures.front() > fSettings.lockWindow)

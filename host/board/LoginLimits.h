@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BoardSettings.h"
+#include "DayTally.h"
 
 #include <deque>
 #include <map>
@@ -58,6 +59,12 @@ public:
 									{ return fSettings.lockFailures; }
 			void				Succeeded(const std::string& nameKey);
 
+	// For the sysop: the keys locked now, and the failures of the day
+	// (wrong passwords and refused handshakes).
+	[[nodiscard]] int32			CountLocked(bigtime_t now) const;
+	[[nodiscard]] int32			FailuresOn(int32 day) const
+									{ return fFailuresOfDay.Count(day); }
+
 private:
 	// The failures of the key within the window, this one among them; the
 	// key is locked when they reach the limit.
@@ -67,4 +74,5 @@ private:
 			BoardSettings		fSettings;
 			std::map<std::string, std::deque<bigtime_t>> fFailures;
 			std::map<std::string, bigtime_t> fLockedUntil;
+			DayTally			fFailuresOfDay;
 };

@@ -52,6 +52,7 @@ Seat::SitDown(int32 caller, Terminal* terminal)
 	fCaller = caller;
 	fTerminal = terminal;
 	fInputEnded = false;
+	fHeld = false;
 }
 
 
@@ -61,7 +62,21 @@ Seat::Attach(int32 caller, Terminal* terminal)
 	SitDown(caller, terminal);
 	std::string replay = fScreen.Replay();
 	if (!replay.empty())
-		fTerminal->Show("\n" + replay);
+		fTerminal->Present("\n" + replay);
+	DeliverKeys();
+	_AnswerTexts();
+}
+
+
+void
+Seat::Release()
+{
+	if (!fHeld)
+		return;
+	fHeld = false;
+	std::string replay = fScreen.Replay();
+	if (fTerminal != nullptr && !replay.empty())
+		fTerminal->Present("\n" + replay);
 	DeliverKeys();
 	_AnswerTexts();
 }
@@ -82,6 +97,7 @@ Seat::Detach(bigtime_t awayUntil)
 void
 Seat::Vacate()
 {
+	fHeld = false;
 	fCaller = 0;
 	fTerminal = nullptr;
 }
@@ -142,7 +158,7 @@ Seat::DeliverKeys()
 			SetGone();
 		return;
 	}
-	if (fCaller == 0)
+	if (fCaller == 0 || fHeld)
 		return;
 	char key = fKeys.front();
 	fKeys.pop_front();
@@ -162,7 +178,7 @@ Seat::TextSent(const BString& text, BMessage* request)
 	}
 	fScreen.Add(text.String(), (size_t)text.Length());
 
-	if (fTerminal == nullptr) {
+	if (fTerminal == nullptr || fHeld) {
 		// Nobody sees it now; a caller who comes back sees the prompt.
 		fLink.AnswerText(request, false);
 		return;
@@ -173,7 +189,7 @@ Seat::TextSent(const BString& text, BMessage* request)
 		fEarly.append(text.String(), (size_t)text.Length());
 		return;
 	}
-	fTerminal->Show(std::string(text.String(), (size_t)text.Length()));
+	fTerminal->Present(std::string(text.String(), (size_t)text.Length()));
 	_AnswerTexts();
 }
 
@@ -182,8 +198,8 @@ void
 Seat::Entered()
 {
 	fEntered = true;
-	if (fTerminal != nullptr && !fEarly.empty())
-		fTerminal->Show(fEarly);
+	if (fTerminal != nullptr && !fHeld && !fEarly.empty())
+		fTerminal->Present(fEarly);
 	fEarly.clear();
 	_AnswerTexts();
 }
@@ -203,7 +219,7 @@ void
 Seat::_AnswerTexts()
 {
 	while (!fTextRequests.empty()
-		&& (fGone || fTerminal == nullptr
+		&& (fGone || fTerminal == nullptr || fHeld
 			|| (fEntered && fTerminal->Backlog() <= kMaxOutputBacklog))) {
 		BMessage* request = fTextRequests.front();
 		fTextRequests.pop_front();

@@ -60,6 +60,13 @@ public:
 	// typed before, the user is gone.
 			void				InputEnded();
 			void				Drained() { _AnswerTexts(); }
+	// The sysop chats with the caller: the session waits as it does for a
+	// caller who is away (its request for a key unanswered, its texts kept
+	// for the screen), and Release shows the door's screen again, its
+	// prompt's line whole, and goes on. Sitting down again releases too.
+			void				Hold() { fHeld = true; }
+			void				Release();
+			bool				IsHeld() const { return fHeld; }
 
 	// The door
 	// False when the request was answered at once that the user is gone.
@@ -79,6 +86,7 @@ private:
 			int32				fCaller = 0;
 			Terminal*			fTerminal = nullptr;
 			bool				fInputEnded = false;
+			bool				fHeld = false;
 			bigtime_t			fAwayUntil = 0;
 			bool				fEntered = false;
 			bool				fGone = false;

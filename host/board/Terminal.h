@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Onlooker.h"
+
 #include <String.h>
 
 #include <string>
@@ -75,4 +77,30 @@ public:
 	virtual	BString				TerminalType() const = 0;
 	// A short name of the way in ("telnet", "ssh", "web", "bridge").
 	virtual	const char*			Kind() const = 0;
+
+	// What the board shows through these, rather than Show and ShowNotice
+	// themselves, reaches the terminal's onlooker too (the sysop's
+	// spy or chat), so that it sees every text the caller is shown.
+			void				Present(const std::string& text)
+									{
+										Show(text);
+										if (fOnlooker != nullptr)
+											fOnlooker->Shown(text);
+									}
+			void				PresentNotice(const std::string& notice,
+									const std::string& promptLine)
+									{
+										ShowNotice(notice, promptLine);
+										if (fOnlooker != nullptr) {
+											fOnlooker->Shown("\n" + notice
+												+ "\n" + promptLine);
+										}
+									}
+	// The board's, on the looper: at most one onlooker per terminal.
+			Onlooker*			GetOnlooker() const { return fOnlooker; }
+			void				SetOnlooker(Onlooker* onlooker)
+									{ fOnlooker = onlooker; }
+
+private:
+			Onlooker*			fOnlooker = nullptr;
 };

@@ -111,9 +111,16 @@ ReadHostConfig(const char* path, std::vector<std::string>* arguments,
 		}
 		std::string option = "--" + name;
 		std::vector<std::string> setting;
+		// A flag the host has on by default is turned off by its "--no-"
+		// option (spy-notice = false); false is nothing for the others.
+		bool negation = false;
 		if (const toml::value<bool>* flag = node.as_boolean()) {
 			if (flag->get())
 				setting.push_back(option);
+			else {
+				setting.push_back("--no-" + name);
+				negation = true;
+			}
 		} else if (const toml::value<int64_t>* number = node.as_integer()) {
 			setting = { option, std::to_string(number->get()) };
 		} else if (const toml::value<std::string>* text = node.as_string()) {
@@ -138,6 +145,10 @@ ReadHostConfig(const char* path, std::vector<std::string>* arguments,
 			*error = Mistake(path, node.source(), name.c_str(),
 				"not a setting: give it on the command line");
 			return B_BAD_DATA;
+		}
+		if (negation && ParseHostOptions((int)line.size(), line.data(),
+				&scratch, &problem) != B_OK) {
+			continue;
 		}
 		if (!setting.empty() && ParseHostOptions((int)line.size(),
 				line.data(), &scratch, &problem) != B_OK) {

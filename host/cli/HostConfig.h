@@ -15,7 +15,8 @@
 //     telnet = "0.0.0.0:2323"
 //     grace = 180
 //
-// A key of an option without a value (a flag) takes true or false. The file
+// A key of an option without a value (a flag) takes true or false; false
+// turns off what is on by default (spy-notice = false). The file
 // becomes the options it names, to go before those of the command line, so
 // that the command line wins. Each setting is judged as its option would
 // be, and a mistake names the file, the line and the key.

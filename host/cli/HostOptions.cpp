@@ -103,6 +103,8 @@ static const char* const kUsageEnd =
 	"  --failure-delay SECONDS\n"
 	"                       the pause after a first wrong password, doubled\n"
 	"                       after each next one (default 1)\n"
+	"  --no-spy-notice      zenbo spy watches a caller's screen without\n"
+	"                       telling them (spy-notice = false in the config)\n"
 	"  --config FILE        take settings from a TOML file of option names\n"
 	"                       and values (volume = \"/srv/drelmoor\"); the\n"
 	"                       command line wins over the file\n"
@@ -117,7 +119,14 @@ static const char* const kUsageEnd =
 	"                       an account's calls, first and last, time online\n"
 	"Through the running host (its sysop socket, the host's user's only):\n"
 	"  zenbo who            the callers on the board, how and where from\n"
-	"  zenbo kick NAME      tell a caller and disconnect them\n"
+	"  zenbo kick NAME [--reason TEXT]\n"
+	"                       tell a caller (and why) and disconnect them\n"
+	"  zenbo spy NAME       watch a caller's screen as it goes (Ctrl-C ends)\n"
+	"  zenbo chat NAME | --wait\n"
+	"                       chat with a caller, or with the next who pages\n"
+	"                       (Esc or Ctrl-D ends)\n"
+	"  zenbo status [--json]\n"
+	"                       uptime, callers, logins, memory, keys per second\n"
 	"  zenbo say TEXT       a notice for every caller at their next prompt\n"
 	"  zenbo player NAME --delete\n"
 	"                       delete a character (not while it is in the door)\n"
@@ -209,6 +218,11 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 		}
 		if (strcmp(argument, "--verbose") == 0) {
 			options->verbose = true;
+			known = true;
+		}
+		if (strcmp(argument, "--no-spy-notice") == 0
+			|| strcmp(argument, "--spy-notice") == 0) {
+			options->spyNotice = argument[2] != 'n';
 			known = true;
 		}
 		struct WayName {

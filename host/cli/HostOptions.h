@@ -24,6 +24,8 @@ struct HostOptions {
 	// A stdio bridge that writes the host's lines to standard error even
 	// when that is the caller's terminal.
 	bool				verbose = false;
+	// Whether a caller is told that the sysop watches their screen.
+	bool				spyNotice = true;
 	// [ADDRESS:]PORT for telnet callers, SSH callers and the web terminal;
 	// empty when the host takes none of that way.
 	BString				telnetAddress;

@@ -10,6 +10,7 @@
 #include "SysopClient.h"
 
 #include <BootVolume.h>
+#include <ZenboUserName.h>
 
 #include <errno.h>
 #include <fcntl.h>
@@ -50,14 +51,45 @@ const char* const kWhoUsage =
 	"came in (telnet, bridge, ...), where from (the address, or the terminal\n"
 	"socket for stdio, local and drop-file play), how long they have been\n"
 	"idle, and whether they are logging in, in the front room or in the\n"
-	"door. A session whose caller's line dropped shows as away.\n";
+	"door. A session whose caller's line dropped shows as away; \"paged\"\n"
+	"marks a caller who paged the sysop, \"sysop\" one the sysop watches\n"
+	"or chats with. It fits 80 columns: a longer field is cut, with \"..\".\n";
 
 const char* const kKickUsage =
-	"Usage: zenbo kick NAME [--volume DIR]\n"
+	"Usage: zenbo kick NAME [--reason TEXT] [--volume DIR]\n"
 	"Tells the caller of that board name that the sysop disconnects them and\n"
 	"closes their line. A session in the door ends as a hang-up does (the\n"
 	"character is saved as of its last prompt, a fight as far as it was\n"
-	"shown), also one whose caller is away.\n";
+	"shown), also one whose caller is away. The reason is shown to the\n"
+	"caller and logged: one line, control characters shown escaped, at most\n"
+	"200 characters.\n";
+
+const char* const kSpyUsage =
+	"Usage: zenbo spy NAME [--volume DIR]\n"
+	"Shows the screen of the caller of that board name on this terminal as\n"
+	"it goes, as the caller sees it (the door's texts and the board's),\n"
+	"starting with the line the caller is on. Read-only; it ends when the\n"
+	"caller leaves or at Ctrl-C. The caller is told that the sysop watches\n"
+	"(unless the host runs with spy-notice = false); each spy is logged. A\n"
+	"terminal that falls far behind the caller's screen is let go.\n";
+
+const char* const kChatUsage =
+	"Usage: zenbo chat NAME | --wait [--volume DIR]\n"
+	"Breaks in on the caller of that board name to chat: both see \"Chat\n"
+	"with the sysop\" and each other's keys as they are typed. The door's\n"
+	"session waits meanwhile. Esc or Ctrl-D ends the chat, and the caller's\n"
+	"screen comes back with the line they were on. With --wait, waits for\n"
+	"the next caller who pages the sysop from the front room (or one who\n"
+	"paged and is still waiting) and chats with them.\n";
+
+const char* const kStatusUsage =
+	"Usage: zenbo status [--json] [--volume DIR]\n"
+	"The running host's figures: version, uptime, callers by way in,\n"
+	"sessions in the door, logins and failed logins today, locked names,\n"
+	"the host's and the door's resident memory, threads and descriptors,\n"
+	"and keys and door exchanges per second over the last minute. --json\n"
+	"gives them as one JSON object for monitoring (a figure the system\n"
+	"would not give is null).\n";
 
 const char* const kSayUsage =
 	"Usage: zenbo say TEXT... [--volume DIR]\n"
@@ -377,12 +409,94 @@ RunWho(int count, char** arguments)
 int
 RunKick(int count, char** arguments)
 {
+	// --reason takes a value, which may start with a dash.
+	std::vector<char*> rest;
+	const char* reason = NULL;
+	for (int i = 0; i < count; i++) {
+		if (i > 0 && strcmp(arguments[i], "--reason") == 0) {
+			if (i + 1 >= count || arguments[i + 1][0] == '\0') {
+				HostLog("%s: --reason needs a text", arguments[0]);
+				return 2;
+			}
+			reason = arguments[++i];
+			continue;
+		}
+		rest.push_back(arguments[i]);
+	}
 	HostArguments parsed;
-	int status = CheckHostArguments(count, arguments, kKickUsage, {}, 1, 1,
+	int status = CheckHostArguments((int)rest.size(), rest.data(), kKickUsage,
+		{}, 1, 1, &parsed);
+	if (status != 0)
+		return status < 0 ? 0 : status;
+	std::vector<std::string> words = { "kick", parsed.words[0] };
+	if (reason != NULL)
+		words.push_back(reason);
+	return AskAndPrint(arguments[0], words);
+}
+
+
+int
+RunSpy(int count, char** arguments)
+{
+	HostArguments parsed;
+	int status = CheckHostArguments(count, arguments, kSpyUsage, {}, 1, 1,
 		&parsed);
 	if (status != 0)
 		return status < 0 ? 0 : status;
-	return AskAndPrint(arguments[0], { "kick", parsed.words[0] });
+	fprintf(stderr, "Watching the screen of %s; Ctrl-C ends.\n",
+		PrintableUserName(BString(parsed.words[0].c_str())).String());
+	return FollowHost(arguments[0], { "spy", parsed.words[0] },
+		SysopWatch::kWatch);
+}
+
+
+int
+RunChat(int count, char** arguments)
+{
+	HostArguments parsed;
+	if (!ParseHostArguments(count, arguments, { "--wait" }, &parsed))
+		return 2;
+	if (parsed.help) {
+		fputs(kChatUsage, stdout);
+		return 0;
+	}
+	bool waits = parsed.action != NULL;
+	if (parsed.words.size() != (waits ? 0 : 1)) {
+		HostLog("%s: give a name or --wait (see zenbo %s --help)",
+			arguments[0], arguments[0]);
+		return 2;
+	}
+	UseVolume(parsed.volume);
+	if (waits) {
+		fprintf(stderr, "Waiting for a caller to page the sysop; Esc or"
+			" Ctrl-D ends.\r\n");
+		return FollowHost(arguments[0], { "chat-wait" }, SysopWatch::kChat);
+	}
+	fprintf(stderr, "Chat with %s; Esc or Ctrl-D ends.\r\n",
+		PrintableUserName(BString(parsed.words[0].c_str())).String());
+	return FollowHost(arguments[0], { "chat", parsed.words[0] },
+		SysopWatch::kChat);
+}
+
+
+int
+RunStatus(int count, char** arguments)
+{
+	HostArguments parsed;
+	if (!ParseHostArguments(count, arguments, { "--json" }, &parsed))
+		return 2;
+	if (parsed.help) {
+		fputs(kStatusUsage, stdout);
+		return 0;
+	}
+	if (!parsed.words.empty()) {
+		HostLog("%s: takes no words (see zenbo %s --help)", arguments[0],
+			arguments[0]);
+		return 2;
+	}
+	UseVolume(parsed.volume);
+	return AskAndPrint(arguments[0],
+		{ "status", parsed.action != NULL ? "json" : "text" });
 }
 
 
@@ -460,6 +574,9 @@ const Command kCommands[] = {
 	{ "bulletin", RunBulletin },
 	{ "who", RunWho },
 	{ "kick", RunKick },
+	{ "spy", RunSpy },
+	{ "chat", RunChat },
+	{ "status", RunStatus },
 	{ "say", RunSay },
 	{ "player", RunPlayer },
 	{ "account", RunAccount },
@@ -471,7 +588,8 @@ const Command kCommands[] = {
 
 
 const char* const kSysopCommandList
-	= "who, kick, say, players, player, account, board, bulletin and calls";
+	= "who, kick, spy, chat, status, say, players, player, account, board,"
+		" bulletin and calls";
 
 
 bool

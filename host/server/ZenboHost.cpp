@@ -250,8 +250,9 @@ ZenboHost::_SysopArrived(int descriptor)
 {
 	SysopConnection* added = fConnections.Add(
 		std::make_unique<SysopConnection>(this, descriptor,
-			[this](const std::vector<std::string>& words) {
-				return fDesk.Handle(words);
+			[this](const std::vector<std::string>& words,
+				SysopConnection& connection) {
+				return fDesk.Handle(words, connection);
 			},
 			[this](SysopConnection* ended) { _ConnectionEnded(ended); }),
 		ConnectionRegistry::Role::kCommand);

@@ -8,9 +8,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 
 // An answer is one frame, which the frames' own limit bounds.
 static const size_t kMaxSysopAnswer = kFrameHeaderSize + kMaxFramePayload;
+// The keys of one frame of a chat: a sysop's command sends what one read
+// of a terminal gives; more is no typing, and would only swamp the
+// caller's line.
+static const size_t kMaxChatKeys = 4096;
 
 
 SysopConnection::SysopConnection(BLooper* looper, int descriptor,
@@ -26,6 +32,8 @@ SysopConnection::SysopConnection(BLooper* looper, int descriptor,
 
 SysopConnection::~SysopConnection()
 {
+	// Outside the board's own calls: it forgets the onlooker here.
+	_Go();
 }
 
 
@@ -51,23 +59,37 @@ SysopConnection::Start()
 void
 SysopConnection::BytesReceived(const char* data, size_t size)
 {
-	// One request, one answer: whatever follows the request is nobody's.
-	if (fAnswered)
+	// One request, one answer: whatever follows the request is nobody's,
+	// unless the request stays open for the sysop's keys.
+	if (fAnswered && !fOpen)
 		return;
 	fReader.Feed(data, size);
-	uint8 type;
-	std::string payload;
-	status_t status = fReader.Next(&type, &payload);
-	if (status == B_WOULD_BLOCK)
-		return;
-	std::vector<std::string> words;
-	if (status != B_OK || type != kFrameSysopRequest
-		|| DecodeSysopRequest(payload, &words) != B_OK) {
-		HostLog("a sysop's command sent something this host cannot read");
-		fStream.Close();
-		return;
+	// Until the answer: a spy, a chat or a wait answers at its end, and
+	// what follows that is nobody's either.
+	while (!fStream.HasEnded() && !(fAnswered && !fOpen)) {
+		uint8 type;
+		std::string payload;
+		status_t status = fReader.Next(&type, &payload);
+		if (status == B_WOULD_BLOCK)
+			return;
+		if (status != B_OK) {
+			HostLog("a sysop's command sent something this host cannot read");
+			fStream.Close();
+			return;
+		}
+		if (fOpen) {
+			_SessionFrame(type, payload);
+			continue;
+		}
+		std::vector<std::string> words;
+		if (type != kFrameSysopRequest
+			|| DecodeSysopRequest(payload, &words) != B_OK) {
+			HostLog("a sysop's command sent something this host cannot read");
+			fStream.Close();
+			return;
+		}
+		_Answer(words);
 	}
-	_Answer(words);
 }
 
 
@@ -78,11 +100,69 @@ SysopConnection::StreamEnded(StreamConnection::EndReason)
 }
 
 
+// #pragma mark - Onlooker
+
+
+void
+SysopConnection::Shown(const std::string& text)
+{
+	if (fDone || fStream.HasEnded() || text.empty())
+		return;
+	if (fStream.Queued() + text.size() > kMaxWatchBacklog) {
+		// The sysop's terminal does not keep up: rather than hold ever more
+		// for it, or make the caller wait, the watch ends here.
+		HostLog("the sysop's terminal fell behind the caller's screen; the"
+			" watch ended");
+		Answer answer;
+		answer.done = false;
+		answer.exitStatus = 1;
+		answer.text = "the terminal fell behind the caller's screen, so the"
+			" host stopped sending it";
+		_Send(answer);
+		_Go();
+		return;
+	}
+	std::string frame;
+	AppendFrame(frame, kFrameSysopShown, text);
+	fStream.Queue(frame);
+	fStream.Flush();
+}
+
+
+void
+SysopConnection::Ended(const std::string& why)
+{
+	if (fDone || fStream.HasEnded())
+		return;
+	// The board has forgotten this onlooker already.
+	fGone = nullptr;
+	Answer answer;
+	answer.text = why + "\n";
+	_Send(answer);
+}
+
+
+// #pragma mark - Private
+
+
 void
 SysopConnection::_Answer(const std::vector<std::string>& words)
 {
 	fAnswered = true;
-	Answer answer = fHandler(words);
+	Answer answer = fHandler(words, *this);
+	if (answer.staysOpen) {
+		fOpen = true;
+		return;
+	}
+	_Send(answer);
+}
+
+
+void
+SysopConnection::_Send(const Answer& answer)
+{
+	fDone = true;
+	fOpen = false;
 	std::string frame;
 	if (answer.done)
 		AppendFrame(frame, kFrameSysopDone, answer.text);
@@ -92,4 +172,35 @@ SysopConnection::_Answer(const std::vector<std::string>& words)
 	}
 	fStream.Queue(frame);
 	fStream.Finish();
+}
+
+
+void
+SysopConnection::_SessionFrame(uint8 type, const std::string& payload)
+{
+	if (type == kFrameSysopKeys) {
+		std::string keys;
+		fDiscipline.TranslateKeys(payload.data(),
+			std::min(payload.size(), kMaxChatKeys), keys);
+		if (fKeysTyped && !keys.empty())
+			fKeysTyped(keys);
+		return;
+	}
+	if (type == kFrameSysopEnd) {
+		if (fEndAsked)
+			fEndAsked();
+		return;
+	}
+	HostLog("a sysop's command sent something this host cannot read");
+	fStream.Close();
+}
+
+
+void
+SysopConnection::_Go()
+{
+	std::function<void()> gone = std::move(fGone);
+	fGone = nullptr;
+	if (gone)
+		gone();
 }

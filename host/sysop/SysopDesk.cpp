@@ -5,6 +5,7 @@
 #include "CharacterListing.h"
 #include "FrontRoom.h"
 #include "HostLog.h"
+#include "ProcessFigures.h"
 #include "VraskPaths.h"
 
 #include <BootVolume.h>
@@ -16,11 +17,29 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 
 static const char* const kKickNotice
 	= "The sysop has disconnected you. Good-bye.";
 static const char* const kNoticeIntroduction = "*** Notice from the sysop: ";
+static const char* const kKickReasonIntroduction = "The sysop's reason: ";
 static const size_t kMinPasswordHashLength = 20;
+
+// The sysop's who fits an 80-column terminal: the widths of its columns
+// (a name of the longest the rule allows, the longest way in, an IPv4
+// address, an idle time, and what is left for the state).
+static const int kWhoNameWidth = 30;
+static const int kWhoWayWidth = 6;
+static const int kWhoWhereWidth = 15;
+static const int kWhoIdleWidth = 5;
+static const int kWhoStateWidth = 80 - kWhoNameWidth - kWhoWayWidth
+	- kWhoWhereWidth - kWhoIdleWidth - 4;
+
+// The ways in zenbo status always names, so that a monitor finds each
+// figure even while it is 0.
+static const char* const kWaysIn[] = { "telnet", "ssh", "web", "rlogin",
+	"bridge", "away" };
 
 
 static SysopConnection::Answer
@@ -50,23 +69,84 @@ Printable(const std::string& name)
 }
 
 
+// A field cut to its column: what is cut shows as "..", so that a column
+// never pushes the next out of place.
+static std::string
+Fit(const std::string& text, size_t width)
+{
+	if (text.size() <= width)
+		return text;
+	return text.substr(0, width - 2) + "..";
+}
+
+
+// As the front room's lists show it while it is short, then in hours, then
+// days: never wider than the column.
+static std::string
+ShortTime(bigtime_t time)
+{
+	int64 seconds = time / 1000000;
+	char text[32];
+	if (seconds < 100 * 60)
+		return FrontRoom::IdleText(time);
+	if (seconds < 100 * 3600) {
+		snprintf(text, sizeof(text), "%lldh%02lld", (long long)(seconds / 3600),
+			(long long)(seconds / 60 % 60));
+	} else
+		snprintf(text, sizeof(text), "%lldd", (long long)(seconds / 86400));
+	return text;
+}
+
+
+// A reason for a caller's screen and the log: one line of printable
+// characters, anything else shown as its escape, and no longer than a
+// notice.
+static std::string
+CleanReason(const std::string& reason)
+{
+	std::string clean;
+	for (char c : reason) {
+		uint8 byte = (uint8)c;
+		if (byte < 0x20 || byte == 0x7f || (byte >= 0x80 && byte < 0xa0)) {
+			char escape[8];
+			snprintf(escape, sizeof(escape), "\\x%02x", byte);
+			clean += escape;
+		} else
+			clean += c;
+	}
+	if (clean.size() > kMaxSysopNoticeLength)
+		clean = clean.substr(0, kMaxSysopNoticeLength - 3) + "...";
+	return clean;
+}
+
+
 SysopDesk::SysopDesk(Board& board, AccountDatabase& accounts)
 	:
 	fBoard(board),
-	fAccounts(accounts)
+	fAccounts(accounts),
+	fStarted(time(NULL))
 {
 }
 
 
 SysopConnection::Answer
-SysopDesk::Handle(const std::vector<std::string>& words)
+SysopDesk::Handle(const std::vector<std::string>& words,
+	SysopConnection& connection)
 {
 	const std::string& request = words[0];
 	size_t arguments = words.size() - 1;
 	if (request == "who" && arguments == 0)
 		return _Who();
-	if (request == "kick" && arguments == 1)
-		return _Kick(words[1]);
+	if (request == "kick" && (arguments == 1 || arguments == 2))
+		return _Kick(words[1], arguments == 2 ? words[2] : "");
+	if (request == "status" && arguments <= 1)
+		return _Status(arguments == 1 && words[1] == "json");
+	if (request == "spy" && arguments == 1)
+		return _Spy(words[1], connection);
+	if (request == "chat" && arguments == 1)
+		return _Chat(words[1], connection);
+	if (request == "chat-wait" && arguments == 0)
+		return _WaitForPage(connection);
 	if (request == "say" && arguments == 1)
 		return _Say(words[1]);
 	if (request == "delete-player" && arguments == 1)
@@ -88,19 +168,30 @@ SysopDesk::_Who()
 	std::vector<Board::CallerView> callers = fBoard.ListCallers();
 	std::string table;
 	char line[256];
-	snprintf(line, sizeof(line), "%-30s %-8s %-24s %6s  %s\n", "Name",
-		"Came in", "Where", "Idle", "State");
+	snprintf(line, sizeof(line), "%-*s %-*s %-*s %*s %s\n", kWhoNameWidth,
+		"Name", kWhoWayWidth, "Way", kWhoWhereWidth, "Where", kWhoIdleWidth,
+		"Idle", "State");
 	table += line;
 	for (const Board::CallerView& caller : callers) {
-		// The time a caller's own board left them, after the state.
+		// The time a caller's own board left them, and whether the sysop
+		// is wanted or already there, after the state.
 		std::string state = caller.state;
-		if (caller.timeLeft >= 0)
-			state += ", " + FrontRoom::IdleText(caller.timeLeft) + " left";
-		snprintf(line, sizeof(line), "%-30s %-8s %-24s %6s  %s\n",
-			caller.name.Length() > 0 ? caller.name.String() : "-",
-			caller.kind.Length() > 0 ? caller.kind.String() : "-",
-			caller.where.String(), FrontRoom::IdleText(caller.idle).c_str(),
-			state.c_str());
+		if (caller.timeLeft >= 0) {
+			state = std::string(caller.state == std::string("in the door")
+				? "door" : caller.state) + ", " + ShortTime(caller.timeLeft)
+				+ " left";
+		} else if (caller.watched)
+			state += ", sysop";
+		else if (caller.paged)
+			state += ", paged";
+		snprintf(line, sizeof(line), "%-*s %-*s %-*s %*s %s\n",
+			kWhoNameWidth, Fit(caller.name.Length() > 0
+				? caller.name.String() : "-", kWhoNameWidth).c_str(),
+			kWhoWayWidth, Fit(caller.kind.Length() > 0 ? caller.kind.String()
+				: "-", kWhoWayWidth).c_str(),
+			kWhoWhereWidth, Fit(caller.where.String(), kWhoWhereWidth).c_str(),
+			kWhoIdleWidth, ShortTime(caller.idle).c_str(),
+			Fit(state, kWhoStateWidth).c_str());
 		table += line;
 	}
 	snprintf(line, sizeof(line), "%d %s on the board.\n", (int)callers.size(),
@@ -111,12 +202,198 @@ SysopDesk::_Who()
 
 
 SysopConnection::Answer
-SysopDesk::_Kick(const std::string& name)
+SysopDesk::_Kick(const std::string& name, const std::string& reason)
 {
-	if (!fBoard.Kick(BString(name.c_str()), kKickNotice))
+	std::string notice = kKickNotice;
+	std::string clean = CleanReason(reason);
+	if (!clean.empty())
+		notice += std::string("\n") + kKickReasonIntroduction + clean;
+	if (!fBoard.Kick(BString(name.c_str()), notice.c_str(), clean))
 		return Failed("nobody called " + Printable(name) + " is on the board"
 			" (see zenbo who)");
 	return Done("Disconnected " + Printable(name) + ".\n");
+}
+
+
+static std::string
+Megabytes(int64 bytes)
+{
+	if (bytes < 0)
+		return "?";
+	char text[32];
+	snprintf(text, sizeof(text), "%.1f MiB", (double)bytes / (1024 * 1024));
+	return text;
+}
+
+
+static std::string
+Figure(int64 value)
+{
+	return value < 0 ? "?" : std::to_string((long long)value);
+}
+
+
+// -1 (a figure /proc would not give) is null in JSON, never a number a
+// monitor could take for a reading.
+static std::string
+JsonFigure(int64 value)
+{
+	return value < 0 ? "null" : std::to_string((long long)value);
+}
+
+
+SysopConnection::Answer
+SysopDesk::_Status(bool json)
+{
+	Board::Figures figures = fBoard.CountFigures();
+	ProcessFigures host = ProcessFigures::Of(getpid());
+	int32 doors = 0;
+	ProcessFigures door = ProcessFigures::OfChildren(getpid(), &doors);
+	int64 uptime = (int64)(time(NULL) - fStarted);
+	int32 callers = 0;
+	for (auto& entry : figures.callersByWay)
+		callers += entry.second;
+	std::vector<std::string> ways(std::begin(kWaysIn), std::end(kWaysIn));
+	for (auto& entry : figures.callersByWay) {
+		if (std::find(ways.begin(), ways.end(), entry.first) == ways.end())
+			ways.push_back(entry.first);
+	}
+	auto count = [&](const std::string& way) {
+		auto found = figures.callersByWay.find(way);
+		return found != figures.callersByWay.end() ? found->second : 0;
+	};
+
+	char text[4096];
+	if (json) {
+		std::string byWay;
+		for (const std::string& way : ways) {
+			byWay += (byWay.empty() ? "" : ", ") + std::string("\"") + way
+				+ "\": " + std::to_string(count(way));
+		}
+		snprintf(text, sizeof(text), "{\"version\": \"%s\","
+			" \"uptime_seconds\": %lld, \"callers\": %d,"
+			" \"callers_by_way\": {%s}, \"sessions\": %d,"
+			" \"logins_today\": %d, \"failed_logins_today\": %d,"
+			" \"locked_names\": %d, \"host\": {\"resident_bytes\": %s,"
+			" \"threads\": %s, \"descriptors\": %s}, \"door\":"
+			" {\"processes\": %d, \"resident_bytes\": %s, \"threads\": %s,"
+			" \"descriptors\": %s}, \"keys_per_second\": %.2f,"
+			" \"door_exchanges_per_second\": %.2f}\n", DRELMOOR_VERSION,
+			(long long)uptime, (int)callers, byWay.c_str(),
+			(int)figures.sessions, (int)figures.loginsToday,
+			(int)figures.failedLoginsToday, (int)figures.lockedNames,
+			JsonFigure(host.residentBytes).c_str(),
+			JsonFigure(host.threads).c_str(),
+			JsonFigure(host.descriptors).c_str(), (int)doors,
+			JsonFigure(doors > 0 ? door.residentBytes : 0).c_str(),
+			JsonFigure(doors > 0 ? door.threads : 0).c_str(),
+			JsonFigure(doors > 0 ? door.descriptors : 0).c_str(),
+			figures.keysPerSecond, figures.exchangesPerSecond);
+		return Done(text);
+	}
+
+	std::string byWay;
+	for (const std::string& way : ways) {
+		if (count(way) > 0) {
+			byWay += (byWay.empty() ? " (" : ", ") + way + " "
+				+ std::to_string(count(way));
+		}
+	}
+	if (!byWay.empty())
+		byWay += ")";
+	std::string doorLine = doors == 0 ? std::string("not running")
+		: Megabytes(door.residentBytes) + " resident, "
+			+ Figure(door.threads) + " threads, " + Figure(door.descriptors)
+			+ " descriptors";
+	snprintf(text, sizeof(text),
+		"zenbo %s, up %lldd %02lld:%02lld:%02lld\n"
+		"Callers:               %d%s\n"
+		"Sessions in the door:  %d\n"
+		"Logins today:          %d (failed: %d)\n"
+		"Locked names:          %d\n"
+		"Host:                  %s resident, %s threads, %s descriptors\n"
+		"Door:                  %s\n"
+		"Per second, last minute: %.2f keys, %.2f door exchanges\n",
+		DRELMOOR_VERSION, (long long)(uptime / 86400),
+		(long long)(uptime / 3600 % 24), (long long)(uptime / 60 % 60),
+		(long long)(uptime % 60), (int)callers, byWay.c_str(),
+		(int)figures.sessions, (int)figures.loginsToday,
+		(int)figures.failedLoginsToday, (int)figures.lockedNames,
+		Megabytes(host.residentBytes).c_str(), Figure(host.threads).c_str(),
+		Figure(host.descriptors).c_str(), doorLine.c_str(),
+		figures.keysPerSecond, figures.exchangesPerSecond);
+	return Done(text);
+}
+
+
+static SysopConnection::Answer
+WatchRefused(Board::Watch watch, const std::string& name,
+	const BString& who)
+{
+	if (watch == Board::Watch::kAlreadyWatched) {
+		return Failed(std::string(who.String()) + " is watched or in a chat"
+			" already (end that first)");
+	}
+	return Failed("nobody called " + Printable(name) + " is on the board"
+		" with a screen to watch (see zenbo who)");
+}
+
+
+SysopConnection::Answer
+SysopDesk::_Spy(const std::string& name, SysopConnection& connection)
+{
+	BString who;
+	Board::Watch watch = fBoard.Spy(BString(name.c_str()), &connection, &who);
+	if (watch != Board::Watch::kStarted)
+		return WatchRefused(watch, name, who);
+	_Follow(connection, "Stopped watching.");
+	SysopConnection::Answer answer;
+	answer.staysOpen = true;
+	return answer;
+}
+
+
+SysopConnection::Answer
+SysopDesk::_Chat(const std::string& name, SysopConnection& connection)
+{
+	BString who;
+	Board::Watch watch = fBoard.Chat(BString(name.c_str()), &connection, &who);
+	if (watch != Board::Watch::kStarted)
+		return WatchRefused(watch, name, who);
+	_Follow(connection, "The chat has ended.");
+	SysopConnection::Answer answer;
+	answer.staysOpen = true;
+	return answer;
+}
+
+
+SysopConnection::Answer
+SysopDesk::_WaitForPage(SysopConnection& connection)
+{
+	_Follow(connection, "The chat has ended.");
+	fBoard.WaitForPage(&connection);
+	SysopConnection::Answer answer;
+	answer.staysOpen = true;
+	return answer;
+}
+
+
+// The sysop's keys go to the chat, the sysop's end or hang-up ends the
+// watch, and the board forgets the connection when it goes.
+void
+SysopDesk::_Follow(SysopConnection& connection, const char* ended)
+{
+	Board& board = fBoard;
+	SysopConnection* sysop = &connection;
+	connection.SetKeysTyped([&board, sysop](const std::string& keys) {
+		board.ChatTyped(sysop, keys);
+	});
+	std::string endedText = ended;
+	connection.SetEndAsked([&board, sysop, endedText]() {
+		board.Unwatch(sysop);
+		sysop->Ended(endedText);
+	});
+	connection.SetGone([&board, sysop]() { board.Unwatch(sysop); });
 }
 
 

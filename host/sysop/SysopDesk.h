@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 class AccountDatabase;
 class Board;
 
@@ -19,11 +21,22 @@ public:
 									AccountDatabase& accounts);
 
 			SysopConnection::Answer Handle(
-									const std::vector<std::string>& words);
+									const std::vector<std::string>& words,
+									SysopConnection& connection);
 
 private:
 			SysopConnection::Answer _Who();
-			SysopConnection::Answer _Kick(const std::string& name);
+			SysopConnection::Answer _Kick(const std::string& name,
+									const std::string& reason);
+			SysopConnection::Answer _Status(bool json);
+			SysopConnection::Answer _Spy(const std::string& name,
+									SysopConnection& connection);
+			SysopConnection::Answer _Chat(const std::string& name,
+									SysopConnection& connection);
+			SysopConnection::Answer _WaitForPage(
+									SysopConnection& connection);
+			void				_Follow(SysopConnection& connection,
+									const char* ended);
 			SysopConnection::Answer _Say(const std::string& text);
 			SysopConnection::Answer _DeletePlayer(const std::string& name);
 			SysopConnection::Answer _SetPassword(const std::string& name,
@@ -34,7 +47,10 @@ private:
 
 			Board&				fBoard;
 			AccountDatabase&	fAccounts;
+			// For the uptime: the wall clock, as a sysop reads it.
+			time_t				fStarted;
 };
 
-// The longest notice that zenbo say passes on: one line of a terminal.
+// The longest notice that zenbo say passes on, and the longest reason of
+// zenbo kick that a caller is shown: one line of a terminal.
 const size_t kMaxSysopNoticeLength = 200;

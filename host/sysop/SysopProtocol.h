@@ -20,22 +20,38 @@
 //     'o' done       the text for the command's standard output
 //     'f' failed     the command's exit status (one byte), then a message
 //                    for its standard error
+//     's' shown      a text the watched caller's terminal was shown, as the
+//                    board sent it (before the terminal's line discipline)
+//   command -> host, after a request that stays open
+//     'k' keys       what the sysop typed in a chat, as a terminal sends it
+//     'x' end        the sysop ends the spy, the chat or the wait
 //
 // The requests:
 //
 //   who                          callers on the board, as a table
-//   kick NAME                    tell the caller and disconnect them
+//   kick NAME [REASON]           tell the caller (and why) and disconnect them
+//   status [json]                the board's figures, as lines or JSON
+//   spy NAME                     's' frames of the caller's screen until
+//                                'x', the sysop's hang-up or the caller's
+//                                leaving ('o' says which)
+//   chat NAME                    the same while the sysop chats with the
+//                                caller through 'k' frames
+//   chat-wait                    a chat with the next caller who pages
 //   say TEXT                     a notice for every caller's next prompt
 //   delete-player NAME           the character's player file
 //   set-password NAME HASH       a new password's Argon2id hash
 //   lock NAME, unlock NAME       the account
 //
-// After its answer the host closes the connection.
+// After its answer the host closes the connection. A spy, a chat and a
+// wait stay open until their 'o' or 'f' frame.
 
 enum {
 	kFrameSysopRequest = 'q',
 	kFrameSysopDone = 'o',
 	kFrameSysopFailed = 'f',
+	kFrameSysopShown = 's',
+	kFrameSysopKeys = 'k',
+	kFrameSysopEnd = 'x',
 };
 
 const uint8 kSysopProtocolVersion = 1;

@@ -1053,3 +1053,210 @@ TEST_F(BoardTest, RefusedHandshakeCannotBeVouchedForAfterwards)
 	EXPECT_EQ(CallEnd::kFailure, call.fEnd);
 	EXPECT_EQ("No.\n", call.fShown);
 }
+
+
+// #pragma mark - The sysop's spies and chats
+
+
+namespace {
+
+// The sysop's side of a spy or a chat: what it was shown, and why it ended.
+class FakeOnlooker : public Onlooker {
+public:
+	void Shown(const std::string& text) override { fShown += text; }
+	void Ended(const std::string& why) override
+	{
+		fEnded = true;
+		fWhy = why;
+	}
+
+	std::string TakeShown()
+	{
+		std::string shown;
+		shown.swap(fShown);
+		return shown;
+	}
+
+	std::string fShown;
+	bool fEnded = false;
+	std::string fWhy;
+};
+
+}	// namespace
+
+
+TEST_F(BoardTest, SpySeesTheCallersLineThenEverythingTheCallerIsShown)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	EnterDoor(connection);
+	Type(connection, "4");
+	fBoard->SendString("Ash", "4", new BMessage(kSendString));
+	connection.TakeShown();
+
+	FakeOnlooker spy;
+	BString who;
+	ASSERT_EQ(Board::Watch::kStarted, fBoard->Spy("ash", &spy, &who));
+	EXPECT_EQ("Ash", std::string(who.String()));
+	// The line the caller stands on, with what was typed on it.
+	EXPECT_EQ("<Ash : Town> 4", spy.TakeShown());
+	fBoard->SendString("Ash", "\nHello\n", new BMessage(kSendString));
+	fBoard->GetChar("Ash", new BMessage(kGetChar));
+	// The notice that the sysop watches comes at the prompt, to both.
+	EXPECT_EQ(connection.TakeShown(), spy.TakeShown());
+	// A second spy waits its turn.
+	FakeOnlooker second;
+	EXPECT_EQ(Board::Watch::kAlreadyWatched,
+		fBoard->Spy("Ash", &second, &who));
+	EXPECT_EQ(Board::Watch::kNobody, fBoard->Spy("Wren", &second, &who));
+
+	fBoard->Unwatch(&spy);
+	fBoard->SendString("Ash", "more", new BMessage(kSendString));
+	EXPECT_EQ("", spy.TakeShown());
+	EXPECT_FALSE(spy.fEnded);
+}
+
+
+TEST_F(BoardTest, KickShowsTheSpyTheFarewellAndEndsTheWatch)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	FakeOnlooker spy;
+	BString who;
+	ASSERT_EQ(Board::Watch::kStarted, fBoard->Spy("Ash", &spy, &who));
+	ASSERT_TRUE(fBoard->Kick("Ash", "Go away.\nReason: flood", "flood"));
+	EXPECT_NE(std::string::npos, spy.fShown.find("Reason: flood"));
+	EXPECT_TRUE(spy.fEnded);
+	EXPECT_EQ("Ash has left the board.", spy.fWhy);
+}
+
+
+TEST_F(BoardTest, ChatHoldsTheSessionAndGivesTheLineBackWhole)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	BMessage* key = EnterDoor(connection);
+	fBoard->SendString("Ash", "\n\nWhich would you like to buy?",
+		new BMessage(kSendString));
+	Type(connection, "4");
+	fBoard->SendString("Ash", "4", new BMessage(kSendString));
+	BMessage* next = new BMessage(kGetChar);
+	fBoard->GetChar("Ash", next);
+	EXPECT_EQ('4', fLink.fKeys[key]);
+	// A request's address may come again: only answers from here on count.
+	fLink.fKeys.clear();
+
+	FakeOnlooker sysop;
+	BString who;
+	ASSERT_EQ(Board::Watch::kStarted, fBoard->Chat("Ash", &sysop, &who));
+	connection.TakeShown();
+	// Each side's keys reach both screens; none reaches the door.
+	fBoard->ChatTyped(&sysop, "Hi\n");
+	Type(connection, "yo\bu\n");
+	EXPECT_EQ("Hi\nyo\b \bu\n", connection.TakeShown());
+	EXPECT_NE(std::string::npos, sysop.TakeShown().find("Hi\nyo\b \bu\n"));
+	EXPECT_EQ(0u, fLink.fKeys.count(next));
+	// The door's texts meanwhile are kept for the screen, not shown.
+	BMessage* text = new BMessage(kSendString);
+	fBoard->SendString("Ash", "!", text);
+	EXPECT_EQ(1u, fLink.fTexts.count(text));
+	EXPECT_EQ("", connection.TakeShown());
+
+	fBoard->Unwatch(&sysop);
+	EXPECT_EQ("\nEnd of the chat with the sysop.\n"
+		"\nWhich would you like to buy?4!", connection.TakeShown());
+	Type(connection, "\n");
+	EXPECT_EQ('\n', fLink.fKeys[next]);
+}
+
+
+TEST_F(BoardTest, ChatLinesWrapAndControlBytesNeverReachTheCaller)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	FakeOnlooker sysop;
+	BString who;
+	ASSERT_EQ(Board::Watch::kStarted, fBoard->Chat("Ash", &sysop, &who));
+	connection.TakeShown();
+	fBoard->ChatTyped(&sysop, "\x1b[2J\x07" + std::string(200, 'x'));
+	std::string shown = connection.TakeShown();
+	EXPECT_EQ(std::string::npos, shown.find('\x1b'));
+	EXPECT_EQ(std::string::npos, shown.find('\x07'));
+	size_t start = 0;
+	while (start < shown.size()) {
+		size_t end = shown.find('\n', start);
+		if (end == std::string::npos)
+			end = shown.size();
+		EXPECT_LE(end - start, 79u);
+		start = end + 1;
+	}
+	// The front room's prompt comes back after the chat.
+	fBoard->Unwatch(&sysop);
+	EXPECT_EQ("\nEnd of the chat with the sysop.\nYour choice: ",
+		connection.TakeShown());
+}
+
+
+TEST_F(BoardTest, PageReachesTheWaitingSysopOnceAMinute)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	Type(connection, "p");
+	EXPECT_NE(std::string::npos,
+		connection.TakeShown().find("The sysop has been paged."));
+	std::vector<Board::CallerView> callers = fBoard->ListCallers();
+	ASSERT_EQ(1u, callers.size());
+	EXPECT_TRUE(callers[0].paged);
+
+	// A flood is one page.
+	Type(connection, "pppp");
+	EXPECT_NE(std::string::npos, connection.TakeShown().find(
+		"You paged the sysop less than a minute ago."));
+
+	// A sysop who comes to wait takes the waiting page.
+	FakeOnlooker sysop;
+	fBoard->WaitForPage(&sysop);
+	EXPECT_NE(std::string::npos, sysop.TakeShown().find("Chat with the sysop"));
+	EXPECT_FALSE(fBoard->ListCallers()[0].paged);
+	fBoard->Unwatch(&sysop);
+
+	// The next page, a minute on, goes to the next sysop who waits.
+	FakeOnlooker next;
+	fBoard->WaitForPage(&next);
+	EXPECT_EQ("", next.TakeShown());
+	Pass(61 * kSecond);
+	Type(connection, "p");
+	EXPECT_NE(std::string::npos, next.TakeShown().find("Chat with the sysop"));
+	connection.TakeShown();
+	fBoard->HungUp(&connection);
+	EXPECT_TRUE(next.fEnded);
+}
+
+
+TEST_F(BoardTest, FiguresCountCallersSessionsLoginsAndKeys)
+{
+	FakeConnection ash;
+	LogIn(ash);
+	FakeConnection stranger("10.0.0.2");
+	fBoard->Connected(&stranger);
+	Type(stranger, "Ash\nwrong\n");
+	EnterDoor(ash);
+	Type(ash, "abc");
+
+	Board::Figures figures = fBoard->CountFigures();
+	EXPECT_EQ(2, figures.callersByWay["fake"]);
+	EXPECT_EQ(1, figures.sessions);
+	EXPECT_EQ(1, figures.loginsToday);
+	EXPECT_EQ(1, figures.failedLoginsToday);
+	EXPECT_GT(figures.keysPerSecond, 0);
+	EXPECT_GT(figures.exchangesPerSecond, 0);
+
+	// A line dropped leaves the session away; a minute on, with nothing
+	// typed, the rates are back to 0.
+	fBoard->HungUp(&ash);
+	EXPECT_EQ(1, fBoard->CountFigures().callersByWay["away"]);
+	Pass(61 * kSecond);
+	figures = fBoard->CountFigures();
+	EXPECT_EQ(0, figures.keysPerSecond);
+	EXPECT_EQ(0, figures.exchangesPerSecond);
+}

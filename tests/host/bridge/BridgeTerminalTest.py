@@ -52,7 +52,7 @@ class TimeLeftTest(unittest.TestCase):
         who = subprocess.run([ZENBO, "who"], capture_output=True,
                              timeout=TIMEOUT, env=self.board.environment)
         self.assertRegex(who.stdout.decode(),
-                         r"\nDropper +bridge +node 4 +0:0\d +in the door,"
+                         r"\nDropper +bridge +node 4 +0:0\d +door,"
                          r" 0:[0-5]\d left\n")
         door.expect("Your time is up.", timeout=75)
         door.expect(pexpect.EOF)

@@ -149,3 +149,22 @@ TEST(HostConfigTest, BoardsAreTablesOfTheirOwn)
 		"secret = \"s\"\naddress = \"192.0.2.1\"\ncolour = 1\n").find(
 		":5: colour: a board has a tag"));
 }
+
+
+// false turns off a setting that is on by default through its "--no-"
+// option; for one without such an option it is nothing, as before.
+TEST(HostConfigTest, FalseTurnsOffWhatIsOnByDefault)
+{
+	ConfigFile file("spy-notice = false\nssh = false\n");
+	std::vector<std::string> arguments;
+	BString error;
+	ASSERT_EQ(B_OK, ReadHostConfig(file.Path(), &arguments, &error))
+		<< error.String();
+	EXPECT_EQ(std::vector<std::string>({ "--no-spy-notice" }), arguments);
+
+	ConfigFile on("spy-notice = true\n");
+	arguments.clear();
+	ASSERT_EQ(B_OK, ReadHostConfig(on.Path(), &arguments, &error))
+		<< error.String();
+	EXPECT_EQ(std::vector<std::string>({ "--spy-notice" }), arguments);
+}
