@@ -75,4 +75,7 @@ public:
 	virtual	BString				TerminalType() const = 0;
 	// A short name of the way in ("telnet", "ssh", "web", "bridge").
 	virtual	const char*			Kind() const = 0;
+	// Whether bytes beyond ASCII reach the board as they were typed (a
+	// telnet client that declined binary may strip or change them).
+	virtual	bool				CarriesEightBits() const { return true; }
 };

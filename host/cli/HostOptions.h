@@ -2,6 +2,8 @@
 
 #include <String.h>
 
+#include <vector>
+
 // What the zenbo command was asked to do, from its arguments.
 struct HostOptions {
 	enum class Command {
@@ -33,9 +35,14 @@ struct HostOptions {
 	// An origin besides the web terminal's own whose pages may open it
 	// ("https://board.example", a reverse proxy's public name).
 	BString				webOrigin;
+	// Reverse proxies whose connections name their callers (the PROXY
+	// protocol's header, X-Forwarded-For): numeric addresses.
+	std::vector<BString> trustedProxies;
 	int32				graceSeconds = 180;
 	int32				idleSeconds = 600;
 	int32				maxCallers = 200;
+	// A name that fails 10 times within this time is locked for as long.
+	int32				lockWindowSeconds = 600;
 	// The first pause after a wrong password; it doubles with each one.
 	bigtime_t			failureDelay = 1000000;
 	// Set by a bridge that starts the host: it ends with its last terminal.
@@ -59,3 +66,7 @@ extern const char* const kDefaultRloginAddress;
 // it is none.
 status_t SplitTelnetAddress(const BString& text, BString* address,
 	uint16* port);
+
+// A numeric IPv4 or IPv6 address as inet_ntop writes it; empty for any
+// other text.
+BString CanonicalProxyAddress(const char* text);

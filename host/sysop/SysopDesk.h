@@ -25,6 +25,8 @@ private:
 			SysopConnection::Answer _Kick(const std::string& name);
 			SysopConnection::Answer _Say(const std::string& text);
 			SysopConnection::Answer _DeletePlayer(const std::string& name);
+			SysopConnection::Answer _CreateAccount(const std::string& name,
+									const std::string& hash);
 			SysopConnection::Answer _SetPassword(const std::string& name,
 									const std::string& hash);
 			SysopConnection::Answer _SetLocked(const std::string& name,
