@@ -237,6 +237,9 @@ class TelnetLine:
             data = self.line.recv(65536)
         except socket.timeout:
             return True
+        except ConnectionResetError:
+            # A host that closes with bytes of ours unread resets the line.
+            return False
         if not data:
             return False
         self.received += data
@@ -366,6 +369,8 @@ class WebSocketLine:
                           ("Sec-WebSocket-Version", "13"),
                           ("Origin", origin), *headers], source)
         self.text = b""
+        # Messages that came with the handshake's answer.
+        self._take_messages()
 
     def send(self, data):
         data = data.encode("utf-8") if isinstance(data, str) else data
@@ -387,6 +392,10 @@ class WebSocketLine:
         if not data:
             return False
         self.pending += data
+        self._take_messages()
+        return True
+
+    def _take_messages(self):
         while len(self.pending) >= 2:
             size = self.pending[1] & 0x7f
             at = 2
@@ -401,7 +410,6 @@ class WebSocketLine:
             if self.pending[0] & 0x0f in (1, 2):
                 self.text += self.pending[at:at + size]
             self.pending = self.pending[at + size:]
-        return True
 
     def expect(self, wanted, timeout=TIMEOUT):
         wanted = wanted.encode("utf-8") if isinstance(wanted, str) else wanted

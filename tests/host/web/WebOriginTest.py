@@ -72,8 +72,11 @@ class WebOriginBehindAProxyTest(WebOriginTest):
         self.assertEqual(200, self.page_status("board.example"))
         self.assertEqual(101, self.socket_status("https://board.example",
                                                  "board.example"))
-        self.assertEqual(403, self.socket_status("http://board.example",
+        # Another site's page, under the proxy's name or the board's own.
+        self.assertEqual(403, self.socket_status("https://evil.example",
                                                  "board.example"))
+        self.assertEqual(403, self.socket_status(
+            "https://board.example.evil.example", "board.example"))
         self.assertEqual(421, self.page_status("board.example.evil.example"))
 
 
