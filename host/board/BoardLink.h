@@ -8,9 +8,9 @@
 class BMessage;
 
 // What the board asks of the host around it: the clock, the door, its
-// characters, and the slow work of passwords. The host answers the door's requests and reports
-// back to the board by its events (Entered, SessionEnded, PasswordHashed,
-// PasswordChecked).
+// characters, and the slow work of passwords. The host answers the door's
+// requests and reports back to the board by its events (Entered,
+// SessionEnded, PasswordHashed, PasswordChecked).
 class BoardLink {
 public:
 	virtual						~BoardLink() = default;

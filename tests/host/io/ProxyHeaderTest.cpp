@@ -121,7 +121,8 @@ TEST(ProxyHeaderTest, AnythingButAWellFormedHeaderIsInvalid)
 	std::string wrongVersion = Binary(1, 0x11, v4);
 	wrongVersion[12] = '\x11';
 	EXPECT_EQ(ProxyHeader::Verdict::kInvalid, Parse(header, wrongVersion));
-	EXPECT_EQ(ProxyHeader::Verdict::kInvalid, Parse(header, Binary(2, 0x11, v4)));
+	EXPECT_EQ(ProxyHeader::Verdict::kInvalid,
+		Parse(header, Binary(2, 0x11, v4)));
 	EXPECT_EQ(ProxyHeader::Verdict::kInvalid,
 		Parse(header, Binary(1, 0x12, v4)));
 	EXPECT_EQ(ProxyHeader::Verdict::kInvalid,

@@ -34,7 +34,7 @@ class NodeCallerTest(SysopBoardTest):
         bridge.proc.wait()
         self.board.wait_for_log(name + " left the door")
 
-    def test_node_callers_name_is_refused_to_registration_from_the_network(self):
+    def test_node_callers_name_is_not_registered_from_the_network(self):
         self.node_caller_plays("Kit")
         before = self.character_of("Kit")
 
