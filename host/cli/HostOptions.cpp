@@ -1,7 +1,7 @@
 #include "HostOptions.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "ProxyGate.h"
+
 #include <stdlib.h>
 #include <string.h>
 
@@ -288,14 +288,14 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 		}
 		if (strcmp(argument, "--trusted-proxy") == 0) {
 			if (i + 1 >= argumentCount
-				|| CanonicalProxyAddress(arguments[i + 1]).Length() == 0) {
+				|| CanonicalAddress(arguments[i + 1]).Length() == 0) {
 				error->SetTo("--trusted-proxy needs an IPv4 or IPv6 address");
 				if (i + 1 < argumentCount)
 					*error << ", not " << arguments[i + 1];
 				return B_BAD_VALUE;
 			}
 			options->trustedProxies.push_back(
-				CanonicalProxyAddress(arguments[++i]));
+				CanonicalAddress(arguments[++i]));
 			known = true;
 		}
 		if (strcmp(argument, "--failure-delay") == 0) {
@@ -378,19 +378,6 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 		return B_BAD_VALUE;
 	}
 	return B_OK;
-}
-
-
-BString
-CanonicalProxyAddress(const char* text)
-{
-	uint8 address[16];
-	char written[INET6_ADDRSTRLEN] = "";
-	if (inet_pton(AF_INET, text, address) == 1)
-		inet_ntop(AF_INET, address, written, sizeof(written));
-	else if (inet_pton(AF_INET6, text, address) == 1)
-		inet_ntop(AF_INET6, address, written, sizeof(written));
-	return BString(written);
 }
 
 

@@ -66,7 +66,3 @@ extern const char* const kDefaultRloginAddress;
 // it is none.
 status_t SplitTelnetAddress(const BString& text, BString* address,
 	uint16* port);
-
-// A numeric IPv4 or IPv6 address as inet_ntop writes it; empty for any
-// other text.
-BString CanonicalProxyAddress(const char* text);
