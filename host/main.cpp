@@ -100,6 +100,7 @@ BoardSettingsFrom(const HostOptions& options)
 	settings.spyNotice = options.spyNotice;
 	settings.maxCallers = options.maxCallers;
 	settings.failureDelay = options.failureDelay;
+	settings.lockWindow = (bigtime_t)options.lockWindowSeconds * 1000000;
 	return settings;
 }
 
@@ -180,6 +181,7 @@ RunHost(const HostOptions& options, const RloginBoards& boards)
 	ways.ssh = options.sshAddress;
 	ways.web = options.webAddress;
 	ways.webOrigin = options.webOrigin;
+	ways.trustedProxies = options.trustedProxies;
 	ways.rlogin = options.rloginAddress;
 	ways.boards = boards;
 	if (status == B_OK)

@@ -8,6 +8,7 @@
 #include <ZenboUserName.h>
 
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -85,4 +86,24 @@ CharacterListing::ReadAll(std::vector<Character>* characters)
 			return strcmp(a.name.String(), b.name.String()) < 0;
 		});
 	return B_OK;
+}
+
+
+status_t
+CharacterListing::FindUserName(const BString& name, BString* userName)
+{
+	CharacterListing listing;
+	if (listing.InitCheck() != B_OK)
+		return B_ENTRY_NOT_FOUND;
+	BEntry entry;
+	char fileName[B_FILE_NAME_LENGTH];
+	while (listing.fUsers.GetNextEntry(&entry, false) == B_OK) {
+		if (!entry.IsFile() || entry.GetName(fileName) != B_OK)
+			continue;
+		if (strcasecmp(fileName, name.String()) == 0) {
+			userName->SetTo(fileName);
+			return B_OK;
+		}
+	}
+	return B_ENTRY_NOT_FOUND;
 }

@@ -47,6 +47,12 @@ public:
 	// Every character, sorted by level (highest first), then by name.
 	// B_ENTRY_NOT_FOUND when the volume has no users folder.
 	[[nodiscard]] static status_t ReadAll(std::vector<Character>* characters);
+	// The user name whose player file is there, found as callers type
+	// names (without regard to case); B_ENTRY_NOT_FOUND when there is
+	// none. Only the file's name is looked at, not its content: a file a
+	// session is writing is still its user's.
+	[[nodiscard]] static status_t FindUserName(const BString& name,
+									BString* userName);
 
 private:
 			BDirectory			fUsers;

@@ -20,6 +20,10 @@ static const int32 kMaxRefusedNames = 10;
 
 static const char* const kAccountLockedNotice
 	= "That account is locked; ask the sysop.";
+static const char* const kNameTakenNotice
+	= "That name is taken; choose another.";
+static const char* const kNameLockedNotice
+	= "That name is locked after too many failed logins; try again later.";
 // Marks the callers of other boards (Ash@DARK): no name of this board's
 // own has it.
 static const char kOtherBoardMark = '@';
@@ -39,6 +43,15 @@ Login::Login(BoardLink& link, AccountStore& accounts, LoginLimits& limits,
 	fWay(way),
 	fStarted(link.Now())
 {
+}
+
+
+// A caller who leaves while their password is checked gives the check's
+// place back: its verdict reaches nobody, so it is no guess.
+Login::~Login()
+{
+	if (fStage == Stage::kChecking)
+		fLimits.CheckEnded(NameKey(fName));
 }
 
 
@@ -75,7 +88,12 @@ Login::KeyTyped(char key)
 		}
 		return LoginOutcome::kGoesOn;
 	}
-	if ((unsigned char)key >= 0x20 && (unsigned char)key < 0x7f
+	// A password is the bytes typed, UTF-8 or any other, so the same one
+	// works on every way in; a control among them is kept too, so that
+	// registration can refuse it aloud rather than store the rest. A name
+	// is plain ASCII by its rule.
+	bool printable = (uint8)key >= 0x20 && (uint8)key < 0x7f;
+	if ((printable || secret)
 		&& fLine.size() < (secret ? kMaxPasswordLength : kMaxLineLength)) {
 		fLine += key;
 		if (!secret)
@@ -92,9 +110,7 @@ Login::_LineTyped(const std::string& line)
 		case Stage::kName:
 			return _NameGiven(BString(line.c_str()));
 		case Stage::kPassword:
-			fStage = Stage::kChecking;
-			fLink.CheckPassword(fCaller, fHash, line);
-			return LoginOutcome::kGoesOn;
+			return _CheckPassword(line);
 		case Stage::kNewPassword:
 		case Stage::kConfirmPassword:
 			return _NewPasswordTyped(line);
@@ -110,6 +126,11 @@ Login::_NewPasswordTyped(const std::string& line)
 	if (fStage == Stage::kNewPassword) {
 		if (line.size() < kMinPasswordLength) {
 			_Say("A password has at least 8 characters.\nChoose a password: ");
+			return LoginOutcome::kGoesOn;
+		}
+		const char* problem = _PasswordProblem(line);
+		if (problem != NULL) {
+			_Say(std::string(problem) + "\nChoose a password: ");
 			return LoginOutcome::kGoesOn;
 		}
 		fNewPassword = line;
@@ -184,9 +205,7 @@ Login::PasswordGiven(const BString& name, const std::string& password)
 	}
 	if (fStage != Stage::kPassword || NameKey(name) != NameKey(fName))
 		return _AskName(NULL);
-	fStage = Stage::kChecking;
-	fLink.CheckPassword(fCaller, fHash, password.substr(0, kMaxPasswordLength));
-	return LoginOutcome::kGoesOn;
+	return _CheckPassword(password.substr(0, kMaxPasswordLength));
 }
 
 
@@ -204,6 +223,11 @@ Login::RegistrationGiven(const std::string& password, const std::string& again)
 	if (password != again) {
 		fTerminal->LoginAnswered(LoginAnswer::kAskAgain,
 			"The passwords differ.");
+		return LoginOutcome::kGoesOn;
+	}
+	const char* problem = _PasswordProblem(password);
+	if (problem != NULL) {
+		fTerminal->LoginAnswered(LoginAnswer::kAskAgain, problem);
 		return LoginOutcome::kGoesOn;
 	}
 	fStage = Stage::kHashing;
@@ -294,8 +318,7 @@ Login::_NameGiven(const BString& name)
 	if (fLimits.IsLocked(NameKey(name), fLink.Now())) {
 		HostLog("failed login for %s from %s: the name is locked",
 			EscapedUserName(name).String(), fAddress.String());
-		return _Refuse("That name is locked after too many failed logins;"
-			" try again later.");
+		return _Refuse(kNameLockedNotice);
 	}
 	BString storedName;
 	std::string hash;
@@ -318,6 +341,14 @@ Login::_FreeName(const BString& name)
 	if (strchr(name.String(), kOtherBoardMark) != NULL) {
 		return _Refuse("A name with an @ is another board's caller's; choose"
 			" one without.");
+	}
+	// A board's node caller plays a character with no account here: the
+	// name is theirs, and only the sysop gives it an account.
+	if (fLink.HasCharacter(name)) {
+		HostLog("refused to register %s from %s: the name has a character"
+			" and no account", EscapedUserName(name).String(),
+			fAddress.String());
+		return _Refuse(kNameTakenNotice);
 	}
 	fName = name;
 	fStage = Stage::kNewPassword;
@@ -358,8 +389,17 @@ Login::PasswordChecked(bool matches)
 {
 	if (fStage != Stage::kChecking)
 		return LoginOutcome::kGoesOn;
+	fLimits.CheckEnded(NameKey(fName));
 	if (!matches)
 		return _PasswordWrong();
+	if (fLimits.IsLocked(NameKey(fName), fLink.Now())) {
+		// Every check counts until its verdict, so the checks of the name
+		// cannot lock it behind a right one; a lock is never walked
+		// through all the same.
+		HostLog("failed login for %s from %s: the name is locked",
+			EscapedUserName(fName).String(), fAddress.String());
+		return _Refuse(kNameLockedNotice);
+	}
 	BString storedName;
 	std::string hash;
 	if (fAccounts.Find(fName, &storedName, &hash) == B_OK
@@ -376,6 +416,9 @@ Login::PasswordHashed(const std::string& hash)
 {
 	if (fStage != Stage::kHashing)
 		return LoginOutcome::kGoesOn;
+	// A node caller may have made the character while the hash was made.
+	if (fLink.HasCharacter(fName))
+		return _AskName(kNameTakenNotice);
 	status_t status = hash.empty() ? B_ERROR : fAccounts.Add(fName, hash);
 	if (status == B_FILE_EXISTS)
 		return _AskName("Somebody registered that name just now.");
@@ -451,6 +494,22 @@ Login::_Refuse(const char* reason)
 }
 
 
+// Whether the guess may be checked is decided now, across every caller of
+// the name: the lock may have fallen since the name was typed.
+LoginOutcome
+Login::_CheckPassword(const std::string& password)
+{
+	if (!fLimits.CheckStarting(NameKey(fName), fLink.Now())) {
+		HostLog("failed login for %s from %s: the name is locked",
+			EscapedUserName(fName).String(), fAddress.String());
+		return _Refuse(kNameLockedNotice);
+	}
+	fStage = Stage::kChecking;
+	fLink.CheckPassword(fCaller, fHash, password);
+	return LoginOutcome::kGoesOn;
+}
+
+
 LoginOutcome
 Login::_PasswordWrong()
 {
@@ -491,6 +550,16 @@ Login::_LetGo(const char* farewell)
 {
 	fFarewell = farewell;
 	return LoginOutcome::kLetGo;
+}
+
+
+// A new password is kept only as it was typed: one this way in may have
+// altered, or that holds keys no other way in would send alike, is
+// refused aloud instead.
+const char*
+Login::_PasswordProblem(const std::string& password) const
+{
+	return PasswordProblem(password, fTerminal->CarriesEightBits());
 }
 
 

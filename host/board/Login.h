@@ -56,6 +56,7 @@ public:
 									int32 caller, Way way);
 								Login(const Login&) = delete;
 			Login&				operator=(const Login&) = delete;
+								~Login();
 
 	// At the board's prompt
 			void				Welcome();
@@ -107,9 +108,12 @@ private:
 			LoginOutcome		_NewPasswordTyped(const std::string& line);
 			LoginOutcome		_AskName(const char* reason);
 			LoginOutcome		_Refuse(const char* reason);
+			LoginOutcome		_CheckPassword(const std::string& password);
 			LoginOutcome		_PasswordWrong();
 			LoginOutcome		_Succeeded();
 			LoginOutcome		_LetGo(const char* farewell);
+			const char*			_PasswordProblem(const std::string& password)
+									const;
 			bool				_TakesKeys() const;
 			void				_Say(const std::string& text);
 

@@ -46,6 +46,39 @@ LoginLimits::IsLocked(const std::string& nameKey, bigtime_t now)
 
 
 bool
+LoginLimits::CheckStarting(const std::string& nameKey, bigtime_t now)
+{
+	if (IsLocked(nameKey, now))
+		return false;
+	auto checking = fChecking.find(nameKey);
+	int32 underWay = checking != fChecking.end() ? checking->second : 0;
+	if (_RecentFailures(nameKey, now) + underWay >= fSettings.lockFailures)
+		return false;
+	fChecking[nameKey] = underWay + 1;
+	return true;
+}
+
+
+void
+LoginLimits::CheckEnded(const std::string& nameKey)
+{
+	auto checking = fChecking.find(nameKey);
+	if (checking == fChecking.end())
+		return;
+	if (--checking->second <= 0)
+		fChecking.erase(checking);
+}
+
+
+int32
+LoginLimits::ChecksUnderWay(const std::string& nameKey) const
+{
+	auto checking = fChecking.find(nameKey);
+	return checking != fChecking.end() ? checking->second : 0;
+}
+
+
+bool
 LoginLimits::Failed(const std::string& nameKey, bigtime_t now)
 {
 	return _CountFailure(nameKey, now) >= fSettings.lockFailures;
@@ -86,14 +119,28 @@ int32
 LoginLimits::_CountFailure(const std::string& key, bigtime_t now)
 {
 	fFailuresOfDay.Add(DayTally::Today());
-	std::deque<bigtime_t>& failures = fFailures[key];
-	failures.push_back(now);
-	while (!failures.empty() && now - failures.front() > fSettings.lockWindow)
-		failures.pop_front();
-	int32 count = (int32)failures.size();
+	fFailures[key].push_back(now);
+	int32 count = _RecentFailures(key, now);
 	if (count >= fSettings.lockFailures) {
 		fLockedUntil[key] = now + fSettings.lockWindow;
 		fFailures.erase(key);
 	}
 	return count;
+}
+
+
+int32
+LoginLimits::_RecentFailures(const std::string& key, bigtime_t now)
+{
+	auto found = fFailures.find(key);
+	if (found == fFailures.end())
+		return 0;
+	std::deque<bigtime_t>& failures = found->second;
+	while (!failures.empty() && now - failures.front() > fSettings.lockWindow)
+		failures.pop_front();
+	if (failures.empty()) {
+		fFailures.erase(found);
+		return 0;
+	}
+	return (int32)failures.size();
 }

@@ -41,6 +41,19 @@ public:
 	// Failures of a name, whatever the call
 	[[nodiscard]] bool			IsLocked(const std::string& nameKey,
 									bigtime_t now);
+	// A guess of the name's password about to be checked. The lock is
+	// decided here, not when the name was typed: a caller who waited at
+	// the password's question while other connections used up the name's
+	// tries is refused unchecked. A check still under way counts as a
+	// failure until its verdict comes, so that many guesses sent at once
+	// cannot all be checked before the first of them fails. False: the
+	// guess is refused unchecked. Each true is ended by CheckEnded, once
+	// the verdict came (Failed or Succeeded follows) or its caller left.
+	[[nodiscard]] bool			CheckStarting(const std::string& nameKey,
+									bigtime_t now);
+			void				CheckEnded(const std::string& nameKey);
+			int32				ChecksUnderWay(const std::string& nameKey)
+									const;
 	// Counts a wrong password for the name; true when this one locked it.
 			bool				Failed(const std::string& nameKey,
 									bigtime_t now);
@@ -70,9 +83,13 @@ private:
 	// key is locked when they reach the limit.
 			int32				_CountFailure(const std::string& key,
 									bigtime_t now);
+	// The failures of the key within the window, older ones forgotten.
+			int32				_RecentFailures(const std::string& key,
+									bigtime_t now);
 
 			BoardSettings		fSettings;
 			std::map<std::string, std::deque<bigtime_t>> fFailures;
 			std::map<std::string, bigtime_t> fLockedUntil;
 			DayTally			fFailuresOfDay;
+			std::map<std::string, int32> fChecking;
 };

@@ -32,6 +32,15 @@ PasswordChange::PasswordChange(BoardLink& link, AccountStore& accounts,
 }
 
 
+// A caller who leaves while the password is checked gives the check's place
+// back: its verdict reaches nobody, so it is no guess.
+PasswordChange::~PasswordChange()
+{
+	if (fStage == Stage::kChecking)
+		fLimits.CheckEnded(NameKey(fName));
+}
+
+
 PasswordChange::Outcome
 PasswordChange::Begin()
 {
@@ -66,8 +75,8 @@ PasswordChange::KeyTyped(char key)
 			fLine.pop_back();
 		return Outcome::kGoesOn;
 	}
-	if ((unsigned char)key >= 0x20 && (unsigned char)key < 0x7f
-		&& fLine.size() < kMaxPasswordLength) {
+	// Every byte, as at the login: a password is the bytes typed.
+	if (fLine.size() < kMaxPasswordLength) {
 		fLine += key;
 	}
 	return Outcome::kGoesOn;
@@ -98,6 +107,16 @@ PasswordChange::_LineTyped(const std::string& line)
 				_Say("The board cannot change your password just now.\n");
 				return Outcome::kFinished;
 			}
+			// The name's lock holds here as at the login: a caller on the
+			// board cannot guess the password it already has past it.
+			if (!fLimits.CheckStarting(NameKey(fName), fLink.Now())) {
+				HostLog("failed password change for %s from %s: the name is"
+					" locked", EscapedUserName(fName).String(),
+					fAddress.String());
+				_Say("That name is locked after too many failed logins;"
+					" try again later.\n");
+				return Outcome::kFinished;
+			}
 			fStage = Stage::kChecking;
 			fLink.CheckPassword(fCaller, hash, line);
 			return Outcome::kGoesOn;
@@ -106,6 +125,11 @@ PasswordChange::_LineTyped(const std::string& line)
 			if (line.size() < kMinPasswordLength) {
 				_Say("A password has at least 8 characters.\n"
 					"Choose a password: ");
+				return Outcome::kGoesOn;
+			}
+			if (const char* problem = PasswordProblem(line,
+					fTerminal->CarriesEightBits())) {
+				_Say(std::string(problem) + "\nChoose a password: ");
 				return Outcome::kGoesOn;
 			}
 			fNewPassword = line;
@@ -134,6 +158,7 @@ PasswordChange::PasswordChecked(bool matches)
 {
 	if (fStage != Stage::kChecking)
 		return Outcome::kGoesOn;
+	fLimits.CheckEnded(NameKey(fName));
 	if (!matches)
 		return _Wrong();
 	fWrongPasswords = 0;

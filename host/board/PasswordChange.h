@@ -43,6 +43,7 @@ public:
 									LoginLimits& limits, Terminal* terminal,
 									int32 caller, const BString& name,
 									const BString& address);
+								~PasswordChange();
 								PasswordChange(const PasswordChange&)
 									= delete;
 			PasswordChange&		operator=(const PasswordChange&) = delete;

@@ -77,6 +77,9 @@ public:
 	virtual	BString				TerminalType() const = 0;
 	// A short name of the way in ("telnet", "ssh", "web", "bridge").
 	virtual	const char*			Kind() const = 0;
+	// Whether bytes beyond ASCII reach the board as they were typed (a
+	// telnet client that declined binary may strip or change them).
+	virtual	bool				CarriesEightBits() const { return true; }
 
 	// What the board shows through these, rather than Show and ShowNotice
 	// themselves, reaches the terminal's onlooker too (the sysop's

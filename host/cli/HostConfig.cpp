@@ -125,6 +125,17 @@ ReadHostConfig(const char* path, std::vector<std::string>* arguments,
 			setting = { option, std::to_string(number->get()) };
 		} else if (const toml::value<std::string>* text = node.as_string()) {
 			setting = { option, text->get() };
+		} else if (name == "trusted-proxy" && node.is_array()) {
+			// A repeatable option: each string as one more of it.
+			for (const toml::node& item : *node.as_array()) {
+				if (!item.is_string()) {
+					*error = Mistake(path, item.source(), name.c_str(),
+						"each proxy is a string");
+					return B_BAD_DATA;
+				}
+				setting.push_back(option);
+				setting.push_back(item.as_string()->get());
+			}
 		} else {
 			*error = Mistake(path, node.source(), name.c_str(),
 				"a setting is a string, a whole number or true or false");

@@ -1,5 +1,7 @@
 #include "HostOptions.h"
 
+#include "ProxyGate.h"
+
 #include <stdlib.h>
 #include <string.h>
 
@@ -105,6 +107,17 @@ static const char* const kUsageEnd =
 	"                       after each next one (default 1)\n"
 	"  --no-spy-notice      zenbo spy watches a caller's screen without\n"
 	"                       telling them (spy-notice = false in the config)\n"
+	"  --lock-window SECONDS\n"
+	"                       a board name whose password was wrong 10 times\n"
+	"                       within this time is locked for as long, on every\n"
+	"                       way in (default 600)\n"
+	"  --trusted-proxy ADDRESS\n"
+	"                       a reverse proxy at this IPv4 or IPv6 address\n"
+	"                       names its callers: the web terminal takes the\n"
+	"                       last hop of X-Forwarded-For, telnet and SSH a\n"
+	"                       PROXY protocol header (version 1 or 2), which\n"
+	"                       its connections must send first; the limits and\n"
+	"                       the log then see the caller (repeatable)\n"
 	"  --config FILE        take settings from a TOML file of option names\n"
 	"                       and values (volume = \"/srv/drelmoor\"); the\n"
 	"                       command line wins over the file\n"
@@ -273,6 +286,7 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 			{ "--grace", &HostOptions::graceSeconds, 0 },
 			{ "--idle", &HostOptions::idleSeconds, 1 },
 			{ "--max-callers", &HostOptions::maxCallers, 1 },
+			{ "--lock-window", &HostOptions::lockWindowSeconds, 1 },
 		};
 		for (const NumberName& number : kNumbers) {
 			if (strcmp(argument, number.name) != 0)
@@ -289,6 +303,18 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 			}
 			options->*number.value = (int32)value;
 			i++;
+			known = true;
+		}
+		if (strcmp(argument, "--trusted-proxy") == 0) {
+			if (i + 1 >= argumentCount
+				|| CanonicalAddress(arguments[i + 1]).Length() == 0) {
+				error->SetTo("--trusted-proxy needs an IPv4 or IPv6 address");
+				if (i + 1 < argumentCount)
+					*error << ", not " << arguments[i + 1];
+				return B_BAD_VALUE;
+			}
+			options->trustedProxies.push_back(
+				CanonicalAddress(arguments[++i]));
 			known = true;
 		}
 		if (strcmp(argument, "--failure-delay") == 0) {

@@ -2,6 +2,8 @@
 
 #include <String.h>
 
+#include <vector>
+
 // What the zenbo command was asked to do, from its arguments.
 struct HostOptions {
 	enum class Command {
@@ -35,9 +37,14 @@ struct HostOptions {
 	// An origin besides the web terminal's own whose pages may open it
 	// ("https://board.example", a reverse proxy's public name).
 	BString				webOrigin;
+	// Reverse proxies whose connections name their callers (the PROXY
+	// protocol's header, X-Forwarded-For): numeric addresses.
+	std::vector<BString> trustedProxies;
 	int32				graceSeconds = 180;
 	int32				idleSeconds = 600;
 	int32				maxCallers = 200;
+	// A name that fails 10 times within this time is locked for as long.
+	int32				lockWindowSeconds = 600;
 	// The first pause after a wrong password; it doubles with each one.
 	bigtime_t			failureDelay = 1000000;
 	// Set by a bridge that starts the host: it ends with its last terminal.

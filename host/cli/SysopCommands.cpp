@@ -105,12 +105,17 @@ const char* const kPlayerUsage =
 	"the door. Goes through the running host, which knows who is in it.\n";
 
 const char* const kAccountUsage =
-	"Usage: zenbo account NAME --show|--reset-password|--lock|--unlock"
+	"Usage: zenbo account NAME"
+	" --show|--create|--reset-password|--lock|--unlock"
 	" [--volume DIR]\n"
 	"  --show            shows the account's record: its lock, first and last\n"
 	"                    call, number of calls and time online (read from the\n"
 	"                    board's records; the host need not run)\n"
 	"Changes the board account of that name on the running host:\n"
+	"  --create          makes the account with a random password and prints\n"
+	"                    it: for a name that plays without one (a board's\n"
+	"                    node caller, whose name callers cannot register);\n"
+	"                    its character is kept as it is\n"
 	"  --reset-password  gives the account a new random password and prints\n"
 	"                    it, for the sysop to pass on; the old one no longer\n"
 	"                    works (a locked account stays locked)\n"
@@ -532,7 +537,8 @@ RunAccount(int count, char** arguments)
 {
 	HostArguments parsed;
 	int status = CheckHostArguments(count, arguments, kAccountUsage,
-		{ "--show", "--reset-password", "--lock", "--unlock" }, 1, 1,
+		{ "--show", "--create", "--reset-password", "--lock", "--unlock" },
+		1, 1,
 		&parsed);
 	if (status != 0)
 		return status < 0 ? 0 : status;
@@ -554,8 +560,9 @@ RunAccount(int count, char** arguments)
 		return 1;
 	}
 	std::string storedName;
-	status = AskHost(arguments[0], { "set-password", name, hash },
-		&storedName);
+	const char* request = strcmp(parsed.action, "--create") == 0
+		? "create-account" : "set-password";
+	status = AskHost(arguments[0], { request, name, hash }, &storedName);
 	if (status != 0)
 		return status;
 	printf("The new password of %s: %s\n", storedName.c_str(),

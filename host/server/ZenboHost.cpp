@@ -2,6 +2,7 @@
 
 #include "BootVolumeSetup.h"
 #include "BridgeConnection.h"
+#include "CharacterListing.h"
 #include "DoorRequests.h"
 #include "HostLog.h"
 #include "HostOptions.h"
@@ -62,13 +63,23 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 			_AfterEvent();
 		}),
 	fTelnetListener(*this,
+		// The gate hands the caller on, at once or after the proxy's
+		// header.
 		[this](int descriptor, const BString& address) {
-			_TelnetArrived(descriptor, address);
-			_AfterEvent();
+			fTelnetGate.Accept(descriptor, address);
 		},
 		[](status_t status) {
 			HostLog("cannot accept a telnet caller: %s",
 				strerror_status(status));
+		}),
+	fTelnetGate(*this,
+		[this](int descriptor, const BString& address) {
+			_TelnetArrived(descriptor, address);
+			_AfterEvent();
+		},
+		[](const BString& proxy, const char* problem) {
+			HostLog("telnet %s: dropped a connection of the proxy: %s",
+				proxy.String(), problem);
 		}),
 	fSysopListener(*this,
 		[this](int descriptor, const BString&) {
@@ -359,6 +370,14 @@ void
 ZenboHost::AnswerText(BMessage* request, bool gone)
 {
 	DoorRequests::AnswerText(request, gone);
+}
+
+
+bool
+ZenboHost::HasCharacter(const BString& name)
+{
+	BString userName;
+	return CharacterListing::FindUserName(name, &userName) == B_OK;
 }
 
 

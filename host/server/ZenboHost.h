@@ -7,6 +7,7 @@
 #include "DoorLauncher.h"
 #include "DoorRequests.h"
 #include "Listener.h"
+#include "ProxyGate.h"
 #include "RloginBoards.h"
 #include "SshHostKey.h"
 #include "SysopDesk.h"
@@ -17,6 +18,7 @@
 #include <String.h>
 
 #include <memory>
+#include <vector>
 
 class HostWorkers;
 class RloginCallers;
@@ -66,6 +68,10 @@ public:
 		// besides those of the boards file.
 		BString				rlogin;
 		RloginBoards		boards;
+		// Reverse proxies whose connections name their callers (telnet
+		// and SSH by the PROXY protocol's header, the web terminal by
+		// X-Forwarded-For).
+		std::vector<BString> trustedProxies;
 	};
 
 	// Listens on the terminal socket and at each way in that has an
@@ -102,8 +108,7 @@ private:
 			void				_StopListening();
 			// The connection goes after the event that ended it.
 			void				_ConnectionEnded(const void* connection);
-			status_t			_StartSsh(const BString& sshAddress,
-									BString* problem);
+			status_t			_StartSsh(const WaysIn& ways, BString* problem);
 			status_t			_StartWeb(const WaysIn& ways,
 									BString* problem);
 			status_t			_StartRlogin(const WaysIn& ways,
@@ -131,6 +136,7 @@ private:
 									override;
 	virtual	void				AnswerText(BMessage* request, bool gone)
 									override;
+	virtual	bool				HasCharacter(const BString& name) override;
 	virtual	void				HashPassword(int32 caller,
 									const std::string& password) override;
 	virtual	void				CheckPassword(int32 caller,
@@ -161,6 +167,7 @@ private:
 			SshHostKey			fSshHostKey;
 			Listener			fBridgeListener;
 			Listener			fTelnetListener;
+			ProxyGate			fTelnetGate;
 			Listener			fSysopListener;
 			int					fTicker = -1;
 			int					fSignals = -1;

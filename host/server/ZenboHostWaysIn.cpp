@@ -21,10 +21,11 @@ ZenboHost::_StartNetwork(const WaysIn& ways, BString* problem)
 {
 	status_t status = fAccounts.Open(AccountDatabase::Access::kReadWrite,
 		problem);
+	fTelnetGate.Trust(ways.trustedProxies);
 	if (status == B_OK && ways.telnet.Length() > 0)
 		status = _StartTelnet(ways.telnet, problem);
 	if (status == B_OK && ways.ssh.Length() > 0)
-		status = _StartSsh(ways.ssh, problem);
+		status = _StartSsh(ways, problem);
 	if (status == B_OK && ways.web.Length() > 0)
 		status = _StartWeb(ways, problem);
 	if (status == B_OK && ways.rlogin.Length() > 0)
@@ -66,7 +67,7 @@ ZenboHost::WebPort() const
 // The host key lives beside the accounts, made at the first start and
 // kept, so that callers who pinned it keep trusting the board.
 status_t
-ZenboHost::_StartSsh(const BString& sshAddress, BString* problem)
+ZenboHost::_StartSsh(const WaysIn& ways, BString* problem)
 {
 	BString folder;
 	status_t status = resolve_boot_path(kHostFolderPath, &folder);
@@ -91,14 +92,15 @@ ZenboHost::_StartSsh(const BString& sshAddress, BString* problem)
 
 	BString address;
 	uint16 port = 0;
-	if (SplitTelnetAddress(sshAddress, &address, &port) != B_OK) {
+	if (SplitTelnetAddress(ways.ssh, &address, &port) != B_OK) {
 		problem->SetTo("not an address for SSH callers: ");
-		*problem << sshAddress;
+		*problem << ways.ssh;
 		return B_BAD_VALUE;
 	}
 	TerminalKeeper& keeper = *this;
 	fSshCallers = std::make_unique<SshCallers>(*this, fBoard, fSshHostKey,
 		keeper);
+	fSshCallers->TrustProxies(ways.trustedProxies);
 	return fSshCallers->Listen(address.String(), port, problem);
 }
 
@@ -121,6 +123,7 @@ ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
 	fWebCallers = std::make_unique<WebCallers>(*this, fBoard, keeper);
 	if (ways.webOrigin.Length() > 0)
 		fWebCallers->AllowOrigin(ways.webOrigin.String());
+	fWebCallers->TrustProxies(ways.trustedProxies);
 	return fWebCallers->Listen(pageFolder.String(), address.String(), port,
 		problem);
 }

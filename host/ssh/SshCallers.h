@@ -6,6 +6,7 @@
 #include <String.h>
 
 #include <map>
+#include <vector>
 
 class BLooper;
 class Board;
@@ -31,6 +32,10 @@ public:
 	[[nodiscard]] status_t		Listen(const char* address, uint16 port,
 									BString* error);
 			uint16				Port() const { return fListener.Port(); }
+	// Callers through these reverse proxies are named by their header.
+			void				TrustProxies(
+									const std::vector<BString>& proxies)
+									{ fListener.TrustProxies(proxies); }
 	// From now on a caller who connects is let go at once (the host is
 	// shutting down).
 			void				RefuseCallers() { fRefusing = true; }

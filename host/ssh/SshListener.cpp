@@ -25,13 +25,21 @@ SshListener::SshListener(BLooper& looper, SshEvents& events,
 	fHostKey(hostKey),
 	fListener(looper,
 		[this](int descriptor, const BString& address) {
-			_CallerArrived(descriptor, address);
+			fGate.Accept(descriptor, address);
 		},
 		// Out of descriptors, most likely: the waiting caller stays in the
 		// backlog until one is free.
 		[](status_t status) {
 			HostLog("ssh: cannot accept a caller: %s",
 				strerror_status(status));
+		}),
+	fGate(looper,
+		[this](int descriptor, const BString& address) {
+			_CallerArrived(descriptor, address);
+		},
+		[](const BString& proxy, const char* problem) {
+			HostLog("ssh %s: dropped a connection of the proxy: %s",
+				proxy.String(), problem);
 		})
 {
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Listener.h"
+#include "ProxyGate.h"
 
 #include <String.h>
 #include <SupportDefs.h>
@@ -35,6 +36,11 @@ public:
 	[[nodiscard]] status_t		Listen(const char* address, uint16 port,
 									BString* error);
 			uint16				Port() const { return fListener.Port(); }
+	// A connection from one of these reverse proxies names its caller by
+	// the PROXY protocol's header before the SSH banner.
+			void				TrustProxies(
+									const std::vector<BString>& proxies)
+									{ fGate.Trust(proxies); }
 			int32				CountConnections() const
 									{ return int32(fConnections.size()); }
 
@@ -51,6 +57,7 @@ private:
 			const SshHostKey&	fHostKey;
 			ssh_bind_struct*	fBind = nullptr;
 			Listener			fListener;
+			ProxyGate			fGate;
 			int					fReaper = -1;
 			std::map<SshConnection*, std::unique_ptr<SshConnection>>
 									fConnections;

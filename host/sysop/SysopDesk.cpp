@@ -151,6 +151,8 @@ SysopDesk::Handle(const std::vector<std::string>& words,
 		return _Say(words[1]);
 	if (request == "delete-player" && arguments == 1)
 		return _DeletePlayer(words[1]);
+	if (request == "create-account" && arguments == 2)
+		return _CreateAccount(words[1], words[2]);
 	if (request == "set-password" && arguments == 2)
 		return _SetPassword(words[1], words[2]);
 	if (request == "lock" && arguments == 1)
@@ -479,14 +481,58 @@ SysopDesk::_LoadAccounts(std::string* problem)
 }
 
 
+static bool
+IsPasswordHash(const std::string& hash)
+{
+	return hash.compare(0, 10, "$argon2id$") == 0
+		&& hash.size() >= kMinPasswordHashLength
+		&& hash.find_first_of("\t\n") == std::string::npos;
+}
+
+
+// The account of a name that plays without one (a board's node caller),
+// or of any name the rule allows. The character, if there is one, is the
+// door's and stays as it is; the account takes its name as its file has it.
+SysopConnection::Answer
+SysopDesk::_CreateAccount(const std::string& name, const std::string& hash)
+{
+	if (!IsPasswordHash(hash))
+		return Failed("that is no Argon2id hash", 2);
+	BString wanted(name.c_str());
+	UserNameProblem problem = JudgeUserName(wanted);
+	if (problem != UserNameProblem::kNone) {
+		return Failed(Printable(name) + " cannot be a board name: the name "
+			+ DescribeUserNameProblem(problem), 2);
+	}
+	if (name.find('@') != std::string::npos) {
+		return Failed("a name with an @ is another board's caller's; choose"
+			" one without", 2);
+	}
+	// Under the name its character's file has, which the door finds it by.
+	BString userName;
+	if (CharacterListing::FindUserName(wanted, &userName) == B_OK)
+		wanted = userName;
+	std::string loadProblem;
+	if (!_LoadAccounts(&loadProblem))
+		return Failed(loadProblem);
+	status_t status = fAccounts.Add(wanted, hash);
+	if (status == B_FILE_EXISTS)
+		return Failed("there is already an account " + Printable(name));
+	if (status != B_OK) {
+		return Failed(std::string("cannot keep the accounts: ")
+			+ strerror_status(status));
+	}
+	HostLog("the sysop made the account of %s",
+		EscapedUserName(wanted).String());
+	return Done(PrintableUserName(wanted).String());
+}
+
+
 SysopConnection::Answer
 SysopDesk::_SetPassword(const std::string& name, const std::string& hash)
 {
-	if (hash.compare(0, 10, "$argon2id$") != 0
-		|| hash.size() < kMinPasswordHashLength
-		|| hash.find_first_of("\t\n") != std::string::npos) {
+	if (!IsPasswordHash(hash))
 		return Failed("that is no Argon2id hash", 2);
-	}
 	std::string problem;
 	if (!_LoadAccounts(&problem))
 		return Failed(problem);

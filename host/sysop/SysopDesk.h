@@ -39,6 +39,8 @@ private:
 									const char* ended);
 			SysopConnection::Answer _Say(const std::string& text);
 			SysopConnection::Answer _DeletePlayer(const std::string& name);
+			SysopConnection::Answer _CreateAccount(const std::string& name,
+									const std::string& hash);
 			SysopConnection::Answer _SetPassword(const std::string& name,
 									const std::string& hash);
 			SysopConnection::Answer _SetLocked(const std::string& name,

@@ -38,6 +38,8 @@ public:
 	virtual	const BString&		Address() const override { return fAddress; }
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "telnet"; }
+	virtual	bool				CarriesEightBits() const override
+									{ return fProtocol.ReceivesBinary(); }
 
 private:
 	// The protocol's events

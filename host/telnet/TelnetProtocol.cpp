@@ -41,6 +41,11 @@ TelnetProtocol::Start()
 	telnet_negotiate(fTelnet, TELNET_WILL, TELNET_TELOPT_SGA);
 	telnet_negotiate(fTelnet, TELNET_DO, TELNET_TELOPT_NAWS);
 	telnet_negotiate(fTelnet, TELNET_DO, TELNET_TELOPT_TTYPE);
+	// A password is the bytes typed: a client that agrees sends UTF-8 (or
+	// any 8-bit byte) as it is, where in the plain network terminal's
+	// 7-bit mode it might strip or change it.
+	telnet_negotiate(fTelnet, TELNET_WILL, TELNET_TELOPT_BINARY);
+	telnet_negotiate(fTelnet, TELNET_DO, TELNET_TELOPT_BINARY);
 }
 
 
@@ -99,6 +104,12 @@ TelnetProtocol::_HandleEvent(telnet_event_t* event)
 		case TELNET_EV_WILL:
 			if (event->neg.telopt == TELNET_TELOPT_TTYPE)
 				telnet_ttype_send(fTelnet);
+			if (event->neg.telopt == TELNET_TELOPT_BINARY)
+				fReceivesBinary = true;
+			break;
+		case TELNET_EV_WONT:
+			if (event->neg.telopt == TELNET_TELOPT_BINARY)
+				fReceivesBinary = false;
 			break;
 		case TELNET_EV_TTYPE:
 			if (event->ttype.cmd == TELNET_TTYPE_IS

@@ -14,7 +14,8 @@ union telnet_event_t;
 // never touches a socket (its connection does). The host offers to echo
 // and to suppress go-ahead, so that clients send a key at a time and show
 // only what the door echoes; it asks for the window size and the terminal
-// type and keeps the answers; it accepts binary and refuses every other
+// type and keeps the answers; it asks for binary both ways, so that 8-bit
+// bytes (a UTF-8 password) pass unchanged, and refuses every other
 // option. Enter, backspace and output hygiene are the line discipline's;
 // an IAC byte in a text goes out doubled. Subnegotiations longer than
 // libtelnet's buffer are a protocol error, after which the line is closed.
@@ -43,6 +44,10 @@ public:
 			int32				Width() const { return fWidth; }
 			int32				Height() const { return fHeight; }
 			bool				HasFailed() const { return fFailed; }
+	// Whether the client agreed to send in binary: its 8-bit bytes are
+	// then the bytes typed.
+			bool				ReceivesBinary() const
+									{ return fReceivesBinary; }
 
 private:
 	static	void				_Event(telnet_t* telnet, telnet_event_t* event,
@@ -56,4 +61,5 @@ private:
 			int32				fWidth = 0;
 			int32				fHeight = 0;
 			bool				fFailed = false;
+			bool				fReceivesBinary = false;
 };

@@ -6,6 +6,7 @@
 #include <String.h>
 
 #include <map>
+#include <vector>
 
 class BLooper;
 class Board;
@@ -34,6 +35,10 @@ public:
 	// Pages of this origin may open a terminal too (a reverse proxy's).
 			void				AllowOrigin(const char* origin)
 									{ fListener.AllowOrigin(origin); }
+	// Callers through these reverse proxies are named by X-Forwarded-For.
+			void				TrustProxies(
+									const std::vector<BString>& proxies)
+									{ fListener.TrustProxies(proxies); }
 	// From now on a terminal that opens is closed at once (the host is
 	// shutting down).
 			void				RefuseCallers() { fRefusing = true; }

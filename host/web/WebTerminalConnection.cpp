@@ -1,6 +1,7 @@
 #include "WebTerminalConnection.h"
 
 #include "HostLog.h"
+#include "ProxyGate.h"
 #include "WebTerminalEvents.h"
 #include "WebTerminalListener.h"
 
@@ -15,7 +16,11 @@
 #include <boost/beast/http/write.hpp>
 #include <boost/beast/websocket/rfc6455.hpp>
 
+#include <ZenboUserName.h>
+
 #include <stdio.h>
+
+#include <algorithm>
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
@@ -136,10 +141,65 @@ WebTerminalConnection::_ReadRequest()
 }
 
 
+// What a header of the request says, cut short and with every byte that
+// is not plain text shown as an escape, for the log.
+static std::string
+Loggable(boost::beast::string_view value)
+{
+	static const size_t kMaxLogged = 100;
+	std::string text(value.data(), std::min(value.size(), kMaxLogged));
+	return EscapedUserName(text.data(), text.size()).String();
+}
+
+
+// A trusted proxy names the caller in the last hop of X-Forwarded-For (the
+// address the proxy itself saw; hops before it are the caller's word
+// only). Without the header the proxy's own address stands. False, with
+// the answer sent, when the hop is no address.
+bool
+WebTerminalConnection::_TakeForwardedAddress(const Request& request)
+{
+	if (!fListener.TrustsProxy(fAddress))
+		return true;
+	// Of several such headers, the last was added last.
+	std::string forwarded;
+	auto range = request.equal_range("X-Forwarded-For");
+	for (auto field = range.first; field != range.second; ++field)
+		forwarded.assign(field->value().data(), field->value().size());
+	if (forwarded.empty())
+		return true;
+	size_t comma = forwarded.rfind(',');
+	std::string hop = comma == std::string::npos ? forwarded
+		: forwarded.substr(comma + 1);
+	size_t first = hop.find_first_not_of(" \t");
+	size_t last = hop.find_last_not_of(" \t");
+	hop = first == std::string::npos ? std::string()
+		: hop.substr(first, last - first + 1);
+	BString address = CanonicalAddress(hop.c_str());
+	if (address.Length() == 0) {
+		HostLog("web %s: refused a request whose X-Forwarded-For names no"
+			" address: \"%s\"", fAddress.String(),
+			Loggable(forwarded).c_str());
+		_Respond(400, "text/plain", "Bad request\n");
+		return false;
+	}
+	fAddress = address;
+	return true;
+}
+
+
 void
 WebTerminalConnection::_Answer(const Request& request)
 {
+	if (!_TakeForwardedAddress(request))
+		return;
 	std::string target(request.target());
+	if (!fListener.IsHostServed(std::string(request[http::field::host]))) {
+		HostLog("web %s: refused a request for the host \"%s\"",
+			fAddress.String(), Loggable(request[http::field::host]).c_str());
+		_Respond(421, "text/plain", "Misdirected request\n");
+		return;
+	}
 	if (websocket::is_upgrade(request)) {
 		if (target != "/ws") {
 			_Respond(404, "text/plain", "Not found\n");

@@ -71,6 +71,8 @@ private:
 
 			void				_ReadRequest();
 			void				_Answer(const Request& request);
+			bool				_TakeForwardedAddress(
+									const Request& request);
 			void				_Respond(unsigned status,
 									const char* contentType,
 									std::string body);

@@ -1,6 +1,7 @@
 #include "WebTerminalListener.h"
 
 #include "HostLog.h"
+#include "ProxyGate.h"
 #include "WebTerminalConnection.h"
 #include "WebTerminalEvents.h"
 
@@ -12,6 +13,7 @@
 #include <boost/asio/ip/tcp.hpp>
 
 #include <algorithm>
+#include <ctype.h>
 #include <errno.h>
 #include <fstream>
 #include <sstream>
@@ -105,6 +107,7 @@ WebTerminalListener::LoadPage(const char* folder, BString* error)
 status_t
 WebTerminalListener::Listen(const char* address, uint16 port, BString* error)
 {
+	fListenAddress = address;
 	status_t status = fListener.ListenOnTcp(address, port);
 	if (status != B_OK) {
 		*error = BString("cannot listen for web callers on ") + address + ":";
@@ -132,10 +135,98 @@ WebTerminalListener::Listen(const char* address, uint16 port, BString* error)
 }
 
 
+// "host[:port]" or "[v6]:port" into the host, lowercase and without
+// brackets, and the port (empty when none); false for anything that is no
+// host name or address.
+static bool
+SplitHost(const std::string& text, std::string* host, std::string* port)
+{
+	if (text.empty() || text.size() > 255)
+		return false;
+	std::string rest = text;
+	if (rest[0] == '[') {
+		size_t close = rest.find(']');
+		if (close == std::string::npos)
+			return false;
+		*host = rest.substr(1, close - 1);
+		rest = rest.substr(close + 1);
+		if (!rest.empty() && rest[0] != ':')
+			return false;
+		*port = rest.empty() ? "" : rest.substr(1);
+	} else {
+		size_t colon = rest.find(':');
+		*host = rest.substr(0, colon);
+		*port = colon == std::string::npos ? "" : rest.substr(colon + 1);
+	}
+	if (host->empty() || port->size() > 5
+		|| port->find_first_not_of("0123456789") != std::string::npos
+		|| host->find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+			"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-:") != std::string::npos) {
+		return false;
+	}
+	for (char& c : *host)
+		c = (char)tolower((unsigned char)c);
+	return true;
+}
+
+
 void
 WebTerminalListener::AllowOrigin(const char* origin)
 {
 	fAllowedOrigins.insert(origin);
+	std::string text(origin);
+	size_t scheme = text.find("://");
+	std::string host;
+	std::string port;
+	if (scheme != std::string::npos
+		&& SplitHost(text.substr(scheme + 3), &host, &port)) {
+		fAllowedHosts.insert(host);
+	}
+}
+
+
+void
+WebTerminalListener::TrustProxies(const std::vector<BString>& proxies)
+{
+	for (const BString& proxy : proxies) {
+		BString address = CanonicalAddress(proxy.String());
+		if (address.Length() > 0)
+			fProxies.insert(address.String());
+	}
+}
+
+
+bool
+WebTerminalListener::TrustsProxy(const BString& address) const
+{
+	return !fProxies.empty()
+		&& fProxies.count(CanonicalAddress(address.String()).String()) != 0;
+}
+
+
+bool
+WebTerminalListener::IsHostServed(const std::string& hostHeader) const
+{
+	std::string host;
+	std::string port;
+	if (!SplitHost(hostHeader, &host, &port))
+		return false;
+	if (fAllowedHosts.count(host) != 0)
+		return true;
+	std::string ownPort = std::to_string(Port());
+	if ((port.empty() ? std::string("80") : port) != ownPort)
+		return false;
+	if (host == "localhost")
+		return true;
+	BString listening = CanonicalAddress(fListenAddress.c_str());
+	BString named = CanonicalAddress(host.c_str());
+	// A wildcard answers at every address of the machine: any address
+	// typed as one is the board's, and no rebinding comes by a number.
+	if (listening == "0.0.0.0" || listening == "::")
+		return named.Length() > 0;
+	if (listening.Length() > 0)
+		return named == listening;
+	return strcasecmp(host.c_str(), fListenAddress.c_str()) == 0;
 }
 
 
@@ -147,10 +238,12 @@ WebTerminalListener::FindPageFile(const std::string& path) const
 }
 
 
-// Same origin: the page that opens the socket was served by this host
-// under the name the browser used for it, so the Origin's host:port is the
-// Host header. A page of another site, which a caller's browser would let
-// open a socket here with the caller's own network access, is not.
+// Same origin: the page that opens the socket was served by this host, over
+// plain HTTP, under the name the browser used for it, so the Origin is
+// http:// and the Host header. A page of another site, which a caller's
+// browser would let open a socket here with the caller's own network
+// access, is not; nor one of https:// under the same name, which is not
+// the page this host served.
 bool
 WebTerminalListener::IsOriginAllowed(const std::string& origin,
 	const std::string& host) const
@@ -159,12 +252,10 @@ WebTerminalListener::IsOriginAllowed(const std::string& origin,
 		return false;
 	if (fAllowedOrigins.count(origin) != 0)
 		return true;
-	for (const char* scheme : {"http://", "https://"}) {
-		size_t length = strlen(scheme);
-		if (origin.compare(0, length, scheme) == 0)
-			return strcasecmp(origin.c_str() + length, host.c_str()) == 0;
-	}
-	return false;
+	static const char kScheme[] = "http://";
+	size_t length = sizeof(kScheme) - 1;
+	return origin.compare(0, length, kScheme) == 0
+		&& strcasecmp(origin.c_str() + length, host.c_str()) == 0;
 }
 
 

@@ -46,10 +46,15 @@ public:
 									BString* error);
 			uint16				Port() const { return fListener.Port(); }
 
-	// A WebSocket whose Origin names another host:port than its Host
-	// header is refused, unless that origin ("https://board.example") is
-	// allowed here, as for a page served through a reverse proxy.
+	// A WebSocket is opened only by the page's own origin (http:// and the
+	// Host it was asked for) or by an origin allowed here
+	// ("https://board.example", a page served through a reverse proxy),
+	// whose host the board then answers to as well.
 			void				AllowOrigin(const char* origin);
+	// Requests from these reverse proxies name their caller by the last
+	// hop of X-Forwarded-For.
+			void				TrustProxies(
+									const std::vector<BString>& proxies);
 	// How long a browser has to send a request, or to finish a WebSocket's
 	// handshake; set before Listen.
 			void				SetRequestDeadline(bigtime_t deadline)
@@ -63,6 +68,13 @@ public:
 			const PageFile*		FindPageFile(const std::string& path) const;
 			bool				IsOriginAllowed(const std::string& origin,
 									const std::string& host) const;
+	// Whether the Host header names the board: its listening address,
+	// localhost (both with its port), or an allowed origin's host. A page
+	// asked for under any other name is a DNS rebinding's: a name of the
+	// attacker's that now leads here, to read the board with a caller's
+	// own network access.
+			bool				IsHostServed(const std::string& host) const;
+			bool				TrustsProxy(const BString& address) const;
 			WebTerminalEvents&	Events() { return fEvents; }
 			BLooper&			Looper() { return fLooper; }
 			void				TerminalOpened(
@@ -88,6 +100,12 @@ private:
 			bool				fPolling = false;
 			std::map<std::string, PageFile> fPage;
 			std::set<std::string> fAllowedOrigins;
+			// The allowed origins' hosts, lowercase, without their port.
+			std::set<std::string> fAllowedHosts;
+			std::set<std::string> fProxies;
+			// As given to Listen: an address, a name of this machine, or a
+			// wildcard (0.0.0.0, ::) that answers at every address.
+			std::string			fListenAddress;
 			std::map<WebTerminalConnection*,
 				std::shared_ptr<WebTerminalConnection>> fTerminals;
 			// Connections still reading a request or the handshake.

@@ -8,6 +8,7 @@
 #include <Message.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -57,6 +58,7 @@ public:
 	const BString& Address() const override { return fAddress; }
 	BString TerminalType() const override { return BString("VT100"); }
 	const char* Kind() const override { return "fake"; }
+	bool CarriesEightBits() const override { return fCarriesEightBits; }
 
 	// What was shown since the last call.
 	std::string TakeShown()
@@ -69,6 +71,7 @@ public:
 	BString fAddress;
 	std::string fShown;
 	bool fShowsLogLines = false;
+	bool fCarriesEightBits = true;
 	size_t fBacklog = 0;
 	bool fClosed = false;
 	CallEnd fEnd = CallEnd::kFailure;
@@ -166,6 +169,10 @@ public:
 	{
 		fEntered[name.String()] = seat;
 	}
+	bool HasCharacter(const BString& name) override
+	{
+		return fCharacters.count(NameKey(name)) != 0;
+	}
 	// The answers are kept by the request's address, which the test holds
 	// on to; the request itself is gone, as the host's would be.
 	void AnswerKey(BMessage* request, int32 key) override
@@ -191,6 +198,8 @@ public:
 	bigtime_t fNow = 1000 * kSecond;
 	int32 fNextSeat = 100;
 	std::map<std::string, int32> fEntered;
+	// Keys of the names the door keeps characters of.
+	std::set<std::string> fCharacters;
 	std::map<BMessage*, int32> fKeys;
 	std::map<BMessage*, bool> fTexts;
 	std::vector<std::pair<int32, std::string>> fHashes;

@@ -132,3 +132,46 @@ TEST(LoginLimitsTest, RefusedCallsOutsideTheWindowStartThePauseAgain)
 	EXPECT_EQ(2 * kSecond, limits.CallRefused(key, kStart).pause);
 	EXPECT_EQ(kSecond, limits.CallRefused(key, kStart + 61 * kSecond).pause);
 }
+
+
+TEST(LoginLimitsTest, ChecksUnderWayCountAsFailuresUntilTheirVerdict)
+{
+	LoginLimits limits(Settings());
+	// Four tries of the name's allowance: the fifth guess sent at the same
+	// moment is refused before any verdict came.
+	for (int i = 0; i < 4; i++)
+		EXPECT_TRUE(limits.CheckStarting("ash", kStart)) << i;
+	EXPECT_FALSE(limits.CheckStarting("ash", kStart));
+	EXPECT_EQ(4, limits.ChecksUnderWay("ash"));
+	// Another name has its own allowance.
+	EXPECT_TRUE(limits.CheckStarting("birch", kStart));
+
+	// A caller who left gives the place back; a verdict of "wrong" keeps
+	// it taken, as a failure.
+	limits.CheckEnded("ash");
+	EXPECT_TRUE(limits.CheckStarting("ash", kStart));
+	for (int i = 0; i < 4; i++) {
+		limits.CheckEnded("ash");
+		limits.Failed("ash", kStart + kSecond);
+	}
+	EXPECT_EQ(0, limits.ChecksUnderWay("ash"));
+	EXPECT_TRUE(limits.IsLocked("ash", kStart + kSecond));
+	EXPECT_FALSE(limits.CheckStarting("ash", kStart + 60 * kSecond));
+	EXPECT_TRUE(limits.CheckStarting("ash", kStart + 62 * kSecond));
+}
+
+
+TEST(LoginLimitsTest, ChecksOfANameAllowedAgainAsItsFailuresGrowOld)
+{
+	LoginLimits limits(Settings());
+	for (int i = 0; i < 3; i++) {
+		ASSERT_TRUE(limits.CheckStarting("ash", kStart));
+		limits.CheckEnded("ash");
+		limits.Failed("ash", kStart);
+	}
+	ASSERT_TRUE(limits.CheckStarting("ash", kStart + kSecond));
+	EXPECT_FALSE(limits.CheckStarting("ash", kStart + kSecond));
+	// Past the window the three failures no longer count.
+	EXPECT_TRUE(limits.CheckStarting("ash", kStart + 61 * kSecond));
+	EXPECT_EQ(2, limits.ChecksUnderWay("ash"));
+}

@@ -474,3 +474,133 @@ TEST_F(LoginTest, RefusedHandshakeWaitsOutItsPauseThenGoesWithItsNotice)
 	}
 	EXPECT_FALSE(fLimits.IsLocked(key, fLink.fNow));
 }
+
+
+TEST_F(LoginTest, LockThatFellWhileAtThePasswordRefusesTheGuessUncheckedEitherWay)
+{
+	// Both callers gave the name before the lock.
+	FakeTerminal terminal;
+	auto typed = AtThePrompt(terminal);
+	Type(*typed, "Ash\n");
+	FakeTerminal ssh;
+	auto given = BeforeTheTerminal(ssh);
+	ASSERT_EQ(LoginOutcome::kGoesOn, given->NameGiven("Ash"));
+	for (int i = 0; i < 10; i++)
+		fLimits.Failed("ash", fLink.fNow);
+	ASSERT_TRUE(fLimits.IsLocked("ash", fLink.fNow));
+	terminal.TakeShown();
+
+	// The right password is not even checked while the lock holds.
+	Type(*typed, "secret123\n");
+	EXPECT_TRUE(fLink.fChecks.empty());
+	EXPECT_EQ("\nThat name is locked after too many failed logins; try again"
+		" later.\nName: ", terminal.TakeShown());
+	EXPECT_EQ(LoginOutcome::kGoesOn, given->PasswordGiven("Ash", "secret123"));
+	EXPECT_TRUE(fLink.fChecks.empty());
+	EXPECT_EQ(LoginAnswer::kRefused, ssh.fAnswers.back());
+
+	// Once the lock is over the right password logs in.
+	fLink.fNow += 601 * kSecond;
+	Type(*typed, "Ash\nsecret123\n");
+	EXPECT_EQ(LoginOutcome::kLoggedIn, Checked(*typed));
+}
+
+
+TEST_F(LoginTest, GuessesSentAtOnceAreCheckedNoMoreThanTheNameAllows)
+{
+	std::vector<std::unique_ptr<FakeTerminal>> terminals;
+	std::vector<std::unique_ptr<Login>> logins;
+	for (int i = 0; i < 12; i++) {
+		terminals.push_back(std::make_unique<FakeTerminal>());
+		logins.push_back(AtThePrompt(*terminals.back()));
+		Type(*logins.back(), "Ash\n");
+	}
+	for (auto& login : logins)
+		Type(*login, "wrong-guess\n");
+	// Ten checks under way, none answered yet; the other two are refused.
+	EXPECT_EQ(10u, fLink.fChecks.size());
+	EXPECT_EQ(10, fLimits.ChecksUnderWay("ash"));
+	EXPECT_NE(std::string::npos, terminals[11]->TakeShown().find("locked"));
+
+	// A caller who hangs up while checked gives the check back.
+	logins[0].reset();
+	EXPECT_EQ(9, fLimits.ChecksUnderWay("ash"));
+	for (int i = 1; i < 10; i++)
+		EXPECT_EQ(LoginOutcome::kGoesOn, logins[i]->PasswordChecked(false));
+	EXPECT_EQ(0, fLimits.ChecksUnderWay("ash"));
+	EXPECT_FALSE(fLimits.IsLocked("ash", fLink.fNow));
+}
+
+
+TEST_F(LoginTest, NameWithACharacterAndNoAccountIsNotFreeEitherWay)
+{
+	fLink.fCharacters.insert("rowan");
+	FakeTerminal terminal;
+	auto typed = AtThePrompt(terminal);
+	Type(*typed, "ROWAN\n");
+	EXPECT_EQ("ROWAN\nThat name is taken; choose another.\nName: ",
+		terminal.TakeShown());
+	FakeTerminal ssh;
+	auto given = BeforeTheTerminal(ssh);
+	EXPECT_EQ(LoginOutcome::kGoesOn, given->NameGiven("Rowan"));
+	EXPECT_EQ(LoginAnswer::kRefused, ssh.fAnswers.back());
+	EXPECT_EQ("That name is taken; choose another.", ssh.fReasons.back());
+	EXPECT_EQ(0u, fAccounts.fAccounts.count("rowan"));
+
+	// A character made while the hash was made keeps its name too.
+	Type(*typed, "Holly\nlongenough\nlongenough\n");
+	fLink.fCharacters.insert("holly");
+	EXPECT_EQ(LoginOutcome::kGoesOn, Hashed(*typed));
+	EXPECT_EQ(0u, fAccounts.fAccounts.count("holly"));
+
+	// With an account the name logs in as any other.
+	fAccounts.fAccounts["rowan"] = { BString("Rowan"), "hash:longenough" };
+	Type(*typed, "Rowan\nlongenough\n");
+	EXPECT_EQ(LoginOutcome::kLoggedIn, Checked(*typed));
+}
+
+
+TEST_F(LoginTest, PasswordIsTheBytesTypedBeyondAsciiEitherWay)
+{
+	const std::string utf8 = "p\xc3\xa4sswo\xcc\x88rd\xe2\x9c\x93";
+	FakeTerminal terminal;
+	auto typed = AtThePrompt(terminal);
+	Type(*typed, "Wren\n" + utf8 + "\n" + utf8 + "\n");
+	EXPECT_EQ(LoginOutcome::kLoggedIn, Hashed(*typed));
+	EXPECT_EQ("hash:" + utf8, fAccounts.fAccounts["wren"].second);
+	EXPECT_EQ(std::string::npos, terminal.TakeShown().find("\xc3"));
+
+	FakeTerminal ssh;
+	auto given = BeforeTheTerminal(ssh);
+	EXPECT_EQ(LoginOutcome::kGoesOn, given->PasswordGiven("Wren", utf8));
+	EXPECT_EQ(LoginOutcome::kGoesOn, Checked(*given));
+	EXPECT_EQ(LoginAnswer::kAdmitted, ssh.fAnswers.back());
+}
+
+
+TEST_F(LoginTest, PasswordALineWouldAlterIsRefusedAloudAtRegistration)
+{
+	FakeTerminal terminal;
+	terminal.fCarriesEightBits = false;
+	auto typed = AtThePrompt(terminal);
+	Type(*typed, "Wren\n");
+	terminal.TakeShown();
+	Type(*typed, "p\xc3\xa4sswort\n");
+	EXPECT_EQ("\nThis line cannot carry characters beyond plain ASCII"
+		" unchanged; choose a password without them.\nChoose a password: ",
+		terminal.TakeShown());
+	// Keys that no other way in sends alike (Tab, an arrow's Esc).
+	Type(*typed, "pass\tword\n");
+	EXPECT_EQ("\nA password cannot hold control keys (such as Tab or Esc)."
+		"\nChoose a password: ", terminal.TakeShown());
+	Type(*typed, "plainword\nplainword\n");
+	EXPECT_EQ(LoginOutcome::kLoggedIn, Hashed(*typed));
+
+	FakeTerminal ssh;
+	auto asked = BeforeTheTerminal(ssh);
+	ASSERT_EQ(LoginOutcome::kGoesOn, asked->NameGiven("Yew"));
+	EXPECT_EQ(LoginOutcome::kGoesOn,
+		asked->RegistrationGiven("pass\x1bword", "pass\x1bword"));
+	EXPECT_EQ(LoginAnswer::kAskAgain, ssh.fAnswers.back());
+	EXPECT_TRUE(fLink.fHashes.empty());
+}

@@ -168,3 +168,27 @@ TEST(HostConfigTest, FalseTurnsOffWhatIsOnByDefault)
 		<< error.String();
 	EXPECT_EQ(std::vector<std::string>({ "--spy-notice" }), arguments);
 }
+
+
+TEST(HostConfigTest, TrustedProxyIsOneAddressOrAnArrayOfThem)
+{
+	ConfigFile one("trusted-proxy = \"127.0.0.1\"\n");
+	std::vector<std::string> arguments;
+	BString error;
+	ASSERT_EQ(B_OK, ReadHostConfig(one.Path(), &arguments, &error))
+		<< error.String();
+	EXPECT_EQ((std::vector<std::string>{ "--trusted-proxy", "127.0.0.1" }),
+		arguments);
+
+	ConfigFile several("trusted-proxy = [\"127.0.0.1\", \"::1\"]\n");
+	arguments.clear();
+	ASSERT_EQ(B_OK, ReadHostConfig(several.Path(), &arguments, &error))
+		<< error.String();
+	EXPECT_EQ((std::vector<std::string>{ "--trusted-proxy", "127.0.0.1",
+		"--trusted-proxy", "::1" }), arguments);
+
+	EXPECT_EQ(":1: trusted-proxy: each proxy is a string",
+		MistakeIn("trusted-proxy = [\"127.0.0.1\", 1]\n"));
+	EXPECT_NE(std::string::npos, MistakeIn("trusted-proxy = [\"proxy\"]\n")
+		.find("--trusted-proxy needs an IPv4 or IPv6 address"));
+}

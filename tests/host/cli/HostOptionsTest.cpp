@@ -187,3 +187,31 @@ TEST(HostOptionsTest, RloginAndVerboseAreRead)
 	EXPECT_EQ(B_BAD_VALUE, Parse({ "--telnet", "--verbose" }, &verbose,
 		&error));
 }
+
+
+TEST(HostOptionsTest, TrustedProxiesAndTheLockWindowAreRead)
+{
+	HostOptions options;
+	BString error;
+	ASSERT_EQ(B_OK, Parse({ "--telnet", "--trusted-proxy", "127.0.0.1",
+		"--trusted-proxy", "2001:DB8::0:1", "--lock-window", "30" }, &options,
+		&error)) << error.String();
+	ASSERT_EQ(2u, options.trustedProxies.size());
+	EXPECT_STREQ("127.0.0.1", options.trustedProxies[0].String());
+	EXPECT_STREQ("2001:db8::1", options.trustedProxies[1].String());
+	EXPECT_EQ(30, options.lockWindowSeconds);
+
+	// Only an address: a name would be resolved by somebody else's DNS,
+	// and a range trusts more than the sysop meant.
+	for (const char* proxy : { "proxy.example", "10.0.0.0/8", "10.0.0.1:80",
+			"", "127.0.0.1 " }) {
+		HostOptions refused;
+		EXPECT_EQ(B_BAD_VALUE, Parse({ "--telnet", "--trusted-proxy", proxy },
+			&refused, &error)) << proxy;
+		EXPECT_NE(nullptr, strstr(error.String(), "--trusted-proxy"));
+	}
+	EXPECT_EQ(B_BAD_VALUE, Parse({ "--telnet", "--trusted-proxy" }, &options,
+		&error));
+	EXPECT_EQ(B_BAD_VALUE, Parse({ "--telnet", "--lock-window", "0" },
+		&options, &error));
+}

@@ -68,6 +68,7 @@ private:
 		fTextsAnswered++;
 		delete request;
 	}
+	bool HasCharacter(const BString&) override { return false; }
 	void HashPassword(int32, const std::string&) override {}
 	void CheckPassword(int32, const std::string&, const std::string&)
 		override {}

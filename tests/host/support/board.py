@@ -5,6 +5,7 @@ that speaks telnet, or with OpenSSH's client, the steps a caller takes on
 the board, and a reader of the host's HTML pages."""
 
 import contextlib
+import base64
 import html.parser
 import os
 import re
@@ -255,6 +256,9 @@ class TelnetLine:
             data = self.line.recv(65536)
         except socket.timeout:
             return True
+        except ConnectionResetError:
+            # A host that closes with bytes of ours unread resets the line.
+            return False
         if not data:
             return False
         self.received += data
@@ -335,6 +339,110 @@ class TelnetLine:
     def send(self, data):
         self.line.sendall(data.encode("latin-1")
                           if isinstance(data, str) else data)
+
+    def close(self, force=False):
+        try:
+            self.line.close()
+        except OSError:
+            pass
+
+
+def web_request(port, target="/", headers=(), source="127.0.0.1"):
+    """One HTTP request to the host's web port, with the headers given as
+    (name, value) pairs (a Host of the port's own unless one is given);
+    the connection, and the status and head of the answer."""
+    line = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    line.settimeout(TIMEOUT)
+    line.bind((source, 0))
+    line.connect(("127.0.0.1", port))
+    names = [name.lower() for name, _ in headers]
+    head = "GET %s HTTP/1.1\r\n" % target
+    if "host" not in names:
+        head += "Host: 127.0.0.1:%d\r\n" % port
+    for name, value in headers:
+        head += "%s: %s\r\n" % (name, value)
+    line.sendall(head.encode("latin-1") + b"\r\n")
+    answer = b""
+    while b"\r\n\r\n" not in answer:
+        data = line.recv(4096)
+        if not data:
+            break
+        answer += data
+    head, _, rest = answer.partition(b"\r\n\r\n")
+    status = int(head.split(b" ")[1]) if head.startswith(b"HTTP/") else 0
+    return line, status, head.decode("latin-1"), rest
+
+
+class WebSocketLine:
+    """A web terminal's page over a plain socket: the WebSocket's
+    handshake with the Origin given, keys sent as the page sends them (one
+    masked binary message each), and the terminal's text kept, so that a
+    test can expect it as a telnet line's."""
+
+    def __init__(self, port, origin=None, headers=(), source="127.0.0.1"):
+        key = base64.b64encode(os.urandom(16)).decode()
+        origin = origin or "http://127.0.0.1:%d" % port
+        self.line, self.status, self.head, self.pending = web_request(
+            port, "/ws", [("Upgrade", "websocket"), ("Connection", "Upgrade"),
+                          ("Sec-WebSocket-Key", key),
+                          ("Sec-WebSocket-Version", "13"),
+                          ("Origin", origin), *headers], source)
+        self.text = b""
+        # Messages that came with the handshake's answer.
+        self._take_messages()
+
+    def send(self, data):
+        data = data.encode("utf-8") if isinstance(data, str) else data
+        mask = os.urandom(4)
+        frame = bytes([0x82])
+        if len(data) < 126:
+            frame += bytes([0x80 | len(data)])
+        else:
+            frame += bytes([0x80 | 126]) + len(data).to_bytes(2, "big")
+        frame += mask + bytes(b ^ mask[i % 4] for i, b in enumerate(data))
+        self.line.sendall(frame)
+
+    def _pump(self, timeout):
+        self.line.settimeout(timeout)
+        try:
+            data = self.line.recv(65536)
+        except socket.timeout:
+            return True
+        if not data:
+            return False
+        self.pending += data
+        self._take_messages()
+        return True
+
+    def _take_messages(self):
+        while len(self.pending) >= 2:
+            size = self.pending[1] & 0x7f
+            at = 2
+            if size == 126:
+                size = int.from_bytes(self.pending[2:4], "big")
+                at = 4
+            elif size == 127:
+                size = int.from_bytes(self.pending[2:10], "big")
+                at = 10
+            if len(self.pending) < at + size:
+                break
+            if self.pending[0] & 0x0f in (1, 2):
+                self.text += self.pending[at:at + size]
+            self.pending = self.pending[at + size:]
+
+    def expect(self, wanted, timeout=TIMEOUT):
+        wanted = wanted.encode("utf-8") if isinstance(wanted, str) else wanted
+        deadline = time.time() + timeout
+        while wanted not in self.text:
+            left = deadline - time.time()
+            if left <= 0 or not self._pump(min(left, 0.5)):
+                raise AssertionError("no %r in %r" % (wanted,
+                                                      self.text[-500:]))
+        at = self.text.index(wanted) + len(wanted)
+        seen, self.text = self.text[:at], self.text[at:]
+        return seen
+
+    expect_exact = expect
 
     def close(self, force=False):
         try:
@@ -449,11 +557,13 @@ def log_in_over_ssh(board, name, *arguments, password=PASSWORD, tty=True,
 
 
 class BoardTest(unittest.TestCase):
-    """A case with a board of its own, started with the class's options."""
+    """A case with a board of its own, started with the class's options and
+    ways in besides telnet."""
     options = ()
+    ways = ()
 
     def setUp(self):
-        self.board = Board(*self.options)
+        self.board = Board(*self.options, ways=self.ways)
         self.board.start()
 
     def tearDown(self):

@@ -61,13 +61,14 @@ Receive(TelnetProtocol& protocol, const std::string& bytes)
 }	// namespace
 
 
-TEST(TelnetProtocolTest, HostOffersEchoAndSgaAndAsksForSizeAndType)
+TEST(TelnetProtocolTest, HostOffersEchoSgaAndBinaryAndAsksForSizeAndType)
 {
 	Line line;
 	TelnetProtocol protocol(line);
 	protocol.Start();
 	EXPECT_EQ(Bytes({ kIAC, kWill, kEcho, kIAC, kWill, kSGA,
-		kIAC, kDo, kWindowSize, kIAC, kDo, kTerminalType }), line.TakeSent());
+		kIAC, kDo, kWindowSize, kIAC, kDo, kTerminalType,
+		kIAC, kWill, kBinary, kIAC, kDo, kBinary }), line.TakeSent());
 
 	// The client agrees and tells.
 	Receive(protocol, Bytes({ kIAC, kDo, kEcho, kIAC, kDo, kSGA,
@@ -84,6 +85,23 @@ TEST(TelnetProtocolTest, HostOffersEchoAndSgaAndAsksForSizeAndType)
 	EXPECT_STREQ("XTERM-256COLOR", protocol.TerminalType().String());
 	EXPECT_EQ("", line.fKeys);
 	EXPECT_FALSE(line.fFailed);
+}
+
+
+TEST(TelnetProtocolTest, EightBitBytesAreTheClientsOnlyOnceItSendsBinary)
+{
+	Line line;
+	TelnetProtocol protocol(line);
+	protocol.Start();
+	line.TakeSent();
+	EXPECT_FALSE(protocol.ReceivesBinary());
+	Receive(protocol, Bytes({ kIAC, kWill, kBinary }));
+	EXPECT_TRUE(protocol.ReceivesBinary());
+	// UTF-8 reaches the board byte for byte.
+	Receive(protocol, "p\xc3\xa4ss\xe2\x9c\x93\r");
+	EXPECT_EQ("p\xc3\xa4ss\xe2\x9c\x93\n", line.fKeys);
+	Receive(protocol, Bytes({ kIAC, kWont, kBinary }));
+	EXPECT_FALSE(protocol.ReceivesBinary());
 }
 
 

@@ -317,12 +317,14 @@ class DroppedFightTest(BoardTest):
         self.board.write("home/Zenbo/doors/vrask/monsters",
                          every_cave("Cave Troll,Crushing Club,50,10000,10000,"
                                     "1,1"))
+        # The character is written once the name has its account: a name
+        # with a character and no account is not open to registration.
+        caller = self.board.call()
+        register(caller, "Ash")
         self.board.write(USERS + "Ash",
                          "\n".join(["Ash", "Stick", "Rags", "0", "0", "5",
                                     "1", "1", "1", "0", "1", "1", "15",
                                     "99999999"]) + "\n")
-        caller = self.board.call()
-        register(caller, "Ash")
         caller.send("e")
         caller.expect("Welcome back, ")
         caller.expect("<Ash : Town> ")
@@ -418,13 +420,13 @@ class SlowReaderTest(BoardTest):
     def test_caller_who_stops_reading_stalls_nobody_else(self):
         # A character whose status screen is long: a hundred of them are
         # far more than a caller's line and the host's queue hold.
+        slow = self.board.dial(receive_buffer=4096)
+        slow.expect("Name: ")
+        register(slow, "Slow")
         self.board.write("home/Zenbo/doors/vrask/users/Slow",
                          "\n".join(["Slow", "W" * 3000, "A" * 3000, "1", "1",
                                     "5", "10", "10", "1", "0", "9", "9", "3",
                                     "0"]) + "\n")
-        slow = self.board.dial(receive_buffer=4096)
-        slow.expect("Name: ")
-        register(slow, "Slow")
         slow.send("e")
         slow.expect("<Slow : Town> ")
         count = 100

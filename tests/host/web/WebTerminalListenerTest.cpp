@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 
 namespace {
@@ -40,8 +41,6 @@ TEST(WebTerminalListenerTest, PageOfTheSameHostAndPortMayOpenATerminal)
 	QuietListener quiet;
 	EXPECT_TRUE(quiet.listener.IsOriginAllowed("http://127.0.0.1:8080",
 		"127.0.0.1:8080"));
-	EXPECT_TRUE(quiet.listener.IsOriginAllowed("https://board.example",
-		"board.example"));
 	// Host names are compared as DNS compares them, without case.
 	EXPECT_TRUE(quiet.listener.IsOriginAllowed("http://Board.Example:8080",
 		"board.example:8080"));
@@ -55,9 +54,13 @@ TEST(WebTerminalListenerTest, PageOfAnotherOriginMayNot)
 	for (const char* origin : {"http://127.0.0.1:8081", "http://127.0.0.1",
 			"http://evil.example", "http://127.0.0.1:8080.evil.example",
 			"http://127.0.0.1:8080/", "ftp://127.0.0.1:8080", "null", "",
-			"127.0.0.1:8080"}) {
+			"127.0.0.1:8080", "https://127.0.0.1:8080"}) {
 		EXPECT_FALSE(quiet.listener.IsOriginAllowed(origin, host)) << origin;
 	}
+	// The page this host served is plain HTTP: an https:// page under the
+	// same name is another origin's.
+	EXPECT_FALSE(quiet.listener.IsOriginAllowed("https://board.example",
+		"board.example"));
 	EXPECT_FALSE(quiet.listener.IsOriginAllowed("http://127.0.0.1:8080", ""));
 }
 
@@ -117,4 +120,53 @@ TEST(WebTerminalListenerTest, ServesOnlyThePageFilesItLoaded)
 		unlink((std::string(folder) + "/" + name).c_str());
 	unlink(extra.c_str());
 	rmdir(folder);
+}
+
+
+TEST(WebTerminalListenerTest, AnswersOnlyToItsOwnNamesAgainstRebinding)
+{
+	QuietListener quiet;
+	BString error;
+	ASSERT_EQ(B_OK, quiet.listener.Listen("127.0.0.1", 0, &error));
+	std::string port = std::to_string(quiet.listener.Port());
+	EXPECT_TRUE(quiet.listener.IsHostServed("127.0.0.1:" + port));
+	EXPECT_TRUE(quiet.listener.IsHostServed("LocalHost:" + port));
+	for (const std::string& host : std::vector<std::string>{
+			"evil.example:" + port, "evil.example",
+			"127.0.0.2:" + port, "127.0.0.1", "127.0.0.1:1" + port,
+			"localhost.evil.example:" + port, std::string(""),
+			"127.0.0.1:" + port + "\x1b[2J", "[::1]:" + port,
+			"127.0.0.1:" + port + " evil" }) {
+		EXPECT_FALSE(quiet.listener.IsHostServed(host)) << host;
+	}
+	// A reverse proxy's public name, with or without a port.
+	quiet.listener.AllowOrigin("https://Board.Example");
+	EXPECT_TRUE(quiet.listener.IsHostServed("board.example"));
+	EXPECT_TRUE(quiet.listener.IsHostServed("board.example:443"));
+	EXPECT_FALSE(quiet.listener.IsHostServed("evil.example"));
+}
+
+
+TEST(WebTerminalListenerTest, WildcardAnswersToEveryAddressButNoOtherName)
+{
+	QuietListener quiet;
+	BString error;
+	ASSERT_EQ(B_OK, quiet.listener.Listen("0.0.0.0", 0, &error));
+	std::string port = std::to_string(quiet.listener.Port());
+	EXPECT_TRUE(quiet.listener.IsHostServed("192.0.2.10:" + port));
+	EXPECT_TRUE(quiet.listener.IsHostServed("[2001:db8::1]:" + port));
+	EXPECT_FALSE(quiet.listener.IsHostServed("evil.example:" + port));
+}
+
+
+TEST(WebTerminalListenerTest, TrustsOnlyTheProxiesNamedWhateverTheirForm)
+{
+	QuietListener quiet;
+	EXPECT_FALSE(quiet.listener.TrustsProxy("127.0.0.1"));
+	quiet.listener.TrustProxies({ BString("127.0.0.1"),
+		BString("2001:DB8::0:1") });
+	EXPECT_TRUE(quiet.listener.TrustsProxy("127.0.0.1"));
+	EXPECT_TRUE(quiet.listener.TrustsProxy("::ffff:127.0.0.1"));
+	EXPECT_TRUE(quiet.listener.TrustsProxy("2001:db8::1"));
+	EXPECT_FALSE(quiet.listener.TrustsProxy("127.0.0.2"));
 }
