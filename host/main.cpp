@@ -1,6 +1,7 @@
 #include "BootVolumeSetup.h"
 #include "BridgeProtocol.h"
 #include "Bridge.h"
+#include "CharacterSet.h"
 #include "DropFile.h"
 #include "HostConfig.h"
 #include "HostLog.h"
@@ -99,6 +100,8 @@ BoardSettingsFrom(const HostOptions& options)
 	settings.idle = (bigtime_t)options.idleSeconds * 1000000;
 	settings.maxCallers = options.maxCallers;
 	settings.failureDelay = options.failureDelay;
+	// Checked when the options were read.
+	CharacterSet::ParseName(options.charset.String(), &settings.charset);
 	return settings;
 }
 

@@ -47,6 +47,8 @@ public:
 			Board&				operator=(const Board&) = delete;
 								~Board();
 
+			const BoardSettings& Settings() const { return fSettings; }
+
 	// Connections. Connected may refuse (the board is busy): the caller is
 	// told and the connection finished.
 			void				Connected(Terminal* connection);

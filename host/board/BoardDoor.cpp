@@ -181,7 +181,8 @@ Board::_ShowWhoIsOnline(Caller* caller)
 		}
 		online.push_back(presence);
 	}
-	_Say(caller, FrontRoom::WhoIsOnline(online));
+	_Say(caller, FrontRoom::WhoIsOnline(online, caller->connection != NULL
+		? caller->connection->Columns() : 0));
 }
 
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CharacterSet.h"
+
 #include <SupportDefs.h>
 
 // What a sysop sets about the board's callers (see zenbo --help).
@@ -17,4 +19,6 @@ struct BoardSettings {
 	// The warning before an idle caller is disconnected, at most this much
 	// before the end (half the idle time when that is shorter).
 	bigtime_t			idleWarning = 60000000;
+	// The character set of the door's texts and keys (--charset).
+	DoorCharset			charset = DoorCharset::kCp437;
 };

@@ -32,8 +32,11 @@ public:
 	static	std::string			Menu(const BString& name);
 	// The choice of the key, and the letter to show for it.
 	static	Choice				ChoiceFor(char key, std::string* shown);
+	// The list laid out for the caller's window: a line per caller from 80
+	// columns on, two in a narrower one; 0 when the width is unknown.
 	static	std::string			WhoIsOnline(
-									const std::vector<Presence>& callers);
+									const std::vector<Presence>& callers,
+									int32 columns = 0);
 	// Minutes and seconds, as the lists show idle times.
 	static	std::string			IdleText(bigtime_t idle);
 };

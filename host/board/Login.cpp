@@ -4,6 +4,7 @@
 #include "BoardLink.h"
 #include "HostLog.h"
 #include "LoginLimits.h"
+#include "ScreenFit.h"
 
 #include <ZenboUserName.h>
 
@@ -509,5 +510,5 @@ void
 Login::_Say(const std::string& text)
 {
 	if (fTerminal != NULL)
-		fTerminal->Show(text);
+		fTerminal->Show(ScreenFit::Wrapped(text, fTerminal->Columns()));
 }

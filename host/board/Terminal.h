@@ -73,6 +73,9 @@ public:
 
 	virtual	const BString&		Address() const = 0;
 	virtual	BString				TerminalType() const = 0;
+	// The columns of the caller's window, or 0 when the terminal has not
+	// said: the host's own screens are fitted to it.
+	virtual	int32				Columns() const { return 0; }
 	// A short name of the way in ("telnet", "ssh", "web", "bridge").
 	virtual	const char*			Kind() const = 0;
 };

@@ -33,6 +33,8 @@ struct HostOptions {
 	// An origin besides the web terminal's own whose pages may open it
 	// ("https://board.example", a reverse proxy's public name).
 	BString				webOrigin;
+	// The door's 8-bit character set: "cp437" or "latin1".
+	BString				charset = "cp437";
 	int32				graceSeconds = 180;
 	int32				idleSeconds = 600;
 	int32				maxCallers = 200;

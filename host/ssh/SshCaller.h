@@ -47,6 +47,8 @@ public:
 	virtual	const BString&		Address() const override { return fAddress; }
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "ssh"; }
+	virtual	int32				Columns() const override
+									{ return fTerminalOpen ? fColumns : 0; }
 
 private:
 	// What the questions of keyboard-interactive asked for.

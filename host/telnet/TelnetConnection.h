@@ -38,6 +38,8 @@ public:
 	virtual	const BString&		Address() const override { return fAddress; }
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "telnet"; }
+	virtual	int32				Columns() const override
+									{ return fProtocol.Width(); }
 
 private:
 	// The protocol's events

@@ -53,6 +53,16 @@ TelnetProtocol::Receive(const char* bytes, size_t size)
 
 
 void
+TelnetProtocol::SetDoorCharset(DoorCharset door)
+{
+	fDoorCharset = door;
+	fDiscipline.SetCharacterSet(CharacterSet(door,
+		CharacterSet::EncodingForTerminalType(fTerminalType.String(),
+			TerminalEncoding::kEightBit)));
+}
+
+
+void
 TelnetProtocol::SendText(const std::string& text)
 {
 	if (fTelnet == NULL || fFailed)
@@ -111,6 +121,9 @@ TelnetProtocol::_HandleEvent(telnet_event_t* event)
 						name += *c;
 				}
 				fTerminalType.SetTo(name.c_str());
+				fDiscipline.SetCharacterSet(CharacterSet(fDoorCharset,
+					CharacterSet::EncodingForTerminalType(name.c_str(),
+						TerminalEncoding::kEightBit)));
 			}
 			break;
 		case TELNET_EV_SUBNEGOTIATION:

@@ -34,6 +34,11 @@ public:
 	// Pages of this origin may open a terminal too (a reverse proxy's).
 			void				AllowOrigin(const char* origin)
 									{ fListener.AllowOrigin(origin); }
+	// Where /fame comes from (the host's reports).
+			void				SetFameSource(
+									WebTerminalListener::FameSource source)
+									{ fListener.SetFameSource(
+										std::move(source)); }
 	// From now on a terminal that opens is closed at once (the host is
 	// shutting down).
 			void				RefuseCallers() { fRefusing = true; }

@@ -28,6 +28,10 @@ namespace websocket = beast::websocket;
 static const uint32 kMaxRequestHeader = 8 * 1024;
 // What the page may send in one message: a generous paste.
 static const size_t kMaxMessage = 64 * 1024;
+// The reason of the close frame when the host ends a call (a good-bye, an
+// idle caller, a takeover): the page tells the caller the call has ended,
+// not that the line dropped, which closes with no frame at all.
+static const char* const kCallEndedReason = "call ended";
 // What one write to the page carries at most.
 static const size_t kWriteChunk = 64 * 1024;
 
@@ -291,7 +295,8 @@ WebTerminalConnection::_WriteNext()
 		if (!fClosing)
 			return;
 		fWriting = true;
-		fWebSocket->async_close(websocket::close_code::normal,
+		fWebSocket->async_close(websocket::close_reason(
+				websocket::close_code::normal, kCallEndedReason),
 			[this, self](beast::error_code) {
 				fWriting = false;
 				_Finish();

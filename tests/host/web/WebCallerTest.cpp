@@ -49,7 +49,8 @@ protected:
 	{
 		ASSERT_NE(nullptr, mkdtemp(fFolder));
 		for (const char* name : {"index.html", "terminal.js", "terminal.css",
-				"xterm.js", "xterm.css", "addon-fit.js"}) {
+				"xterm.js", "xterm.css", "addon-fit.js",
+				"manifest.webmanifest", "icon.svg"}) {
 			std::string path = std::string(fFolder) + "/" + name;
 			FILE* file = fopen(path.c_str(), "w");
 			ASSERT_NE(nullptr, file);

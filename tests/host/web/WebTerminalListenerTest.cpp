@@ -80,7 +80,8 @@ TEST(WebTerminalListenerTest, ServesOnlyThePageFilesItLoaded)
 	char folder[] = "/tmp/web-page-XXXXXX";
 	ASSERT_NE(nullptr, mkdtemp(folder));
 	const char* names[] = {"index.html", "terminal.js", "terminal.css",
-		"xterm.js", "xterm.css", "addon-fit.js"};
+		"xterm.js", "xterm.css", "addon-fit.js", "manifest.webmanifest",
+		"icon.svg"};
 	for (const char* name : names) {
 		std::string path = std::string(folder) + "/" + name;
 		FILE* file = fopen(path.c_str(), "w");
