@@ -135,6 +135,8 @@ public:
 		const char*		state = "";
 		// What the caller's own board left them; -1 for no limit.
 		bigtime_t		timeLeft = -1;
+		// The terminal's type and window (COLSxROWS), as far as known.
+		BString			terminal;
 	};
 			std::vector<CallerView> ListCallers() const;
 	// Tells the caller of the name and disconnects them; a session in the

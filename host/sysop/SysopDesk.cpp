@@ -96,6 +96,10 @@ SysopDesk::_Who()
 		std::string state = caller.state;
 		if (caller.timeLeft >= 0)
 			state += ", " + FrontRoom::IdleText(caller.timeLeft) + " left";
+		// The terminal and its window, which the caller may change at any
+		// time (a phone turned on its side).
+		if (caller.terminal.Length() > 0)
+			state += std::string(", ") + caller.terminal.String();
 		snprintf(line, sizeof(line), "%-30s %-8s %-24s %6s  %s\n",
 			caller.name.Length() > 0 ? caller.name.String() : "-",
 			caller.kind.Length() > 0 ? caller.kind.String() : "-",
