@@ -31,6 +31,9 @@ static const uint32 kReplacement = 0xfffd;
 bool
 CharacterSet::IsControl(uint8 doorByte) const
 {
+	if (fEdge == TerminalEncoding::kEightBit && doorByte >= 0x80
+		&& doorByte <= 0x9f)
+		return true;
 	uint32 codePoint = CodePoint(fDoor, doorByte);
 	return codePoint < 0x20 || (codePoint >= 0x7f && codePoint <= 0x9f);
 }
@@ -39,7 +42,7 @@ CharacterSet::IsControl(uint8 doorByte) const
 void
 CharacterSet::AppendCharacter(uint8 doorByte, std::string& output) const
 {
-	if (fEdge == TerminalEncoding::kEightBit || doorByte < 0x80) {
+	if (fEdge != TerminalEncoding::kUtf8 || doorByte < 0x80) {
 		output += (char)doorByte;
 		return;
 	}
@@ -51,7 +54,7 @@ void
 CharacterSet::DecodeKeys(const char* bytes, size_t size,
 	std::string& doorBytes)
 {
-	if (fEdge == TerminalEncoding::kEightBit) {
+	if (fEdge != TerminalEncoding::kUtf8) {
 		doorBytes.append(bytes, size);
 		return;
 	}
@@ -199,7 +202,8 @@ EndsWith(const char* text, const char* suffix)
 
 
 // A terminal type says little about the characters, but some names do:
-// a BBS terminal (SyncTERM, "ansi", "pcansi") draws CP437, and the
+// a BBS terminal (SyncTERM, "ansi", "pcansi") draws the board's 8-bit
+// characters (CP437) as they are, and the
 // emulators of today's desktops (the xterm family, the multiplexers, the
 // Linux console) speak UTF-8 unless their user changed it. A name ending in
 // "utf8" or "utf-8" says so itself.
@@ -217,7 +221,7 @@ CharacterSet::EncodingForTerminalType(const char* type,
 	};
 	for (const char* prefix : kEightBitTypes) {
 		if (StartsWith(type, prefix))
-			return TerminalEncoding::kEightBit;
+			return TerminalEncoding::kDoorCharset;
 	}
 	static const char* const kUtf8Types[] = {
 		"xterm", "screen", "tmux", "rxvt-unicode", "alacritty", "kitty",

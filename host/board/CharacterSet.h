@@ -11,11 +11,16 @@ enum class DoorCharset {
 	kLatin1,
 };
 
-// What a caller's terminal speaks at the board's edge: the door's bytes as
-// they are (a CP437 terminal of an old board's callers), or UTF-8 (the web
-// terminal, and nearly every SSH client and modern terminal).
+// What a caller's terminal speaks at the board's edge.
 enum class TerminalEncoding {
+	// Some 8-bit set nobody named: the door's bytes as they are, save 0x80
+	// to 0x9F, which a VT220 or a Latin-1 xterm takes as C1 controls.
 	kEightBit,
+	// The door's own set, as a BBS terminal draws CP437: every character's
+	// byte as it is, 0x80 to 0x9F the letters they are.
+	kDoorCharset,
+	// UTF-8 (the web terminal, and nearly every SSH client and terminal of
+	// today).
 	kUtf8,
 };
 
@@ -39,10 +44,11 @@ public:
 			DoorCharset			Door() const { return fDoor; }
 			TerminalEncoding	Edge() const { return fEdge; }
 
-	// Whether the door's byte may reach a terminal: judged as the character
-	// it stands for, so Latin-1's C1 controls (0x80 to 0x9F, the 8-bit CSI
-	// among them) never reach one, while CP437's letters there do.
-	// Controls below 0x80 are the LineDiscipline's to judge.
+	// Whether the door's byte must not reach the terminal: judged as the
+	// character it stands for, so Latin-1's C1 controls (0x80 to 0x9F, the
+	// 8-bit CSI among them) never reach one, while CP437's letters there
+	// reach a terminal that draws them as letters, never one that may take
+	// them for controls. Controls below 0x80 are the LineDiscipline's.
 	[[nodiscard]] bool			IsControl(uint8 doorByte) const;
 	// The door's byte as the terminal receives it.
 			void				AppendCharacter(uint8 doorByte,

@@ -12,13 +12,15 @@ const char* const FrontRoom::kPromptLine = "Your choice: ";
 
 
 std::string
-FrontRoom::Menu(const BString& name)
+FrontRoom::Menu(const BString& name, const char* characters)
 {
-	return std::string("\n") + PrintableUserName(name).String()
+	std::string menu = std::string("\n") + PrintableUserName(name).String()
 		+ ", you are in the front room of the board.\n"
 		"  (E) Enter Drelmoor\n"
-		"  (W) Who is online\n"
-		"  (G) Good-bye\n" + kPromptLine;
+		"  (W) Who is online\n";
+	if (characters != NULL)
+		menu += std::string("  (C) Characters: ") + characters + "\n";
+	return menu + "  (G) Good-bye\n" + kPromptLine;
 }
 
 
@@ -32,6 +34,9 @@ FrontRoom::ChoiceFor(char key, std::string* shown)
 		case 'w':
 			*shown = "W\n";
 			return Choice::kWhoIsOnline;
+		case 'c':
+			*shown = "C\n";
+			return Choice::kCharacters;
 		case 'g':
 			*shown = "G\n";
 			return Choice::kGoodBye;

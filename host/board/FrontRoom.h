@@ -15,6 +15,7 @@ public:
 		kNone,
 		kEnterDoor,
 		kWhoIsOnline,
+		kCharacters,
 		kGoodBye,
 	};
 
@@ -29,7 +30,10 @@ public:
 
 	static	const char* const	kPromptLine;
 
-	static	std::string			Menu(const BString& name);
+	// With the choice of characters for a terminal that offers one: what
+	// it speaks now ("UTF-8").
+	static	std::string			Menu(const BString& name,
+									const char* characters = NULL);
 	// The choice of the key, and the letter to show for it.
 	static	Choice				ChoiceFor(char key, std::string* shown);
 	// The list laid out for the caller's window: a line per caller from 80

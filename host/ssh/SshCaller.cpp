@@ -92,6 +92,14 @@ SshCaller::TerminalOpened()
 
 
 void
+SshCaller::ChooseEncoding(TerminalEncoding encoding)
+{
+	fDiscipline.SetCharacterSet(CharacterSet(fBoard.Settings().charset,
+		encoding));
+}
+
+
+void
 SshCaller::WindowResized()
 {
 	fColumns = fConnection->Columns();

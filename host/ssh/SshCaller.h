@@ -49,6 +49,12 @@ public:
 	virtual	const char*			Kind() const override { return "ssh"; }
 	virtual	int32				Columns() const override
 									{ return fTerminalOpen ? fColumns : 0; }
+	virtual	bool				OffersEncodingChoice() const override
+									{ return true; }
+	virtual	TerminalEncoding	Encoding() const override
+									{ return fDiscipline.Characters().Edge(); }
+	virtual	void				ChooseEncoding(TerminalEncoding encoding)
+									override;
 
 private:
 	// What the questions of keyboard-interactive asked for.

@@ -40,6 +40,13 @@ public:
 	virtual	const char*			Kind() const override { return "telnet"; }
 	virtual	int32				Columns() const override
 									{ return fProtocol.Width(); }
+	virtual	bool				OffersEncodingChoice() const override
+									{ return true; }
+	virtual	TerminalEncoding	Encoding() const override
+									{ return fProtocol.Encoding(); }
+	virtual	void				ChooseEncoding(TerminalEncoding encoding)
+									override
+									{ fProtocol.ChooseEncoding(encoding); }
 
 private:
 	// The protocol's events

@@ -63,6 +63,14 @@ TelnetProtocol::SetDoorCharset(DoorCharset door)
 
 
 void
+TelnetProtocol::ChooseEncoding(TerminalEncoding encoding)
+{
+	fEncodingChosen = true;
+	fDiscipline.SetCharacterSet(CharacterSet(fDoorCharset, encoding));
+}
+
+
+void
 TelnetProtocol::SendText(const std::string& text)
 {
 	if (fTelnet == NULL || fFailed)
@@ -121,9 +129,11 @@ TelnetProtocol::_HandleEvent(telnet_event_t* event)
 						name += *c;
 				}
 				fTerminalType.SetTo(name.c_str());
-				fDiscipline.SetCharacterSet(CharacterSet(fDoorCharset,
-					CharacterSet::EncodingForTerminalType(name.c_str(),
-						TerminalEncoding::kEightBit)));
+				if (!fEncodingChosen) {
+					fDiscipline.SetCharacterSet(CharacterSet(fDoorCharset,
+						CharacterSet::EncodingForTerminalType(name.c_str(),
+							TerminalEncoding::kEightBit)));
+				}
 			}
 			break;
 		case TELNET_EV_SUBNEGOTIATION:

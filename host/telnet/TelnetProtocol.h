@@ -42,6 +42,11 @@ public:
 	// caller's terminal takes it as it is or in UTF-8 (as it is until a
 	// type that speaks UTF-8 arrives).
 			void				SetDoorCharset(DoorCharset door);
+	// The caller's own choice, which a terminal type told later does not
+	// undo.
+			void				ChooseEncoding(TerminalEncoding encoding);
+			TerminalEncoding	Encoding() const
+									{ return fDiscipline.Characters().Edge(); }
 
 			const BString&		TerminalType() const { return fTerminalType; }
 			int32				Width() const { return fWidth; }
@@ -58,6 +63,7 @@ private:
 			LineDiscipline		fDiscipline;
 			BString				fTerminalType;
 			DoorCharset			fDoorCharset = DoorCharset::kCp437;
+			bool				fEncodingChosen = false;
 			int32				fWidth = 0;
 			int32				fHeight = 0;
 			bool				fFailed = false;

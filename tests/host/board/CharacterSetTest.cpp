@@ -89,10 +89,10 @@ TEST(CharacterSetTest, TerminalTypeNamesTheEncodingWhenItCan)
 		eightBit));
 	EXPECT_EQ(utf8, CharacterSet::EncodingForTerminalType("vt100.UTF-8",
 		eightBit));
-	EXPECT_EQ(eightBit, CharacterSet::EncodingForTerminalType("ANSI",
-		utf8));
-	EXPECT_EQ(eightBit, CharacterSet::EncodingForTerminalType("syncterm",
-		utf8));
+	EXPECT_EQ(TerminalEncoding::kDoorCharset,
+		CharacterSet::EncodingForTerminalType("ANSI", utf8));
+	EXPECT_EQ(TerminalEncoding::kDoorCharset,
+		CharacterSet::EncodingForTerminalType("syncterm", utf8));
 	// A name that says nothing: the way in's guess.
 	EXPECT_EQ(utf8, CharacterSet::EncodingForTerminalType("vt102", utf8));
 	EXPECT_EQ(eightBit, CharacterSet::EncodingForTerminalType("", eightBit));

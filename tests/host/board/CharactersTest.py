@@ -64,17 +64,40 @@ class CharactersTest(unittest.TestCase):
         self.assertIn("Grümpy Rät".encode("utf-8"), shown)
         self.assertNotIn(MONSTER, shown)
 
-    def test_cp437_telnet_terminal_gets_the_bytes_as_they_are(self):
+    def call_as(self, terminal_type):
         caller = pexpect.spawn(
             "telnet", ["127.0.0.1", str(self.board.port)],
-            env=dict(self.board.environment, TERM="ansi"),
+            env=dict(self.board.environment, TERM=terminal_type),
             encoding="latin-1", timeout=TIMEOUT)
         self.board.callers.append(caller)
         caller.expect("Name: ")
+        return caller
+
+    def test_cp437_telnet_terminal_gets_the_bytes_as_they_are(self):
+        caller = self.call_as("ansi")
         register(caller, "Birch")
         enter_as_new_player(caller, "Birch")
         shown = meet_a_monster(caller).encode("latin-1")
         self.assertIn(MONSTER, shown)
+
+    def test_caller_chooses_utf8_in_the_front_room(self):
+        # A terminal type that says nothing of its characters: 8 bits
+        # until the caller says otherwise.
+        caller = self.call_as("vt220")
+        register(caller, "Cy", front_room=False)
+        caller.expect_exact("(C) Characters: 8-bit")
+        caller.expect_exact("Your choice: ")
+        caller.send("c")
+        caller.expect_exact("(C) Characters: UTF-8")
+        caller.expect_exact("Your choice: ")
+        # A letter typed in UTF-8 is now one key: "é" at the door's
+        # question for a name, echoed whole.
+        caller.send("e")
+        caller.expect_exact("What name would you like? [Cy] : ")
+        caller.send("Caf\u00e9".encode("utf-8").decode("latin-1") + "\r")
+        caller.expect_exact("can't pronounce")
+        self.assertIn("Caf\u00e9".encode("utf-8"),
+                      caller.before.encode("latin-1"))
 
 
 if __name__ == "__main__":

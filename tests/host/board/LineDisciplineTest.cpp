@@ -77,11 +77,20 @@ TEST(LineDisciplineTest, EndLineStartsAFreshLineOnlyWhenNeeded)
 TEST(LineDisciplineTest, Cp437LettersAtC1PlacesAreLettersNotControls)
 {
 	// 0x9B is CP437's cent sign, 0x82 its e acute: to a CP437 terminal the
-	// bytes as they are, to a UTF-8 one whole characters.
+	// bytes as they are, to a UTF-8 one whole characters, and to a
+	// terminal of some other 8-bit set nothing, since it may take them for
+	// C1 controls.
 	LineDiscipline raw;
+	raw.SetCharacterSet(CharacterSet(DoorCharset::kCp437,
+		TerminalEncoding::kDoorCharset));
 	std::string output;
-	raw.TranslateText("\x9b\x82\x1b", output);
-	EXPECT_EQ("\x9b\x82", output);
+	raw.TranslateText("\x9b\x82\x1b\xe9", output);
+	EXPECT_EQ("\x9b\x82\xe9", output);
+
+	LineDiscipline unknown;
+	output.clear();
+	unknown.TranslateText("\x9b\x82\xe9", output);
+	EXPECT_EQ("\xe9", output);
 
 	LineDiscipline utf8;
 	utf8.SetCharacterSet(CharacterSet(DoorCharset::kCp437,

@@ -119,3 +119,25 @@ TEST(WebTerminalListenerTest, ServesOnlyThePageFilesItLoaded)
 	unlink(extra.c_str());
 	rmdir(folder);
 }
+
+
+TEST(WebTerminalListenerTest, FloodOfFameRequestsReadsTheCharactersOnce)
+{
+	QuietListener quiet;
+	EXPECT_EQ(nullptr, quiet.listener.FindPageFile("/fame"))
+		<< "no wall until the owner makes one";
+	int made = 0;
+	quiet.listener.SetFameSource([&made]() {
+		made++;
+		return "wall " + std::to_string(made);
+	});
+	for (int request = 0; request < 1000; request++) {
+		const WebTerminalListener::PageFile* page
+			= quiet.listener.FindPageFile("/fame");
+		ASSERT_NE(nullptr, page);
+		EXPECT_EQ("wall 1", page->body);
+		EXPECT_EQ("text/html; charset=utf-8", page->contentType);
+	}
+	EXPECT_EQ(1, made);
+	EXPECT_EQ(nullptr, quiet.listener.FindPageFile("/fame/"));
+}
