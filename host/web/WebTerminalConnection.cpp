@@ -145,10 +145,19 @@ WebTerminalConnection::_Answer(const Request& request)
 {
 	std::string target(request.target());
 	if (websocket::is_upgrade(request)) {
+		// "/ws?cols=C&rows=R": the page's size from the first byte, so the
+		// board's welcome is laid out for the window it lands in.
+		std::string query;
+		size_t mark = target.find('?');
+		if (mark != std::string::npos) {
+			query = target.substr(mark + 1);
+			target.erase(mark);
+		}
 		if (target != "/ws") {
 			_Respond(404, "text/plain", "Not found\n");
 			return;
 		}
+		_TakeSizeFrom(query);
 		std::string origin(request[http::field::origin]);
 		std::string host(request[http::field::host]);
 		if (!fListener.IsOriginAllowed(origin, host)) {
@@ -263,6 +272,22 @@ WebTerminalConnection::_ReadMessage()
 			_ReadMessage();
 		});
 	_WatchAsNeeded();
+}
+
+
+// A size in the query is taken whole or not at all: both numbers, each in
+// the range a resize message may give.
+void
+WebTerminalConnection::_TakeSizeFrom(const std::string& query)
+{
+	int columns = 0;
+	int rows = 0;
+	char extra = 0;
+	if (sscanf(query.c_str(), "cols=%d&rows=%d%c", &columns, &rows, &extra)
+			!= 2 || columns < 1 || columns > 1000 || rows < 1 || rows > 1000)
+		return;
+	fColumns = columns;
+	fRows = rows;
 }
 
 

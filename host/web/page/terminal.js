@@ -3,7 +3,9 @@
 // UTF-8: the host turns them into the door's own characters); a text frame
 // "resize COLUMNS ROWS" tells the host the window's size. When the host
 // ends the call (the caller said good-bye) it closes the socket with the
-// reason "call ended"; any other close is a line that dropped.
+// reason "call ended"; any other close is a line that dropped. The
+// socket's address carries the window's size ("/ws?cols=80&rows=24"), so
+// the board's first screen fits it.
 "use strict";
 
 // Never smaller than this, so a phone's text stays readable; never more
@@ -58,7 +60,8 @@ function send(bytes) {
 
 function connect() {
 	const scheme = location.protocol === "https:" ? "wss:" : "ws:";
-	const opened = new WebSocket(scheme + "//" + location.host + "/ws");
+	const opened = new WebSocket(scheme + "//" + location.host + "/ws?cols="
+		+ terminal.cols + "&rows=" + terminal.rows);
 	opened.binaryType = "arraybuffer";
 	opened.onopen = () => {
 		lost.hidden = true;

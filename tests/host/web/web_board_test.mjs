@@ -207,6 +207,17 @@ const cases = {
 			await screen.expect("Name: ");
 			let fit = await checkFitsThePhone(page, 40);
 			check(await page.isVisible("#keys"), "the keys are shown");
+			// The board's first screen knew the window: its line broken
+			// between words, not within one.
+			const lines = await page.evaluate(() => {
+				const buffer = terminal.buffer.active;
+				const shown = [];
+				for (let i = 0; i < buffer.length; i++)
+					shown.push(buffer.getLine(i).translateToString(true));
+				return shown;
+			});
+			check(lines.includes("register."), "the welcome fits the window: "
+				+ JSON.stringify(lines.slice(0, 5)));
 			await screenshot(page, "web-phone-portrait.png");
 
 			// A tap brings up the keyboard: the terminal takes the keys.
