@@ -11,8 +11,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                 "..", "support"))
 import pexpect  # noqa: E402
 
-from board import (TIMEOUT, VRASK, Board, enter_as_new_player,  # noqa: E402
-                   register, register_over_ssh)
+from board import (DRELMOOR, TIMEOUT, VRASK, ZENBO, Board,  # noqa: E402
+                   enter_as_new_player, register, register_over_ssh)
 
 # "Grümpy Rät" in CP437, as the data file holds it.
 MONSTER = b"Gr\x81mpy R\x84t"
@@ -79,6 +79,26 @@ class CharactersTest(unittest.TestCase):
         enter_as_new_player(caller, "Birch")
         shown = meet_a_monster(caller).encode("latin-1")
         self.assertIn(MONSTER, shown)
+
+    def test_local_terminal_in_a_utf8_locale_speaks_utf8(self):
+        local = pexpect.spawn(
+            ZENBO, ["--local", "--user", "Dee", "--door", DRELMOOR],
+            env=dict(self.board.environment, LC_ALL="", LC_CTYPE="",
+                     LANG="C.UTF-8"),
+            encoding="latin-1", timeout=TIMEOUT)
+        self.board.callers.append(local)
+        local.expect_exact("[Dee] : ")
+        local.send("Caf\u00e9".encode("utf-8").decode("latin-1") + "\r")
+        local.expect_exact("can't pronounce")
+        self.assertIn("Caf\u00e9".encode("utf-8"),
+                      local.before.encode("latin-1"))
+        local.expect_exact("[Dee] : ")
+        local.send("\r")
+        local.expect_exact("correct?")
+        local.send("y")
+        local.expect_exact("<Dee : Town> ")
+        shown = meet_a_monster(local).encode("latin-1")
+        self.assertIn("Grümpy Rät".encode("utf-8"), shown)
 
     def test_caller_chooses_utf8_in_the_front_room(self):
         # A terminal type that says nothing of its characters: 8 bits
