@@ -1,7 +1,9 @@
 // The board as a caller meets it in the browser: the Debian chromium,
 // headless, driven by playwright-core, at the web terminal of the real host
 // (zenbo with the door on a boot volume of its own), which serves the page
-// from its installed files.
+// from its installed files; on a desktop's window and on a phone's screen
+// with touch. ZENBO_SCREENSHOTS=FOLDER keeps screenshots of the phone and
+// the desktop there (docs/ holds the ones taken so).
 //
 // Usage: node web_board_test.mjs ZENBO DRELMOOR NPM-FOLDER OUTPUT-FOLDER CASE
 //
@@ -180,6 +182,12 @@ async function checkFitsThePhone(page, fewestColumns) {
 		+ " columns: " + JSON.stringify(fit));
 	check(fit.scrollWidth <= fit.width, "nothing scrolls sideways: "
 		+ JSON.stringify(fit));
+	// The keys stand below the terminal's screen, never over its prompt.
+	const [screenBox, keysBox] = await Promise.all([
+		page.locator(".xterm-screen").boundingBox(),
+		page.locator("#keys").boundingBox()]);
+	check(keysBox.y >= screenBox.y + screenBox.height - 1,
+		"the keys cover nothing: " + JSON.stringify([screenBox, keysBox]));
 	return fit;
 }
 
