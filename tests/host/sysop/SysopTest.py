@@ -76,7 +76,8 @@ class SysopTest(SysopBoardTest):
         rows = {row.split()[0]: row for row in table.splitlines()[1:-1]}
         self.assertRegex(rows["Ash"], r"^Ash +telnet +127\.0\.0\.1 +0:0\d "
                                       r"+in the door, XTERM \d+x\d+$")
-        self.assertRegex(rows["Wren"], r"telnet +127\.0\.0\.1 .* front room, XTERM \d+x\d+$")
+        self.assertRegex(rows["Wren"], r"telnet +127\.0\.0\.1 .* front room,"
+                                       r" XTERM \d+x\d+$")
         self.assertRegex(rows["Kit"], r"bridge +standard I/O .* in the door$")
         self.assertRegex(rows["-"], r"telnet +127\.0\.0\.1 .* logging in$")
         self.assertTrue(table.endswith("4 callers on the board.\n"), table)

@@ -47,16 +47,21 @@ class FameTest(BoardTest):
         self.assertIn('href="/manifest.webmanifest"', text)
         self.assertNotIn("<script", text)
 
-    def test_a_flood_of_requests_is_served_and_callers_are_still_answered(
-            self):
-        # Fifty requests one after the other; the wall is made once within
-        # its lifetime, and a caller dialling meanwhile gets the prompt.
-        for _ in range(50):
-            status, _, body = fetch(self.board, "/fame")
-            self.assertEqual(200, status)
-            self.assertIn(b"Nobody has braved the caves yet.", body)
+    def test_a_name_made_of_markup_is_shown_as_text(self):
+        name = "Ab<i>&c\"'"
         caller = self.board.call()
-        register(caller, "Ash")
+        register(caller, name)
+        enter_as_new_player(caller, name)
+        caller.send("q")
+        caller.expect_exact("Your choice: ")
+        _, _, body = fetch(self.board, "/fame")
+        text = body.decode("utf-8")
+        self.assertNotIn("<i>", text)
+        page = Page()
+        page.feed(text)
+        page.close()
+        self.assertEqual([], page.open)
+        self.assertEqual(name, page.rows[1][0])
 
 
 if __name__ == "__main__":
