@@ -11,8 +11,8 @@
 // case (see ../support/browser.mjs).
 
 import { spawn, spawnSync } from "node:child_process";
-import { cpSync, mkdtempSync, mkdirSync, readFileSync, rmSync,
-	writeFileSync } from "node:fs";
+import { mkdtempSync, mkdirSync, readFileSync, rmSync, writeFileSync }
+	from "node:fs";
 import { tmpdir } from "node:os";
 import path from "node:path";
 
@@ -33,30 +33,25 @@ const kScreenshots = process.env.ZENBO_SCREENSHOTS;
 // CP437 letters: "Gr\x81mpy R\x84t" is "Grümpy Rät" to the door.
 const kCp437Monster = Buffer.from("Gr\x81mpy R\x84t", "latin1");
 
-function dataWithCp437Monster(folder) {
-	const data = path.join(folder, "data");
-	cpSync(path.resolve(path.dirname(drelmoor), "../../data"), data,
-		{ recursive: true });
-	const monsters = readFileSync(path.join(data, "monsters"), "latin1");
+// The volume's copy of the data is the test's own to change.
+function renameFirstLevelMonsters(volume) {
+	const file = path.join(volume, "home/Zenbo/doors/vrask/monsters");
+	const monsters = readFileSync(file, "latin1");
 	const sections = monsters.split("\n#");
-	sections[1] = sections[1].replace(/^[^,#\n]+,/gm, (name, offset) =>
-		offset === 0 ? name : kCp437Monster.toString("latin1") + ",");
-	writeFileSync(path.join(data, "monsters"),
-		Buffer.from(sections.join("\n#"), "latin1"));
-	return data;
+	sections[1] = sections[1].replace(/^(?!Level)[^,#\n]+,/gm,
+		kCp437Monster.toString("latin1") + ",");
+	writeFileSync(file, Buffer.from(sections.join("\n#"), "latin1"));
 }
 
 // The host on a volume of its own; its log is kept to be looked at. With
-// cp437Monster, the door's data come from a copy with the monsters of the
-// first level renamed.
+// cp437Monster, the monsters of the first level have CP437 names.
 async function startBoard({ cp437Monster = false } = {}) {
 	const folder = mkdtempSync(path.join(tmpdir(), "zenbo-web-"));
 	const volume = path.join(folder, "boot");
-	const layout = ["--make-volume", "--volume", volume];
-	if (cp437Monster)
-		layout.push("--data", dataWithCp437Monster(folder));
-	const made = spawnSync(zenbo, layout);
+	const made = spawnSync(zenbo, ["--make-volume", "--volume", volume]);
 	check(made.status === 0, "the volume was laid out");
+	if (cp437Monster)
+		renameFirstLevelMonsters(volume);
 	const child = spawn(zenbo, ["--web", "127.0.0.1:0", "--volume", volume,
 		"--door", drelmoor, "--grace", "30"],
 		{ stdio: ["ignore", "pipe", "pipe"] });
