@@ -1,6 +1,7 @@
 #include "BootVolumeSetup.h"
 #include "BridgeProtocol.h"
 #include "Bridge.h"
+#include "CharacterSet.h"
 #include "DropFile.h"
 #include "HostConfig.h"
 #include "HostLog.h"
@@ -101,6 +102,8 @@ BoardSettingsFrom(const HostOptions& options)
 	settings.maxCallers = options.maxCallers;
 	settings.failureDelay = options.failureDelay;
 	settings.lockWindow = (bigtime_t)options.lockWindowSeconds * 1000000;
+	// Checked when the options were read.
+	CharacterSet::ParseName(options.charset.String(), &settings.charset);
 	return settings;
 }
 
@@ -342,6 +345,23 @@ KeepLogOffTheCallersScreen(const HostOptions& options)
 }
 
 
+// Whether this terminal speaks UTF-8, as the locale names its characters:
+// the first of LC_ALL, LC_CTYPE and LANG that is set, as the C library
+// takes them.
+static bool
+LocaleSpeaksUtf8()
+{
+	for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+		const char* value = getenv(name);
+		if (value == NULL || value[0] == '\0')
+			continue;
+		return strcasestr(value, "utf-8") != NULL
+			|| strcasestr(value, "utf8") != NULL;
+	}
+	return false;
+}
+
+
 static int
 RunBridge(const HostOptions& options)
 {
@@ -377,6 +397,12 @@ RunBridge(const HostOptions& options)
 		: Bridge::Passage::kLineDiscipline, userName, options.doorProgram,
 		telnetLine);
 	bridge.SetPlace(BridgePlace(mode, node));
+	if (mode == Bridge::Mode::kLocal) {
+		DoorCharset door = DoorCharset::kCp437;
+		CharacterSet::ParseName(options.charset.String(), &door);
+		bridge.SetCharacterSet(CharacterSet(door, LocaleSpeaksUtf8()
+			? TerminalEncoding::kUtf8 : TerminalEncoding::kEightBit));
+	}
 	bridge.SetTimeLeft(timeLeft);
 	return bridge.Run();
 }

@@ -3,6 +3,7 @@
 #include "BoardCaller.h"
 #include "FrontRoom.h"
 #include "HostLog.h"
+#include "ScreenFit.h"
 #include "Seat.h"
 
 #include <ZenboUserName.h>
@@ -542,8 +543,10 @@ Board::_CallerIDs() const
 void
 Board::_Say(Caller* caller, const std::string& text)
 {
-	if (caller->connection != NULL && !text.empty())
-		caller->connection->Present(text);
+	if (caller->connection != NULL && !text.empty()) {
+		caller->connection->Present(ScreenFit::Wrapped(text,
+			caller->connection->Columns()));
+	}
 }
 
 

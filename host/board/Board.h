@@ -52,6 +52,8 @@ public:
 			Board&				operator=(const Board&) = delete;
 								~Board();
 
+			const BoardSettings& Settings() const { return fSettings; }
+
 	// Connections. Connected may refuse (the board is busy): the caller is
 	// told and the connection finished.
 			void				Connected(Terminal* connection);
@@ -142,6 +144,8 @@ public:
 		// or a chat).
 		bool			paged = false;
 		bool			watched = false;
+		// The terminal's type and window (COLSxROWS), as far as known.
+		BString			terminal;
 	};
 			std::vector<CallerView> ListCallers() const;
 	// Tells the caller of the name and disconnects them; a session in the

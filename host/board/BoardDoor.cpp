@@ -146,7 +146,13 @@ Board::_ShowFrontRoom(Caller* caller)
 	for (const std::string& notice : caller->notices)
 		_Say(caller, "\n" + notice);
 	caller->notices.clear();
-	_Say(caller, FrontRoom::Menu(caller->name));
+	Terminal* terminal = caller->connection;
+	const char* characters = NULL;
+	if (terminal != NULL && terminal->OffersEncodingChoice()) {
+		characters = terminal->Encoding() == TerminalEncoding::kUtf8
+			? "UTF-8" : "8-bit, as old boards' terminals draw them";
+	}
+	_Say(caller, FrontRoom::Menu(caller->name, characters));
 }
 
 
@@ -155,6 +161,12 @@ Board::_FrontRoomKey(Caller* caller, char key)
 {
 	std::string shown;
 	FrontRoom::Choice choice = FrontRoom::ChoiceFor(key, &shown);
+	Terminal* terminal = caller->connection;
+	if (choice == FrontRoom::Choice::kCharacters
+		&& (terminal == NULL || !terminal->OffersEncodingChoice())) {
+		choice = FrontRoom::Choice::kNone;
+		shown.clear();
+	}
 	_Say(caller, shown);
 	switch (choice) {
 		case FrontRoom::Choice::kNone:
@@ -175,6 +187,15 @@ Board::_FrontRoomKey(Caller* caller, char key)
 			break;
 		case FrontRoom::Choice::kPageSysop:
 			_PageSysop(caller);
+			break;
+		case FrontRoom::Choice::kCharacters:
+			// A caller who chooses 8 bits says their terminal draws the
+			// door's characters.
+			terminal->ChooseEncoding(
+				terminal->Encoding() == TerminalEncoding::kUtf8
+					? TerminalEncoding::kDoorCharset
+					: TerminalEncoding::kUtf8);
+			_ShowFrontRoom(caller);
 			break;
 		case FrontRoom::Choice::kGoodBye:
 			caller->ending = CallEnding::kGoodBye;
@@ -245,7 +266,8 @@ Board::_ShowWhoIsOnline(Caller* caller)
 		}
 		online.push_back(presence);
 	}
-	_Say(caller, FrontRoom::WhoIsOnline(online));
+	_Say(caller, FrontRoom::WhoIsOnline(online, caller->connection != NULL
+		? caller->connection->Columns() : 0));
 }
 
 

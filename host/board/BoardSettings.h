@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CharacterSet.h"
+
 #include <SupportDefs.h>
 
 // What a sysop sets about the board's callers (see zenbo --help).
@@ -19,4 +21,6 @@ struct BoardSettings {
 	bigtime_t			idleWarning = 60000000;
 	// Whether a caller is told that the sysop watches their screen.
 	bool				spyNotice = true;
+	// The character set of the door's texts and keys (--charset).
+	DoorCharset			charset = DoorCharset::kCp437;
 };

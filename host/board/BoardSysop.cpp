@@ -29,8 +29,11 @@ Board::ListCallers() const
 		CallerView view;
 		if (caller->LoggedIn())
 			view.name = PrintableUserName(caller->name);
-		if (caller->connection != NULL)
+		if (caller->connection != NULL) {
 			view.kind = caller->connection->Kind();
+			view.terminal = PrintableUserName(
+				caller->connection->TerminalType());
+		}
 		view.where = PrintableUserName(caller->address);
 		view.idle = caller->idle.Idle(now);
 		view.state = !caller->LoggedIn() ? "logging in"

@@ -1,5 +1,7 @@
 #include "FrontRoom.h"
 
+#include "ScreenFit.h"
+
 #include <ZenboUserName.h>
 
 #include <ctype.h>
@@ -11,16 +13,18 @@ const char* const FrontRoom::kPromptLine = "Your choice: ";
 
 
 std::string
-FrontRoom::Menu(const BString& name)
+FrontRoom::Menu(const BString& name, const char* characters)
 {
-	return std::string("\n") + PrintableUserName(name).String()
+	std::string menu = std::string("\n") + PrintableUserName(name).String()
 		+ ", you are in the front room of the board.\n"
 		"  (E) Enter Drelmoor\n"
 		"  (W) Who is online\n"
 		"  (L) Last callers\n"
 		"  (C) Change password\n"
-		"  (P) Page the sysop\n"
-		"  (G) Good-bye\n" + kPromptLine;
+		"  (P) Page the sysop\n";
+	if (characters != NULL)
+		menu += std::string("  (S) Character set: ") + characters + "\n";
+	return menu + "  (G) Good-bye\n" + kPromptLine;
 }
 
 
@@ -43,6 +47,9 @@ FrontRoom::ChoiceFor(char key, std::string* shown)
 		case 'p':
 			*shown = "P\n";
 			return Choice::kPageSysop;
+		case 's':
+			*shown = "S\n";
+			return Choice::kCharacters;
 		case 'g':
 			*shown = "G\n";
 			return Choice::kGoodBye;
@@ -55,23 +62,45 @@ FrontRoom::ChoiceFor(char key, std::string* shown)
 
 // Every field a caller can choose (the name, the terminal's type) is shown
 // printable, so no caller drives another's terminal through the list.
+// The terminal's type is the one field of no fixed width (a type of 40
+// letters and the window's COLSxROWS): it is cut to what the window leaves,
+// never wrapped into the next caller's line. Below 80 columns each caller
+// takes two lines, the name on the first.
 std::string
-FrontRoom::WhoIsOnline(const std::vector<Presence>& callers)
+FrontRoom::WhoIsOnline(const std::vector<Presence>& callers, int32 columns)
 {
+	size_t width = (size_t)ScreenFit::ColumnsFor(columns);
+	bool wide = width >= (size_t)ScreenFit::kDefaultColumns;
 	std::string list = "\nWho is online:\n";
-	char line[160];
-	snprintf(line, sizeof(line), "  %-30s %-11s %6s  %-22s %s\n", "Name",
-		"Where", "Idle", "Terminal", "Way in");
-	list += line;
+	char line[512];
+	// "  " name, where, idle, the terminal, " " and the way in.
+	int terminalWidth = (int)width - 2 - 31 - 12 - 7 - 7;
+	if (wide) {
+		snprintf(line, sizeof(line), "  %-30s %-11s %6s %-*s %s", "Name",
+			"Where", "Idle", terminalWidth, "Terminal", "Way in");
+		list += line;
+		list += "\n";
+	}
 	for (const Presence& caller : callers) {
 		BString terminal = caller.terminal.Length() > 0 ? caller.terminal
 			: BString("unknown");
-		snprintf(line, sizeof(line), "  %-30s %-11s %6s  %-22s %s\n",
-			PrintableUserName(caller.name).String(),
-			caller.inDoor ? "in the door" : "front room",
-			IdleText(caller.idle).c_str(),
-			PrintableUserName(terminal).String(), caller.way);
-		list += line;
+		const char* where = caller.inDoor ? "in the door" : "front room";
+		std::string name = PrintableUserName(caller.name).String();
+		std::string shownTerminal = PrintableUserName(terminal).String();
+		if (wide) {
+			snprintf(line, sizeof(line), "  %-30s %-11s %6s %-*.*s %s",
+				name.c_str(), where, IdleText(caller.idle).c_str(),
+				terminalWidth, terminalWidth, shownTerminal.c_str(),
+				caller.way);
+			list += line;
+			list += "\n";
+			continue;
+		}
+		list += ScreenFit::Wrapped("  " + name, (int32)width) + "\n";
+		snprintf(line, sizeof(line), "    %s, idle %s, %s, %s", where,
+			IdleText(caller.idle).c_str(), caller.way,
+			shownTerminal.c_str());
+		list += std::string(line).substr(0, width) + "\n";
 	}
 	return list;
 }

@@ -20,6 +20,7 @@ public:
 		kLastCallers,
 		kChangePassword,
 		kPageSysop,
+		kCharacters,
 		kGoodBye,
 	};
 
@@ -34,9 +35,14 @@ public:
 
 	static	const char* const	kPromptLine;
 
-	static	std::string			Menu(const BString& name);
+	// With the choice of characters for a terminal that offers one: what
+	// it speaks now ("UTF-8").
+	static	std::string			Menu(const BString& name,
+									const char* characters = NULL);
 	// The choice of the key, and the letter to show for it.
 	static	Choice				ChoiceFor(char key, std::string* shown);
+	// The list laid out for the caller's window: a line per caller from 80
+	// columns on, two in a narrower one; 0 when the width is unknown.
 	static	std::string			WhoIsOnline(
 									const std::vector<Presence>& callers);
 	// The last calls, the newest first: name, way in, when (the board's
@@ -46,6 +52,8 @@ public:
 	// Hours, minutes and seconds, as the lists show a call's length.
 	static	std::string			LengthText(const CallRecord& call);
 	static	std::string			WhenText(time_t when);
+									const std::vector<Presence>& callers,
+									int32 columns = 0);
 	// Minutes and seconds, as the lists show idle times.
 	static	std::string			IdleText(bigtime_t idle);
 };

@@ -16,9 +16,7 @@ IsHarmlessTerminalByte(uint8 byte)
 		case 0x0d:	// CR
 			return true;
 	}
-	if (byte < 0x20 || byte == 0x7f)
-		return false;
-	return byte < 0x80 || byte > 0x9f;
+	return byte >= 0x20 && byte < 0x7f;
 }
 
 
@@ -26,8 +24,10 @@ void
 LineDiscipline::TranslateKeys(const char* bytes, size_t size,
 	std::string& keys)
 {
-	for (size_t i = 0; i < size; i++) {
-		char key = bytes[i];
+	std::string doorBytes;
+	fCharacters.DecodeKeys(bytes, size, doorBytes);
+	for (size_t i = 0; i < doorBytes.size(); i++) {
+		char key = doorBytes[i];
 		bool afterReturn = fAfterReturn;
 		fAfterReturn = key == '\r';
 		if (afterReturn && (key == '\n' || key == '\0'))
@@ -49,6 +49,13 @@ LineDiscipline::TranslateText(const char* text, size_t size,
 {
 	for (size_t i = 0; i < size; i++) {
 		uint8 byte = (uint8)text[i];
+		if (byte >= 0x80) {
+			if (!fCharacters.IsControl(byte)) {
+				fCharacters.AppendCharacter(byte, output);
+				fAtLineStart = false;
+			}
+			continue;
+		}
 		if (!IsHarmlessTerminalByte(byte))
 			continue;
 		if (byte == '\n')

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CharacterSet.h"
+
 #include <SupportDefs.h>
 
 #include <string>
@@ -11,12 +13,22 @@
 // the way out every line feed becomes CR LF, and no byte that a terminal
 // acts on as a control reaches it: the door's texts can hold what players
 // typed (a character's name on the Wall of Fame), so ESC and the other C0
-// controls except BS, LF, CR, TAB and BEL, DEL and the C1 range 0x80 to 0x9F
-// (the 8-bit CSI among them) are dropped. One object per terminal: it
-// remembers a CR that came at the end of the last bytes, and whether the
-// terminal's cursor is at the start of a line.
+// controls except BS, LF, CR, TAB and BEL, DEL and the C1 controls (the
+// 8-bit CSI among them) are dropped. The door's 8-bit characters pass
+// through the terminal's CharacterSet, and are judged as characters, not
+// bytes: CP437's letters at 0x80 to 0x9F are letters, Latin-1's C1 controls
+// there are controls, and a terminal that speaks UTF-8 gets whole
+// characters, never half of one. One object per terminal: it remembers a
+// CR that came at the end of the last bytes, and whether the terminal's
+// cursor is at the start of a line.
 class LineDiscipline {
 public:
+	// What the terminal speaks; until it is set, the door's bytes as they
+	// are, in CP437.
+			void				SetCharacterSet(const CharacterSet& set)
+									{ fCharacters = set; }
+			const CharacterSet&	Characters() const { return fCharacters; }
+
 	// Keys typed, as the door receives them. A 0 byte never becomes a key,
 	// since the door reads 0 as "gone".
 			void				TranslateKeys(const char* bytes, size_t size,
@@ -36,9 +48,10 @@ public:
 			void				EndLine(std::string& output);
 
 private:
+			CharacterSet		fCharacters;
 			bool				fAfterReturn = false;
 			bool				fAtLineStart = true;
 };
 
-// Whether a byte may reach a terminal as it is.
+// Whether a byte below 0x80 may reach a terminal as it is.
 bool IsHarmlessTerminalByte(uint8 byte);

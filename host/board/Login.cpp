@@ -5,6 +5,7 @@
 #include "HostLog.h"
 #include "LoginLimits.h"
 #include "PasswordRules.h"
+#include "ScreenFit.h"
 
 #include <ZenboUserName.h>
 
@@ -577,5 +578,5 @@ void
 Login::_Say(const std::string& text)
 {
 	if (fTerminal != NULL)
-		fTerminal->Present(text);
+		fTerminal->Present(ScreenFit::Wrapped(text, fTerminal->Columns()));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CharacterSet.h"
 #include "Onlooker.h"
 
 #include <String.h>
@@ -75,6 +76,16 @@ public:
 
 	virtual	const BString&		Address() const = 0;
 	virtual	BString				TerminalType() const = 0;
+	// The columns of the caller's window, or 0 when the terminal has not
+	// said: the host's own screens are fitted to it.
+	virtual	int32				Columns() const { return 0; }
+	// The caller's own choice of what their terminal speaks, for a way in
+	// that can only guess it (telnet, SSH); a terminal whose speech is
+	// fixed (the web's UTF-8, a bridge's bytes) offers no choice.
+	virtual	bool				OffersEncodingChoice() const { return false; }
+	virtual	TerminalEncoding	Encoding() const
+									{ return TerminalEncoding::kEightBit; }
+	virtual	void				ChooseEncoding(TerminalEncoding) {}
 	// A short name of the way in ("telnet", "ssh", "web", "bridge").
 	virtual	const char*			Kind() const = 0;
 	// Whether bytes beyond ASCII reach the board as they were typed (a

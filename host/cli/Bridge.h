@@ -42,6 +42,9 @@ public:
 	// Where the terminal is, for the sysop (a board's node).
 			void				SetPlace(const BString& place)
 									{ fPlace = place; }
+	// What the terminal speaks (the door's bytes as they are until set).
+			void				SetCharacterSet(const CharacterSet& set)
+									{ fDiscipline.SetCharacterSet(set); }
 	// The time the caller's board left them; negative for no limit.
 			void				SetTimeLeft(bigtime_t timeLeft)
 									{ fTimeLeft = timeLeft; }

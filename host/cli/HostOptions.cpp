@@ -1,5 +1,6 @@
 #include "HostOptions.h"
 
+#include "CharacterSet.h"
 #include "ProxyGate.h"
 
 #include <stdlib.h>
@@ -118,6 +119,12 @@ static const char* const kUsageEnd =
 	"                       PROXY protocol header (version 1 or 2), which\n"
 	"                       its connections must send first; the limits and\n"
 	"                       the log then see the caller (repeatable)\n"
+	"  --charset cp437|latin1\n"
+	"                       the character set of the door's texts and keys\n"
+	"                       (default cp437); callers whose terminal speaks\n"
+	"                       UTF-8 (the web terminal, SSH, telnet terminals\n"
+	"                       of the xterm family) get it in UTF-8, and a\n"
+	"                       character they type becomes its one 8-bit key\n"
 	"  --config FILE        take settings from a TOML file of option names\n"
 	"                       and values (volume = \"/srv/drelmoor\"); the\n"
 	"                       command line wins over the file\n"
@@ -200,6 +207,7 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 		{ "--door", &HostOptions::doorProgram },
 		{ "--data", &HostOptions::dataFolder },
 		{ "--web-origin", &HostOptions::webOrigin },
+		{ "--charset", &HostOptions::charset },
 	};
 
 	for (int i = 1; i < argumentCount; i++) {
@@ -361,6 +369,12 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 		}
 	}
 
+	DoorCharset door;
+	if (!CharacterSet::ParseName(options->charset.String(), &door)) {
+		error->SetTo("--charset needs cp437 or latin1, not ");
+		*error << options->charset;
+		return B_BAD_VALUE;
+	}
 	if (options->command == HostOptions::Command::kNone) {
 		error->SetTo("choose a mode: --local, --stdio, --host, --telnet,"
 			" --ssh, --web, --rlogin or --make-volume");

@@ -40,6 +40,8 @@ struct HostOptions {
 	// Reverse proxies whose connections name their callers (the PROXY
 	// protocol's header, X-Forwarded-For): numeric addresses.
 	std::vector<BString> trustedProxies;
+	// The door's 8-bit character set: "cp437" or "latin1".
+	BString				charset = "cp437";
 	int32				graceSeconds = 180;
 	int32				idleSeconds = 600;
 	int32				maxCallers = 200;

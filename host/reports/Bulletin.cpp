@@ -74,16 +74,29 @@ TextBulletin(const std::vector<CharacterListing::Character>& entries,
 }
 
 
+// The board's own page adds its links around the one table: to the
+// terminal, and the manifest and icon that let a phone keep the board on
+// its home screen.
+static const char* const kBoardHead =
+	"<link rel=\"manifest\" href=\"/manifest.webmanifest\">\n"
+	"<link rel=\"icon\" href=\"/icon.svg\" type=\"image/svg+xml\">\n";
+static const char* const kBoardFoot =
+	"<p><a href=\"/\">Call the board</a></p>\n";
+
+
 static std::string
 HtmlBulletin(const std::vector<CharacterListing::Character>& entries,
-	const char* date)
+	const char* date, const char* head = "", const char* foot = "")
 {
 	std::string page =
 		"<!DOCTYPE html>\n"
 		"<html lang=\"en\">\n"
 		"<head>\n"
 		"<meta charset=\"utf-8\">\n"
+		"<meta name=\"viewport\" content=\"width=device-width,"
+			" initial-scale=1\">\n"
 		"<title>" + std::string(kTitle) + "</title>\n"
+		+ head +
 		"<style>\n"
 		"body { background: #101010; color: #d0d0d0;"
 			" font-family: monospace; }\n"
@@ -91,6 +104,7 @@ HtmlBulletin(const std::vector<CharacterListing::Character>& entries,
 		"th { color: #ffd75f; text-align: left; padding-right: 2em; }\n"
 		"td { padding-right: 2em; }\n"
 		"td.level { text-align: right; }\n"
+		"a { color: #5fd7ff; }\n"
 		"</style>\n"
 		"</head>\n"
 		"<body>\n"
@@ -110,6 +124,7 @@ HtmlBulletin(const std::vector<CharacterListing::Character>& entries,
 		}
 		page += "</table>\n";
 	}
+	page += foot;
 	page += "</body>\n</html>\n";
 	return page;
 }
@@ -128,6 +143,14 @@ FormatBulletin(const std::vector<CharacterListing::Character>& entries,
 			return HtmlBulletin(entries, date);
 	}
 	return std::string();
+}
+
+
+std::string
+FormatFamePage(const std::vector<CharacterListing::Character>& entries,
+	const char* date)
+{
+	return HtmlBulletin(entries, date, kBoardHead, kBoardFoot);
 }
 
 

@@ -20,5 +20,12 @@ std::string FormatBulletin(
 	const std::vector<CharacterListing::Character>& entries,
 	BulletinFormat format, const char* date);
 
+// The HTML bulletin as the board's own web page (/fame): the same table,
+// with links to the terminal, the manifest and the icon. The entries' texts
+// are to be in UTF-8 already.
+std::string FormatFamePage(
+	const std::vector<CharacterListing::Character>& entries,
+	const char* date);
+
 std::string FormatPlayerTable(
 	const std::vector<CharacterListing::Character>& entries);

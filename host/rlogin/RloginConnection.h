@@ -41,6 +41,7 @@ public:
 	virtual	const BString&		Address() const override { return fAddress; }
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "rlogin"; }
+	virtual	int32				Columns() const override { return fColumns; }
 
 	// The board the call came from, once its handshake was taken.
 			const BString&		BoardTag() const { return fTag; }

@@ -1,6 +1,8 @@
 #include "ZenboHost.h"
 
 #include "BootVolumeSetup.h"
+#include "Bulletin.h"
+#include "CharacterSet.h"
 #include "HostLog.h"
 #include "HostOptions.h"
 #include "RloginCallers.h"
@@ -10,6 +12,7 @@
 #include <BootVolume.h>
 
 #include <sys/stat.h>
+#include <time.h>
 
 
 // #pragma mark - The ways in from the network
@@ -105,6 +108,31 @@ ZenboHost::_StartSsh(const WaysIn& ways, BString* problem)
 }
 
 
+// The Wall of Fame as the board's page, read from the characters as they
+// are now: a visitor sees who stands where before calling.
+static std::string
+FamePage(DoorCharset charset)
+{
+	std::vector<CharacterListing::Character> entries;
+	if (CharacterListing::ReadAll(&entries) != B_OK)
+		entries.clear();
+	for (CharacterListing::Character& entry : entries) {
+		entry.name = CharacterSet::Utf8Text(charset, entry.name.String())
+			.c_str();
+		entry.weapon = CharacterSet::Utf8Text(charset,
+			entry.weapon.String()).c_str();
+		entry.armor = CharacterSet::Utf8Text(charset, entry.armor.String())
+			.c_str();
+	}
+	time_t now = time(NULL);
+	struct tm local;
+	localtime_r(&now, &local);
+	char date[16];
+	strftime(date, sizeof(date), "%Y-%m-%d", &local);
+	return FormatFamePage(entries, date);
+}
+
+
 // The page comes from the host's installed files, beside the program as
 // the door's data files are; nothing is fetched when it runs.
 status_t
@@ -124,6 +152,8 @@ ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
 	if (ways.webOrigin.Length() > 0)
 		fWebCallers->AllowOrigin(ways.webOrigin.String());
 	fWebCallers->TrustProxies(ways.trustedProxies);
+	DoorCharset charset = fBoard.Settings().charset;
+	fWebCallers->SetFameSource([charset]() { return FamePage(charset); });
 	return fWebCallers->Listen(pageFolder.String(), address.String(), port,
 		problem);
 }

@@ -80,8 +80,22 @@ SshCaller::TerminalOpened()
 {
 	fTerminalOpen = true;
 	fTerminalType = fConnection->TerminalType();
+	// Nearly every SSH client runs in a terminal that speaks UTF-8; only a
+	// type known for CP437 (SyncTERM's "ansi") takes the door's bytes as
+	// they are.
+	fDiscipline.SetCharacterSet(CharacterSet(fBoard.Settings().charset,
+		CharacterSet::EncodingForTerminalType(fTerminalType.String(),
+			TerminalEncoding::kUtf8)));
 	WindowResized();
 	fBoard.TerminalOpened(this);
+}
+
+
+void
+SshCaller::ChooseEncoding(TerminalEncoding encoding)
+{
+	fDiscipline.SetCharacterSet(CharacterSet(fBoard.Settings().charset,
+		encoding));
 }
 
 

@@ -47,6 +47,14 @@ public:
 	virtual	const BString&		Address() const override { return fAddress; }
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "ssh"; }
+	virtual	int32				Columns() const override
+									{ return fTerminalOpen ? fColumns : 0; }
+	virtual	bool				OffersEncodingChoice() const override
+									{ return true; }
+	virtual	TerminalEncoding	Encoding() const override
+									{ return fDiscipline.Characters().Edge(); }
+	virtual	void				ChooseEncoding(TerminalEncoding encoding)
+									override;
 
 private:
 	// What the questions of keyboard-interactive asked for.

@@ -27,14 +27,15 @@ static const char* const kKickReasonIntroduction = "The sysop's reason: ";
 static const size_t kMinPasswordHashLength = 20;
 
 // The sysop's who fits an 80-column terminal: the widths of its columns
-// (a name of the longest the rule allows, the longest way in, an IPv4
-// address, an idle time, and what is left for the state).
-static const int kWhoNameWidth = 30;
+// (a name as long as the longest on the board, at most the longest the
+// rule allows; the longest way in, an IPv4 address, an idle time), and
+// what is left for the state and the terminal.
+static const int kWhoLineWidth = 80;
+static const int kWhoMinNameWidth = 4;
+static const int kWhoMaxNameWidth = 30;
 static const int kWhoWayWidth = 6;
 static const int kWhoWhereWidth = 15;
 static const int kWhoIdleWidth = 5;
-static const int kWhoStateWidth = 80 - kWhoNameWidth - kWhoWayWidth
-	- kWhoWhereWidth - kWhoIdleWidth - 4;
 
 // The ways in zenbo status always names, so that a monitor finds each
 // figure even while it is 0.
@@ -169,8 +170,14 @@ SysopDesk::_Who()
 {
 	std::vector<Board::CallerView> callers = fBoard.ListCallers();
 	std::string table;
+	int nameWidth = kWhoMinNameWidth;
+	for (const Board::CallerView& caller : callers)
+		nameWidth = std::max(nameWidth, (int)caller.name.Length());
+	nameWidth = std::min(nameWidth, kWhoMaxNameWidth);
+	const int stateWidth = kWhoLineWidth - nameWidth - kWhoWayWidth
+		- kWhoWhereWidth - kWhoIdleWidth - 4;
 	char line[256];
-	snprintf(line, sizeof(line), "%-*s %-*s %-*s %*s %s\n", kWhoNameWidth,
+	snprintf(line, sizeof(line), "%-*s %-*s %-*s %*s %s\n", nameWidth,
 		"Name", kWhoWayWidth, "Way", kWhoWhereWidth, "Where", kWhoIdleWidth,
 		"Idle", "State");
 	table += line;
@@ -186,14 +193,18 @@ SysopDesk::_Who()
 			state += ", sysop";
 		else if (caller.paged)
 			state += ", paged";
+		// The terminal and its window, which the caller may change at any
+		// time (a phone turned on its side): last, as the least needed.
+		if (caller.terminal.Length() > 0)
+			state += std::string(", ") + caller.terminal.String();
 		snprintf(line, sizeof(line), "%-*s %-*s %-*s %*s %s\n",
-			kWhoNameWidth, Fit(caller.name.Length() > 0
-				? caller.name.String() : "-", kWhoNameWidth).c_str(),
+			nameWidth, Fit(caller.name.Length() > 0
+				? caller.name.String() : "-", nameWidth).c_str(),
 			kWhoWayWidth, Fit(caller.kind.Length() > 0 ? caller.kind.String()
 				: "-", kWhoWayWidth).c_str(),
 			kWhoWhereWidth, Fit(caller.where.String(), kWhoWhereWidth).c_str(),
 			kWhoIdleWidth, ShortTime(caller.idle).c_str(),
-			Fit(state, kWhoStateWidth).c_str());
+			Fit(state, stateWidth).c_str());
 		table += line;
 	}
 	snprintf(line, sizeof(line), "%d %s on the board.\n", (int)callers.size(),

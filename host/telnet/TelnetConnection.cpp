@@ -16,6 +16,7 @@ TelnetConnection::TelnetConnection(BLooper* looper, Board& board,
 	fProtocol(*this),
 	fStream(*looper, descriptor, *this)
 {
+	fProtocol.SetDoorCharset(board.Settings().charset);
 }
 
 

@@ -40,6 +40,15 @@ public:
 	virtual	const char*			Kind() const override { return "telnet"; }
 	virtual	bool				CarriesEightBits() const override
 									{ return fProtocol.ReceivesBinary(); }
+	virtual	int32				Columns() const override
+									{ return fProtocol.Width(); }
+	virtual	bool				OffersEncodingChoice() const override
+									{ return true; }
+	virtual	TerminalEncoding	Encoding() const override
+									{ return fProtocol.Encoding(); }
+	virtual	void				ChooseEncoding(TerminalEncoding encoding)
+									override
+									{ fProtocol.ChooseEncoding(encoding); }
 
 private:
 	// The protocol's events

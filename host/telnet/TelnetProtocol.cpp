@@ -58,6 +58,24 @@ TelnetProtocol::Receive(const char* bytes, size_t size)
 
 
 void
+TelnetProtocol::SetDoorCharset(DoorCharset door)
+{
+	fDoorCharset = door;
+	fDiscipline.SetCharacterSet(CharacterSet(door,
+		CharacterSet::EncodingForTerminalType(fTerminalType.String(),
+			TerminalEncoding::kEightBit)));
+}
+
+
+void
+TelnetProtocol::ChooseEncoding(TerminalEncoding encoding)
+{
+	fEncodingChosen = true;
+	fDiscipline.SetCharacterSet(CharacterSet(fDoorCharset, encoding));
+}
+
+
+void
 TelnetProtocol::SendText(const std::string& text)
 {
 	if (fTelnet == NULL || fFailed)
@@ -122,6 +140,11 @@ TelnetProtocol::_HandleEvent(telnet_event_t* event)
 						name += *c;
 				}
 				fTerminalType.SetTo(name.c_str());
+				if (!fEncodingChosen) {
+					fDiscipline.SetCharacterSet(CharacterSet(fDoorCharset,
+						CharacterSet::EncodingForTerminalType(name.c_str(),
+							TerminalEncoding::kEightBit)));
+				}
 			}
 			break;
 		case TELNET_EV_SUBNEGOTIATION:

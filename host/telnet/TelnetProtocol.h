@@ -39,6 +39,15 @@ public:
 			void				Start();
 			void				Receive(const char* bytes, size_t size);
 			void				SendText(const std::string& text);
+	// The door's character set; the terminal's type then says whether the
+	// caller's terminal takes it as it is or in UTF-8 (as it is until a
+	// type that speaks UTF-8 arrives).
+			void				SetDoorCharset(DoorCharset door);
+	// The caller's own choice, which a terminal type told later does not
+	// undo.
+			void				ChooseEncoding(TerminalEncoding encoding);
+			TerminalEncoding	Encoding() const
+									{ return fDiscipline.Characters().Edge(); }
 
 			const BString&		TerminalType() const { return fTerminalType; }
 			int32				Width() const { return fWidth; }
@@ -58,6 +67,8 @@ private:
 			telnet_t*			fTelnet = nullptr;
 			LineDiscipline		fDiscipline;
 			BString				fTerminalType;
+			DoorCharset			fDoorCharset = DoorCharset::kCp437;
+			bool				fEncodingChosen = false;
 			int32				fWidth = 0;
 			int32				fHeight = 0;
 			bool				fFailed = false;

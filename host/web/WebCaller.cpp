@@ -12,6 +12,9 @@ WebCaller::WebCaller(Board& board, WebTerminalConnection* connection)
 	fColumns(connection->Columns()),
 	fRows(connection->Rows())
 {
+	// The page is xterm.js, which speaks UTF-8 whatever the browser.
+	fDiscipline.SetCharacterSet(CharacterSet(board.Settings().charset,
+		TerminalEncoding::kUtf8));
 }
 
 

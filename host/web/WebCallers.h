@@ -39,6 +39,11 @@ public:
 			void				TrustProxies(
 									const std::vector<BString>& proxies)
 									{ fListener.TrustProxies(proxies); }
+	// Where /fame comes from (the host's reports).
+			void				SetFameSource(
+									WebTerminalListener::FameSource source)
+									{ fListener.SetFameSource(
+										std::move(source)); }
 	// From now on a terminal that opens is closed at once (the host is
 	// shutting down).
 			void				RefuseCallers() { fRefusing = true; }

@@ -33,6 +33,10 @@ namespace websocket = beast::websocket;
 static const uint32 kMaxRequestHeader = 8 * 1024;
 // What the page may send in one message: a generous paste.
 static const size_t kMaxMessage = 64 * 1024;
+// The reason of the close frame when the host ends a call (a good-bye, an
+// idle caller, a takeover): the page tells the caller the call has ended,
+// not that the line dropped, which closes with no frame at all.
+static const char* const kCallEndedReason = "call ended";
 // What one write to the page carries at most.
 static const size_t kWriteChunk = 64 * 1024;
 
@@ -201,10 +205,19 @@ WebTerminalConnection::_Answer(const Request& request)
 		return;
 	}
 	if (websocket::is_upgrade(request)) {
+		// "/ws?cols=C&rows=R": the page's size from the first byte, so the
+		// board's welcome is laid out for the window it lands in.
+		std::string query;
+		size_t mark = target.find('?');
+		if (mark != std::string::npos) {
+			query = target.substr(mark + 1);
+			target.erase(mark);
+		}
 		if (target != "/ws") {
 			_Respond(404, "text/plain", "Not found\n");
 			return;
 		}
+		_TakeSizeFrom(query);
 		std::string origin(request[http::field::origin]);
 		std::string host(request[http::field::host]);
 		if (!fListener.IsOriginAllowed(origin, host)) {
@@ -322,6 +335,22 @@ WebTerminalConnection::_ReadMessage()
 }
 
 
+// A size in the query is taken whole or not at all: both numbers, each in
+// the range a resize message may give.
+void
+WebTerminalConnection::_TakeSizeFrom(const std::string& query)
+{
+	int columns = 0;
+	int rows = 0;
+	char extra = 0;
+	if (sscanf(query.c_str(), "cols=%d&rows=%d%c", &columns, &rows, &extra)
+			!= 2 || columns < 1 || columns > 1000 || rows < 1 || rows > 1000)
+		return;
+	fColumns = columns;
+	fRows = rows;
+}
+
+
 // The page's one control message: "resize COLUMNS ROWS" after every fit.
 void
 WebTerminalConnection::_HandleControl(const std::string& text)
@@ -351,7 +380,8 @@ WebTerminalConnection::_WriteNext()
 		if (!fClosing)
 			return;
 		fWriting = true;
-		fWebSocket->async_close(websocket::close_code::normal,
+		fWebSocket->async_close(websocket::close_reason(
+				websocket::close_code::normal, kCallEndedReason),
 			[this, self](beast::error_code) {
 				fWriting = false;
 				_Finish();

@@ -78,6 +78,7 @@ private:
 									std::string body);
 			void				_AcceptWebSocket(const Request& request);
 			void				_ReadMessage();
+			void				_TakeSizeFrom(const std::string& query);
 			void				_HandleControl(const std::string& text);
 			void				_WriteNext();
 			void				_Finish();

@@ -44,6 +44,9 @@ const PageEntry kPageEntries[] = {
 	{"/xterm.js", "xterm.js", "text/javascript; charset=utf-8"},
 	{"/xterm.css", "xterm.css", "text/css; charset=utf-8"},
 	{"/addon-fit.js", "addon-fit.js", "text/javascript; charset=utf-8"},
+	{"/manifest.webmanifest", "manifest.webmanifest",
+		"application/manifest+json"},
+	{"/icon.svg", "icon.svg", "image/svg+xml"},
 };
 
 }	// namespace
@@ -231,8 +234,16 @@ WebTerminalListener::IsHostServed(const std::string& hostHeader) const
 
 
 const WebTerminalListener::PageFile*
-WebTerminalListener::FindPageFile(const std::string& path) const
+WebTerminalListener::FindPageFile(const std::string& path)
 {
+	if (path == "/fame" && fFameSource) {
+		bigtime_t now = system_time();
+		if (fFameMade == 0 || now - fFameMade >= kFameLifetime) {
+			fFame = PageFile{"text/html; charset=utf-8", fFameSource()};
+			fFameMade = now;
+		}
+		return &fFame;
+	}
 	auto found = fPage.find(path);
 	return found != fPage.end() ? &found->second : nullptr;
 }

@@ -7,6 +7,7 @@
 
 #include <boost/asio/io_context.hpp>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -24,8 +25,8 @@ class WebTerminalEvents;
 // watches each socket, and the listener polls Asio, without waiting, when
 // one is ready, so a key from a browser reaches the owner on the looper's
 // thread with no hand-off. It serves only the files it loaded at the
-// start, and 404 for any other path; it holds no account and applies no
-// line rules.
+// start, the Wall of Fame (/fame) its owner makes, and 404 for any other
+// path; it holds no account and applies no line rules.
 class WebTerminalListener {
 public:
 	static const bigtime_t		kDefaultRequestDeadline = 20000000;
@@ -38,8 +39,14 @@ public:
 									const WebTerminalListener&) = delete;
 								~WebTerminalListener();
 
+	// How long a Wall of Fame made is served before it is made again: a
+	// flood of requests then reads the characters once in that time, and
+	// the callers on the looper never wait for it.
+	static const bigtime_t		kFameLifetime = 5000000;
+
 	// Loads the page's files from the folder (index.html, terminal.js,
-	// terminal.css, xterm.js, xterm.css, addon-fit.js).
+	// terminal.css, xterm.js, xterm.css, addon-fit.js, the manifest and
+	// the icon).
 	[[nodiscard]] status_t		LoadPage(const char* folder, BString* error);
 	// Listens on address:port (port 0 for an ephemeral one).
 	[[nodiscard]] status_t		Listen(const char* address, uint16 port,
@@ -55,6 +62,11 @@ public:
 	// hop of X-Forwarded-For.
 			void				TrustProxies(
 									const std::vector<BString>& proxies);
+	// Makes the Wall of Fame's page, read live from the characters; until
+	// it is set, /fame is not found.
+	typedef std::function<std::string()> FameSource;
+			void				SetFameSource(FameSource source)
+									{ fFameSource = std::move(source); }
 	// How long a browser has to send a request, or to finish a WebSocket's
 	// handshake; set before Listen.
 			void				SetRequestDeadline(bigtime_t deadline)
@@ -65,7 +77,7 @@ public:
 		std::string			contentType;
 		std::string			body;
 	};
-			const PageFile*		FindPageFile(const std::string& path) const;
+			const PageFile*		FindPageFile(const std::string& path);
 			bool				IsOriginAllowed(const std::string& origin,
 									const std::string& host) const;
 	// Whether the Host header names the board: its listening address,
@@ -99,6 +111,9 @@ private:
 			bigtime_t			fRequestDeadline = kDefaultRequestDeadline;
 			bool				fPolling = false;
 			std::map<std::string, PageFile> fPage;
+			FameSource			fFameSource;
+			PageFile			fFame;
+			bigtime_t			fFameMade = 0;
 			std::set<std::string> fAllowedOrigins;
 			// The allowed origins' hosts, lowercase, without their port.
 			std::set<std::string> fAllowedHosts;

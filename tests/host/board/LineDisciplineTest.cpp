@@ -47,7 +47,9 @@ TEST(LineDisciplineTest, BackspaceAndDeleteAreOneBackspaceAndZeroIsNoKey)
 
 TEST(LineDisciplineTest, OutputEndsLinesInCrLfAndDropsControls)
 {
+	// In Latin-1, 0x9B is the 8-bit CSI.
 	LineDiscipline discipline;
+	discipline.SetCharacterSet(CharacterSet(DoorCharset::kLatin1));
 	std::string output;
 	std::string text = "\x1b[31mRED\x1b]0;pwn\x07\x9b" "2J\x7f\x01\n\tok\b\r";
 	discipline.TranslateText(text, output);
@@ -69,4 +71,55 @@ TEST(LineDisciplineTest, EndLineStartsAFreshLineOnlyWhenNeeded)
 	discipline.EndLine(output);
 	discipline.EndLine(output);
 	EXPECT_EQ("Bye\r\n", output);
+}
+
+
+TEST(LineDisciplineTest, Cp437LettersAtC1PlacesAreLettersNotControls)
+{
+	// 0x9B is CP437's cent sign, 0x82 its e acute: to a CP437 terminal the
+	// bytes as they are, to a UTF-8 one whole characters, and to a
+	// terminal of some other 8-bit set nothing, since it may take them for
+	// C1 controls.
+	LineDiscipline raw;
+	raw.SetCharacterSet(CharacterSet(DoorCharset::kCp437,
+		TerminalEncoding::kDoorCharset));
+	std::string output;
+	raw.TranslateText("\x9b\x82\x1b\xe9", output);
+	EXPECT_EQ("\x9b\x82\xe9", output);
+
+	LineDiscipline unknown;
+	output.clear();
+	unknown.TranslateText("\x9b\x82\xe9", output);
+	EXPECT_EQ("\xe9", output);
+
+	LineDiscipline utf8;
+	utf8.SetCharacterSet(CharacterSet(DoorCharset::kCp437,
+		TerminalEncoding::kUtf8));
+	output.clear();
+	utf8.TranslateText("caf\x82 \x9b\n", output);
+	EXPECT_EQ("caf\xc3\xa9 \xc2\xa2\r\n", output);
+}
+
+
+TEST(LineDisciplineTest, Latin1C1ControlsNeverReachAUtf8Terminal)
+{
+	LineDiscipline discipline;
+	discipline.SetCharacterSet(CharacterSet(DoorCharset::kLatin1,
+		TerminalEncoding::kUtf8));
+	std::string output;
+	discipline.TranslateText("a\x9b" "2J\x85\xe9", output);
+	EXPECT_EQ("a2J\xc3\xa9", output);
+}
+
+
+TEST(LineDisciplineTest, Utf8KeyIsOneDoorKeyEvenSplitAcrossReads)
+{
+	LineDiscipline discipline;
+	discipline.SetCharacterSet(CharacterSet(DoorCharset::kCp437,
+		TerminalEncoding::kUtf8));
+	EXPECT_EQ("\x82", Keys(discipline, "\xc3\xa9"));
+	EXPECT_EQ("", Keys(discipline, "\xc3"));
+	EXPECT_EQ("\x82\n", Keys(discipline, "\xa9\r"));
+	// y diaeresis is 0x98 in CP437: one key, not C3 and BF.
+	EXPECT_EQ("\x98", Keys(discipline, "\xc3\xbf"));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <vector>
 
 
@@ -214,4 +216,26 @@ TEST(HostOptionsTest, TrustedProxiesAndTheLockWindowAreRead)
 		&error));
 	EXPECT_EQ(B_BAD_VALUE, Parse({ "--telnet", "--lock-window", "0" },
 		&options, &error));
+}
+
+
+TEST(HostOptionsTest, DoorCharsetIsOneOfTheKnownSets)
+{
+	HostOptions plain;
+	BString error;
+	ASSERT_EQ(B_OK, Parse({ "--telnet" }, &plain, &error));
+	EXPECT_STREQ("cp437", plain.charset.String());
+
+	HostOptions latin1;
+	ASSERT_EQ(B_OK, Parse({ "--web", "--charset", "latin1" }, &latin1,
+		&error)) << error.String();
+	EXPECT_STREQ("latin1", latin1.charset.String());
+
+	for (const char* name : {"utf8", "UTF-8", "cp850", "\x1b[2J"}) {
+		HostOptions wrong;
+		EXPECT_EQ(B_BAD_VALUE, Parse({ "--telnet", "--charset", name },
+			&wrong, &error)) << name;
+		EXPECT_NE(nullptr, strstr(error.String(), "cp437 or latin1"))
+			<< error.String();
+	}
 }

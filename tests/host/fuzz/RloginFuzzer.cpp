@@ -78,7 +78,7 @@ LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 	protocol.TranslateText(std::string(bytes, size), shown);
 	char previous = '\0';
 	for (char byte : shown) {
-		if (!IsHarmlessTerminalByte((uint8)byte))
+		if ((uint8)byte < 0x80 && !IsHarmlessTerminalByte((uint8)byte))
 			abort();
 		if (byte == '\n' && previous != '\r')
 			abort();

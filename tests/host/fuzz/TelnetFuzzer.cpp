@@ -53,7 +53,7 @@ CheckText(const std::string& sent)
 			i++;
 		}
 		bool padding = byte == '\0' && previous == '\r';
-		if (!IsHarmlessTerminalByte(byte) && byte != 0xff && !padding)
+		if (byte < 0x80 && !IsHarmlessTerminalByte(byte) && !padding)
 			abort();
 		if (byte == '\n' && previous != '\r')
 			abort();

@@ -576,7 +576,7 @@ class BoardTest(unittest.TestCase):
 class Page(html.parser.HTMLParser):
     """The rows of the page's table; every element opened is closed in
     order."""
-    VOID = {"meta", "br"}
+    VOID = {"meta", "br", "link"}
 
     def __init__(self):
         super().__init__(convert_charrefs=True)

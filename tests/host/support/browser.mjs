@@ -22,9 +22,19 @@ export function check(condition, message) {
 		throw new Error("check failed: " + message);
 }
 
+// A phone held upright, as Chromium emulates one: its screen in CSS
+// pixels, touch, and three device pixels to the CSS pixel.
+export const kPhone = {
+	viewport: { width: 390, height: 844 },
+	isMobile: true,
+	hasTouch: true,
+	deviceScaleFactor: 3,
+};
+
 // The body gets a page of a browser of its own, with a fresh profile that
-// is gone afterwards, whatever the body did.
-export async function withPage(npmFolder, profilePrefix, body) {
+// is gone afterwards, whatever the body did; the device (kPhone) replaces
+// the desktop's window.
+export async function withPage(npmFolder, profilePrefix, body, device) {
 	const require = createRequire(path.resolve(npmFolder, "package.json"));
 	const { chromium } = require("playwright-core");
 	const profile = mkdtempSync(path.join(tmpdir(), profilePrefix));
@@ -36,6 +46,7 @@ export async function withPage(npmFolder, profilePrefix, body) {
 			args: kBrowserFlags,
 			viewport: { width: 1000, height: 620 },
 			timeout: kWait,
+			...device,
 		});
 		const page = browser.pages()[0] ?? await browser.newPage();
 		page.setDefaultTimeout(kWait);

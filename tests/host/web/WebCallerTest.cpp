@@ -49,7 +49,8 @@ protected:
 	{
 		ASSERT_NE(nullptr, mkdtemp(fFolder));
 		for (const char* name : {"index.html", "terminal.js", "terminal.css",
-				"xterm.js", "xterm.css", "addon-fit.js"}) {
+				"xterm.js", "xterm.css", "addon-fit.js",
+				"manifest.webmanifest", "icon.svg"}) {
 			std::string path = std::string(fFolder) + "/" + name;
 			FILE* file = fopen(path.c_str(), "w");
 			ASSERT_NE(nullptr, file);
@@ -74,7 +75,7 @@ protected:
 		EXPECT_EQ(0, system(command.c_str()));
 	}
 
-	void Open()
+	void Open(const char* target = "/ws")
 	{
 		std::string host = "127.0.0.1:" + std::to_string(fCallers->Port());
 		fSocket = std::make_unique<websocket::stream<asio::ip::tcp::socket>>(
@@ -89,7 +90,7 @@ protected:
 			[host](websocket::request_type& request) {
 				request.set(beast::http::field::origin, "http://" + host);
 			}));
-		fSocket->handshake(host, "/ws");
+		fSocket->handshake(host, target);
 		fSocket->binary(true);
 	}
 
@@ -168,5 +169,42 @@ TEST_F(WebCallerTest, OversizedMessageEndsTheCall)
 	ASSERT_TRUE(fLooper.WaitFor([this] { return fKeeper.fEnded == 1; }));
 	EXPECT_TRUE(fLooper.Locked([this] {
 		return fBoard.Get().ListCallers().empty();
+	}));
+}
+
+
+TEST_F(WebCallerTest, SizeInTheAddressLaysOutTheFirstScreen)
+{
+	Open("/ws?cols=40&rows=20");
+	std::string received = ReadUntil("Name: ");
+	// The welcome's long line broken between words for 40 columns.
+	EXPECT_NE(std::string::npos, received.find(
+		"Give your board name to log in, or a new\r\nname to register."))
+		<< received;
+	EXPECT_TRUE(fLooper.WaitFor([this] {
+		return !fKeeper.fKept.empty() && strstr(
+			fKeeper.fKept[0]->TerminalType().String(), "40x20") != nullptr;
+	}));
+}
+
+
+TEST_F(WebCallerTest, SizeInTheAddressOutOfRangeOrMalformedIsIgnored)
+{
+	for (const char* target : {"/ws?cols=0&rows=20", "/ws?cols=40&rows=2000",
+			"/ws?cols=40", "/ws?cols=40&rows=20&x=1", "/ws?rows=20&cols=40",
+			"/ws?cols=-5&rows=-5"}) {
+		Open(target);
+		std::string received = ReadUntil("Name: ");
+		EXPECT_NE(std::string::npos, received.find(
+			"or a new name to register.")) << target << ": " << received;
+		fSocket->close(websocket::close_code::normal);
+	}
+	EXPECT_TRUE(fLooper.WaitFor([this] { return fKeeper.fEnded == 6; }));
+	EXPECT_TRUE(fLooper.Locked([this] {
+		for (auto& kept : fKeeper.fKept) {
+			if (strstr(kept->TerminalType().String(), "80x24") == nullptr)
+				return false;
+		}
+		return fKeeper.fKept.size() == 6;
 	}));
 }

@@ -83,7 +83,8 @@ TEST(WebTerminalListenerTest, ServesOnlyThePageFilesItLoaded)
 	char folder[] = "/tmp/web-page-XXXXXX";
 	ASSERT_NE(nullptr, mkdtemp(folder));
 	const char* names[] = {"index.html", "terminal.js", "terminal.css",
-		"xterm.js", "xterm.css", "addon-fit.js"};
+		"xterm.js", "xterm.css", "addon-fit.js", "manifest.webmanifest",
+		"icon.svg"};
 	for (const char* name : names) {
 		std::string path = std::string(folder) + "/" + name;
 		FILE* file = fopen(path.c_str(), "w");
@@ -169,4 +170,26 @@ TEST(WebTerminalListenerTest, TrustsOnlyTheProxiesNamedWhateverTheirForm)
 	EXPECT_TRUE(quiet.listener.TrustsProxy("::ffff:127.0.0.1"));
 	EXPECT_TRUE(quiet.listener.TrustsProxy("2001:db8::1"));
 	EXPECT_FALSE(quiet.listener.TrustsProxy("127.0.0.2"));
+}
+
+
+TEST(WebTerminalListenerTest, FloodOfFameRequestsReadsTheCharactersOnce)
+{
+	QuietListener quiet;
+	EXPECT_EQ(nullptr, quiet.listener.FindPageFile("/fame"))
+		<< "no wall until the owner makes one";
+	int made = 0;
+	quiet.listener.SetFameSource([&made]() {
+		made++;
+		return "wall " + std::to_string(made);
+	});
+	for (int request = 0; request < 1000; request++) {
+		const WebTerminalListener::PageFile* page
+			= quiet.listener.FindPageFile("/fame");
+		ASSERT_NE(nullptr, page);
+		EXPECT_EQ("wall 1", page->body);
+		EXPECT_EQ("text/html; charset=utf-8", page->contentType);
+	}
+	EXPECT_EQ(1, made);
+	EXPECT_EQ(nullptr, quiet.listener.FindPageFile("/fame/"));
 }

@@ -122,35 +122,56 @@ const cases = {
 			await page.screenshot({
 				path: path.join(outputFolder, "web-terminal.png") });
 
+			// A smaller window: a smaller font keeps the board's 80
+			// columns, down to 12 pixels, and the new size reaches the host.
 			await page.setViewportSize({ width: 700, height: 420 });
-			await page.waitForFunction(() => terminal.cols < 80);
-			const smaller = await page.evaluate(() =>
-				terminal.cols + "x" + terminal.rows);
-			await waitForText(page, "Window " + smaller);
+			await page.waitForFunction((before) => terminal.cols + "x"
+				+ terminal.rows !== before, size);
+			const smaller = await page.evaluate(() => ({
+				size: terminal.cols + "x" + terminal.rows,
+				columns: terminal.cols,
+				font: terminal.options.fontSize,
+			}));
+			check(smaller.columns >= 80 && smaller.font >= 12,
+				"80 columns in a readable font: " + JSON.stringify(smaller));
+			await waitForText(page, "Window " + smaller.size);
 		});
 	},
 
+	// The host ending the call is an end, not a failure; only a line that
+	// drops says so.
 	async ClosedSocketOffersReconnect() {
 		await withBrowser(async (page, harness) => {
 			await openTerminal(page, harness.port);
 			check(await page.isHidden("#lost"), "no notice while connected");
 			await page.keyboard.type("Q");
 			await waitForText(page, "Bye");
+			await page.waitForSelector("#ended", { state: "visible" });
+			check((await page.innerText("#ended")).includes(
+				"The call has ended."), "the notice says the call ended");
+			check(await page.isHidden("#lost"), "no connection lost");
+			await page.click("#call-again");
+			await page.waitForSelector("#ended", { state: "hidden" });
+			await page.waitForFunction(() => document.querySelector(
+				".xterm-rows").innerText.split("Welcome to the echo board.")
+				.length === 3);
+
+			// The line drops (no close frame from the host).
+			await page.evaluate(() => socket.close());
 			await page.waitForSelector("#lost", { state: "visible" });
 			check((await page.innerText("#lost")).includes("connection lost"),
 				"the notice says the connection was lost");
-
 			await page.click("#reconnect");
 			await page.waitForSelector("#lost", { state: "hidden" });
 			await page.waitForFunction(() => document.querySelector(
 				".xterm-rows").innerText.split("Welcome to the echo board.")
-				.length === 3);
+				.length === 4);
 			await page.click("#terminal");
 			await page.keyboard.type("again");
 			await page.keyboard.press("Enter");
 			await waitForText(page, "AGAIN");
 			check(harness.log.filter((line) => line.startsWith("opened "))
-				.length === 2, "the reconnect opened a new socket");
+				.length === 3, "each call opened a new socket");
 		});
 	},
 
