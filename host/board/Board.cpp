@@ -215,7 +215,7 @@ Board::Typed(Terminal* connection, const std::string& keys)
 		if (caller->place == Caller::Place::kInDoor) {
 			Seat* seat = _SeatFor(caller->name);
 			if (seat != NULL)
-				seat->KeysTyped(keys.substr(i));
+				seat->KeysTyped(connection->DoorKeys(keys.substr(i)));
 			return;
 		}
 		if (!caller->LoggedIn())

@@ -44,7 +44,8 @@ public:
 	// The list laid out for the caller's window: a line per caller from 80
 	// columns on, two in a narrower one; 0 when the width is unknown.
 	static	std::string			WhoIsOnline(
-									const std::vector<Presence>& callers);
+									const std::vector<Presence>& callers,
+									int32 columns = 0);
 	// The last calls, the newest first: name, way in, when (the board's
 	// local time) and how long; never where from.
 	static	std::string			LastCallers(
@@ -52,8 +53,6 @@ public:
 	// Hours, minutes and seconds, as the lists show a call's length.
 	static	std::string			LengthText(const CallRecord& call);
 	static	std::string			WhenText(time_t when);
-									const std::vector<Presence>& callers,
-									int32 columns = 0);
 	// Minutes and seconds, as the lists show idle times.
 	static	std::string			IdleText(bigtime_t idle);
 };

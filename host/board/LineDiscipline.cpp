@@ -24,10 +24,20 @@ void
 LineDiscipline::TranslateKeys(const char* bytes, size_t size,
 	std::string& keys)
 {
-	std::string doorBytes;
-	fCharacters.DecodeKeys(bytes, size, doorBytes);
-	for (size_t i = 0; i < doorBytes.size(); i++) {
-		char key = doorBytes[i];
+	std::string typed;
+	TranslateKeysAsTyped(bytes, size, typed);
+	keys += DoorKeys(typed);
+}
+
+
+void
+LineDiscipline::TranslateKeysAsTyped(const char* bytes, size_t size,
+	std::string& keys)
+{
+	// No byte of a UTF-8 character is a CR, a NUL or a DEL, so the line's
+	// endings can be settled before the characters are.
+	for (size_t i = 0; i < size; i++) {
+		char key = bytes[i];
 		bool afterReturn = fAfterReturn;
 		fAfterReturn = key == '\r';
 		if (afterReturn && (key == '\n' || key == '\0'))
@@ -40,6 +50,15 @@ LineDiscipline::TranslateKeys(const char* bytes, size_t size,
 			key = kBackspace;
 		keys += key;
 	}
+}
+
+
+std::string
+LineDiscipline::DoorKeys(const std::string& typed)
+{
+	std::string doorKeys;
+	fCharacters.DecodeKeys(typed.data(), typed.size(), doorKeys);
+	return doorKeys;
 }
 
 

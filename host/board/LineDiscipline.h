@@ -33,6 +33,13 @@ public:
 	// since the door reads 0 as "gone".
 			void				TranslateKeys(const char* bytes, size_t size,
 									std::string& keys);
+	// The same keys with their line endings settled but their characters
+	// as typed: the board's own prompts take a password as its bytes, so
+	// that it is the same on every way in, and only what goes on into the
+	// door is turned into the door's characters, by DoorKeys.
+			void				TranslateKeysAsTyped(const char* bytes,
+									size_t size, std::string& keys);
+			std::string			DoorKeys(const std::string& typed);
 	// A text of the door (or of the host), as the terminal receives it.
 			void				TranslateText(const char* text, size_t size,
 									std::string& output);

@@ -86,6 +86,11 @@ public:
 	virtual	TerminalEncoding	Encoding() const
 									{ return TerminalEncoding::kEightBit; }
 	virtual	void				ChooseEncoding(TerminalEncoding) {}
+	// Keys typed reach the board as their bytes (a password is the bytes
+	// typed, on every way in); those that go on into the door become the
+	// door's characters here, at the terminal whose characters they are.
+	virtual	std::string			DoorKeys(const std::string& typed)
+									{ return typed; }
 	// A short name of the way in ("telnet", "ssh", "web", "bridge").
 	virtual	const char*			Kind() const = 0;
 	// Whether bytes beyond ASCII reach the board as they were typed (a

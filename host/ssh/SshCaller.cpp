@@ -111,7 +111,7 @@ void
 SshCaller::BytesReceived(const char* data, size_t size)
 {
 	std::string keys;
-	fDiscipline.TranslateKeys(data, size, keys);
+	fDiscipline.TranslateKeysAsTyped(data, size, keys);
 	if (!keys.empty())
 		fBoard.Typed(this, keys);
 }

@@ -55,6 +55,8 @@ public:
 									{ return fDiscipline.Characters().Edge(); }
 	virtual	void				ChooseEncoding(TerminalEncoding encoding)
 									override;
+	virtual	std::string			DoorKeys(const std::string& typed) override
+									{ return fDiscipline.DoorKeys(typed); }
 
 private:
 	// What the questions of keyboard-interactive asked for.

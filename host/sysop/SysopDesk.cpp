@@ -99,6 +99,21 @@ ShortTime(bigtime_t time)
 }
 
 
+// "XTERM 80x24" as "80x24 XTERM"; a type without a window as it is.
+static std::string
+WindowFirst(const std::string& terminal)
+{
+	size_t space = terminal.rfind(' ');
+	if (space == std::string::npos)
+		return terminal;
+	std::string window = terminal.substr(space + 1);
+	if (window.find_first_not_of("0123456789x") != std::string::npos
+		|| window.find('x') == std::string::npos)
+		return terminal;
+	return window + " " + terminal.substr(0, space);
+}
+
+
 // A reason for a caller's screen and the log: one line of printable
 // characters, anything else shown as its escape, and no longer than a
 // notice.
@@ -193,10 +208,11 @@ SysopDesk::_Who()
 			state += ", sysop";
 		else if (caller.paged)
 			state += ", paged";
-		// The terminal and its window, which the caller may change at any
-		// time (a phone turned on its side): last, as the least needed.
+		// The window and the terminal, which the caller may change at any
+		// time (a phone turned on its side): last, as the least needed, and
+		// the window before the type's name, which is cut first.
 		if (caller.terminal.Length() > 0)
-			state += std::string(", ") + caller.terminal.String();
+			state += ", " + WindowFirst(caller.terminal.String());
 		snprintf(line, sizeof(line), "%-*s %-*s %-*s %*s %s\n",
 			nameWidth, Fit(caller.name.Length() > 0
 				? caller.name.String() : "-", nameWidth).c_str(),

@@ -49,6 +49,8 @@ public:
 	virtual	void				ChooseEncoding(TerminalEncoding encoding)
 									override
 									{ fProtocol.ChooseEncoding(encoding); }
+	virtual	std::string			DoorKeys(const std::string& typed) override
+									{ return fProtocol.DoorKeys(typed); }
 
 private:
 	// The protocol's events

@@ -110,8 +110,8 @@ TelnetProtocol::_HandleEvent(telnet_event_t* event)
 		case TELNET_EV_DATA:
 		{
 			std::string keys;
-			fDiscipline.TranslateKeys(event->data.buffer, event->data.size,
-				keys);
+			fDiscipline.TranslateKeysAsTyped(event->data.buffer,
+				event->data.size, keys);
 			if (!keys.empty())
 				fListener.KeysReceived(keys);
 			break;

@@ -48,6 +48,8 @@ public:
 			void				ChooseEncoding(TerminalEncoding encoding);
 			TerminalEncoding	Encoding() const
 									{ return fDiscipline.Characters().Edge(); }
+			std::string			DoorKeys(const std::string& typed)
+									{ return fDiscipline.DoorKeys(typed); }
 
 			const BString&		TerminalType() const { return fTerminalType; }
 			int32				Width() const { return fWidth; }

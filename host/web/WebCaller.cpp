@@ -30,7 +30,7 @@ void
 WebCaller::BytesReceived(const char* data, size_t size)
 {
 	std::string keys;
-	fDiscipline.TranslateKeys(data, size, keys);
+	fDiscipline.TranslateKeysAsTyped(data, size, keys);
 	if (!keys.empty())
 		fBoard.Typed(this, keys);
 }

@@ -37,6 +37,8 @@ public:
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "web"; }
 	virtual	int32				Columns() const override { return fColumns; }
+	virtual	std::string			DoorKeys(const std::string& typed) override
+									{ return fDiscipline.DoorKeys(typed); }
 
 private:
 			Board&				fBoard;

@@ -175,7 +175,7 @@ class RloginTest(RloginBoardTest):
 
         who = self.zenbo("who")
         self.assertRegex(who, r"\nAsh@DEBIAN +rlogin +127\.0\.0\.1 +0:0\d +in"
-                              r" the door, xterm \d+x\d+\n")
+                              r" the door, \d+x\d+ xterm\n")
         caller.send("c")
         caller.expect("Caves 1> ")
         # A search may find a lucky event instead of a monster.

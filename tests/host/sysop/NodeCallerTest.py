@@ -50,8 +50,7 @@ class NodeCallerTest(SysopBoardTest):
         caller.send("Wren\r")
         caller.expect("it is yours to register")
         caller.close()
-        self.assertFalse(os.path.exists(self.board.path(
-            "home/Zenbo/accounts")))
+        self.assertNotRegex(self.board.accounts(), r"(?im)^kit\t")
         self.assertEqual(before, self.character_of("Kit"))
 
     def test_sysop_gives_the_node_caller_an_account_that_logs_in(self):
@@ -64,7 +63,7 @@ class NodeCallerTest(SysopBoardTest):
         found = re.fullmatch(r"The new password of Kit: (\S{12})\n", out)
         self.assertIsNotNone(found, out)
         password = found.group(1)
-        self.assertRegex(self.board.read("home/Zenbo/accounts"),
+        self.assertRegex(self.board.accounts(),
                          r"^Kit\t\$argon2id\$")
         self.assertNotIn(password, self.board.log())
         self.assertIn("the sysop made the account of Kit", self.board.log())

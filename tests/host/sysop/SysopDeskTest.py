@@ -252,7 +252,7 @@ class ChatTest(DeskTest):
         wren.send("p")
         wren.expect_exact("The sysop has been paged.")
         table, _ = self.zenbo("who")
-        self.assertRegex(table, r"\nWren +telnet .* front room, paged\n")
+        self.assertRegex(table, r"\nWren +telnet .* front room, paged, 80x24 XTERM\n")
         # A flood of pages is one page a minute.
         for _ in range(20):
             wren.send("p")
@@ -377,14 +377,15 @@ class WhoTest(DeskTest):
         lines = table.splitlines()
         for line in lines:
             self.assertLessEqual(len(line), 80, line)
+        # Each row keeps its window, cut at the terminal's name if at all.
         self.assertRegex(table, r"\n%s telnet 127\.0\.0\.1 +\d+:\d\d front"
-                         r" room\n" % long_name)
+                         r" room, \d+x\d+ (XT|\.\.)" % long_name)
         self.assertRegex(table, r"\nSshcaller +ssh +127\.0\.0\.1 +\d+:\d\d"
-                         r" front room\n")
+                         r" front room, \d+x\d+ (xt|\.\.)")
         self.assertRegex(table, r"\nWebcaller +web +127\.0\.0\.1 +\d+:\d\d"
-                         r" front room\n")
+                         r" front room, \d+x\d+ (xt|\.\.)")
         self.assertRegex(table, r"\n- +telnet +127\.0\.0\.1 +\d+:\d\d"
-                         r" logging in\n")
+                         r" logging in(, .*)?\n")
         self.assertTrue(table.endswith("4 callers on the board.\n"), table)
 
 

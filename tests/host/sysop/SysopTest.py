@@ -75,9 +75,9 @@ class SysopTest(SysopBoardTest):
         table, _ = self.zenbo("who")
         rows = {row.split()[0]: row for row in table.splitlines()[1:-1]}
         self.assertRegex(rows["Ash"], r"^Ash +telnet +127\.0\.0\.1 +0:0\d "
-                                      r"+in the door, XTERM \d+x\d+$")
+                                      r"+in the door, \d+x\d+ XTERM$")
         self.assertRegex(rows["Wren"], r"telnet +127\.0\.0\.1 .* front room,"
-                                       r" XTERM \d+x\d+$")
+                                       r" \d+x\d+ XTERM$")
         self.assertRegex(rows["Kit"], r"bridge +standard I/O .* in the door$")
         self.assertRegex(rows["-"], r"telnet +127\.0\.0\.1 .* logging in$")
         self.assertTrue(table.endswith("4 callers on the board.\n"), table)

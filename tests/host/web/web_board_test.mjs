@@ -461,10 +461,10 @@ const cases = {
 			await screen.expect("Your password is changed.");
 			await screen.expect("Your choice: ");
 			await screen.type("g");
-			await page.waitForSelector("#lost", { state: "visible" });
+			await page.waitForSelector("#ended", { state: "visible" });
 
-			await page.click("#reconnect");
-			await page.waitForSelector("#lost", { state: "hidden" });
+			await page.click("#call-again");
+			await page.waitForSelector("#ended", { state: "hidden" });
 			await screen.expect("Name: ");
 			await page.click("#terminal");
 			await screen.line("Ash");
@@ -487,7 +487,7 @@ const cases = {
 			check(!shown.some((line) => line.includes("127.0.0.1")),
 				"no address among the last callers");
 			await screen.type("g");
-			await page.waitForSelector("#lost", { state: "visible" });
+			await page.waitForSelector("#ended", { state: "visible" });
 			await waitForLog(board, /Ash disconnected[^]*Ash disconnected/);
 
 			const calls = spawnSync(zenbo, ["calls", "--volume",
