@@ -98,6 +98,8 @@ BoardSettingsFrom(const HostOptions& options)
 	settings.grace = (bigtime_t)options.graceSeconds * 1000000;
 	settings.idle = (bigtime_t)options.idleSeconds * 1000000;
 	settings.maxCallers = options.maxCallers;
+	settings.maxPending = options.maxPrelogin;
+	settings.maxPendingPerAddress = options.maxPreloginPerAddress;
 	settings.failureDelay = options.failureDelay;
 	return settings;
 }

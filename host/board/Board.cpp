@@ -432,6 +432,7 @@ Board::_LogIn(Caller* caller)
 		return;
 	}
 	caller->login.reset();
+	caller->connection->LoggedIn();
 	caller->name = name;
 	fMembers[NameKey(name)] = caller->id;
 	Seat* seat = _SeatFor(name);

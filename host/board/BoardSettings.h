@@ -17,4 +17,8 @@ struct BoardSettings {
 	// The warning before an idle caller is disconnected, at most this much
 	// before the end (half the idle time when that is shorter).
 	bigtime_t			idleWarning = 60000000;
+	// Network connections not logged in, from their accept on, whatever
+	// the way in: in all, and from one address.
+	int32				maxPending = 128;
+	int32				maxPendingPerAddress = 16;
 };

@@ -70,6 +70,9 @@ public:
 	// reason goes with kAskAgain, and with kRefused when there is one; it
 	// may be NULL.
 	virtual	void				LoginAnswered(LoginAnswer, const char*) {}
+	// The caller has logged in: the connection no longer counts among
+	// those the host limits before login.
+	virtual	void				LoggedIn() {}
 
 	virtual	const BString&		Address() const = 0;
 	virtual	BString				TerminalType() const = 0;

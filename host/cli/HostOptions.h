@@ -36,6 +36,9 @@ struct HostOptions {
 	int32				graceSeconds = 180;
 	int32				idleSeconds = 600;
 	int32				maxCallers = 200;
+	// Network connections not logged in yet, in all and from one address.
+	int32				maxPrelogin = 128;
+	int32				maxPreloginPerAddress = 16;
 	// The first pause after a wrong password; it doubles with each one.
 	bigtime_t			failureDelay = 1000000;
 	// Set by a bridge that starts the host: it ends with its last terminal.

@@ -49,6 +49,8 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 	const BoardSettings& settings)
 	:
 	BApplication(ZENBO_SIGNATURE),
+	fGate(settings.maxPending, settings.maxPendingPerAddress),
+	fSettings(settings),
 	fLauncher(doorProgram),
 	fLifetime(lifetime),
 	fAccounts(kAccountsPath),
@@ -57,21 +59,21 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 	fDoorRequests(fBoard),
 	fWorkerReports(fBoard, fLauncher),
 	fBridgeListener(*this,
-		[this](int descriptor, const BString&) {
+		[this](int descriptor, const BString&, const PeerGate::Pass&) {
 			_BridgeArrived(descriptor);
 			_AfterEvent();
 		}),
 	fTelnetListener(*this,
-		[this](int descriptor, const BString& address) {
-			_TelnetArrived(descriptor, address);
+		[this](int descriptor, const BString& address,
+				const PeerGate::Pass& pass) {
+			_TelnetArrived(descriptor, address, pass);
 			_AfterEvent();
 		},
-		[](status_t status) {
-			HostLog("cannot accept a telnet caller: %s",
-				strerror_status(status));
+		[](const BString& notice) {
+			HostLog("telnet: %s", notice.String());
 		}),
 	fSysopListener(*this,
-		[this](int descriptor, const BString&) {
+		[this](int descriptor, const BString&, const PeerGate::Pass&) {
 			_SysopArrived(descriptor);
 			_AfterEvent();
 		})
@@ -112,6 +114,7 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 	status_t status = B_OK;
 	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
 		|| ways.web.Length() > 0 || ways.rlogin.Length() > 0) {
+		_CheckDescriptorLimit();
 		status = _StartNetwork(ways, problem);
 	}
 	if (status == B_OK)
@@ -218,7 +221,8 @@ ZenboHost::_BridgeArrived(int descriptor)
 
 
 void
-ZenboHost::_TelnetArrived(int descriptor, const BString& address)
+ZenboHost::_TelnetArrived(int descriptor, const BString& address,
+	const PeerGate::Pass& pass)
 {
 	if (fShuttingDown) {
 		close(descriptor);
@@ -227,6 +231,7 @@ ZenboHost::_TelnetArrived(int descriptor, const BString& address)
 	TelnetConnection* added = fConnections.Add(
 		std::make_unique<TelnetConnection>(this, fBoard, descriptor, address,
 			[this](TelnetConnection* ended) { _ConnectionEnded(ended); }));
+	added->SetPass(pass);
 	status_t status = added->Start();
 	if (status != B_OK) {
 		HostLog("cannot watch a telnet caller: %s", strerror_status(status));

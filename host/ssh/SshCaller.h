@@ -47,6 +47,7 @@ public:
 	virtual	const BString&		Address() const override { return fAddress; }
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "ssh"; }
+	virtual	void				LoggedIn() override;
 
 private:
 	// What the questions of keyboard-interactive asked for.

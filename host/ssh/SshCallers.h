@@ -31,6 +31,9 @@ public:
 	[[nodiscard]] status_t		Listen(const char* address, uint16 port,
 									BString* error);
 			uint16				Port() const { return fListener.Port(); }
+	// Connections are counted at the host's gate; set before Listen.
+			void				SetGate(PeerGate* gate)
+									{ fListener.SetGate(gate); }
 	// From now on a caller who connects is let go at once (the host is
 	// shutting down).
 			void				RefuseCallers() { fRefusing = true; }

@@ -1,8 +1,10 @@
 #include "SshConnection.h"
 
 #include "HostLog.h"
+#include "PeerText.h"
 #include "SshEvents.h"
 #include "SshListener.h"
+#include "StreamConnection.h"
 
 #include <AppDefs.h>
 #include <Errors.h>
@@ -114,11 +116,29 @@ SshConnection::AskQuestions(const char* instruction,
 }
 
 
+// A caller who has not logged in may be dropped to make room for one from
+// a less busy address.
+void
+SshConnection::SetPass(const PeerGate::Pass& pass)
+{
+	fPass = pass;
+	fPass.SetDrop([this] { Close(CloseMode::kAtOnce); });
+}
+
+
 void
 SshConnection::Send(const char* data, size_t size)
 {
 	if (fState != State::kTerminal)
 		return;
+	// The same cap as a stream connection's queue: a caller who does not
+	// read is cut off, whoever made the output (the door or the host).
+	if (size > StreamConnection::kDefaultMaxQueued - fOutput.size()) {
+		HostLog("ssh %s: the caller did not read %zu bytes of output; the"
+			" line is closed", fAddress.String(), fOutput.size() + size);
+		Close(CloseMode::kAtOnce);
+		return;
+	}
 	fOutput.append(data, size);
 	// Inside libssh's handling of a packet (an echo from BytesReceived)
 	// the text only waits; the pump sends it when libssh has returned.
@@ -182,8 +202,10 @@ SshConnection::_Pump()
 		if (result == SSH_AGAIN)
 			return;
 		if (result != SSH_OK) {
+			// libssh's message may quote the client's version line.
 			HostLog("ssh %s: key exchange failed: %s", fAddress.String(),
-				ssh_get_error(fSession));
+				PeerText::Escaped(std::string(ssh_get_error(fSession)))
+					.c_str());
 			_Finish();
 			return;
 		}
@@ -290,6 +312,17 @@ SshConnection::_HandleChannelOpen(ssh_message message)
 }
 
 
+// The PTY's type, capped and cleaned as a telnet caller's is, by the one
+// rule, so that the who's-online row holds it whole.
+static BString
+TerminalTypeOf(ssh_message message)
+{
+	const char* type = ssh_message_channel_request_pty_term(message);
+	return BString(PeerText::TerminalType(type,
+		type != NULL ? strlen(type) : 0).c_str());
+}
+
+
 void
 SshConnection::_HandleChannelRequest(ssh_message message)
 {
@@ -304,7 +337,7 @@ SshConnection::_HandleChannelRequest(ssh_message message)
 			if (fHasPty || fState != State::kAuthenticated)
 				break;
 			fHasPty = true;
-			fTerminalType = ssh_message_channel_request_pty_term(message);
+			fTerminalType = TerminalTypeOf(message);
 			fColumns = ssh_message_channel_request_pty_width(message);
 			fRows = ssh_message_channel_request_pty_height(message);
 			ssh_message_channel_request_reply_success(message);
@@ -390,6 +423,7 @@ SshConnection::_Finish()
 		return;
 	fState = State::kClosed;
 	fWatch.Stop();
+	fPass.Release();
 	if (fPendingAuthentication != nullptr) {
 		ssh_message_free(fPendingAuthentication);
 		fPendingAuthentication = nullptr;

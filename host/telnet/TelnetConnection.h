@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PeerGate.h"
 #include "StreamConnection.h"
 #include "Terminal.h"
 #include "TelnetProtocol.h"
@@ -38,6 +39,9 @@ public:
 	virtual	const BString&		Address() const override { return fAddress; }
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "telnet"; }
+	virtual	void				LoggedIn() override { fPass.Release(); }
+	// The line's place among the connections not logged in.
+			void				SetPass(const PeerGate::Pass& pass);
 
 private:
 	// The protocol's events
@@ -62,4 +66,5 @@ private:
 			// Until Start: the board is told nothing of a line that never
 			// began.
 			bool				fStarted = false;
+			PeerGate::Pass		fPass;
 };

@@ -15,7 +15,7 @@ union telnet_event_t;
 // and to suppress go-ahead, so that clients send a key at a time and show
 // only what the door echoes; it asks for the window size and the terminal
 // type and keeps the answers; it accepts binary and refuses every other
-// option. Enter, backspace and output hygiene are the line discipline's;
+// option, and never takes compression, even unasked. Enter, backspace and output hygiene are the line discipline's;
 // an IAC byte in a text goes out doubled. Subnegotiations longer than
 // libtelnet's buffer are a protocol error, after which the line is closed.
 class TelnetProtocol {
@@ -48,6 +48,22 @@ private:
 	static	void				_Event(telnet_t* telnet, telnet_event_t* event,
 									void* data);
 			void				_HandleEvent(telnet_event_t* event);
+			void				_DropCompression(const char* bytes,
+									size_t size, std::string& passed);
+			void				_PassCommand(unsigned char byte,
+									std::string& passed);
+
+	// Where the caller's bytes stand between commands, across reads.
+	enum class CommandState {
+		kData,
+		kCommand,					// after IAC
+		kOption,					// after IAC WILL, WONT, DO or DONT
+		kSubnegotiationOption,		// after IAC SB
+		kSubnegotiation,
+		kSubnegotiationCommand,		// after IAC within one
+		kDroppedSubnegotiation,		// of a compression option
+		kDroppedCommand,			// after IAC within that
+	};
 
 			Listener&			fListener;
 			telnet_t*			fTelnet = nullptr;
@@ -56,4 +72,5 @@ private:
 			int32				fWidth = 0;
 			int32				fHeight = 0;
 			bool				fFailed = false;
+			CommandState		fCommandState = CommandState::kData;
 };

@@ -36,6 +36,7 @@ public:
 	virtual	const BString&		Address() const override { return fAddress; }
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "web"; }
+	virtual	void				LoggedIn() override;
 
 private:
 			Board&				fBoard;
