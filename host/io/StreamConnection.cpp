@@ -47,10 +47,10 @@ StreamConnection::Start()
 void
 StreamConnection::Queue(const char* data, size_t size)
 {
-	if (fEnded || fFinishing)
+	if (fEnded || fFinishing || fOverflowed)
 		return;
 	if (size > fMaxQueued - Queued()) {
-		_End(EndReason::kOverflowed);
+		_Overflow();
 		return;
 	}
 	fOutput.append(data, size);
@@ -61,7 +61,7 @@ void
 StreamConnection::Flush()
 {
 	// Before Start the output waits: the owner says when the line begins.
-	if (fEnded || !fStarted)
+	if (fEnded || !fStarted || fOverflowed)
 		return;
 	_Send();
 	if (fEnded)
@@ -92,6 +92,10 @@ StreamConnection::Finish()
 void
 StreamConnection::_Event(uint32 events)
 {
+	if (fOverflowed) {
+		_End(EndReason::kOverflowed);
+		return;
+	}
 	if ((events & B_DESCRIPTOR_WRITABLE) != 0)
 		Flush();
 	if (!fEnded && (events & (B_DESCRIPTOR_READABLE | B_DESCRIPTOR_HANGUP))
@@ -146,6 +150,22 @@ StreamConnection::_Send()
 		fOutput.erase(0, fOutputStart);
 		fOutputStart = 0;
 	}
+}
+
+
+// The owner queues from within its own calls, and whoever called it (the
+// board showing a text) goes on with the caller afterwards: the end is
+// reported on the looper's next turn, not from within Queue. The socket is
+// shut down at once, so that the next turn comes (it reads as hung up) and
+// the peer hears no more.
+void
+StreamConnection::_Overflow()
+{
+	fOverflowed = true;
+	fOutput.clear();
+	fOutputStart = 0;
+	if (fDescriptor >= 0)
+		shutdown(fDescriptor, SHUT_RDWR);
 }
 
 

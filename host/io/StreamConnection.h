@@ -61,7 +61,9 @@ public:
 
 	// Output
 	// Adds to what waits; a queue that would grow past the cap ends the
-	// connection (kOverflowed). Nothing is sent before Flush.
+	// connection (kOverflowed), reported on the looper's next turn: the
+	// caller of Queue may go on with its own state. Nothing is sent before
+	// Flush.
 			void				Queue(const char* data, size_t size);
 			void				Queue(const std::string& bytes)
 									{ Queue(bytes.data(), bytes.size()); }
@@ -81,6 +83,7 @@ private:
 			void				_Read();
 			void				_Send();
 			void				_Watch();
+			void				_Overflow();
 			void				_End(EndReason reason);
 
 			int					fDescriptor;
@@ -93,5 +96,6 @@ private:
 			size_t				fOutputStart = 0;
 			bool				fStarted = false;
 			bool				fFinishing = false;
+			bool				fOverflowed = false;
 			bool				fEnded = false;
 };

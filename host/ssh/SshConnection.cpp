@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <string.h>
+#include <sys/socket.h>
 
 
 // NOTE: libssh marks its message interface deprecated in favour of
@@ -133,10 +134,19 @@ SshConnection::Send(const char* data, size_t size)
 		return;
 	// The same cap as a stream connection's queue: a caller who does not
 	// read is cut off, whoever made the output (the door or the host).
+	// The one who sends goes on with the caller afterwards, so the end
+	// comes on the descriptor's next turn: the socket is shut down now,
+	// which makes it ready at once.
 	if (size > StreamConnection::kDefaultMaxQueued - fOutput.size()) {
 		HostLog("ssh %s: the caller did not read %zu bytes of output; the"
 			" line is closed", fAddress.String(), fOutput.size() + size);
-		Close(CloseMode::kAtOnce);
+		fOutput.clear();
+		fState = State::kClosing;
+		fCutOff = true;
+		int descriptor = ssh_get_fd(fSession);
+		if (descriptor >= 0)
+			shutdown(descriptor, SHUT_RDWR);
+		_WatchAsNeeded();
 		return;
 	}
 	fOutput.append(data, size);
@@ -174,6 +184,11 @@ void
 SshConnection::_DescriptorReady(uint32 events)
 {
 	(void)events;
+	// What libssh still holds for a caller cut off is never sent.
+	if (fCutOff) {
+		_Finish();
+		return;
+	}
 	fPumping = true;
 	_Pump();
 	fPumping = false;

@@ -126,6 +126,8 @@ private:
 			std::string			fOutput;
 			BString				fAddress;
 			PeerGate::Pass		fPass;
+			// Cut off for not reading: ends on the descriptor's next turn.
+			bool				fCutOff = false;
 			BString				fUserName;
 			BString				fTerminalType;
 			int32				fColumns = 80;

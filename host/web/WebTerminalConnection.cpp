@@ -83,11 +83,16 @@ WebTerminalConnection::Send(const char* data, size_t size)
 		return;
 	// The same cap as a stream connection's queue: a page that does not
 	// read is cut off, whoever made the output (the door or the host).
+	// The one who sends goes on with the caller afterwards, so the end
+	// comes from Asio's handlers on the next turn: the socket is shut down
+	// now, and the operations under way end with it.
 	if (size > StreamConnection::kDefaultMaxQueued - fOutput.size()) {
 		HostLog("web %s: the caller did not read %zu bytes of output; the"
 			" terminal is closed", fAddress.String(), fOutput.size() + size);
-		auto self = shared_from_this();
-		Close(CloseMode::kAtOnce);
+		fOutput.clear();
+		fClosing = true;
+		beast::error_code ignored;
+		_Socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
 		return;
 	}
 	fOutput.append(data, size);

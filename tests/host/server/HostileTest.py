@@ -16,8 +16,9 @@ import zlib
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                 "..", "support"))
 
-from board import (IAC, SB, SE, TTYPE, WILL, WONT, Board,  # noqa: E402
-                   BoardTest, enter_as_new_player, register)
+from board import (IAC, PASSWORD, SB, SE, TTYPE, WILL, WONT,  # noqa: E402
+                   Board, BoardTest, enter_as_new_player, register,
+                   register_over_ssh)
 
 COMPRESS2 = 86
 STAMP = re.compile(rb"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d zenbo: ")
@@ -78,6 +79,76 @@ def frame(opcode, payload):
     """A masked frame of the page's (a zero mask keeps it plain)."""
     assert len(payload) < 126
     return bytes([0x80 | opcode, 0x80 | len(payload), 0, 0, 0, 0]) + payload
+
+
+class WebLine:
+    """A web terminal's page over a plain socket: keys as binary frames,
+    the host's frames read back as text."""
+
+    def __init__(self, port, source="127.0.0.1", receive_buffer=None):
+        self.line = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        if receive_buffer is not None:
+            self.line.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF,
+                                 receive_buffer)
+        self.line.settimeout(10)
+        self.line.bind((source, 0))
+        self.line.connect(("127.0.0.1", port))
+        host = "127.0.0.1:%d" % port
+        self.line.sendall((
+            "GET /ws HTTP/1.1\r\nHost: %s\r\nUpgrade: websocket\r\n"
+            "Connection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+            "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+            "Origin: http://%s\r\n\r\n" % (host, host)).encode())
+        self.pending = b""
+        while b"\r\n\r\n" not in self.pending:
+            self.pending += self.line.recv(4096)
+        head, self.pending = self.pending.split(b"\r\n\r\n", 1)
+        assert head.startswith(b"HTTP/1.1 101"), head
+        self.text = b""
+
+    def send(self, keys):
+        keys = keys.encode("latin-1") if isinstance(keys, str) else keys
+        for at in range(0, len(keys), 125):
+            self.line.sendall(frame(0x2, keys[at:at + 125]))
+
+    def _frames(self):
+        while True:
+            if len(self.pending) < 2:
+                return
+            size = self.pending[1] & 0x7f
+            at = 2
+            if size == 126:
+                if len(self.pending) < 4:
+                    return
+                size = int.from_bytes(self.pending[2:4], "big")
+                at = 4
+            elif size == 127:
+                if len(self.pending) < 10:
+                    return
+                size = int.from_bytes(self.pending[2:10], "big")
+                at = 10
+            if len(self.pending) < at + size:
+                return
+            self.text += self.pending[at:at + size]
+            self.pending = self.pending[at + size:]
+
+    def expect(self, wanted, timeout=20):
+        wanted = wanted.encode("latin-1")
+        deadline = time.time() + timeout
+        self._frames()
+        while wanted not in self.text:
+            if time.time() > deadline:
+                raise AssertionError("no %r in %r" % (wanted,
+                                                      self.text[-300:]))
+            data = self.line.recv(65536)
+            if not data:
+                raise AssertionError("closed before %r" % wanted)
+            self.pending += data
+            self._frames()
+        self.text = self.text[self.text.index(wanted) + len(wanted):]
+
+    def close(self):
+        self.line.close()
 
 
 def raise_own_descriptor_limit(wanted):
@@ -206,6 +277,55 @@ class MemoryTest(BoardTest):
         self.assertGrowsLittle(before)
         happy.send("w")
         happy.expect("Birch")
+
+    def test_web_caller_who_does_not_read_is_cut_off(self):
+        self.board.stop()
+        self.board = Board(ways=("web",))
+        self.board.start()
+        happy = self.board.dial("127.0.0.2")
+        happy.expect("Name: ")
+        register(happy, "Birch")
+        flooder = WebLine(self.board.web_port, "127.0.0.3",
+                          receive_buffer=4096)
+        self.addCleanup(flooder.close)
+        flooder.expect("Name: ")
+        flooder.send("Ash\r")
+        flooder.expect("Choose a password")
+        flooder.send(PASSWORD + "\r")
+        flooder.expect("again: ")
+        flooder.send(PASSWORD + "\r")
+        flooder.expect("Your choice: ")
+        before = rss_kib(self.board.process.pid)
+        flooder.line.settimeout(0.5)
+        try:
+            for _ in range(3000):
+                flooder.send("w" * 125)
+        except OSError:
+            pass
+        self.board.wait_for_log(r"web 127\.0\.0\.3: the caller did not"
+                                r" read \d+ bytes of output")
+        self.assertGrowsLittle(before)
+        happy.send("w")
+        happy.expect("Birch")
+
+    def test_ssh_caller_who_does_not_read_holds_little(self):
+        self.board.stop()
+        self.board = Board(ways=("ssh",))
+        self.board.start()
+        caller = register_over_ssh(self.board, "Ash")
+        before = rss_kib(self.board.process.pid)
+        # The client's terminal is never read: the client stops taking the
+        # host's output and then the keys; whatever waits in the host is
+        # under its cap.
+        os.set_blocking(caller.child_fd, False)
+        deadline = time.time() + 5
+        while time.time() < deadline:
+            try:
+                os.write(caller.child_fd, b"w" * 100)
+            except BlockingIOError:
+                time.sleep(0.05)
+        self.assertGrowsLittle(before)
+        self.board.dial().expect("Name: ")
 
     def test_terminal_type_asked_over_and_over_before_login(self):
         flooder = self.board.dial("127.0.0.3", receive_buffer=4096)
