@@ -9,10 +9,6 @@
 // A door that shows texts faster than a caller takes them waits for its
 // answers once this much is on the way.
 static const size_t kMaxOutputBacklog = 64 * 1024;
-// Keys typed ahead of the door: more than any caller types before the next
-// prompt, a paste of a few lines. Past it a key is dropped, so a caller who
-// floods keys holds no more of the host than this.
-static const size_t kMaxKeysAhead = 4 * 1024;
 
 
 Seat::Seat(BoardLink& link, int32 id, const BString& name)
@@ -94,9 +90,13 @@ Seat::Vacate()
 void
 Seat::KeysTyped(const std::string& keys)
 {
-	// A 0 byte is never a key: to the door it means "gone".
+	// A 0 byte is never a key: to the door it means "gone". Keys past the
+	// terminal's share are dropped, so a caller who floods keys holds no
+	// more of the host than that.
+	size_t most = fTerminal != nullptr ? fTerminal->KeysAhead()
+		: Terminal::kNetworkKeysAhead;
 	for (char key : keys) {
-		if (key != '\0' && fKeys.size() < kMaxKeysAhead)
+		if (key != '\0' && fKeys.size() < most)
 			fKeys.push_back(key);
 	}
 	DeliverKeys();
