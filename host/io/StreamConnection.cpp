@@ -47,10 +47,10 @@ StreamConnection::Start()
 void
 StreamConnection::Queue(const char* data, size_t size)
 {
-	if (fEnded || fFinishing || fOverflowed)
+	if (fEnded || fFinishing || fEnding)
 		return;
 	if (size > fMaxQueued - Queued()) {
-		_Overflow();
+		_EndOnNextTurn(EndReason::kOverflowed);
 		return;
 	}
 	fOutput.append(data, size);
@@ -61,10 +61,10 @@ void
 StreamConnection::Flush()
 {
 	// Before Start the output waits: the owner says when the line begins.
-	if (fEnded || !fStarted || fOverflowed)
+	if (fEnded || !fStarted || fEnding)
 		return;
 	_Send();
-	if (fEnded)
+	if (fEnded || fEnding)
 		return;
 	if (fFinishing && Queued() == 0) {
 		_End(EndReason::kFinished);
@@ -92,12 +92,12 @@ StreamConnection::Finish()
 void
 StreamConnection::_Event(uint32 events)
 {
-	if (fOverflowed) {
-		_End(EndReason::kOverflowed);
+	if (!fEnding && (events & B_DESCRIPTOR_WRITABLE) != 0)
+		Flush();
+	if (fEnding) {
+		_End(fEndingReason);
 		return;
 	}
-	if ((events & B_DESCRIPTOR_WRITABLE) != 0)
-		Flush();
 	if (!fEnded && (events & (B_DESCRIPTOR_READABLE | B_DESCRIPTOR_HANGUP))
 			!= 0) {
 		_Read();
@@ -137,7 +137,7 @@ StreamConnection::_Send()
 		if (written < 0 && errno == EAGAIN)
 			break;
 		if (written < 0) {
-			_End(EndReason::kFailed);
+			_EndOnNextTurn(EndReason::kFailed);
 			return;
 		}
 		fOutputStart += (size_t)written;
@@ -153,15 +153,19 @@ StreamConnection::_Send()
 }
 
 
-// The owner queues from within its own calls, and whoever called it (the
-// board showing a text) goes on with the caller afterwards: the end is
-// reported on the looper's next turn, not from within Queue. The socket is
-// shut down at once, so that the next turn comes (it reads as hung up) and
-// the peer hears no more.
+// The owner queues and flushes from within its own calls, and whoever
+// called it (the board showing a caller a text) goes on with the caller
+// afterwards: an end found there (a queue past its cap, a send that
+// failed) is reported on the looper's next turn, never from within Queue
+// or Flush. The socket is shut down at once, so that the next turn comes
+// (it reads as hung up) and the peer hears no more.
 void
-StreamConnection::_Overflow()
+StreamConnection::_EndOnNextTurn(EndReason reason)
 {
-	fOverflowed = true;
+	if (fEnding)
+		return;
+	fEnding = true;
+	fEndingReason = reason;
 	fOutput.clear();
 	fOutputStart = 0;
 	if (fDescriptor >= 0)

@@ -96,10 +96,11 @@ WebTerminalConnection::Send(const char* data, size_t size)
 		return;
 	}
 	fOutput.append(data, size);
-	if (!fWriting) {
+	// The write starts now; its end is Asio's to report on the next turn
+	// (the socket is watched while it is in flight), never from within
+	// this call: the one who sends goes on with the caller afterwards.
+	if (!fWriting)
 		_WriteNext();
-		fListener.Poll();
-	}
 }
 
 

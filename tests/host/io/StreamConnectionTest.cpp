@@ -294,3 +294,26 @@ TEST_F(StreamConnectionTest, OverflowIsReportedAfterTheCallThatQueued)
 	char byte;
 	EXPECT_EQ(0, recv(fSockets.peer, &byte, 1, 0));
 }
+
+
+// A send that fails within the owner's own call (a peer gone while the
+// board shows it a text) is told on the next turn, as an overflow is.
+TEST_F(StreamConnectionTest, SendThatFailsWithinTheOwnersCallIsToldAfterIt)
+{
+	Start();
+	fLooper.Locked([&] {
+		fConnection->Queue("unread");
+		fConnection->Flush();
+	});
+	snooze(10000);
+	fLooper.Locked([&] {
+		fSockets.ClosePeer();
+		for (int i = 0; i < 4 && !fConnection->HasEnded(); i++) {
+			fConnection->Queue(Pattern(4096));
+			fConnection->Flush();
+		}
+		EXPECT_TRUE(fOwner.fEnds.empty());
+	});
+	ASSERT_TRUE(fLooper.WaitFor([this] { return !fOwner.fEnds.empty(); }));
+	fLooper.Locked([this] { EXPECT_EQ(1u, fOwner.fEnds.size()); });
+}
