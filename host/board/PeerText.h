@@ -26,5 +26,6 @@ public:
 	// columns are cut at), at most kMaxTerminalType characters; every
 	// other byte is left out.
 	static constexpr size_t		kMaxTerminalType = 40;
-	static	std::string			TerminalType(const char* data, size_t size);
+	static	std::string			TerminalType(const char* data,
+									size_t size);
 };

@@ -97,7 +97,8 @@ static int
 ReserveLine()
 {
 	struct rlimit limit;
-	if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY
+	if (getrlimit(RLIMIT_NOFILE, &limit) != 0
+		|| limit.rlim_cur == RLIM_INFINITY
 		|| limit.rlim_cur > (rlim_t)1 << 30) {
 		return 1 << 30;
 	}

@@ -306,8 +306,12 @@ SshConnection::_HandleChannelOpen(ssh_message message)
 	// TCP/IP (ssh -L, ssh -W), X11 and agent channels are refused.
 	if (fState != State::kAuthenticated || fChannel != nullptr
 		|| ssh_message_subtype(message) != SSH_CHANNEL_SESSION) {
-		HostLog("ssh %s: refused a channel of kind %d", fAddress.String(),
-			ssh_message_subtype(message));
+		// A client that keeps asking gets one line, and the count as the
+		// connection ends.
+		if (fRefusals++ == 0) {
+			HostLog("ssh %s: refused a channel of kind %d", fAddress.String(),
+				ssh_message_subtype(message));
+		}
 		ssh_message_reply_default(message);
 		return;
 	}
@@ -381,8 +385,10 @@ SshConnection::_HandleChannelRequest(ssh_message message)
 			// Quietly refused: clients send LANG and the like unasked.
 			break;
 		default:
-			HostLog("ssh %s: refused a channel request of kind %d",
-				fAddress.String(), kind);
+			if (fRefusals++ == 0) {
+				HostLog("ssh %s: refused a channel request of kind %d",
+					fAddress.String(), kind);
+			}
 			break;
 	}
 	ssh_message_reply_default(message);
@@ -439,6 +445,10 @@ SshConnection::_Finish()
 	fState = State::kClosed;
 	fWatch.Stop();
 	fPass.Release();
+	if (fRefusals > 1) {
+		HostLog("ssh %s: refused %llu channels and requests in all",
+			fAddress.String(), (unsigned long long)fRefusals);
+	}
 	if (fPendingAuthentication != nullptr) {
 		ssh_message_free(fPendingAuthentication);
 		fPendingAuthentication = nullptr;

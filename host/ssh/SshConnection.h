@@ -128,6 +128,7 @@ private:
 			PeerGate::Pass		fPass;
 			// Cut off for not reading: ends on the descriptor's next turn.
 			bool				fCutOff = false;
+			uint64				fRefusals = 0;
 			BString				fUserName;
 			BString				fTerminalType;
 			int32				fColumns = 80;

@@ -15,9 +15,10 @@ union telnet_event_t;
 // and to suppress go-ahead, so that clients send a key at a time and show
 // only what the door echoes; it asks for the window size and the terminal
 // type and keeps the answers; it accepts binary and refuses every other
-// option, and never takes compression, even unasked. Enter, backspace and output hygiene are the line discipline's;
-// an IAC byte in a text goes out doubled. Subnegotiations longer than
-// libtelnet's buffer are a protocol error, after which the line is closed.
+// option, and never takes compression, even started unasked. Enter,
+// backspace and output hygiene are the line discipline's; an IAC byte in a
+// text goes out doubled. Subnegotiations longer than libtelnet's buffer
+// are a protocol error, after which the line is closed.
 class TelnetProtocol {
 public:
 	class Listener {

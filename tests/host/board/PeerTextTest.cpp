@@ -11,7 +11,8 @@ TEST(PeerTextTest, PrintableTextPassesUnchanged)
 		PeerText::Escaped(std::string("SSH-2.0-OpenSSH_9.2 \"quoted\" \\ ~")));
 	// Well-formed UTF-8 of printable characters is text, not control.
 	EXPECT_EQ("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x90\x89",
-		PeerText::Escaped(std::string("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x90\x89")));
+		PeerText::Escaped(
+			std::string("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x90\x89")));
 }
 
 
@@ -66,7 +67,8 @@ TEST(PeerTextTest, TerminalTypeIsCappedAndKeepsPrintableAsciiOnly)
 {
 	EXPECT_EQ("xterm-256color",
 		PeerText::TerminalType("xterm-256color", 14));
-	EXPECT_EQ("XTERM[31m", PeerText::TerminalType("X TERM\x1b[31m\xe9\xa0", 13));
+	EXPECT_EQ("XTERM[31m",
+		PeerText::TerminalType("X TERM\x1b[31m\xe9\xa0", 13));
 	std::string longType(100, 'v');
 	EXPECT_EQ(PeerText::kMaxTerminalType,
 		PeerText::TerminalType(longType.data(), longType.size()).size());

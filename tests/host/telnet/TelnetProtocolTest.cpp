@@ -205,7 +205,8 @@ TEST(TelnetProtocolTest, CompressionOpenedInsideAnotherSubnegotiationIsDropped)
 	Line line;
 	TelnetProtocol protocol(line);
 	// What deflate makes of 1,000 times "s".
-	std::string deflated("\x78\xda\x2b\x2e\x1e\x05\xa3\x60\x14\x0c\x77\x00\x00\x79\x56\xc1\x48", 17);
+	std::string deflated("\x78\xda\x2b\x2e\x1e\x05\xa3\x60\x14\x0c\x77"
+		"\x00\x00\x79\x56\xc1\x48", 17);
 	Receive(protocol, std::string(1, kIAC) + kSB + kTerminalType + '\0' + "X"
 		+ kIAC + kSB + kCompress2 + kIAC + kSE + deflated + "ok");
 	EXPECT_LE(line.fKeys.size(), deflated.size() + 2);
