@@ -57,8 +57,9 @@ TEST(PeerTextTest, EscapedTextHasNoByteThatDrivesATerminal)
 		unsigned char byte = (unsigned char)escaped[i];
 		ASSERT_FALSE(byte < 0x20 || byte == 0x7f) << i;
 		// A byte of 0x80..0x9F stands only inside a printable character.
-		if (byte >= 0x80 && byte <= 0x9f)
+		if (byte >= 0x80 && byte <= 0x9f) {
 			ASSERT_GE((unsigned char)escaped[i - 1], 0xc3) << i;
+		}
 	}
 }
 
