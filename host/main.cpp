@@ -100,6 +100,8 @@ BoardSettingsFrom(const HostOptions& options)
 	settings.idle = (bigtime_t)options.idleSeconds * 1000000;
 	settings.spyNotice = options.spyNotice;
 	settings.maxCallers = options.maxCallers;
+	settings.maxPending = options.maxPrelogin;
+	settings.maxPendingPerAddress = options.maxPreloginPerAddress;
 	settings.failureDelay = options.failureDelay;
 	settings.lockWindow = (bigtime_t)options.lockWindowSeconds * 1000000;
 	// Checked when the options were read.

@@ -460,6 +460,7 @@ Board::_LogIn(Caller* caller)
 		return;
 	}
 	caller->login.reset();
+	caller->connection->LoggedIn();
 	caller->name = name;
 	fLogins.Add(DayTally::Today());
 	fMembers[NameKey(name)] = caller->id;

@@ -23,4 +23,8 @@ struct BoardSettings {
 	bool				spyNotice = true;
 	// The character set of the door's texts and keys (--charset).
 	DoorCharset			charset = DoorCharset::kCp437;
+	// Network connections not logged in, from their accept on, whatever
+	// the way in: in all, and from one address.
+	int32				maxPending = 128;
+	int32				maxPendingPerAddress = 16;
 };

@@ -106,9 +106,13 @@ Seat::Vacate()
 void
 Seat::KeysTyped(const std::string& keys)
 {
-	// A 0 byte is never a key: to the door it means "gone".
+	// A 0 byte is never a key: to the door it means "gone". Keys past the
+	// terminal's share are dropped, so a caller who floods keys holds no
+	// more of the host than that.
+	size_t most = fTerminal != nullptr ? fTerminal->KeysAhead()
+		: Terminal::kNetworkKeysAhead;
 	for (char key : keys) {
-		if (key != '\0')
+		if (key != '\0' && fKeys.size() < most)
 			fKeys.push_back(key);
 	}
 	DeliverKeys();

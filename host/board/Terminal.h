@@ -56,6 +56,12 @@ public:
 	// Bytes waiting to go out: a caller who does not read makes the door's
 	// texts wait once this grows.
 	virtual	size_t				Backlog() const = 0;
+	// Keys this terminal may type ahead of the door; more are dropped. A
+	// caller from the network gets a screenful or a paste; a terminal of
+	// this machine (a bridge whose keys come from a file) may send more.
+	static constexpr size_t		kNetworkKeysAhead = 4 * 1024;
+	virtual	size_t				KeysAhead() const
+									{ return kNetworkKeysAhead; }
 	// Shows the host's notice (if any) as this kind of terminal shows the
 	// host's own words, sends what waits, then closes. The connection
 	// reports its hang-up; the board has forgotten it by then.
@@ -73,6 +79,9 @@ public:
 	// reason goes with kAskAgain, and with kRefused when there is one; it
 	// may be NULL.
 	virtual	void				LoginAnswered(LoginAnswer, const char*) {}
+	// The caller has logged in: the connection no longer counts among
+	// those the host limits before login.
+	virtual	void				LoggedIn() {}
 
 	virtual	const BString&		Address() const = 0;
 	virtual	BString				TerminalType() const = 0;

@@ -1,6 +1,7 @@
 #include "BridgeConnection.h"
 
 #include "Board.h"
+#include "HostLog.h"
 
 #include <Looper.h>
 
@@ -128,8 +129,10 @@ BridgeConnection::OutputFlushed()
 
 
 void
-BridgeConnection::StreamEnded(StreamConnection::EndReason)
+BridgeConnection::StreamEnded(StreamConnection::EndReason reason)
 {
+	if (reason == StreamConnection::EndReason::kOverflowed)
+		HostLog("a terminal did not read its output; it is closed");
 	fHeld.clear();
 	if (fAdmitted)
 		fBoard.HungUp(this);

@@ -44,6 +44,9 @@ public:
 	virtual	BString				TerminalType() const override
 									{ return BString(); }
 	virtual	const char*			Kind() const override { return "bridge"; }
+	// A bridge's keys may come from a file: as many as one frame holds.
+	virtual	size_t				KeysAhead() const override
+									{ return kMaxFramePayload; }
 
 private:
 	// The socket's events

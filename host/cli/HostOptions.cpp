@@ -103,6 +103,10 @@ static const char* const kUsageEnd =
 	"  --idle SECONDS       a caller who types nothing this long is told and\n"
 	"                       disconnected, warned a minute before (default 600)\n"
 	"  --max-callers N      callers on the board at once (default 200)\n"
+	"  --max-prelogin N     connections not logged in yet, from their accept\n"
+	"                       on, whatever the way in (default 128)\n"
+	"  --max-prelogin-per-address N\n"
+	"                       the same from one address (default 16)\n"
 	"  --failure-delay SECONDS\n"
 	"                       the pause after a first wrong password, doubled\n"
 	"                       after each next one (default 1)\n"
@@ -295,6 +299,9 @@ ParseHostOptions(int argumentCount, const char* const* arguments,
 			{ "--idle", &HostOptions::idleSeconds, 1 },
 			{ "--max-callers", &HostOptions::maxCallers, 1 },
 			{ "--lock-window", &HostOptions::lockWindowSeconds, 1 },
+			{ "--max-prelogin", &HostOptions::maxPrelogin, 1 },
+			{ "--max-prelogin-per-address",
+				&HostOptions::maxPreloginPerAddress, 1 },
 		};
 		for (const NumberName& number : kNumbers) {
 			if (strcmp(argument, number.name) != 0)

@@ -47,6 +47,9 @@ struct HostOptions {
 	int32				maxCallers = 200;
 	// A name that fails 10 times within this time is locked for as long.
 	int32				lockWindowSeconds = 600;
+	// Network connections not logged in yet, in all and from one address.
+	int32				maxPrelogin = 128;
+	int32				maxPreloginPerAddress = 16;
 	// The first pause after a wrong password; it doubles with each one.
 	bigtime_t			failureDelay = 1000000;
 	// Set by a bridge that starts the host: it ends with its last terminal.

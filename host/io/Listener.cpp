@@ -3,6 +3,7 @@
 #include <AppDefs.h>
 #include <Errors.h>
 #include <Looper.h>
+#include <OS.h>
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -10,13 +11,24 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <stdio.h>
+#include <string.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 
 // Enough for a burst of callers while the looper is busy with one.
 static const int kListenBacklog = 64;
 static const int kCallerSendBuffer = 32 * 1024;
+// How long a listener out of descriptors rests before it tries again: it
+// starts short and doubles while the shortage lasts.
+static const bigtime_t kFirstRest = 100000;
+static const bigtime_t kLongestRest = 1000000;
+// A flood at the gate is told at most this often.
+static const bigtime_t kGateEpisode = 10000000;
 
 
 static uint16
@@ -78,11 +90,28 @@ BoundSocket(const addrinfo& entry, status_t* status)
 }
 
 
-Listener::Listener(BLooper& looper, AcceptHook accepted, FailureHook failed)
+// The first descriptor a peer may not have: the peers leave the last few
+// of the host's limit free. The kernel gives the lowest free number, so a
+// peer given one at or past this line finds the table all but full.
+static int
+ReserveLine()
+{
+	struct rlimit limit;
+	if (getrlimit(RLIMIT_NOFILE, &limit) != 0
+		|| limit.rlim_cur == RLIM_INFINITY
+		|| limit.rlim_cur > (rlim_t)1 << 30) {
+		return 1 << 30;
+	}
+	return std::max((int)limit.rlim_cur - Listener::kDescriptorReserve,
+		(int)limit.rlim_cur / 2);
+}
+
+
+Listener::Listener(BLooper& looper, AcceptHook accepted, NoticeHook notice)
 	:
 	fLooper(looper),
 	fAccepted(std::move(accepted)),
-	fFailed(std::move(failed))
+	fNotice(std::move(notice))
 {
 }
 
@@ -144,9 +173,17 @@ Listener::Adopt(int descriptor)
 void
 Listener::Stop()
 {
+	if (fRestTimer >= 0) {
+		fLooper.UnwatchDescriptor(fRestTimer);
+		close(fRestTimer);
+		fRestTimer = -1;
+	}
 	if (fDescriptor < 0)
 		return;
-	fLooper.UnwatchDescriptor(fDescriptor);
+	_EndEpisodes(true);
+	if (!fResting)
+		fLooper.UnwatchDescriptor(fDescriptor);
+	fResting = false;
 	close(fDescriptor);
 	fDescriptor = -1;
 }
@@ -159,9 +196,26 @@ Listener::Stop()
 status_t
 Listener::_Watch(int descriptor)
 {
-	status_t status = fLooper.WatchDescriptor(descriptor,
-		B_DESCRIPTOR_READABLE, [this](int, uint32) { _AcceptAll(); });
+	fRestTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+	status_t status = fRestTimer >= 0 ? B_OK : status_from_errno(errno);
+	if (status == B_OK) {
+		status = fLooper.WatchDescriptor(fRestTimer, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) { _Rested(); });
+		if (status != B_OK) {
+			close(fRestTimer);
+			fRestTimer = -1;
+		}
+	}
+	if (status == B_OK) {
+		status = fLooper.WatchDescriptor(descriptor, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) { _AcceptAll(); });
+	}
 	if (status != B_OK) {
+		if (fRestTimer >= 0) {
+			fLooper.UnwatchDescriptor(fRestTimer);
+			close(fRestTimer);
+			fRestTimer = -1;
+		}
 		close(descriptor);
 		return status;
 	}
@@ -175,23 +229,188 @@ Listener::_AcceptAll()
 {
 	// The hook may stop the listener (a host shutting down); the loop
 	// ends with it.
-	while (fDescriptor >= 0) {
+	while (fDescriptor >= 0 && !fResting) {
 		sockaddr_storage peer = {};
 		socklen_t length = sizeof(peer);
 		int descriptor = accept4(fDescriptor, (sockaddr*)&peer, &length,
 			SOCK_NONBLOCK | SOCK_CLOEXEC);
-		if (descriptor < 0 && errno == EINTR)
-			continue;
 		if (descriptor < 0) {
-			if (errno != EAGAIN && errno != EWOULDBLOCK && fFailed)
-				fFailed(status_from_errno(errno));
+			int error = errno;
+			if (error == EINTR || error == ECONNABORTED)
+				continue;
+			if (error != EAGAIN && error != EWOULDBLOCK)
+				_Rest(error);
 			return;
 		}
 		BString address;
+		PeerGate::Pass pass;
 		if (fTcp) {
-			TuneCaller(descriptor);
 			address = AddressOf(peer);
+			if (!_Admit(descriptor, address, &pass))
+				continue;
+			TuneCaller(descriptor);
 		}
-		fAccepted(descriptor, address);
+		fAccepted(descriptor, address, pass);
+	}
+}
+
+
+bool
+Listener::_Admit(int descriptor, const BString& address,
+	PeerGate::Pass* pass)
+{
+	bool shortOfDescriptors = descriptor >= ReserveLine();
+	if (!shortOfDescriptors)
+		_EndEpisodes(false);
+	PeerGate::Verdict verdict = PeerGate::Verdict::kAdmitted;
+	if (fGate != NULL) {
+		verdict = fGate->Admit(address, pass, shortOfDescriptors
+			? PeerGate::Room::kOnlyInPlaceOfAnother
+			: PeerGate::Room::kAsCounted);
+	} else if (shortOfDescriptors)
+		verdict = PeerGate::Verdict::kTooMany;
+
+	if (shortOfDescriptors) {
+		if (!fShort) {
+			fShort = true;
+			_Notice("too few descriptors are left; callers who have not"
+				" logged in make room for others or are turned away");
+		}
+		fShortRefusals++;
+		if (verdict == PeerGate::Verdict::kAdmittedInPlaceOfAnother)
+			return true;
+		close(descriptor);
+		return false;
+	}
+	if (verdict == PeerGate::Verdict::kAdmitted
+		|| verdict == PeerGate::Verdict::kAdmittedInPlaceOfAnother) {
+		if (verdict == PeerGate::Verdict::kAdmittedInPlaceOfAnother)
+			_GateEpisode(verdict, address);
+		else if (fGateEpisodeStart >= 0
+			&& system_time() - fGateEpisodeStart >= kGateEpisode) {
+			_EndEpisodes(true);
+		}
+		return true;
+	}
+	close(descriptor);
+	_GateEpisode(verdict, address);
+	return false;
+}
+
+
+// The first peer turned away (or dropped for a newcomer) is told; the rest
+// are counted until the episode ends.
+void
+Listener::_GateEpisode(PeerGate::Verdict verdict, const BString& address)
+{
+	fGateRefusals++;
+	if (fGateEpisodeStart >= 0)
+		return;
+	fGateEpisodeStart = system_time();
+	BString notice;
+	switch (verdict) {
+		case PeerGate::Verdict::kTooManyFromAddress:
+			notice << "turning callers away: " << fGate->PendingFrom(address)
+				<< " connections from " << address
+				<< " have not logged in yet";
+			break;
+		case PeerGate::Verdict::kAdmittedInPlaceOfAnother:
+			notice << fGate->Pending() << " connections have not logged in"
+				" yet; the busiest address's oldest made room for "
+				<< address;
+			break;
+		default:
+			notice << "turning callers away: " << fGate->Pending()
+				<< " connections have not logged in yet";
+			break;
+	}
+	_Notice(notice);
+}
+
+
+// The peer that could not be taken stays in the backlog; trying again at
+// once would only fail again, at full speed.
+void
+Listener::_Rest(int error)
+{
+	const char* reason;
+	switch (error) {
+		case EMFILE:
+			reason = "too many open files (the host's limit)";
+			break;
+		case ENFILE:
+			reason = "too many open files (the system's limit)";
+			break;
+		default:
+			reason = strerror(error);
+			break;
+	}
+	fShortRefusals++;
+	if (!fShort) {
+		fShort = true;
+		BString notice("cannot accept callers: ");
+		notice << reason << "; trying again in a moment";
+		_Notice(notice);
+		fRest = kFirstRest;
+	} else
+		fRest = std::min(fRest * 2, kLongestRest);
+	if (fRestTimer < 0)
+		return;
+	itimerspec once = {};
+	once.it_value.tv_sec = time_t(fRest / 1000000);
+	once.it_value.tv_nsec = long(fRest % 1000000) * 1000;
+	if (timerfd_settime(fRestTimer, 0, &once, NULL) != 0)
+		return;
+	fLooper.UnwatchDescriptor(fDescriptor);
+	fResting = true;
+}
+
+
+void
+Listener::_Rested()
+{
+	uint64 expirations;
+	if (read(fRestTimer, &expirations, sizeof(expirations)) < 0)
+		return;
+	if (!fResting || fDescriptor < 0)
+		return;
+	fResting = false;
+	if (fLooper.WatchDescriptor(fDescriptor, B_DESCRIPTOR_READABLE,
+			[this](int, uint32) { _AcceptAll(); }) != B_OK) {
+		_Rest(EMFILE);
+		return;
+	}
+	_AcceptAll();
+}
+
+
+void
+Listener::_Notice(const BString& notice)
+{
+	if (fNotice)
+		fNotice(notice);
+}
+
+
+// A peer was taken: a shortage has ended; the gate's episode ends when
+// asked (it lasts a while, so that a flood is told at most that often).
+void
+Listener::_EndEpisodes(bool gateToo)
+{
+	if (fShort) {
+		BString notice("descriptors are free again; ");
+		notice << (int64)fShortRefusals << " callers met the shortage (turned"
+			" away, let in in place of another, or kept waiting)";
+		fShort = false;
+		fShortRefusals = 0;
+		_Notice(notice);
+	}
+	if (gateToo && fGateEpisodeStart >= 0) {
+		BString notice;
+		notice << (int64)fGateRefusals << " callers were turned away or"
+			" dropped by the limits on connections before login";
+		fGateEpisodeStart = -1;
+		fGateRefusals = 0;
+		_Notice(notice);
 	}
 }

@@ -77,10 +77,11 @@ ProxyGate::Trusts(const BString& address) const
 
 
 void
-ProxyGate::Accept(int descriptor, const BString& address)
+ProxyGate::Accept(int descriptor, const BString& address,
+	const PeerGate::Pass& pass)
 {
 	if (!Trusts(address)) {
-		fPassed(descriptor, address);
+		fPassed(descriptor, address, pass);
 		return;
 	}
 	if (fWaiting.size() >= kMaxWaiting) {
@@ -99,6 +100,12 @@ ProxyGate::Accept(int descriptor, const BString& address)
 	Waiting& waiting = fWaiting[descriptor];
 	waiting.proxy = address;
 	waiting.since = system_time();
+	waiting.pass = pass;
+	// Once handed on, the connection sets its own drop; until then a
+	// newcomer may take this place like any other's.
+	waiting.pass.SetDrop([this, descriptor]() {
+		_Drop(descriptor, NULL);
+	});
 }
 
 
@@ -146,9 +153,10 @@ ProxyGate::_Readable(int descriptor)
 	}
 	BString address = header.Address().Length() > 0 ? header.Address()
 		: waiting.proxy;
+	PeerGate::Pass pass = found->second.pass;
 	fLooper.UnwatchDescriptor(descriptor);
 	fWaiting.erase(found);
-	fPassed(descriptor, address);
+	fPassed(descriptor, address, pass);
 }
 
 

@@ -49,13 +49,17 @@ public:
 									{ fTimeout = timeout; }
 
 	// A peer from the listener, its descriptor now the gate's.
-			void				Accept(int descriptor, const BString& address);
+	// A peer from the listener, its descriptor now the gate's, with its
+	// place among the connections not logged in, which the gate hands on.
+			void				Accept(int descriptor, const BString& address,
+									const PeerGate::Pass& pass);
 
 private:
 	struct Waiting {
 		BString				proxy;
 		bigtime_t			since = 0;
 		std::vector<uint8>	bytes;
+		PeerGate::Pass		pass;
 	};
 
 			void				_Readable(int descriptor);

@@ -47,10 +47,10 @@ StreamConnection::Start()
 void
 StreamConnection::Queue(const char* data, size_t size)
 {
-	if (fEnded || fFinishing)
+	if (fEnded || fFinishing || fEnding)
 		return;
 	if (size > fMaxQueued - Queued()) {
-		_End(EndReason::kOverflowed);
+		_EndOnNextTurn(EndReason::kOverflowed);
 		return;
 	}
 	fOutput.append(data, size);
@@ -61,10 +61,10 @@ void
 StreamConnection::Flush()
 {
 	// Before Start the output waits: the owner says when the line begins.
-	if (fEnded || !fStarted)
+	if (fEnded || !fStarted || fEnding)
 		return;
 	_Send();
-	if (fEnded)
+	if (fEnded || fEnding)
 		return;
 	if (fFinishing && Queued() == 0) {
 		_End(EndReason::kFinished);
@@ -92,8 +92,12 @@ StreamConnection::Finish()
 void
 StreamConnection::_Event(uint32 events)
 {
-	if ((events & B_DESCRIPTOR_WRITABLE) != 0)
+	if (!fEnding && (events & B_DESCRIPTOR_WRITABLE) != 0)
 		Flush();
+	if (fEnding) {
+		_End(fEndingReason);
+		return;
+	}
 	if (!fEnded && (events & (B_DESCRIPTOR_READABLE | B_DESCRIPTOR_HANGUP))
 			!= 0) {
 		_Read();
@@ -133,7 +137,7 @@ StreamConnection::_Send()
 		if (written < 0 && errno == EAGAIN)
 			break;
 		if (written < 0) {
-			_End(EndReason::kFailed);
+			_EndOnNextTurn(EndReason::kFailed);
 			return;
 		}
 		fOutputStart += (size_t)written;
@@ -146,6 +150,26 @@ StreamConnection::_Send()
 		fOutput.erase(0, fOutputStart);
 		fOutputStart = 0;
 	}
+}
+
+
+// The owner queues and flushes from within its own calls, and whoever
+// called it (the board showing a caller a text) goes on with the caller
+// afterwards: an end found there (a queue past its cap, a send that
+// failed) is reported on the looper's next turn, never from within Queue
+// or Flush. The socket is shut down at once, so that the next turn comes
+// (it reads as hung up) and the peer hears no more.
+void
+StreamConnection::_EndOnNextTurn(EndReason reason)
+{
+	if (fEnding)
+		return;
+	fEnding = true;
+	fEndingReason = reason;
+	fOutput.clear();
+	fOutputStart = 0;
+	if (fDescriptor >= 0)
+		shutdown(fDescriptor, SHUT_RDWR);
 }
 
 

@@ -61,7 +61,10 @@ public:
 
 	// Output
 	// Adds to what waits; a queue that would grow past the cap ends the
-	// connection (kOverflowed). Nothing is sent before Flush.
+	// connection (kOverflowed). Nothing is sent before Flush. Neither
+	// reports an end from within the call (an overflow, a send that
+	// failed): it comes on the looper's next turn, so the one who queued
+	// may go on with its own state.
 			void				Queue(const char* data, size_t size);
 			void				Queue(const std::string& bytes)
 									{ Queue(bytes.data(), bytes.size()); }
@@ -81,6 +84,7 @@ private:
 			void				_Read();
 			void				_Send();
 			void				_Watch();
+			void				_EndOnNextTurn(EndReason reason);
 			void				_End(EndReason reason);
 
 			int					fDescriptor;
@@ -93,5 +97,8 @@ private:
 			size_t				fOutputStart = 0;
 			bool				fStarted = false;
 			bool				fFinishing = false;
+			// An end found within the owner's call, told on the next turn.
+			bool				fEnding = false;
+			EndReason			fEndingReason = EndReason::kFailed;
 			bool				fEnded = false;
 };

@@ -25,12 +25,12 @@ RloginCallers::RloginCallers(BLooper& looper, Board& board,
 	fBoardsPath(boardsPath),
 	fConfigured(configured),
 	fListener(looper,
-		[this](int descriptor, const BString& address) {
-			_Arrived(descriptor, address);
+		[this](int descriptor, const BString& address,
+				const PeerGate::Pass& pass) {
+			_Arrived(descriptor, address, pass);
 		},
-		[](status_t status) {
-			HostLog("cannot accept an RLogin call: %s",
-				strerror_status(status));
+		[](const BString& notice) {
+			HostLog("rlogin: %s", notice.String());
 		})
 {
 }
@@ -153,11 +153,13 @@ RloginCallers::ConnectionEnded(RloginConnection* connection)
 
 
 void
-RloginCallers::_Arrived(int descriptor, const BString& address)
+RloginCallers::_Arrived(int descriptor, const BString& address,
+	const PeerGate::Pass& pass)
 {
 	auto connection = std::make_unique<RloginConnection>(&fLooper, fBoard,
 		*this, descriptor, address);
 	RloginConnection* added = connection.get();
+	added->SetPass(pass);
 	fKeeper.KeepTerminal(std::move(connection));
 	if (added->Start() != B_OK) {
 		HostLog("cannot watch an RLogin call from %s", address.String());

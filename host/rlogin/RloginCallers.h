@@ -46,6 +46,9 @@ public:
 	[[nodiscard]] status_t		Listen(const char* address, uint16 port,
 									BString* problem);
 			uint16				Port() const { return fListener.Port(); }
+	// Connections are counted at the host's gate; set before Listen.
+			void				SetGate(PeerGate* gate)
+									{ fListener.SetGate(gate); }
 	// From now on a call is closed at once (the host is shutting down).
 			void				RefuseCallers();
 
@@ -62,7 +65,8 @@ public:
 
 private:
 			void				_Arrived(int descriptor,
-									const BString& address);
+									const BString& address,
+									const PeerGate::Pass& pass);
 			void				_ReloadIfChanged();
 
 			BLooper&			fLooper;

@@ -173,6 +173,16 @@ RloginConnection::OutputFlushed()
 }
 
 
+// A call that has not logged in may be dropped to make room for a caller
+// from a less busy address.
+void
+RloginConnection::SetPass(const PeerGate::Pass& pass)
+{
+	fPass = pass;
+	fPass.SetDrop([this] { fStream.Close(); });
+}
+
+
 void
 RloginConnection::StreamEnded(StreamConnection::EndReason reason)
 {
@@ -180,6 +190,7 @@ RloginConnection::StreamEnded(StreamConnection::EndReason reason)
 		HostLog("the RLogin line from %s takes nothing; it is closed",
 			fAddress.String());
 	}
+	fPass.Release();
 	if (fStarted)
 		fBoard.HungUp(this);
 	fCallers.ConnectionEnded(this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PeerGate.h"
 #include "RloginProtocol.h"
 #include "StreamConnection.h"
 #include "Terminal.h"
@@ -42,6 +43,9 @@ public:
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "rlogin"; }
 	virtual	int32				Columns() const override { return fColumns; }
+	virtual	void				LoggedIn() override { fPass.Release(); }
+	// The call's place among the connections not logged in.
+			void				SetPass(const PeerGate::Pass& pass);
 
 	// The board the call came from, once its handshake was taken.
 			const BString&		BoardTag() const { return fTag; }
@@ -74,6 +78,7 @@ private:
 	// The stream's, kept for the one urgent byte it does not send.
 			int					fDescriptor;
 			BString				fAddress;
+			PeerGate::Pass		fPass;
 			BString				fTag;
 			RloginProtocol		fProtocol;
 			StreamConnection	fStream;

@@ -50,6 +50,8 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 	const BoardSettings& settings)
 	:
 	BApplication(ZENBO_SIGNATURE),
+	fGate(settings.maxPending, settings.maxPendingPerAddress),
+	fSettings(settings),
 	fLauncher(doorProgram),
 	fLifetime(lifetime),
 	fAccounts(kRecordsPath, kAccountsPath),
@@ -58,23 +60,24 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 	fDoorRequests(fBoard),
 	fWorkerReports(fBoard, fLauncher),
 	fBridgeListener(*this,
-		[this](int descriptor, const BString&) {
+		[this](int descriptor, const BString&, const PeerGate::Pass&) {
 			_BridgeArrived(descriptor);
 			_AfterEvent();
 		}),
 	fTelnetListener(*this,
-		// The gate hands the caller on, at once or after the proxy's
-		// header.
-		[this](int descriptor, const BString& address) {
-			fTelnetGate.Accept(descriptor, address);
+		// The proxy gate hands the caller on, at once or after the
+		// proxy's header, with its place among those not logged in.
+		[this](int descriptor, const BString& address,
+				const PeerGate::Pass& pass) {
+			fTelnetGate.Accept(descriptor, address, pass);
 		},
-		[](status_t status) {
-			HostLog("cannot accept a telnet caller: %s",
-				strerror_status(status));
+		[](const BString& notice) {
+			HostLog("telnet: %s", notice.String());
 		}),
 	fTelnetGate(*this,
-		[this](int descriptor, const BString& address) {
-			_TelnetArrived(descriptor, address);
+		[this](int descriptor, const BString& address,
+				const PeerGate::Pass& pass) {
+			_TelnetArrived(descriptor, address, pass);
 			_AfterEvent();
 		},
 		[](const BString& proxy, const char* problem) {
@@ -82,7 +85,7 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 				proxy.String(), problem);
 		}),
 	fSysopListener(*this,
-		[this](int descriptor, const BString&) {
+		[this](int descriptor, const BString&, const PeerGate::Pass&) {
 			_SysopArrived(descriptor);
 			_AfterEvent();
 		})
@@ -124,6 +127,7 @@ ZenboHost::Start(const WaysIn& ways, BString* problem)
 	status_t status = B_OK;
 	if (ways.telnet.Length() > 0 || ways.ssh.Length() > 0
 		|| ways.web.Length() > 0 || ways.rlogin.Length() > 0) {
+		_CheckDescriptorLimit();
 		status = _StartNetwork(ways, problem);
 	} else {
 		// A host of bridges alone logs their calls when it can; its
@@ -239,7 +243,8 @@ ZenboHost::_BridgeArrived(int descriptor)
 
 
 void
-ZenboHost::_TelnetArrived(int descriptor, const BString& address)
+ZenboHost::_TelnetArrived(int descriptor, const BString& address,
+	const PeerGate::Pass& pass)
 {
 	if (fShuttingDown) {
 		close(descriptor);
@@ -248,6 +253,7 @@ ZenboHost::_TelnetArrived(int descriptor, const BString& address)
 	TelnetConnection* added = fConnections.Add(
 		std::make_unique<TelnetConnection>(this, fBoard, descriptor, address,
 			[this](TelnetConnection* ended) { _ConnectionEnded(ended); }));
+	added->SetPass(pass);
 	status_t status = added->Start();
 	if (status != B_OK) {
 		HostLog("cannot watch a telnet caller: %s", strerror_status(status));

@@ -97,11 +97,13 @@ private:
 									BString* problem);
 			status_t			_StartLocal();
 			status_t			_StartTicker();
+			void				_CheckDescriptorLimit();
 
 	// Connections
 			void				_BridgeArrived(int descriptor);
 			void				_TelnetArrived(int descriptor,
-									const BString& address);
+									const BString& address,
+									const PeerGate::Pass& pass);
 			void				_SysopArrived(int descriptor);
 			status_t			_StartTelnet(const BString& telnetAddress,
 									BString* problem);
@@ -156,6 +158,9 @@ private:
 			void				_QuitWhenStopped();
 			void				_QuitWhenIdle();
 
+			// First: the connections' passes may outlive everything after.
+			PeerGate			fGate;
+			BoardSettings		fSettings;
 			DoorLauncher		fLauncher;
 			Lifetime			fLifetime;
 			AccountDatabase		fAccounts;

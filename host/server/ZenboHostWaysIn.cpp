@@ -11,6 +11,9 @@
 
 #include <BootVolume.h>
 
+#include <algorithm>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -25,6 +28,7 @@ ZenboHost::_StartNetwork(const WaysIn& ways, BString* problem)
 	status_t status = fAccounts.Open(AccountDatabase::Access::kReadWrite,
 		problem);
 	fTelnetGate.Trust(ways.trustedProxies);
+	fGate.SetSharedAddresses(ways.trustedProxies);
 	if (status == B_OK && ways.telnet.Length() > 0)
 		status = _StartTelnet(ways.telnet, problem);
 	if (status == B_OK && ways.ssh.Length() > 0)
@@ -43,6 +47,7 @@ ZenboHost::_StartTelnet(const BString& telnetAddress, BString* problem)
 	BString address;
 	uint16 port = 0;
 	status_t status = SplitTelnetAddress(telnetAddress, &address, &port);
+	fTelnetListener.SetGate(&fGate);
 	if (status == B_OK)
 		status = fTelnetListener.ListenOnTcp(address.String(), port);
 	if (status != B_OK) {
@@ -104,6 +109,7 @@ ZenboHost::_StartSsh(const WaysIn& ways, BString* problem)
 	fSshCallers = std::make_unique<SshCallers>(*this, fBoard, fSshHostKey,
 		keeper);
 	fSshCallers->TrustProxies(ways.trustedProxies);
+	fSshCallers->SetGate(&fGate);
 	return fSshCallers->Listen(address.String(), port, problem);
 }
 
@@ -149,6 +155,7 @@ ZenboHost::_StartWeb(const WaysIn& ways, BString* problem)
 	pageFolder << "/../share/zenbo/web";
 	TerminalKeeper& keeper = *this;
 	fWebCallers = std::make_unique<WebCallers>(*this, fBoard, keeper);
+	fWebCallers->SetGate(&fGate);
 	if (ways.webOrigin.Length() > 0)
 		fWebCallers->AllowOrigin(ways.webOrigin.String());
 	fWebCallers->TrustProxies(ways.trustedProxies);
@@ -188,5 +195,46 @@ ZenboHost::_StartRlogin(const WaysIn& ways, BString* problem)
 	TerminalKeeper& keeper = *this;
 	fRloginCallers = std::make_unique<RloginCallers>(*this, fBoard, keeper,
 		boardsPath, ways.boards);
+	fRloginCallers->SetGate(&fGate);
 	return fRloginCallers->Listen(address.String(), port, problem);
+}
+
+
+// Descriptors a caller may hold at once, whatever the way in: the
+// connection, and for a caller in the door its share of the door's
+// messaging; an SSH caller's session has a few of libssh's besides.
+static const rlim_t kDescriptorsPerCaller = 4;
+// The host's own: listeners, timers, the door, the logs, the workers.
+static const rlim_t kHostDescriptors = 64;
+
+
+// A limit too low for the settings makes callers wait at the door of a
+// full table: the soft limit is raised as far as the hard one lets, and
+// the sysop is told when that is still too little.
+void
+ZenboHost::_CheckDescriptorLimit()
+{
+	rlim_t wanted = kHostDescriptors
+		+ (rlim_t)fSettings.maxCallers * kDescriptorsPerCaller
+		+ (rlim_t)fSettings.maxPending
+		+ (rlim_t)Listener::kDescriptorReserve;
+	struct rlimit limit;
+	if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+		return;
+	if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+		struct rlimit raised = limit;
+		raised.rlim_cur = limit.rlim_max == RLIM_INFINITY
+			? wanted : std::min(wanted, limit.rlim_max);
+		if (raised.rlim_cur > limit.rlim_cur
+			&& setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+			limit = raised;
+		}
+	}
+	if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+		HostLog("the descriptor limit (%llu) is too low for --max-callers %d"
+			" and --max-prelogin %d: about %llu are needed; raise it"
+			" (LimitNOFILE= in the service, ulimit -n)",
+			(unsigned long long)limit.rlim_cur, (int)fSettings.maxCallers,
+			(int)fSettings.maxPending, (unsigned long long)wanted);
+	}
 }

@@ -215,3 +215,11 @@ SshCaller::_ShowRefusal(const char* reason)
 	fAsked = Asked::kNothing;
 	fConnection->AskQuestions(reason, {});
 }
+
+
+void
+SshCaller::LoggedIn()
+{
+	if (fConnection != nullptr)
+		fConnection->ReleasePass();
+}

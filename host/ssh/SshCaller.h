@@ -57,6 +57,7 @@ public:
 									override;
 	virtual	std::string			DoorKeys(const std::string& typed) override
 									{ return fDiscipline.DoorKeys(typed); }
+	virtual	void				LoggedIn() override;
 
 private:
 	// What the questions of keyboard-interactive asked for.

@@ -36,6 +36,9 @@ public:
 			void				TrustProxies(
 									const std::vector<BString>& proxies)
 									{ fListener.TrustProxies(proxies); }
+	// Connections are counted at the host's gate; set before Listen.
+			void				SetGate(PeerGate* gate)
+									{ fListener.SetGate(gate); }
 	// From now on a caller who connects is let go at once (the host is
 	// shutting down).
 			void				RefuseCallers() { fRefusing = true; }

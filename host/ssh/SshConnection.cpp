@@ -1,8 +1,10 @@
 #include "SshConnection.h"
 
 #include "HostLog.h"
+#include "PeerText.h"
 #include "SshEvents.h"
 #include "SshListener.h"
+#include "StreamConnection.h"
 
 #include <AppDefs.h>
 #include <Errors.h>
@@ -14,6 +16,7 @@
 
 #include <algorithm>
 #include <string.h>
+#include <sys/socket.h>
 
 
 // NOTE: libssh marks its message interface deprecated in favour of
@@ -114,11 +117,38 @@ SshConnection::AskQuestions(const char* instruction,
 }
 
 
+// A caller who has not logged in may be dropped to make room for one from
+// a less busy address.
+void
+SshConnection::SetPass(const PeerGate::Pass& pass)
+{
+	fPass = pass;
+	fPass.SetDrop([this] { Close(CloseMode::kAtOnce); });
+}
+
+
 void
 SshConnection::Send(const char* data, size_t size)
 {
 	if (fState != State::kTerminal)
 		return;
+	// The same cap as a stream connection's queue: a caller who does not
+	// read is cut off, whoever made the output (the door or the host).
+	// The one who sends goes on with the caller afterwards, so the end
+	// comes on the descriptor's next turn: the socket is shut down now,
+	// which makes it ready at once.
+	if (size > StreamConnection::kDefaultMaxQueued - fOutput.size()) {
+		HostLog("ssh %s: the caller did not read %zu bytes of output; the"
+			" line is closed", fAddress.String(), fOutput.size() + size);
+		fOutput.clear();
+		fState = State::kClosing;
+		fCutOff = true;
+		int descriptor = ssh_get_fd(fSession);
+		if (descriptor >= 0)
+			shutdown(descriptor, SHUT_RDWR);
+		_WatchAsNeeded();
+		return;
+	}
 	fOutput.append(data, size);
 	// Inside libssh's handling of a packet (an echo from BytesReceived)
 	// the text only waits; the pump sends it when libssh has returned.
@@ -154,6 +184,11 @@ void
 SshConnection::_DescriptorReady(uint32 events)
 {
 	(void)events;
+	// What libssh still holds for a caller cut off is never sent.
+	if (fCutOff) {
+		_Finish();
+		return;
+	}
 	fPumping = true;
 	_Pump();
 	fPumping = false;
@@ -182,8 +217,10 @@ SshConnection::_Pump()
 		if (result == SSH_AGAIN)
 			return;
 		if (result != SSH_OK) {
+			// libssh's message may quote the client's version line.
 			HostLog("ssh %s: key exchange failed: %s", fAddress.String(),
-				ssh_get_error(fSession));
+				PeerText::Escaped(std::string(ssh_get_error(fSession)))
+					.c_str());
 			_Finish();
 			return;
 		}
@@ -269,8 +306,12 @@ SshConnection::_HandleChannelOpen(ssh_message message)
 	// TCP/IP (ssh -L, ssh -W), X11 and agent channels are refused.
 	if (fState != State::kAuthenticated || fChannel != nullptr
 		|| ssh_message_subtype(message) != SSH_CHANNEL_SESSION) {
-		HostLog("ssh %s: refused a channel of kind %d", fAddress.String(),
-			ssh_message_subtype(message));
+		// A client that keeps asking gets one line, and the count as the
+		// connection ends.
+		if (fRefusals++ == 0) {
+			HostLog("ssh %s: refused a channel of kind %d", fAddress.String(),
+				ssh_message_subtype(message));
+		}
 		ssh_message_reply_default(message);
 		return;
 	}
@@ -290,6 +331,17 @@ SshConnection::_HandleChannelOpen(ssh_message message)
 }
 
 
+// The PTY's type, capped and cleaned as a telnet caller's is, by the one
+// rule, so that the who's-online row holds it whole.
+static BString
+TerminalTypeOf(ssh_message message)
+{
+	const char* type = ssh_message_channel_request_pty_term(message);
+	return BString(PeerText::TerminalType(type,
+		type != NULL ? strlen(type) : 0).c_str());
+}
+
+
 void
 SshConnection::_HandleChannelRequest(ssh_message message)
 {
@@ -304,7 +356,7 @@ SshConnection::_HandleChannelRequest(ssh_message message)
 			if (fHasPty || fState != State::kAuthenticated)
 				break;
 			fHasPty = true;
-			fTerminalType = ssh_message_channel_request_pty_term(message);
+			fTerminalType = TerminalTypeOf(message);
 			fColumns = ssh_message_channel_request_pty_width(message);
 			fRows = ssh_message_channel_request_pty_height(message);
 			ssh_message_channel_request_reply_success(message);
@@ -333,8 +385,10 @@ SshConnection::_HandleChannelRequest(ssh_message message)
 			// Quietly refused: clients send LANG and the like unasked.
 			break;
 		default:
-			HostLog("ssh %s: refused a channel request of kind %d",
-				fAddress.String(), kind);
+			if (fRefusals++ == 0) {
+				HostLog("ssh %s: refused a channel request of kind %d",
+					fAddress.String(), kind);
+			}
 			break;
 	}
 	ssh_message_reply_default(message);
@@ -390,6 +444,11 @@ SshConnection::_Finish()
 		return;
 	fState = State::kClosed;
 	fWatch.Stop();
+	fPass.Release();
+	if (fRefusals > 1) {
+		HostLog("ssh %s: refused %llu channels and requests in all",
+			fAddress.String(), (unsigned long long)fRefusals);
+	}
 	if (fPendingAuthentication != nullptr) {
 		ssh_message_free(fPendingAuthentication);
 		fPendingAuthentication = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DescriptorWatch.h"
+#include "PeerGate.h"
 
 #include <String.h>
 #include <SupportDefs.h>
@@ -66,6 +67,10 @@ public:
 
 	// What is known of the caller; the user name once accepted.
 			const BString&		Address() const { return fAddress; }
+	// The connection's place among those not logged in, from its accept
+	// until the caller logs in or the connection ends.
+			void				SetPass(const PeerGate::Pass& pass);
+			void				ReleasePass() { fPass.Release(); }
 			const BString&		UserName() const { return fUserName; }
 			const BString&		TerminalType() const { return fTerminalType; }
 			int32				Columns() const { return fColumns; }
@@ -120,6 +125,10 @@ private:
 			bool				fPumping = false;
 			std::string			fOutput;
 			BString				fAddress;
+			PeerGate::Pass		fPass;
+			// Cut off for not reading: ends on the descriptor's next turn.
+			bool				fCutOff = false;
+			uint64				fRefusals = 0;
 			BString				fUserName;
 			BString				fTerminalType;
 			int32				fColumns = 80;

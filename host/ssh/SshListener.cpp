@@ -24,18 +24,17 @@ SshListener::SshListener(BLooper& looper, SshEvents& events,
 	fEvents(events),
 	fHostKey(hostKey),
 	fListener(looper,
-		[this](int descriptor, const BString& address) {
-			fGate.Accept(descriptor, address);
+		[this](int descriptor, const BString& address,
+				const PeerGate::Pass& pass) {
+			fGate.Accept(descriptor, address, pass);
 		},
-		// Out of descriptors, most likely: the waiting caller stays in the
-		// backlog until one is free.
-		[](status_t status) {
-			HostLog("ssh: cannot accept a caller: %s",
-				strerror_status(status));
+		[](const BString& notice) {
+			HostLog("ssh: %s", notice.String());
 		}),
 	fGate(looper,
-		[this](int descriptor, const BString& address) {
-			_CallerArrived(descriptor, address);
+		[this](int descriptor, const BString& address,
+				const PeerGate::Pass& pass) {
+			_CallerArrived(descriptor, address, pass);
 		},
 		[](const BString& proxy, const char* problem) {
 			HostLog("ssh %s: dropped a connection of the proxy: %s",
@@ -111,7 +110,8 @@ SshListener::Forget(SshConnection* connection)
 
 
 void
-SshListener::_CallerArrived(int descriptor, const BString& address)
+SshListener::_CallerArrived(int descriptor, const BString& address,
+	const PeerGate::Pass& pass)
 {
 	ssh_session session = ssh_new();
 	if (session == nullptr
@@ -128,6 +128,7 @@ SshListener::_CallerArrived(int descriptor, const BString& address)
 	auto connection = std::make_unique<SshConnection>(*this, fLooper,
 		fEvents, session, descriptor, address);
 	SshConnection* caller = connection.get();
+	caller->SetPass(pass);
 	fConnections[caller] = std::move(connection);
 	if (caller->Start() != B_OK)
 		caller->Close();

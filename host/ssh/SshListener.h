@@ -44,12 +44,16 @@ public:
 			int32				CountConnections() const
 									{ return int32(fConnections.size()); }
 
+	// Connections are counted at the host's gate; set before Listen.
+			void				SetGate(PeerGate* gate)
+									{ fListener.SetGate(gate); }
 	// Called by a connection that has ended.
 			void				Forget(SshConnection* connection);
 
 private:
 			void				_CallerArrived(int descriptor,
-									const BString& address);
+									const BString& address,
+									const PeerGate::Pass& pass);
 			void				_DeleteForgotten();
 
 			BLooper&			fLooper;

@@ -73,6 +73,16 @@ TelnetConnection::TerminalType() const
 }
 
 
+// A line that has not logged in may be dropped to make room for a caller
+// from a less busy address.
+void
+TelnetConnection::SetPass(const PeerGate::Pass& pass)
+{
+	fPass = pass;
+	fPass.SetDrop([this] { fStream.Close(); });
+}
+
+
 // #pragma mark - The protocol's events
 
 
@@ -120,8 +130,14 @@ TelnetConnection::OutputFlushed()
 
 
 void
-TelnetConnection::StreamEnded(StreamConnection::EndReason)
+TelnetConnection::StreamEnded(StreamConnection::EndReason reason)
 {
+	if (reason == StreamConnection::EndReason::kOverflowed) {
+		HostLog("the telnet caller from %s did not read more than %zu bytes"
+			" of output; the line is closed", fAddress.String(),
+			StreamConnection::kDefaultMaxQueued);
+	}
+	fPass.Release();
 	if (fStarted)
 		fBoard.HungUp(this);
 	fEnded(this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PeerGate.h"
 #include "StreamConnection.h"
 #include "Terminal.h"
 #include "TelnetProtocol.h"
@@ -51,6 +52,9 @@ public:
 									{ fProtocol.ChooseEncoding(encoding); }
 	virtual	std::string			DoorKeys(const std::string& typed) override
 									{ return fProtocol.DoorKeys(typed); }
+	virtual	void				LoggedIn() override { fPass.Release(); }
+	// The line's place among the connections not logged in.
+			void				SetPass(const PeerGate::Pass& pass);
 
 private:
 	// The protocol's events
@@ -75,4 +79,5 @@ private:
 			// Until Start: the board is told nothing of a line that never
 			// began.
 			bool				fStarted = false;
+			PeerGate::Pass		fPass;
 };

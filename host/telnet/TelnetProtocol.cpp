@@ -1,6 +1,9 @@
 #include "TelnetProtocol.h"
 
+#include "PeerText.h"
+
 #include <libtelnet.h>
+#include <string.h>
 
 
 static const telnet_telopt_t kOptions[] = {
@@ -12,7 +15,12 @@ static const telnet_telopt_t kOptions[] = {
 	{ -1, 0, 0 },
 };
 
-static const size_t kMaxTerminalTypeLength = 40;
+// Compression of what the caller sends (MCCP's COMPRESS and COMPRESS2):
+// never offered, never taken. libtelnet would start inflating at a
+// caller's "IAC SB COMPRESS2 IAC SE" even unasked, turning a few kilobytes
+// on the wire into megabytes of keys.
+static const unsigned char kTeloptCompress = 85;
+static const unsigned char kTeloptCompress2 = 86;
 
 
 TelnetProtocol::TelnetProtocol(Listener& listener)
@@ -52,8 +60,96 @@ TelnetProtocol::Start()
 void
 TelnetProtocol::Receive(const char* bytes, size_t size)
 {
-	if (fTelnet != NULL && !fFailed)
-		telnet_recv(fTelnet, bytes, size);
+	if (fTelnet == NULL || fFailed)
+		return;
+	std::string passed;
+	_DropCompression(bytes, size, passed);
+	if (!passed.empty())
+		telnet_recv(fTelnet, passed.data(), passed.size());
+}
+
+
+// Follows the commands in the caller's bytes just far enough to leave out
+// every subnegotiation of a compression option, whole, before libtelnet
+// sees it. An IAC is held back until the byte after it is known, and "IAC
+// SB" until the option after it: libtelnet ends a subnegotiation at any
+// IAC but IAC IAC, and takes what follows as a command of its own, so a
+// subnegotiation opened inside another is followed as libtelnet would.
+void
+TelnetProtocol::_DropCompression(const char* bytes, size_t size,
+	std::string& passed)
+{
+	passed.reserve(size + 3);
+	for (size_t i = 0; i < size; i++) {
+		unsigned char byte = (unsigned char)bytes[i];
+		switch (fCommandState) {
+			case CommandState::kData:
+				if (byte == TELNET_IAC)
+					fCommandState = CommandState::kCommand;
+				else
+					passed += (char)byte;
+				break;
+			case CommandState::kCommand:
+				_PassCommand(byte, passed);
+				break;
+			case CommandState::kOption:
+				passed += (char)byte;
+				fCommandState = CommandState::kData;
+				break;
+			case CommandState::kSubnegotiationOption:
+				if (byte == kTeloptCompress || byte == kTeloptCompress2) {
+					fCommandState = CommandState::kDroppedSubnegotiation;
+					break;
+				}
+				passed += (char)TELNET_IAC;
+				passed += (char)TELNET_SB;
+				passed += (char)byte;
+				fCommandState = CommandState::kSubnegotiation;
+				break;
+			case CommandState::kSubnegotiation:
+				if (byte == TELNET_IAC)
+					fCommandState = CommandState::kSubnegotiationCommand;
+				else
+					passed += (char)byte;
+				break;
+			case CommandState::kSubnegotiationCommand:
+				if (byte == TELNET_IAC) {
+					passed += (char)TELNET_IAC;
+					passed += (char)TELNET_IAC;
+					fCommandState = CommandState::kSubnegotiation;
+				} else
+					_PassCommand(byte, passed);
+				break;
+			case CommandState::kDroppedSubnegotiation:
+				if (byte == TELNET_IAC)
+					fCommandState = CommandState::kDroppedCommand;
+				break;
+			case CommandState::kDroppedCommand:
+				if (byte == TELNET_IAC)
+					fCommandState = CommandState::kDroppedSubnegotiation;
+				else if (byte == TELNET_SE)
+					fCommandState = CommandState::kData;
+				else
+					_PassCommand(byte, passed);
+				break;
+		}
+	}
+}
+
+
+// The byte after an IAC that is no doubled IAC within a subnegotiation:
+// the end of one, or a command of its own.
+void
+TelnetProtocol::_PassCommand(unsigned char byte, std::string& passed)
+{
+	if (byte == TELNET_SB) {
+		fCommandState = CommandState::kSubnegotiationOption;
+		return;
+	}
+	passed += (char)TELNET_IAC;
+	passed += (char)byte;
+	fCommandState = byte >= TELNET_WILL && byte <= TELNET_DONT
+		? CommandState::kOption : CommandState::kData;
 }
 
 
@@ -132,13 +228,8 @@ TelnetProtocol::_HandleEvent(telnet_event_t* event)
 		case TELNET_EV_TTYPE:
 			if (event->ttype.cmd == TELNET_TTYPE_IS
 				&& event->ttype.name != NULL) {
-				std::string name;
-				for (const char* c = event->ttype.name;
-						*c != '\0' && name.size() < kMaxTerminalTypeLength;
-						c++) {
-					if (*c > 0x20 && *c < 0x7f)
-						name += *c;
-				}
+				std::string name = PeerText::TerminalType(event->ttype.name,
+					strlen(event->ttype.name));
 				fTerminalType.SetTo(name.c_str());
 				if (!fEncodingChosen) {
 					fDiscipline.SetCharacterSet(CharacterSet(fDoorCharset,

@@ -16,7 +16,7 @@ union telnet_event_t;
 // only what the door echoes; it asks for the window size and the terminal
 // type and keeps the answers; it asks for binary both ways, so that 8-bit
 // bytes (a UTF-8 password) pass unchanged, and refuses every other
-// option. Enter, backspace and output hygiene are the line discipline's;
+// option, and never takes compression, even started unasked. Enter, backspace and output hygiene are the line discipline's;
 // an IAC byte in a text goes out doubled. Subnegotiations longer than
 // libtelnet's buffer are a protocol error, after which the line is closed.
 class TelnetProtocol {
@@ -64,6 +64,22 @@ private:
 	static	void				_Event(telnet_t* telnet, telnet_event_t* event,
 									void* data);
 			void				_HandleEvent(telnet_event_t* event);
+			void				_DropCompression(const char* bytes,
+									size_t size, std::string& passed);
+			void				_PassCommand(unsigned char byte,
+									std::string& passed);
+
+	// Where the caller's bytes stand between commands, across reads.
+	enum class CommandState {
+		kData,
+		kCommand,					// after IAC
+		kOption,					// after IAC WILL, WONT, DO or DONT
+		kSubnegotiationOption,		// after IAC SB
+		kSubnegotiation,
+		kSubnegotiationCommand,		// after IAC within one
+		kDroppedSubnegotiation,		// of a compression option
+		kDroppedCommand,			// after IAC within that
+	};
 
 			Listener&			fListener;
 			telnet_t*			fTelnet = nullptr;
@@ -75,4 +91,5 @@ private:
 			int32				fHeight = 0;
 			bool				fFailed = false;
 			bool				fReceivesBinary = false;
+			CommandState		fCommandState = CommandState::kData;
 };

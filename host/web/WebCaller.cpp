@@ -88,3 +88,11 @@ WebCaller::TerminalType() const
 	type << fColumns << "x" << fRows;
 	return type;
 }
+
+
+void
+WebCaller::LoggedIn()
+{
+	if (fConnection != nullptr)
+		fConnection->ReleasePass();
+}

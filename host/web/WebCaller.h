@@ -39,6 +39,7 @@ public:
 	virtual	int32				Columns() const override { return fColumns; }
 	virtual	std::string			DoorKeys(const std::string& typed) override
 									{ return fDiscipline.DoorKeys(typed); }
+	virtual	void				LoggedIn() override;
 
 private:
 			Board&				fBoard;

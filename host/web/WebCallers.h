@@ -47,6 +47,9 @@ public:
 	// From now on a terminal that opens is closed at once (the host is
 	// shutting down).
 			void				RefuseCallers() { fRefusing = true; }
+	// Connections are counted at the host's gate; set before Listen.
+			void				SetGate(PeerGate* gate)
+									{ fListener.SetGate(gate); }
 
 private:
 	virtual	void				TerminalOpened(

@@ -2,6 +2,8 @@
 
 #include "HostLog.h"
 #include "ProxyGate.h"
+#include "PeerText.h"
+#include "StreamConnection.h"
 #include "WebTerminalEvents.h"
 #include "WebTerminalListener.h"
 
@@ -68,16 +70,46 @@ WebTerminalConnection::Start()
 }
 
 
+// A connection that has not logged in (a request, a terminal at its login)
+// may be dropped to make room for one from a less busy address.
+void
+WebTerminalConnection::SetPass(const PeerGate::Pass& pass)
+{
+	fPass = pass;
+	// Ending may let go of the last hold on this connection: one is kept
+	// until the end is done.
+	fPass.SetDrop([this] {
+		auto self = shared_from_this();
+		_Finish();
+	});
+}
+
+
 void
 WebTerminalConnection::Send(const char* data, size_t size)
 {
 	if (!fOpen || fClosing)
 		return;
-	fOutput.append(data, size);
-	if (!fWriting) {
-		_WriteNext();
-		fListener.Poll();
+	// The same cap as a stream connection's queue: a page that does not
+	// read is cut off, whoever made the output (the door or the host).
+	// The one who sends goes on with the caller afterwards, so the end
+	// comes from Asio's handlers on the next turn: the socket is shut down
+	// now, and the operations under way end with it.
+	if (size > StreamConnection::kDefaultMaxQueued - fOutput.size()) {
+		HostLog("web %s: the caller did not read %zu bytes of output; the"
+			" terminal is closed", fAddress.String(), fOutput.size() + size);
+		fOutput.clear();
+		fClosing = true;
+		beast::error_code ignored;
+		_Socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+		return;
 	}
+	fOutput.append(data, size);
+	// The write starts now; its end is Asio's to report on the next turn
+	// (the socket is watched while it is in flight), never from within
+	// this call: the one who sends goes on with the caller afterwards.
+	if (!fWriting)
+		_WriteNext();
 }
 
 
@@ -222,7 +254,7 @@ WebTerminalConnection::_Answer(const Request& request)
 		std::string host(request[http::field::host]);
 		if (!fListener.IsOriginAllowed(origin, host)) {
 			HostLog("web %s: refused a terminal from origin \"%s\"",
-				fAddress.String(), origin.c_str());
+				fAddress.String(), PeerText::Escaped(origin).c_str());
 			_Respond(403, "text/plain", "Forbidden\n");
 			return;
 		}
@@ -360,7 +392,10 @@ WebTerminalConnection::_HandleControl(const std::string& text)
 	char extra = 0;
 	if (sscanf(text.c_str(), "resize %d %d%c", &columns, &rows, &extra) != 2
 		|| columns < 1 || columns > 1000 || rows < 1 || rows > 1000) {
-		HostLog("web %s: ignored a control message", fAddress.String());
+		// A page that keeps sending them gets one line, and the count as
+		// the call ends.
+		if (fIgnoredControls++ == 0)
+			HostLog("web %s: ignored a control message", fAddress.String());
 		return;
 	}
 	fColumns = columns;
@@ -417,6 +452,11 @@ WebTerminalConnection::_Finish()
 		return;
 	fFinished = true;
 	fWatch.Stop();
+	fPass.Release();
+	if (fIgnoredControls > 1) {
+		HostLog("web %s: ignored %llu control messages in all",
+			fAddress.String(), (unsigned long long)fIgnoredControls);
+	}
 	// Operations still under way end with an error and drop their hold on
 	// this object; closing is all that is needed.
 	beast::error_code ignored;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DescriptorWatch.h"
+#include "PeerGate.h"
 
 #include <String.h>
 #include <SupportDefs.h>
@@ -60,6 +61,10 @@ public:
 
 	// What is known of the caller
 			const BString&		Address() const { return fAddress; }
+	// The connection's place among those not logged in, from its accept
+	// until the caller logs in or the connection ends.
+			void				SetPass(const PeerGate::Pass& pass);
+			void				ReleasePass() { fPass.Release(); }
 			int32				Columns() const { return fColumns; }
 			int32				Rows() const { return fRows; }
 
@@ -102,7 +107,9 @@ private:
 			std::string			fOutput;
 			std::string			fSending;
 			BString				fAddress;
+			PeerGate::Pass		fPass;
 			int32				fColumns = 80;
 			int32				fRows = 24;
 			bigtime_t			fStarted;
+			uint64				fIgnoredControls = 0;
 };

@@ -58,13 +58,13 @@ WebTerminalListener::WebTerminalListener(BLooper& looper,
 	fLooper(looper),
 	fEvents(events),
 	fListener(looper,
-		[this](int descriptor, const BString& address) {
-			_CallerArrived(descriptor, address);
+		[this](int descriptor, const BString& address,
+				const PeerGate::Pass& pass) {
+			_CallerArrived(descriptor, address, pass);
 			Poll();
 		},
-		[](status_t status) {
-			HostLog("web: cannot accept a caller: %s",
-				strerror_status(status));
+		[](const BString& notice) {
+			HostLog("web: %s", notice.String());
 		})
 {
 }
@@ -302,7 +302,8 @@ WebTerminalListener::Poll()
 
 
 void
-WebTerminalListener::_CallerArrived(int descriptor, const BString& address)
+WebTerminalListener::_CallerArrived(int descriptor, const BString& address,
+	const PeerGate::Pass& pass)
 {
 	boost::system::error_code error;
 	asio::ip::tcp::socket socket(fContext);
@@ -319,6 +320,7 @@ WebTerminalListener::_CallerArrived(int descriptor, const BString& address)
 	}
 	auto connection = std::make_shared<WebTerminalConnection>(*this,
 		std::move(socket), descriptor, address);
+	connection->SetPass(pass);
 	fUnopened.push_back(connection);
 	connection->Start();
 }

@@ -71,6 +71,9 @@ public:
 	// handshake; set before Listen.
 			void				SetRequestDeadline(bigtime_t deadline)
 									{ fRequestDeadline = deadline; }
+	// Connections are counted at the host's gate; set before Listen.
+			void				SetGate(PeerGate* gate)
+									{ fListener.SetGate(gate); }
 
 	// For the connections
 	struct PageFile {
@@ -100,7 +103,8 @@ public:
 
 private:
 			void				_CallerArrived(int descriptor,
-									const BString& address);
+									const BString& address,
+									const PeerGate::Pass& pass);
 			void				_ExpireUnopened();
 
 			BLooper&			fLooper;

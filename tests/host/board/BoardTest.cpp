@@ -125,6 +125,37 @@ TEST_F(BoardTest, KeysTypedInTheDoorAnswerTheWaitingRequest)
 }
 
 
+// A caller who floods keys holds only a few kilobytes of the host: keys past
+// the cap are dropped, and the first ones reach the door in order.
+TEST_F(BoardTest, KeysTypedFarAheadOfTheDoorAreCapped)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	BMessage* key = EnterDoor(connection);
+	Type(connection, "a" + std::string(64 * 1024, 'b') + "c");
+	EXPECT_EQ('a', fLink.fKeys[key]);
+	size_t delivered = 0;
+	bool sawLast = false;
+	for (int i = 0; i < 100000; i++) {
+		// An answered request is gone: its address may come again.
+		fLink.fKeys.clear();
+		BMessage* next = new BMessage(kGetChar);
+		fBoard->GetChar("ash", next);
+		if (fLink.fKeys.count(next) == 0) {
+			// No key left: the request waits for one; the next key answers.
+			Type(connection, "z");
+			EXPECT_EQ('z', fLink.fKeys[next]);
+			break;
+		}
+		sawLast |= fLink.fKeys[next] == 'c';
+		delivered++;
+	}
+	EXPECT_LE(delivered, 4u * 1024);
+	EXPECT_GE(delivered, 1024u);
+	EXPECT_FALSE(sawLast);
+}
+
+
 TEST_F(BoardTest, SecondLoginTakesTheSeatAndShowsThePromptAgain)
 {
 	FakeConnection first;

@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to a caller's telnet line as a socket might deliver
 // them, in pieces, through libtelnet and our handling of its events, and
 // shows the same bytes as a door's text. Nothing may crash, hang or leak;
-// no key may be a 0 byte or a CR (Enter is always one line feed), and the
+// no key may be a 0 byte or a CR (Enter is always one line feed), there
+// are never more keys than bytes came in (nothing is inflated), and the
 // text must leave with every line feed after a CR, every other CR followed
 // by a NUL, and without a byte that a terminal acts on as a control.
 #include "LineDiscipline.h"
@@ -22,6 +23,7 @@ public:
 			if (key == '\0' || key == '\r' || key == 0x7f)
 				abort();
 		}
+		fKeys += keys.size();
 	}
 
 	void BytesToSend(const char* bytes, size_t size) override
@@ -35,6 +37,7 @@ public:
 	}
 
 	std::string fSent;
+	size_t fKeys = 0;
 	bool fFailed = false;
 };
 
@@ -80,6 +83,8 @@ LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 	size_t piece = size > 0 ? (size_t)(data[0] % 16) + 1 : 1;
 	for (size_t at = 1; at < size && !recorder.fFailed; at += piece)
 		protocol.Receive(bytes + at, std::min(piece, size - at));
+	if (recorder.fKeys > size)
+		abort();
 
 	recorder.fSent.clear();
 	protocol.SendText(std::string(bytes, size));

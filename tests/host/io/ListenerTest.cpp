@@ -10,7 +10,9 @@
 #include <netinet/in.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/un.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -21,6 +23,7 @@ namespace {
 struct Accepted {
 	int descriptor;
 	BString address;
+	PeerGate::Pass pass;
 };
 
 
@@ -37,10 +40,14 @@ protected:
 	Listener& Make()
 	{
 		fListener = std::make_unique<Listener>(fLooper.Looper(),
-			[this](int descriptor, const BString& address) {
-				fAccepted.push_back({descriptor, address});
+			[this](int descriptor, const BString& address,
+					const PeerGate::Pass& pass) {
+				fAccepted.push_back({descriptor, address, pass});
 				if (fStopAfterFirst)
 					fListener->Stop();
+			},
+			[this](const BString& notice) {
+				fNotices.push_back(notice.String());
 			});
 		return *fListener;
 	}
@@ -53,6 +60,7 @@ protected:
 	RunningLooper fLooper;
 	std::unique_ptr<Listener> fListener;
 	std::vector<Accepted> fAccepted;
+	std::vector<std::string> fNotices;
 	bool fStopAfterFirst = false;
 };
 
@@ -219,4 +227,90 @@ TEST_F(ListenerTest, AddressThatIsNoneOfThisMachinesIsRefused)
 		EXPECT_EQ(B_OK, listener.ListenOnTcp("127.0.0.1", 0));
 		EXPECT_EQ(B_NOT_ALLOWED, listener.ListenOnTcp("127.0.0.1", 0));
 	});
+}
+
+
+// A peer past the gate's count of connections not logged in is closed at
+// once; the episode is told once, with its count when it ends.
+TEST_F(ListenerTest, PeersPastTheGateAreClosedAndToldOnce)
+{
+	PeerGate gate(100, 2);
+	Listener& listener = Make();
+	ASSERT_EQ(B_OK, fLooper.Locked([&] {
+		listener.SetGate(&gate);
+		return listener.ListenOnTcp("127.0.0.1", 0);
+	}));
+	std::vector<int> callers;
+	for (int i = 0; i < 6; i++)
+		callers.push_back(ConnectTcp(AF_INET, "127.0.0.1", listener.Port()));
+	ASSERT_TRUE(fLooper.WaitFor([this] { return fAccepted.size() == 2; }));
+	// The ones turned away find their line closed.
+	char byte;
+	for (size_t i = 2; i < callers.size(); i++) {
+		struct timeval wait = {5, 0};
+		setsockopt(callers[i], SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait));
+		EXPECT_GE(0, recv(callers[i], &byte, 1, 0)) << i;
+	}
+	EXPECT_EQ(2u, CountAccepted());
+	EXPECT_EQ(2, fLooper.Locked([&] { return gate.Pending(); }));
+	ASSERT_EQ(1u, fLooper.Locked([this] { return fNotices.size(); }));
+	EXPECT_NE(std::string::npos, fNotices[0].find("2 connections from"
+		" 127.0.0.1 have not logged in yet")) << fNotices[0];
+
+	// A login gives the place back: the next caller is taken.
+	fLooper.Locked([this] { fAccepted[0].pass.Release(); });
+	int next = ConnectTcp(AF_INET, "127.0.0.1", listener.Port());
+	EXPECT_TRUE(fLooper.WaitFor([this] { return fAccepted.size() == 3; }));
+	fLooper.Locked([this] { fListener->Stop(); });
+	ASSERT_EQ(2u, fLooper.Locked([this] { return fNotices.size(); }));
+	EXPECT_NE(std::string::npos, fNotices[1].find("4 callers were turned"
+		" away")) << fNotices[1];
+	for (int caller : callers)
+		close(caller);
+	close(next);
+}
+
+
+// Out of descriptors, the listener rests instead of failing at full speed
+// on the peer that waits, says so once, and takes the peer once
+// descriptors are free again.
+TEST_F(ListenerTest, ListenerOutOfDescriptorsRestsAndTakesThePeerLater)
+{
+	Listener& listener = Make();
+	ASSERT_EQ(B_OK, fLooper.Locked([&] {
+		return listener.ListenOnTcp("127.0.0.1", 0);
+	}));
+	struct rlimit saved;
+	ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &saved));
+	std::vector<int> filler;
+	int caller = -1;
+	fLooper.Locked([&] {
+		caller = ConnectTcp(AF_INET, "127.0.0.1", listener.Port());
+		// Every descriptor below a low limit taken: accept meets EMFILE.
+		struct rlimit low = saved;
+		low.rlim_cur = (rlim_t)caller + 16;
+		setrlimit(RLIMIT_NOFILE, &low);
+		int copy;
+		while ((copy = dup(caller)) >= 0)
+			filler.push_back(copy);
+	});
+	ASSERT_GE(caller, 0);
+	ASSERT_TRUE(fLooper.WaitFor([this] { return !fNotices.empty(); }));
+	snooze(300000);
+	EXPECT_EQ(0u, CountAccepted());
+	fLooper.Locked([&] {
+		EXPECT_EQ(1u, fNotices.size());
+		EXPECT_NE(std::string::npos, fNotices[0].find("too many open files"))
+			<< fNotices[0];
+	});
+	for (int copy : filler)
+		close(copy);
+	setrlimit(RLIMIT_NOFILE, &saved);
+	EXPECT_TRUE(fLooper.WaitFor([this] { return fAccepted.size() == 1; }));
+	fLooper.Locked([&] {
+		ASSERT_EQ(2u, fNotices.size());
+		EXPECT_NE(std::string::npos, fNotices[1].find("descriptors are free"
+			" again")) << fNotices[1];
+	});
+	close(caller);
 }

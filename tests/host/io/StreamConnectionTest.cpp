@@ -155,7 +155,9 @@ TEST_F(StreamConnectionTest, PeerThatStopsReadingIsCutOffAtTheCap)
 			ended = !fOwner.fEnds.empty();
 		});
 	}
-	ASSERT_EQ(1u, fOwner.fEnds.size());
+	// The end comes on the looper's next turn, after the queueing call.
+	ASSERT_TRUE(fLooper.WaitFor([this] { return !fOwner.fEnds.empty(); }));
+	ASSERT_EQ(1u, fLooper.Locked([this] { return fOwner.fEnds.size(); }));
 	EXPECT_EQ(EndReason::kOverflowed, fOwner.fEnds[0]);
 	EXPECT_LE(most, cap);
 	EXPECT_EQ(0u, fLooper.Locked([this] { return fConnection->Queued(); }));
@@ -266,4 +268,52 @@ TEST_F(StreamConnectionTest, DeletedConnectionClosesWithoutReporting)
 	char byte;
 	EXPECT_EQ(0, recv(fSockets.peer, &byte, 1, 0));
 	fLooper.Locked([this] { EXPECT_TRUE(fOwner.fEnds.empty()); });
+}
+
+
+// The one who queues (the board, showing a caller a text) goes on with the
+// caller after Queue returns: the overflow is never reported from within
+// it, only on the looper's next turn, and the peer's line is cut at once.
+TEST_F(StreamConnectionTest, OverflowIsReportedAfterTheCallThatQueued)
+{
+	Start(4096);
+	fLooper.Locked([&] {
+		fConnection->Queue(Pattern(4097));
+		EXPECT_TRUE(fOwner.fEnds.empty());
+		EXPECT_FALSE(fConnection->HasEnded());
+		// Whatever comes after is dropped, not queued.
+		fConnection->Queue("more");
+		fConnection->Flush();
+		EXPECT_EQ(0u, fConnection->Queued());
+	});
+	ASSERT_TRUE(fLooper.WaitFor([this] { return !fOwner.fEnds.empty(); }));
+	fLooper.Locked([&] {
+		ASSERT_EQ(1u, fOwner.fEnds.size());
+		EXPECT_EQ(EndReason::kOverflowed, fOwner.fEnds[0]);
+	});
+	char byte;
+	EXPECT_EQ(0, recv(fSockets.peer, &byte, 1, 0));
+}
+
+
+// A send that fails within the owner's own call (a peer gone while the
+// board shows it a text) is told on the next turn, as an overflow is.
+TEST_F(StreamConnectionTest, SendThatFailsWithinTheOwnersCallIsToldAfterIt)
+{
+	Start();
+	fLooper.Locked([&] {
+		fConnection->Queue("unread");
+		fConnection->Flush();
+	});
+	snooze(10000);
+	fLooper.Locked([&] {
+		fSockets.ClosePeer();
+		for (int i = 0; i < 4 && !fConnection->HasEnded(); i++) {
+			fConnection->Queue(Pattern(4096));
+			fConnection->Flush();
+		}
+		EXPECT_TRUE(fOwner.fEnds.empty());
+	});
+	ASSERT_TRUE(fLooper.WaitFor([this] { return !fOwner.fEnds.empty(); }));
+	fLooper.Locked([this] { EXPECT_EQ(1u, fOwner.fEnds.size()); });
 }

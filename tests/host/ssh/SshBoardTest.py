@@ -137,6 +137,21 @@ class SshBoardTest(unittest.TestCase):
         telnet.expect(r"Ash +front room +0:\d\d +xterm 120x40 +ssh")
         telnet.expect(r"Birch +front room +0:0\d +XTERM[^\r\n]* telnet")
 
+    def test_terminal_type_is_capped_and_cleaned(self):
+        # What the client sends as its PTY's type: long, with an escape
+        # sequence and bytes of the upper half.
+        self.board.environment["TERM"] = ("v" * 30 + "\x1b[31m"
+                                          + "\udce9\udca0" + "w" * 30)
+        caller = register_over_ssh(self.board, "Ash")
+        telnet = self.board.call()
+        register(telnet, "Birch")
+        telnet.send("w")
+        # Forty printable characters, as a telnet caller's type is kept,
+        # and the row whole to its way in.
+        telnet.expect(r"Ash +front room +0:\d\d +v{30}\[31mw{6} 80x24 +ssh\r")
+        telnet.expect("Your choice: ")
+        caller.send("g")
+
     def test_dropped_telnet_line_is_resumed_over_ssh(self):
         caller = self.board.call()
         register(caller, "Ash")

@@ -1,13 +1,16 @@
 // A small host for the SSH tests: SshListener on a looper, with a password
 // judged on a later turn of the loop (as the host's Argon2id check answers
 // from a worker), and a terminal that echoes keys back in capitals.
-// "F" floods the caller with text, "Q" says good-bye and closes, "K" cuts
-// every other caller off at once, unsent text and all. The name
+// "F" floods the caller with text, kept just under the host's cap on what
+// waits as the caller takes it, "G" sends more than the cap at once, "Q"
+// says good-bye and closes, "K" cuts every other caller off at once,
+// unsent text and all. The name
 // "newcomer" registers through questions (a password typed twice).
 #include "SshConnection.h"
 #include "SshEvents.h"
 #include "SshHostKey.h"
 #include "SshListener.h"
+#include "StreamConnection.h"
 
 #include <EchoScreen.h>
 #include <Looper.h>
@@ -17,6 +20,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 
@@ -108,9 +113,14 @@ public:
 		std::string echo;
 		for (size_t i = 0; i < size; i++) {
 			if (data[i] == 'F') {
-				std::string flood(kFloodSize, '.');
-				connection->Send(flood.data(), flood.size());
+				fFlooding[connection] = kFloodSize;
+				_TopUp(connection);
 				printf("flooding %s\n", connection->UserName().String());
+			} else if (data[i] == 'G') {
+				std::string flood(StreamConnection::kDefaultMaxQueued + 1,
+					'.');
+				connection->Send(flood.data(), flood.size());
+				printf("overflowing %s\n", connection->UserName().String());
 			} else if (data[i] == 'K') {
 				std::set<SshConnection*> others = fConnections;
 				others.erase(connection);
@@ -130,8 +140,14 @@ public:
 		connection->Send(echo.data(), echo.size());
 	}
 
+	void OutputDrained(SshConnection* connection) override
+	{
+		_TopUp(connection);
+	}
+
 	void ConnectionClosed(SshConnection* connection) override
 	{
+		fFlooding.erase(connection);
 		fConnections.erase(connection);
 		printf("closed %s\n", connection->UserName().String());
 	}
@@ -156,7 +172,25 @@ public:
 	}
 
 private:
+	// As much of the flood as the host lets wait; the rest as the caller
+	// takes it.
+	void _TopUp(SshConnection* connection)
+	{
+		auto flooding = fFlooding.find(connection);
+		if (flooding == fFlooding.end())
+			return;
+		size_t room = StreamConnection::kDefaultMaxQueued - 1
+			- connection->QueuedBytes();
+		size_t size = std::min(room, flooding->second);
+		if (size == 0)
+			return;
+		flooding->second -= size;
+		std::string flood(size, '.');
+		connection->Send(flood.data(), flood.size());
+	}
+
 	SshListener				fListener;
+	std::map<SshConnection*, size_t> fFlooding;
 	std::set<SshConnection*> fConnections;
 };
 

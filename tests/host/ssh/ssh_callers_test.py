@@ -232,6 +232,20 @@ class SshCallerTest(unittest.TestCase):
         self.assertIn("closed ash", self.harness.lines)
         self.assertIn("closed birch", self.harness.lines)
 
+    def test_CallerPastTheCapIsCutOffByTheHost(self):
+        slow = self.logIn()
+        slow.send("G")
+        slow.expect(pexpect.EOF, searchwindowsize=200)
+        other = self.logIn(user="birch")
+        other.send("one\r")
+        other.expect("ONE\r\n")
+        other.send("Q")
+        other.expect("Bye")
+        self.finish(other)
+        self.assertEqual(0, self.harness.stop())
+        self.assertIn("overflowing ash", self.harness.lines)
+        self.assertIn("closed ash", self.harness.lines)
+
 
 if __name__ == "__main__":
     if len(sys.argv) < 2:

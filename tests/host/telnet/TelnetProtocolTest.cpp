@@ -155,3 +155,78 @@ TEST(TelnetProtocolTest, OversizedSubnegotiationIsCappedAndTheLineGoesOn)
 		EXPECT_NE(std::string::npos, line.fKeys.find('k'));
 	}
 }
+
+
+// Compression is never negotiated, so a caller's "IAC SB COMPRESS2 IAC SE"
+// starts nothing: the bytes after it are the caller's keys as they are,
+// never inflated into many more.
+TEST(TelnetProtocolTest, CompressionStartedUnaskedIsNeverTaken)
+{
+	const char kCompress2 = (char)86;
+	Line line;
+	TelnetProtocol protocol(line);
+	// What deflate makes of 100,000 times "s": 121 bytes.
+	std::string deflated(
+		"\x78\xda\xed\xc1\x31\x0d\x00\x00\x00\xc3\x20\xd1\xf5\x9f\xcc\xc6"
+		"\x0e\xa0\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+		"\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+		"\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+		"\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+		"\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+		"\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+		"\x00\x00\x80\x57\x03\x9e\x83\x84\x22", 121);
+	Receive(protocol, std::string(1, kIAC) + kSB + kCompress2 + kIAC + kSE
+		+ deflated + "ok");
+	EXPECT_FALSE(line.fFailed);
+	EXPECT_LE(line.fKeys.size(), deflated.size() + 2);
+	EXPECT_EQ("ok", line.fKeys.substr(line.fKeys.size() - 2));
+}
+
+
+// The compression option's subnegotiation is left out whole even when it
+// comes a byte at a time; the commands around it are read as ever.
+TEST(TelnetProtocolTest, CompressionSubnegotiationSplitAcrossReadsIsDropped)
+{
+	const char kCompress = (char)85;
+	Line line;
+	TelnetProtocol protocol(line);
+	line.TakeSent();
+	std::string bytes = std::string(1, kIAC) + kSB + kCompress + "z" + kIAC
+		+ kIAC + "z" + kIAC + kSE + "a" + kIAC + kIAC + kIAC + kSB
+		+ kTerminalType + '\0' + "VT100" + kIAC + kSE + "b";
+	for (char byte : bytes)
+		Receive(protocol, std::string(1, byte));
+	EXPECT_FALSE(line.fFailed);
+	EXPECT_EQ("a\xff" "b", line.fKeys);
+	EXPECT_STREQ("VT100", protocol.TerminalType().String());
+}
+
+
+TEST(TelnetProtocolTest, OfferOfCompressionIsRefused)
+{
+	const char kCompress2 = (char)86;
+	Line line;
+	TelnetProtocol protocol(line);
+	Receive(protocol, Bytes({kIAC, kWill, kCompress2}));
+	EXPECT_EQ(Bytes({kIAC, kDont, kCompress2}), line.TakeSent());
+	Receive(protocol, Bytes({kIAC, kDo, kCompress2}));
+	EXPECT_EQ(Bytes({kIAC, kWont, kCompress2}), line.TakeSent());
+}
+
+
+// libtelnet ends a subnegotiation at an IAC that is not doubled and reads
+// a command after it: a compression subnegotiation opened inside another
+// is left out all the same.
+TEST(TelnetProtocolTest, CompressionOpenedInsideAnotherSubnegotiationIsDropped)
+{
+	const char kCompress2 = (char)86;
+	Line line;
+	TelnetProtocol protocol(line);
+	// What deflate makes of 1,000 times "s".
+	std::string deflated("\x78\xda\x2b\x2e\x1e\x05\xa3\x60\x14\x0c\x77"
+		"\x00\x00\x79\x56\xc1\x48", 17);
+	Receive(protocol, std::string(1, kIAC) + kSB + kTerminalType + '\0' + "X"
+		+ kIAC + kSB + kCompress2 + kIAC + kSE + deflated + "ok");
+	EXPECT_LE(line.fKeys.size(), deflated.size() + 2);
+	EXPECT_EQ(std::string::npos, line.fKeys.find("sss"));
+}
