@@ -88,3 +88,23 @@ TEST(PeerGateTest, ShortOfDescriptorsOnlyADroppedPlaceMakesRoom)
 	EXPECT_FALSE(waiting.IsHeld());
 	EXPECT_EQ(1, gate.Pending());
 }
+
+
+// A reverse proxy the host trusts speaks for many callers: its address is
+// held only to the overall count.
+TEST(PeerGateTest, SharedAddressIsHeldOnlyToTheOverallCount)
+{
+	PeerGate gate(6, 2);
+	gate.SetSharedAddresses({ BString("10.0.0.1") });
+	std::vector<PeerGate::Pass> passes(6);
+	for (int i = 0; i < 5; i++) {
+		EXPECT_EQ(PeerGate::Verdict::kAdmitted,
+			gate.Admit(BString("10.0.0.1"), &passes[i]));
+	}
+	EXPECT_EQ(PeerGate::Verdict::kAdmitted,
+		gate.Admit(BString("192.0.2.7"), &passes[5]));
+	PeerGate::Pass more;
+	EXPECT_EQ(PeerGate::Verdict::kTooMany,
+		gate.Admit(BString("10.0.0.1"), &more));
+	EXPECT_EQ(6, gate.Pending());
+}

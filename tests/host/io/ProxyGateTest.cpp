@@ -19,8 +19,9 @@ protected:
 	{
 		fLooper.Locked([this] {
 			fGate = std::make_unique<ProxyGate>(fLooper.Looper(),
-				[this](int descriptor, const BString& address) {
-					fPassed.push_back({ descriptor, address });
+				[this](int descriptor, const BString& address,
+						const PeerGate::Pass& pass) {
+					fPassed.push_back({ descriptor, address, pass });
 				},
 				[this](const BString& proxy, const char* problem) {
 					fDropped.push_back(std::string(proxy.String()) + ": "
@@ -38,7 +39,12 @@ protected:
 
 	void Accept(SocketPair& line, const char* address)
 	{
-		fLooper.Locked([&] { fGate->Accept(line.host, address); });
+		fLooper.Locked([&] {
+			PeerGate::Pass pass;
+			ASSERT_NE(PeerGate::Verdict::kTooMany,
+				fPeers.Admit(BString(address), &pass));
+			fGate->Accept(line.host, address, pass);
+		});
 	}
 
 	size_t CountPassed()
@@ -57,9 +63,11 @@ protected:
 	struct Passed {
 		int descriptor;
 		BString address;
+		PeerGate::Pass pass;
 	};
 
 	RunningLooper fLooper;
+	PeerGate fPeers;
 	std::unique_ptr<ProxyGate> fGate;
 	std::vector<Passed> fPassed;
 	std::vector<std::string> fDropped;
@@ -79,6 +87,11 @@ TEST_F(ProxyGateTest, HeaderInPiecesNamesTheCallerAndLeavesTheirBytes)
 	ASSERT_TRUE(fLooper.WaitFor([this] { return !fPassed.empty(); }));
 	EXPECT_EQ(BString("198.51.100.7"), fPassed[0].address);
 	EXPECT_EQ(line.host, fPassed[0].descriptor);
+	// The connection keeps the place it was counted in from its accept.
+	fLooper.Locked([this] {
+		EXPECT_TRUE(fPassed[0].pass.IsHeld());
+		EXPECT_EQ(1, fPeers.Pending());
+	});
 	// The caller's own bytes are the way in's, not one of them taken.
 	EXPECT_EQ("\xff\xfb\x18" "Ash\r", Waiting(line.host));
 	close(line.host);
@@ -110,6 +123,8 @@ TEST_F(ProxyGateTest, InvalidOrLateHeaderDropsTheConnection)
 	EXPECT_EQ("", silent.ReceiveAll());
 	EXPECT_EQ(0u, CountPassed());
 	fLooper.Locked([this] {
+		// A connection dropped at the gate gives its place back.
+		EXPECT_EQ(0, fPeers.Pending());
 		ASSERT_EQ(2u, fDropped.size());
 		EXPECT_EQ("10.0.0.1: no proxy header", fDropped[0]);
 		EXPECT_EQ("::ffff:10.0.0.1: no proxy header in time", fDropped[1]);
