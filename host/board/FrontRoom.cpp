@@ -60,6 +60,26 @@ FrontRoom::ChoiceFor(char key, std::string* shown)
 }
 
 
+// A terminal ("XTERM 80x24") in the width a list leaves it: the type's
+// name is cut, with "..", before the window is, which the caller can
+// change and the others may want to know.
+static std::string
+FittedTerminal(const std::string& terminal, size_t width)
+{
+	if (terminal.size() <= width)
+		return terminal;
+	size_t space = terminal.rfind(' ');
+	std::string window = space == std::string::npos ? std::string()
+		: terminal.substr(space);
+	bool isWindow = window.size() > 1
+		&& window.find_first_not_of("0123456789x", 1) == std::string::npos
+		&& window.find('x') != std::string::npos;
+	if (!isWindow || window.size() + 3 > width)
+		return terminal.substr(0, width);
+	return terminal.substr(0, width - window.size() - 2) + ".." + window;
+}
+
+
 // Every field a caller can choose (the name, the terminal's type) is shown
 // printable, so no caller drives another's terminal through the list.
 // The terminal's type is the one field of no fixed width (a type of 40
@@ -90,7 +110,8 @@ FrontRoom::WhoIsOnline(const std::vector<Presence>& callers, int32 columns)
 		if (wide) {
 			snprintf(line, sizeof(line), "  %-30s %-11s %6s %-*.*s %s",
 				name.c_str(), where, IdleText(caller.idle).c_str(),
-				terminalWidth, terminalWidth, shownTerminal.c_str(),
+				terminalWidth, terminalWidth,
+				FittedTerminal(shownTerminal, (size_t)terminalWidth).c_str(),
 				caller.way);
 			list += line;
 			list += "\n";

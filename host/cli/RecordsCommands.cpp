@@ -35,21 +35,6 @@ const size_t kScreenWidth = 80;
 const size_t kMaxNameWidth = 30;
 
 
-void
-UseVolumeFolder(const char* volume)
-{
-	if (volume == NULL)
-		return;
-	std::string path(volume);
-	if (path[0] != '/') {
-		char folder[PATH_MAX];
-		if (getcwd(folder, sizeof(folder)) != NULL)
-			path = std::string(folder) + "/" + path;
-	}
-	setenv("BOOT_VOLUME", path.c_str(), 1);
-}
-
-
 // A count of calls: digits alone, 1 to kMaxCalls.
 bool
 ParseCount(const char* text, int32* count)
@@ -93,6 +78,23 @@ EndingText(const CallRecord& call)
 }
 
 }	// namespace
+
+
+// The volume of --volume for every reader of the board's files, made
+// absolute so that a later change of folder does not move it.
+void
+UseVolumeFolder(const char* volume)
+{
+	if (volume == NULL)
+		return;
+	std::string path(volume);
+	if (path[0] != '/') {
+		char folder[PATH_MAX];
+		if (getcwd(folder, sizeof(folder)) != NULL)
+			path = std::string(folder) + "/" + path;
+	}
+	setenv("BOOT_VOLUME", path.c_str(), 1);
+}
 
 
 std::string

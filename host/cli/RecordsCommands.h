@@ -10,6 +10,8 @@
 // account NAME --show), from the database itself: the host need not run,
 // and one that runs goes on writing meanwhile.
 int RunCallsCommand(int argumentCount, char** arguments);
+// The volume that --volume names (NULL: the default), for what follows.
+void UseVolumeFolder(const char* volume);
 int ShowAccountRecord(const char* command, const std::string& name);
 
 // The table of zenbo calls, the newest first, within 80 columns: the

@@ -166,21 +166,6 @@ ParseArguments(int count, char** arguments, bool bulletin, Arguments* parsed)
 }
 
 
-void
-UseVolume(const char* volume)
-{
-	if (volume == NULL)
-		return;
-	std::string path(volume);
-	if (path[0] != '/') {
-		char folder[PATH_MAX];
-		if (getcwd(folder, sizeof(folder)) != NULL)
-			path = std::string(folder) + "/" + path;
-	}
-	setenv("BOOT_VOLUME", path.c_str(), 1);
-}
-
-
 // Replaces the file whole: written beside it, then renamed over it.
 bool
 WriteWhole(const char* path, const std::string& content)
@@ -234,7 +219,7 @@ RunPlayers(int count, char** arguments)
 		fputs(kPlayersUsage, stdout);
 		return 0;
 	}
-	UseVolume(parsed.volume);
+	UseVolumeFolder(parsed.volume);
 	std::vector<CharacterListing::Character> entries;
 	if (!ReadCharactersOrSay(arguments[0], &entries))
 		return 1;
@@ -275,7 +260,7 @@ RunBulletin(int count, char** arguments)
 			parsed.format);
 		return 2;
 	}
-	UseVolume(parsed.volume);
+	UseVolumeFolder(parsed.volume);
 	std::vector<CharacterListing::Character> entries;
 	if (!ReadCharactersOrSay(arguments[0], &entries))
 		return 1;
@@ -382,7 +367,7 @@ CheckHostArguments(int count, char** arguments, const char* usage,
 			choices.c_str(), command);
 		return 2;
 	}
-	UseVolume(parsed->volume);
+	UseVolumeFolder(parsed->volume);
 	return 0;
 }
 
@@ -471,7 +456,7 @@ RunChat(int count, char** arguments)
 			arguments[0], arguments[0]);
 		return 2;
 	}
-	UseVolume(parsed.volume);
+	UseVolumeFolder(parsed.volume);
 	if (waits) {
 		fprintf(stderr, "Waiting for a caller to page the sysop; Esc or"
 			" Ctrl-D ends.\r\n");
@@ -499,7 +484,7 @@ RunStatus(int count, char** arguments)
 			arguments[0]);
 		return 2;
 	}
-	UseVolume(parsed.volume);
+	UseVolumeFolder(parsed.volume);
 	return AskAndPrint(arguments[0],
 		{ "status", parsed.action != NULL ? "json" : "text" });
 }

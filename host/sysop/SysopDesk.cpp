@@ -5,6 +5,7 @@
 #include "CharacterListing.h"
 #include "FrontRoom.h"
 #include "HostLog.h"
+#include "PeerText.h"
 #include "ProcessFigures.h"
 #include "VraskPaths.h"
 
@@ -120,16 +121,7 @@ WindowFirst(const std::string& terminal)
 static std::string
 CleanReason(const std::string& reason)
 {
-	std::string clean;
-	for (char c : reason) {
-		uint8 byte = (uint8)c;
-		if (byte < 0x20 || byte == 0x7f || (byte >= 0x80 && byte < 0xa0)) {
-			char escape[8];
-			snprintf(escape, sizeof(escape), "\\x%02x", byte);
-			clean += escape;
-		} else
-			clean += c;
-	}
+	std::string clean = PeerText::Escaped(reason);
 	if (clean.size() > kMaxSysopNoticeLength)
 		clean = clean.substr(0, kMaxSysopNoticeLength - 3) + "...";
 	return clean;

@@ -387,7 +387,8 @@ class LogTest(BoardTest):
         self.board.wait_for_log(r"ssh 127\.0\.0\.1: key exchange failed")
 
         web = connect(self.board.web_port, "127.0.0.1", timeout=5)
-        web.sendall(b"GET /ws HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+        web.sendall(b"GET /ws HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n"
+                    % self.board.web_port +
                     b"Upgrade: websocket\r\nConnection: Upgrade\r\n"
                     b"Sec-WebSocket-Version: 13\r\n"
                     b"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"

@@ -140,15 +140,16 @@ class SshBoardTest(unittest.TestCase):
     def test_terminal_type_is_capped_and_cleaned(self):
         # What the client sends as its PTY's type: long, with an escape
         # sequence and bytes of the upper half.
-        self.board.environment["TERM"] = ("v" * 30 + "\x1b[31m"
-                                          + "\udce9\udca0" + "w" * 30)
+        self.board.environment["TERM"] = ("v" * 5 + "\x1b[31m"
+                                          + "\udce9\udca0" + "w" * 60)
         caller = register_over_ssh(self.board, "Ash")
         telnet = self.board.call()
         register(telnet, "Birch")
         telnet.send("w")
-        # Forty printable characters, as a telnet caller's type is kept,
-        # and the row whole to its way in.
-        telnet.expect(r"Ash +front room +0:\d\d +v{30}\[31mw{6} 80x24 +ssh\r")
+        # Printable characters alone, as a telnet caller's type is kept,
+        # cut to the list's column before its window, and the row whole to
+        # its way in.
+        telnet.expect(r"Ash +front room +0:\d\d +v{5}\[31mw{4}\.\. 80x24 +ssh\r")
         telnet.expect("Your choice: ")
         caller.send("g")
 
