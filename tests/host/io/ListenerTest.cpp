@@ -276,6 +276,14 @@ TEST_F(ListenerTest, PeersPastTheGateAreClosedAndToldOnce)
 // descriptors are free again.
 TEST_F(ListenerTest, ListenerOutOfDescriptorsRestsAndTakesThePeerLater)
 {
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+	// The sanitizers' own checks open descriptors (UBSan reads memory
+	// through a pipe), so a process without one left reports faults that
+	// are not there; the plain build runs this.
+	GTEST_SKIP() << "takes every descriptor of the process";
+#endif
+#endif
 	Listener& listener = Make();
 	ASSERT_EQ(B_OK, fLooper.Locked([&] {
 		return listener.ListenOnTcp("127.0.0.1", 0);
