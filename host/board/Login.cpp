@@ -124,30 +124,17 @@ Login::_LineTyped(const std::string& line)
 LoginOutcome
 Login::_NewPasswordTyped(const std::string& line)
 {
-	if (fStage == Stage::kNewPassword) {
-		if (line.size() < kMinPasswordLength) {
-			_Say("A password has at least 8 characters.\nChoose a password: ");
-			return LoginOutcome::kGoesOn;
-		}
-		const char* problem = _PasswordProblem(line);
-		if (problem != NULL) {
-			_Say(std::string(problem) + "\nChoose a password: ");
-			return LoginOutcome::kGoesOn;
-		}
-		fNewPassword = line;
-		fStage = Stage::kConfirmPassword;
-		_Say("The same password again: ");
-		return LoginOutcome::kGoesOn;
-	}
-	if (line != fNewPassword) {
-		fNewPassword.clear();
-		fStage = Stage::kNewPassword;
-		_Say("The passwords differ.\nChoose a password: ");
+	std::string say;
+	std::string chosen;
+	if (!NewPasswordLineTyped(line, fTerminal->CarriesEightBits(),
+			fNewPassword, &say, &chosen)) {
+		fStage = fNewPassword.empty() ? Stage::kNewPassword
+			: Stage::kConfirmPassword;
+		_Say(say);
 		return LoginOutcome::kGoesOn;
 	}
 	fStage = Stage::kHashing;
-	fLink.HashPassword(fCaller, fNewPassword);
-	fNewPassword.clear();
+	fLink.HashPassword(fCaller, chosen);
 	return LoginOutcome::kGoesOn;
 }
 

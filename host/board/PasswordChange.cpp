@@ -122,31 +122,21 @@ PasswordChange::_LineTyped(const std::string& line)
 			return Outcome::kGoesOn;
 		}
 		case Stage::kNewPassword:
-			if (line.size() < kMinPasswordLength) {
-				_Say("A password has at least 8 characters.\n"
-					"Choose a password: ");
-				return Outcome::kGoesOn;
-			}
-			if (const char* problem = PasswordProblem(line,
-					fTerminal->CarriesEightBits())) {
-				_Say(std::string(problem) + "\nChoose a password: ");
-				return Outcome::kGoesOn;
-			}
-			fNewPassword = line;
-			fStage = Stage::kConfirmPassword;
-			_Say("The same password again: ");
-			return Outcome::kGoesOn;
 		case Stage::kConfirmPassword:
-			if (line != fNewPassword) {
-				fNewPassword.clear();
-				fStage = Stage::kNewPassword;
-				_Say("The passwords differ.\nChoose a password: ");
+		{
+			std::string say;
+			std::string chosen;
+			if (!NewPasswordLineTyped(line, fTerminal->CarriesEightBits(),
+					fNewPassword, &say, &chosen)) {
+				fStage = fNewPassword.empty() ? Stage::kNewPassword
+					: Stage::kConfirmPassword;
+				_Say(say);
 				return Outcome::kGoesOn;
 			}
 			fStage = Stage::kHashing;
-			fLink.HashPassword(fCaller, fNewPassword);
-			fNewPassword.clear();
+			fLink.HashPassword(fCaller, chosen);
 			return Outcome::kGoesOn;
+		}
 		default:
 			return Outcome::kGoesOn;
 	}

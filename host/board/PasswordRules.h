@@ -28,3 +28,35 @@ PasswordProblem(const std::string& password, bool lineCarriesEightBits)
 	}
 	return NULL;
 }
+
+
+// The two questions of a new password at a terminal's prompt, at
+// registration and at a change alike: the password, then the same again.
+// `first` keeps the first answer between them, and is empty while the
+// first question is asked. True when the answers agree: the new password
+// is then moved to *chosen. Otherwise *say is what to ask next.
+inline bool
+NewPasswordLineTyped(const std::string& line, bool lineCarriesEightBits,
+	std::string& first, std::string* say, std::string* chosen)
+{
+	if (first.empty()) {
+		const char* problem = line.size() < kMinPasswordLength
+			? "A password has at least 8 characters."
+			: PasswordProblem(line, lineCarriesEightBits);
+		if (problem != NULL) {
+			*say = std::string(problem) + "\nChoose a password: ";
+			return false;
+		}
+		first = line;
+		*say = "The same password again: ";
+		return false;
+	}
+	if (line != first) {
+		first.clear();
+		*say = "The passwords differ.\nChoose a password: ";
+		return false;
+	}
+	chosen->swap(first);
+	first.clear();
+	return true;
+}
