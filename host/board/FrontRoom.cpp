@@ -68,15 +68,13 @@ FittedTerminal(const std::string& terminal, size_t width)
 {
 	if (terminal.size() <= width)
 		return terminal;
-	size_t space = terminal.rfind(' ');
-	std::string window = space == std::string::npos ? std::string()
-		: terminal.substr(space);
-	bool isWindow = window.size() > 1
-		&& window.find_first_not_of("0123456789x", 1) == std::string::npos
-		&& window.find('x') != std::string::npos;
-	if (!isWindow || window.size() + 3 > width)
+	std::string type;
+	std::string window;
+	if (!FrontRoom::SplitWindow(terminal, &type, &window)
+		|| window.size() + 4 > width) {
 		return terminal.substr(0, width);
-	return terminal.substr(0, width - window.size() - 2) + ".." + window;
+	}
+	return type.substr(0, width - window.size() - 3) + ".. " + window;
 }
 
 
@@ -186,4 +184,23 @@ FrontRoom::IdleText(bigtime_t idle)
 	snprintf(text, sizeof(text), "%lld:%02lld", (long long)(seconds / 60),
 		(long long)(seconds % 60));
 	return text;
+}
+
+
+bool
+FrontRoom::SplitWindow(const std::string& terminal, std::string* type,
+	std::string* window)
+{
+	size_t space = terminal.rfind(' ');
+	if (space == std::string::npos)
+		return false;
+	std::string last = terminal.substr(space + 1);
+	size_t times = last.find('x');
+	if (times == std::string::npos || times == 0 || times + 1 == last.size()
+		|| last.find_first_not_of("0123456789x") != std::string::npos) {
+		return false;
+	}
+	*type = terminal.substr(0, space);
+	*window = last;
+	return true;
 }

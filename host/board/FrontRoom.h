@@ -55,4 +55,8 @@ public:
 	static	std::string			WhenText(time_t when);
 	// Minutes and seconds, as the lists show idle times.
 	static	std::string			IdleText(bigtime_t idle);
+	// A terminal as the lists have it ("XTERM 80x24"), parted into its
+	// type and its window ("80x24"); false when it names no window.
+	static	bool				SplitWindow(const std::string& terminal,
+									std::string* type, std::string* window);
 };

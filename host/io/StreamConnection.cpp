@@ -185,11 +185,20 @@ StreamConnection::_Watch()
 
 
 void
+StreamConnection::HoldPass(const PeerGate::Pass& pass)
+{
+	fPass = pass;
+	fPass.SetDrop([this] { Close(); });
+}
+
+
+void
 StreamConnection::_End(EndReason reason)
 {
 	if (fEnded)
 		return;
 	fEnded = true;
+	fPass.Release();
 	fOutput.clear();
 	fOutputStart = 0;
 	if (fDescriptor >= 0) {

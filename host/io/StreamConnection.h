@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DescriptorWatch.h"
+#include "PeerGate.h"
 
 #include <SupportDefs.h>
 
@@ -79,6 +80,13 @@ public:
 			bool				IsFinishing() const { return fFinishing; }
 			bool				HasEnded() const { return fEnded; }
 
+	// Admission
+	// The connection's place among those not logged in: a newcomer who
+	// takes it closes the connection, and the end gives it back. The owner
+	// gives it back sooner when its caller logs in.
+			void				HoldPass(const PeerGate::Pass& pass);
+			void				ReleasePass() { fPass.Release(); }
+
 private:
 			void				_Event(uint32 events);
 			void				_Read();
@@ -101,4 +109,5 @@ private:
 			bool				fEnding = false;
 			EndReason			fEndingReason = EndReason::kFailed;
 			bool				fEnded = false;
+			PeerGate::Pass		fPass;
 };

@@ -176,21 +176,12 @@ RloginConnection::OutputFlushed()
 // A call that has not logged in may be dropped to make room for a caller
 // from a less busy address.
 void
-RloginConnection::SetPass(const PeerGate::Pass& pass)
-{
-	fPass = pass;
-	fPass.SetDrop([this] { fStream.Close(); });
-}
-
-
-void
 RloginConnection::StreamEnded(StreamConnection::EndReason reason)
 {
 	if (reason == StreamConnection::EndReason::kOverflowed) {
 		HostLog("the RLogin line from %s takes nothing; it is closed",
 			fAddress.String());
 	}
-	fPass.Release();
 	if (fStarted)
 		fBoard.HungUp(this);
 	fCallers.ConnectionEnded(this);

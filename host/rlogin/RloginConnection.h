@@ -43,9 +43,10 @@ public:
 	virtual	BString				TerminalType() const override;
 	virtual	const char*			Kind() const override { return "rlogin"; }
 	virtual	int32				Columns() const override { return fColumns; }
-	virtual	void				LoggedIn() override { fPass.Release(); }
+	virtual	void				LoggedIn() override { fStream.ReleasePass(); }
 	// The call's place among the connections not logged in.
-			void				SetPass(const PeerGate::Pass& pass);
+			void				SetPass(const PeerGate::Pass& pass)
+									{ fStream.HoldPass(pass); }
 
 	// The board the call came from, once its handshake was taken.
 			const BString&		BoardTag() const { return fTag; }
@@ -78,7 +79,6 @@ private:
 	// The stream's, kept for the one urgent byte it does not send.
 			int					fDescriptor;
 			BString				fAddress;
-			PeerGate::Pass		fPass;
 			BString				fTag;
 			RloginProtocol		fProtocol;
 			StreamConnection	fStream;

@@ -104,14 +104,11 @@ ShortTime(bigtime_t time)
 static std::string
 WindowFirst(const std::string& terminal)
 {
-	size_t space = terminal.rfind(' ');
-	if (space == std::string::npos)
+	std::string type;
+	std::string window;
+	if (!FrontRoom::SplitWindow(terminal, &type, &window))
 		return terminal;
-	std::string window = terminal.substr(space + 1);
-	if (window.find_first_not_of("0123456789x") != std::string::npos
-		|| window.find('x') == std::string::npos)
-		return terminal;
-	return window + " " + terminal.substr(0, space);
+	return window + " " + type;
 }
 
 

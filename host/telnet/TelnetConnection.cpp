@@ -75,14 +75,6 @@ TelnetConnection::TerminalType() const
 
 // A line that has not logged in may be dropped to make room for a caller
 // from a less busy address.
-void
-TelnetConnection::SetPass(const PeerGate::Pass& pass)
-{
-	fPass = pass;
-	fPass.SetDrop([this] { fStream.Close(); });
-}
-
-
 // #pragma mark - The protocol's events
 
 
@@ -137,7 +129,6 @@ TelnetConnection::StreamEnded(StreamConnection::EndReason reason)
 			" of output; the line is closed", fAddress.String(),
 			StreamConnection::kDefaultMaxQueued);
 	}
-	fPass.Release();
 	if (fStarted)
 		fBoard.HungUp(this);
 	fEnded(this);

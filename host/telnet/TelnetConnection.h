@@ -52,9 +52,10 @@ public:
 									{ fProtocol.ChooseEncoding(encoding); }
 	virtual	std::string			DoorKeys(const std::string& typed) override
 									{ return fProtocol.DoorKeys(typed); }
-	virtual	void				LoggedIn() override { fPass.Release(); }
+	virtual	void				LoggedIn() override { fStream.ReleasePass(); }
 	// The line's place among the connections not logged in.
-			void				SetPass(const PeerGate::Pass& pass);
+			void				SetPass(const PeerGate::Pass& pass)
+									{ fStream.HoldPass(pass); }
 
 private:
 	// The protocol's events
@@ -79,5 +80,4 @@ private:
 			// Until Start: the board is told nothing of a line that never
 			// began.
 			bool				fStarted = false;
-			PeerGate::Pass		fPass;
 };
