@@ -4,6 +4,8 @@
 
 #include <Message.h>
 
+#include <mutex>
+#include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/syscall.h>
@@ -32,10 +34,29 @@ fail_loudly(const char* what)
 }
 
 
+// The looper asks for the calling thread at every lock and unlock: the id
+// is asked of the kernel once per thread. A child of fork() is a new
+// thread in a new team, so its copy of the forking thread's id is dropped.
+static thread_local thread_id tCurrentThreadID = -1;
+
+
+static void
+forget_thread_id_in_child()
+{
+	tCurrentThreadID = -1;
+}
+
+
 thread_id
 BPrivate::current_thread_id()
 {
-	return thread_id(syscall(SYS_gettid));
+	if (tCurrentThreadID < 0) {
+		static std::once_flag sRegistered;
+		std::call_once(sRegistered,
+			[] { pthread_atfork(NULL, NULL, forget_thread_id_in_child); });
+		tCurrentThreadID = thread_id(syscall(SYS_gettid));
+	}
+	return tCurrentThreadID;
 }
 
 
