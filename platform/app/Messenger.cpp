@@ -135,6 +135,16 @@ typedef std::map<std::string, std::vector<std::unique_ptr<RemoteLink>>>
 
 static std::mutex sPoolLock;
 
+// The link this thread gave back last, with its pool key, kept for the
+// thread's next messenger without the lock the threads share: a session
+// thread makes its messengers one after the other. Closed as the thread
+// ends.
+struct ThreadLink {
+	std::string					key;
+	std::unique_ptr<RemoteLink>	link;
+};
+static thread_local ThreadLink tThreadLink;
+
 
 // Guarded by sPoolLock. Never destroyed: a messenger that goes while the
 // program ends (one held by a static object) still finds it.
@@ -155,6 +165,15 @@ RemoteLinkPool::Acquire(const char* signature, std::unique_ptr<RemoteLink>* link
 	key += signature;
 
 	std::vector<std::unique_ptr<RemoteLink>> stale;
+	if (tThreadLink.link != nullptr && tThreadLink.key == key) {
+		std::unique_ptr<RemoteLink> candidate = std::move(tThreadLink.link);
+		if (!candidate->IsBroken()) {
+			*link = std::move(candidate);
+			*poolKey = std::move(key);
+			return B_OK;
+		}
+		stale.push_back(std::move(candidate));
+	}
 	{
 		std::lock_guard<std::mutex> lock(sPoolLock);
 		auto found = idle_links().find(key);
@@ -193,6 +212,11 @@ RemoteLinkPool::Release(const std::string& poolKey,
 	// again, which is soon enough and costs a system call only once.
 	if (link == nullptr || link->HasFailed())
 		return;
+	if (tThreadLink.link == nullptr) {
+		tThreadLink.key = poolKey;
+		tThreadLink.link = std::move(link);
+		return;
+	}
 	std::lock_guard<std::mutex> lock(sPoolLock);
 	std::vector<std::unique_ptr<RemoteLink>>& idle = idle_links()[poolKey];
 	if (idle.size() < kMostIdleLinks)

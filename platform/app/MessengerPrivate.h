@@ -46,7 +46,9 @@ private:
 // signature (a session makes one for every message) need not connect
 // again. A link is taken out while a messenger holds it, so one exchange at
 // a time goes over it, and comes back when the last copy of that messenger
-// goes. A link is given out again only while its peer has not hung up. That
+// goes: to a place of the thread's own, which the thread's next messenger
+// takes without a lock, else to the pool the threads share. A link is
+// given out again only while its peer has not hung up. That
 // is enough to reach the application that holds the signature now: an
 // application closes its connections before it gives up its signature
 // (and a process that dies closes all of them), so a link whose peer still
