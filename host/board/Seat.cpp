@@ -158,8 +158,13 @@ Seat::DeliverKeys()
 		// Every key before the end of the input was taken: the user is
 		// gone only once the door asks for one more, so the texts that
 		// the last keys bring are still shown.
-		if (fTerminal != nullptr && fInputEnded)
+		if (fTerminal != nullptr && fInputEnded) {
 			SetGone();
+			return;
+		}
+		// The door waits for the caller, who must see its screen whole.
+		if (fTerminal != nullptr)
+			fTerminal->SendWaiting();
 		return;
 	}
 	if (fCaller == 0 || fHeld)
@@ -169,6 +174,7 @@ Seat::DeliverKeys()
 	fScreen.KeyTaken();
 	BMessage* request = fKeyRequest;
 	fKeyRequest = nullptr;
+	fKeyGiven = true;
 	fLink.AnswerKey(request, (uint8)key);
 }
 
@@ -193,7 +199,14 @@ Seat::TextSent(const BString& text, BMessage* request)
 		fEarly.append(text.String(), (size_t)text.Length());
 		return;
 	}
-	fTerminal->Present(std::string(text.String(), (size_t)text.Length()));
+	// The first text after a key is its echo, which the caller waits for;
+	// the rest of a screen goes with what follows it.
+	std::string shown(text.String(), (size_t)text.Length());
+	if (fKeyGiven)
+		fTerminal->Present(shown);
+	else
+		fTerminal->PresentSoon(shown);
+	fKeyGiven = false;
 	_AnswerTexts();
 }
 

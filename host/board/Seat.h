@@ -87,6 +87,8 @@ private:
 			Terminal*			fTerminal = nullptr;
 			bool				fInputEnded = false;
 			bool				fHeld = false;
+			// A key went to the door and no text has come since.
+			bool				fKeyGiven = false;
 			bigtime_t			fAwayUntil = 0;
 			bool				fEntered = false;
 			bool				fGone = false;

@@ -56,6 +56,14 @@ public:
 	// Bytes waiting to go out: a caller who does not read makes the door's
 	// texts wait once this grows.
 	virtual	size_t				Backlog() const = 0;
+	// A text of the door in the middle of a screen: a terminal may keep it
+	// back a moment to send it with what follows (at most until
+	// SendWaiting).
+	virtual	void				ShowSoon(const std::string& text)
+									{ Show(text); }
+	// The door waits for the caller's key: what the terminal kept back to
+	// send together with what follows goes now.
+	virtual	void				SendWaiting() {}
 	// Keys this terminal may type ahead of the door; more are dropped. A
 	// caller from the network gets a screenful or a paste; a terminal of
 	// this machine (a bridge whose keys come from a file) may send more.
@@ -112,6 +120,12 @@ public:
 			void				Present(const std::string& text)
 									{
 										Show(text);
+										if (fOnlooker != nullptr)
+											fOnlooker->Shown(text);
+									}
+			void				PresentSoon(const std::string& text)
+									{
+										ShowSoon(text);
 										if (fOnlooker != nullptr)
 											fOnlooker->Shown(text);
 									}

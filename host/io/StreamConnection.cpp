@@ -1,5 +1,7 @@
 #include "StreamConnection.h"
 
+#include "OutputPacer.h"
+
 #include <AppDefs.h>
 
 #include <errno.h>
@@ -25,6 +27,8 @@ StreamConnection::StreamConnection(BLooper& looper, int descriptor,
 
 StreamConnection::~StreamConnection()
 {
+	if (fPacer != nullptr)
+		fPacer->Forget(this);
 	if (fDescriptor < 0)
 		return;
 	fWatch.Stop();
@@ -63,6 +67,7 @@ StreamConnection::Flush()
 	// Before Start the output waits: the owner says when the line begins.
 	if (fEnded || !fStarted || fEnding)
 		return;
+	fHeld = false;
 	_Send();
 	if (fEnded || fEnding)
 		return;
@@ -73,6 +78,34 @@ StreamConnection::Flush()
 	_Watch();
 	if (!fEnded)
 		fOwner.OutputFlushed();
+}
+
+
+void
+StreamConnection::FlushSoon()
+{
+	if (fPacer == nullptr) {
+		Flush();
+		return;
+	}
+	if (fEnded || !fStarted || fEnding)
+		return;
+	if (Queued() >= OutputPacer::kMostHeld) {
+		Flush();
+		return;
+	}
+	if (fHeld)
+		return;
+	fHeld = true;
+	fPacer->Hold(this, system_time() + OutputPacer::kHoldBack);
+}
+
+
+void
+StreamConnection::HoldEnded()
+{
+	if (fHeld)
+		Flush();
 }
 
 

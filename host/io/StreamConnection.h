@@ -3,9 +3,13 @@
 #include "DescriptorWatch.h"
 #include "PeerGate.h"
 
+#include <OS.h>
+
 #include <SupportDefs.h>
 
 #include <string>
+
+class OutputPacer;
 
 // One peer's stream socket on the host's looper, for every way in whose
 // protocol reads and writes its own descriptor (telnet, the bridges'
@@ -71,6 +75,15 @@ public:
 									{ Queue(bytes.data(), bytes.size()); }
 	// Sends what the socket takes now; the rest goes when it has room.
 			void				Flush();
+	// As Flush, but a line paced by an OutputPacer keeps what waits a
+	// moment, so that what follows goes with it.
+			void				FlushSoon();
+	// The pacer of the looper, which must outlive the connection; without
+	// one FlushSoon is Flush.
+			void				SetPacer(OutputPacer* pacer)
+									{ fPacer = pacer; }
+	// The pacer's: the time to send what was kept has come.
+			void				HoldEnded();
 	// Sends what waits, then ends (kFinished); reading goes on meanwhile.
 			void				Finish();
 	// Ends at once, dropping what waits.
@@ -110,4 +123,7 @@ private:
 			EndReason			fEndingReason = EndReason::kFailed;
 			bool				fEnded = false;
 			PeerGate::Pass		fPass;
+			OutputPacer*		fPacer = nullptr;
+			// Whether the pacer will flush.
+			bool				fHeld = false;
 };

@@ -160,6 +160,7 @@ RloginCallers::_Arrived(int descriptor, const BString& address,
 		*this, descriptor, address);
 	RloginConnection* added = connection.get();
 	added->SetPass(pass);
+	added->SetPacer(fPacer);
 	fKeeper.KeepTerminal(std::move(connection));
 	if (added->Start() != B_OK) {
 		HostLog("cannot watch an RLogin call from %s", address.String());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Listener.h"
+#include "OutputPacer.h"
 #include "RloginBoards.h"
 
 #include <String.h>
@@ -63,6 +64,10 @@ public:
 	static	std::string			FailureKey(const std::string& address);
 			void				ConnectionEnded(RloginConnection* connection);
 
+	// The looper's pacer for the calls' output; it outlives them.
+			void				SetPacer(OutputPacer* pacer)
+									{ fPacer = pacer; }
+
 private:
 			void				_Arrived(int descriptor,
 									const BString& address,
@@ -72,6 +77,7 @@ private:
 			BLooper&			fLooper;
 			Board&				fBoard;
 			TerminalKeeper&		fKeeper;
+			OutputPacer*		fPacer = nullptr;
 			BString				fBoardsPath;
 			RloginBoards		fConfigured;
 			RloginBoards		fBoards;

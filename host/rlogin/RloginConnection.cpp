@@ -67,6 +67,19 @@ RloginConnection::Show(const std::string& text)
 
 
 void
+RloginConnection::ShowSoon(const std::string& text)
+{
+	if (fStream.HasEnded() || fStream.IsFinishing())
+		return;
+	_Answer();
+	std::string output;
+	fProtocol.TranslateText(text, output);
+	fStream.Queue(output);
+	fStream.FlushSoon();
+}
+
+
+void
 RloginConnection::Finish(CallEnd, const char* notice)
 {
 	if (fStream.HasEnded() || fStream.IsFinishing())

@@ -35,6 +35,7 @@ public:
 	[[nodiscard]] status_t		Start();
 
 	virtual	void				Show(const std::string& text) override;
+	virtual	void				ShowSoon(const std::string& text) override;
 	virtual	size_t				Backlog() const override
 									{ return fStream.Queued(); }
 	virtual	void				Finish(CallEnd end, const char* notice)
@@ -44,6 +45,10 @@ public:
 	virtual	const char*			Kind() const override { return "rlogin"; }
 	virtual	int32				Columns() const override { return fColumns; }
 	virtual	void				LoggedIn() override { fStream.ReleasePass(); }
+	virtual	void				SendWaiting() override { fStream.Flush(); }
+	// The looper's pacer, which gathers the door's texts into fewer sends.
+			void				SetPacer(OutputPacer* pacer)
+									{ fStream.SetPacer(pacer); }
 	// The call's place among the connections not logged in.
 			void				SetPass(const PeerGate::Pass& pass)
 									{ fStream.HoldPass(pass); }

@@ -51,6 +51,7 @@ ZenboHost::ZenboHost(const BString& doorProgram, Lifetime lifetime,
 	:
 	BApplication(ZENBO_SIGNATURE),
 	fGate(settings.maxPending, settings.maxPendingPerAddress),
+	fPacer(*this),
 	fSettings(settings),
 	fLauncher(doorProgram),
 	fLifetime(lifetime),
@@ -254,6 +255,7 @@ ZenboHost::_TelnetArrived(int descriptor, const BString& address,
 		std::make_unique<TelnetConnection>(this, fBoard, descriptor, address,
 			[this](TelnetConnection* ended) { _ConnectionEnded(ended); }));
 	added->SetPass(pass);
+	added->SetPacer(&fPacer);
 	status_t status = added->Start();
 	if (status != B_OK) {
 		HostLog("cannot watch a telnet caller: %s", strerror_status(status));

@@ -7,6 +7,7 @@
 #include "DoorLauncher.h"
 #include "DoorRequests.h"
 #include "Listener.h"
+#include "OutputPacer.h"
 #include "ProxyGate.h"
 #include "RloginBoards.h"
 #include "SshHostKey.h"
@@ -160,6 +161,8 @@ private:
 
 			// First: the connections' passes may outlive everything after.
 			PeerGate			fGate;
+			// Before the connections it paces.
+			OutputPacer			fPacer;
 			BoardSettings		fSettings;
 			DoorLauncher		fLauncher;
 			Lifetime			fLifetime;

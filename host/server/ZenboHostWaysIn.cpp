@@ -196,6 +196,7 @@ ZenboHost::_StartRlogin(const WaysIn& ways, BString* problem)
 	fRloginCallers = std::make_unique<RloginCallers>(*this, fBoard, keeper,
 		boardsPath, ways.boards);
 	fRloginCallers->SetGate(&fGate);
+	fRloginCallers->SetPacer(&fPacer);
 	return fRloginCallers->Listen(address.String(), port, problem);
 }
 

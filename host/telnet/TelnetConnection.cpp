@@ -50,6 +50,16 @@ TelnetConnection::Show(const std::string& text)
 
 
 void
+TelnetConnection::ShowSoon(const std::string& text)
+{
+	if (fStream.HasEnded() || fStream.IsFinishing())
+		return;
+	fProtocol.SendText(text);
+	fStream.FlushSoon();
+}
+
+
+void
 TelnetConnection::Finish(CallEnd, const char* notice)
 {
 	if (fStream.HasEnded() || fStream.IsFinishing())

@@ -32,6 +32,7 @@ public:
 			status_t			Start();
 
 	virtual	void				Show(const std::string& text) override;
+	virtual	void				ShowSoon(const std::string& text) override;
 	virtual	size_t				Backlog() const override
 									{ return fStream.Queued(); }
 	virtual	void				Finish(CallEnd end, const char* notice)
@@ -53,6 +54,10 @@ public:
 	virtual	std::string			DoorKeys(const std::string& typed) override
 									{ return fProtocol.DoorKeys(typed); }
 	virtual	void				LoggedIn() override { fStream.ReleasePass(); }
+	virtual	void				SendWaiting() override { fStream.Flush(); }
+	// The looper's pacer, which gathers the door's texts into fewer sends.
+			void				SetPacer(OutputPacer* pacer)
+									{ fStream.SetPacer(pacer); }
 	// The line's place among the connections not logged in.
 			void				SetPass(const PeerGate::Pass& pass)
 									{ fStream.HoldPass(pass); }
