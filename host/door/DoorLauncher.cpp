@@ -23,7 +23,6 @@ static const bigtime_t kStartReplyTimeout = 60000000;
 // A door that quits whenever it is entered would otherwise be launched for
 // ever.
 static const int kMaxEnterAttempts = 5;
-static const int32 kMaxSessions = 16;
 static const size_t kMaxRememberedEnds = 64;
 static const bigtime_t kEndingWait = 100000;
 static const bigtime_t kEndingPoll = 5000;
@@ -82,16 +81,18 @@ DoorLauncher::EnterDoor(const BString& userName, BString* threadName,
 			return B_BAD_REPLY;
 		}
 
-		named_thread threads[kMaxSessions];
-		int32 count = find_named_threads(threadName->String(), threads,
-			kMaxSessions);
-		// The newest thread of that name in the door that answered is ours.
-		for (int32 i = count - 1; i >= 0; i--) {
-			if (threads[i].team == door.Team() || i == 0) {
-				*session = threads[i];
-				*found = true;
-				break;
-			}
+		// The newest thread of that name in the door that answered is ours;
+		// it is among the newest of all, which are looked at first.
+		if (find_newest_named_thread(threadName->String(), door.Team(),
+				session) == B_OK) {
+			*found = true;
+			return B_OK;
+		}
+		// Else the oldest of that name, wherever it runs.
+		named_thread oldest;
+		if (find_named_threads(threadName->String(), &oldest, 1) == 1) {
+			*session = oldest;
+			*found = true;
 		}
 		return B_OK;
 	}

@@ -3,20 +3,26 @@
 #include "DoorLauncher.h"
 #include "PasswordHash.h"
 
+#include "HostLog.h"
+
+#include <Errors.h>
 #include <Message.h>
 
 #include <algorithm>
 #include <chrono>
+#include <unistd.h>
 
 
-// How often the entrance looks whether running sessions have ended, and at
-// how many sessions at most each time: every look opens and locks the
-// session's entry in the listing of threads, and with thousands of sessions
-// looking at all of them after every entry made each new entry slower than
-// the last. The sessions take turns; with 5,000 of them an end is seen
-// within a second.
+// How often the entrance looks whether running sessions have ended. A
+// session that ends takes its entry out of the listing of threads, which
+// the entrance is told of; only a door that dies leaves its sessions'
+// entries behind, and those are found by looking at a few sessions each
+// time in turn (every look opens and locks a session's entry), and then at
+// every other session of that door at once. Without word of the entries
+// that go, every session is looked at in turn, more of them each time.
 static const bigtime_t kWatchInterval = 50000;
-static const size_t kWatchedPerLook = 256;
+static const size_t kWatchedPerLook = 16;
+static const size_t kWatchedPerLookUntold = 256;
 
 
 HostWorkers::HostWorkers(BLooper* looper, DoorLauncher& launcher)
@@ -94,6 +100,11 @@ HostWorkers::Stop()
 void
 HostWorkers::_RunEntrance()
 {
+	fEnds = open_named_thread_ends();
+	if (fEnds < 0) {
+		HostLog("cannot watch the door's sessions end (%s); they are looked"
+			" at in turn", strerror_status(fEnds));
+	}
 	while (true) {
 		std::pair<int32, BString> entry;
 		{
@@ -140,23 +151,80 @@ HostWorkers::_RunEntrance()
 		if (now - fLastLook < kWatchInterval)
 			continue;
 		fLastLook = now;
-		size_t looks = std::min(kWatchedPerLook, fWatched.size());
-		for (size_t look = 0; look < looks; look++) {
-			if (fNextWatched >= fWatched.size())
-				fNextWatched = 0;
-			size_t i = fNextWatched;
-			if (wait_for_named_thread(fWatched[i].session, 0) != B_OK) {
-				fNextWatched++;
-				continue;
+		_LookAtSessions();
+	}
+	if (fEnds >= 0) {
+		close(fEnds);
+		fEnds = -1;
+	}
+}
+
+
+void
+HostWorkers::_LookAtSessions()
+{
+	size_t looks = kWatchedPerLook;
+	if (fEnds < 0)
+		looks = kWatchedPerLookUntold;
+	else {
+		named_thread ended[256];
+		int32 count;
+		while ((count = read_named_thread_ends(fEnds, ended, 256)) > 0) {
+			for (int32 i = 0; i < count; i++) {
+				for (size_t index = 0; index < fWatched.size(); index++) {
+					const named_thread& session = fWatched[index].session;
+					if (session.team == ended[i].team
+						&& session.thread == ended[i].thread
+						&& session.started == ended[i].started) {
+						_SessionEnded(index, true);
+						break;
+					}
+				}
 			}
-			DoorLauncher::WaitWhileEnding(fWatched[i].session.team);
-			BMessage ended(kMsgSeatEnded);
-			ended.AddInt32("seat", fWatched[i].seat);
-			ended.AddInt32("team", fWatched[i].session.team);
-			fLooper->PostMessage(&ended);
-			fWatched.erase(fWatched.begin() + (long)i);
+		}
+		// Too many went at once to be told: every session is looked at.
+		if (count == B_BUFFER_OVERFLOW)
+			looks = fWatched.size();
+	}
+
+	looks = std::min(looks, fWatched.size());
+	for (size_t look = 0; look < looks && !fWatched.empty(); look++) {
+		if (fNextWatched >= fWatched.size())
+			fNextWatched = 0;
+		size_t i = fNextWatched;
+		if (wait_for_named_thread(fWatched[i].session, 0) != B_OK) {
+			fNextWatched++;
+			continue;
+		}
+		team_id team = fWatched[i].session.team;
+		_SessionEnded(i, false);
+		if (fEnds < 0)
+			continue;
+		// A session that left its entry behind went with its door: the
+		// door's other sessions are looked at now.
+		for (size_t other = 0; other < fWatched.size();) {
+			if (fWatched[other].session.team == team
+				&& wait_for_named_thread(fWatched[other].session, 0)
+					== B_OK) {
+				_SessionEnded(other, false);
+			} else
+				other++;
 		}
 	}
+}
+
+
+void
+HostWorkers::_SessionEnded(size_t index, bool withdrew)
+{
+	team_id team = fWatched[index].session.team;
+	if (!withdrew)
+		DoorLauncher::WaitWhileEnding(team);
+	BMessage ended(kMsgSeatEnded);
+	ended.AddInt32("seat", fWatched[index].seat);
+	ended.AddInt32("team", team);
+	fLooper->PostMessage(&ended);
+	fWatched.erase(fWatched.begin() + (long)index);
 }
 
 

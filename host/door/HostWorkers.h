@@ -52,6 +52,12 @@ private:
 			};
 
 			void				_RunEntrance();
+			// Reports the sessions that have ended since the last look.
+			void				_LookAtSessions();
+			// Reports the end of fWatched[index] and stops watching it; a
+			// session that withdrew its own entry ended by itself, else its
+			// door may have died.
+			void				_SessionEnded(size_t index, bool withdrew);
 			void				_RunPasswords();
 
 			BLooper*			fLooper;
@@ -66,6 +72,10 @@ private:
 			std::vector<Watched> fWatched;
 			size_t				fNextWatched = 0;
 			bigtime_t			fLastLook = 0;
+			// Tells of the sessions' entries that go (see
+			// open_named_thread_ends); -1 when it could not be opened, and
+			// every session is looked at in turn instead.
+			int					fEnds = -1;
 			std::thread			fEntrance;
 			std::thread			fPasswords;
 };

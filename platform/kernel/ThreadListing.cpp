@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -258,6 +259,130 @@ find_named_threads(const char* name, named_thread* threads, int32 maxCount)
 	int32 count = std::min((int32)found.size(), maxCount);
 	std::copy(found.begin(), found.begin() + count, threads);
 	return count;
+}
+
+
+status_t
+find_newest_named_thread(const char* name, team_id team, named_thread* thread)
+{
+	if (name == nullptr || thread == nullptr)
+		return B_BAD_VALUE;
+	int folder = -1;
+	status_t status = open_listing_folder(false, &folder);
+	if (status == B_ENTRY_NOT_FOUND)
+		return B_NAME_NOT_FOUND;
+	if (status != B_OK)
+		return status;
+	DIR* stream = fdopendir(folder);
+	if (stream == nullptr) {
+		status = status_from_errno(errno);
+		close(folder);
+		return status;
+	}
+
+	// The names alone tell the threads' ages; only the newest are opened.
+	std::vector<std::pair<named_thread, std::string>> listed;
+	struct dirent* next;
+	while ((next = readdir(stream)) != nullptr) {
+		named_thread candidate;
+		if (parse_leaf(next->d_name, &candidate)
+			&& (team < 0 || candidate.team == team)) {
+			listed.emplace_back(candidate, next->d_name);
+		}
+	}
+	std::sort(listed.begin(), listed.end(),
+		[](const auto& a, const auto& b) {
+			if (a.first.started != b.first.started)
+				return a.first.started > b.first.started;
+			return a.first.thread > b.first.thread;
+		});
+
+	status = B_NAME_NOT_FOUND;
+	size_t nameLength = strlen(name);
+	std::vector<char> content(nameLength + 1);
+	for (const auto& [candidate, leaf] : listed) {
+		int file = dirfd(stream);
+		file = openat(file, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+		if (file < 0)
+			continue;
+		// An entry nobody holds belongs to a thread that has ended.
+		bool running = lock_file(file, LOCK_SH | LOCK_NB) != 0;
+		ssize_t length = running
+			? pread(file, content.data(), content.size(), 0) : -1;
+		close(file);
+		if (length == (ssize_t)nameLength
+			&& memcmp(content.data(), name, nameLength) == 0) {
+			*thread = candidate;
+			status = B_OK;
+			break;
+		}
+	}
+	closedir(stream);
+	return status;
+}
+
+
+int
+open_named_thread_ends()
+{
+	int folder = -1;
+	status_t status = open_listing_folder(true, &folder);
+	if (status != B_OK)
+		return status;
+	int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+	if (watch < 0) {
+		status = status_from_errno(errno);
+		close(folder);
+		return status;
+	}
+	// The folder as opened, whatever path led to it.
+	char path[64];
+	snprintf(path, sizeof(path), "/proc/self/fd/%d", folder);
+	if (inotify_add_watch(watch, path, IN_DELETE | IN_MOVED_FROM) < 0) {
+		status = status_from_errno(errno);
+		close(watch);
+		close(folder);
+		return status;
+	}
+	close(folder);
+	return watch;
+}
+
+
+int32
+read_named_thread_ends(int descriptor, named_thread* threads, int32 maxCount)
+{
+	if (descriptor < 0 || threads == nullptr || maxCount <= 0)
+		return B_BAD_VALUE;
+	// Room for at least one event with the longest name.
+	alignas(inotify_event) char buffer[16 * 1024];
+	int32 count = 0;
+	bool overflowed = false;
+	while (count < maxCount) {
+		ssize_t length = read(descriptor, buffer, sizeof(buffer));
+		if (length < 0 && errno == EINTR)
+			continue;
+		if (length < 0 && errno == EAGAIN)
+			break;
+		if (length <= 0)
+			return length < 0 ? status_from_errno(errno) : B_IO_ERROR;
+		for (char* at = buffer; at < buffer + length;) {
+			const inotify_event* event = (const inotify_event*)at;
+			at += sizeof(inotify_event) + event->len;
+			if ((event->mask & IN_Q_OVERFLOW) != 0) {
+				overflowed = true;
+				continue;
+			}
+			named_thread thread;
+			if (event->len == 0 || !parse_leaf(event->name, &thread))
+				continue;
+			if (count < maxCount)
+				threads[count++] = thread;
+			else
+				overflowed = true;
+		}
+	}
+	return overflowed ? (int32)B_BUFFER_OVERFLOW : count;
 }
 
 

@@ -27,6 +27,7 @@ strerror_status(int32_t status)
 		case B_NOT_ALLOWED:			return "Operation not allowed";
 		case B_BAD_DATA:			return "Bad data";
 		case B_NOT_SUPPORTED:		return "Not supported";
+		case B_BUFFER_OVERFLOW:		return "Buffer overflow";
 		case B_BAD_THREAD_ID:		return "No such thread";
 		case B_BAD_TEAM_ID:			return "No such team";
 		case B_BAD_PORT_ID:			return "No such port";

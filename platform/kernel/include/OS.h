@@ -75,7 +75,24 @@ struct named_thread {
 // returns how many were found (0 when none), or an error.
 B_EXPORT int32 find_named_threads(const char* name, named_thread* threads,
 	int32 maxCount);
+// The newest running thread named exactly name, of the team (of any team
+// for -1); B_NAME_NOT_FOUND when there is none. It looks at the newest
+// threads first and stops at the first that fits, so that finding a thread
+// just spawned costs little however many others run.
+B_EXPORT status_t find_newest_named_thread(const char* name, team_id team,
+	named_thread* thread);
 // Waits until the thread has ended; B_OK once it has (at once when it
 // already had), B_TIMED_OUT after the timeout.
 B_EXPORT status_t wait_for_named_thread(const named_thread& thread,
 	bigtime_t timeout);
+// For one who waits for many named threads at once. A thread that ends
+// takes its entry away; the descriptor this opens turns readable when
+// entries go, and read_named_thread_ends tells whose went, without waiting:
+// how many it filled, 0 when none went, B_BUFFER_OVERFLOW when so many
+// went at once that they were not all told (look at every thread then), or
+// another error. A team that dies leaves its threads' entries behind, so
+// its threads' ends are not told: watch the team too. The descriptor is
+// closed with close().
+B_EXPORT int open_named_thread_ends();
+B_EXPORT int32 read_named_thread_ends(int descriptor, named_thread* threads,
+	int32 maxCount);
