@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <inttypes.h>
+#include <limits.h>
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
@@ -106,40 +107,52 @@ ThreadListing::Publish(const char* name, team_id team, thread_id thread,
 	bigtime_t started)
 {
 	Withdraw();
-	status_t status = open_listing_folder(true, &fFolder);
+	int folder = -1;
+	status_t status = open_listing_folder(true, &folder);
 	if (status != B_OK)
 		return status;
+
+	// The folder as opened, whatever path led to it, for the withdrawal.
+	char link[64];
+	char folderPath[PATH_MAX];
+	snprintf(link, sizeof(link), "/proc/self/fd/%d", folder);
+	ssize_t length = readlink(link, folderPath, sizeof(folderPath) - 1);
+	if (length <= 0 || length >= (ssize_t)sizeof(folderPath) - 1) {
+		close(folder);
+		return B_NAME_TOO_LONG;
+	}
+	folderPath[length] = '\0';
 
 	// The entry is locked and complete before it gets its name, so a finder
 	// never meets a listed thread that is not locked or not yet named.
 	BString leaf = entry_leaf(team, thread, started);
 	BString temporary(kTemporaryPrefix);
 	temporary << leaf;
-	int file = openat(fFolder, temporary.String(),
+	int file = openat(folder, temporary.String(),
 		O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
 	if (file < 0) {
 		status = status_from_errno(errno);
-		close(fFolder);
-		fFolder = -1;
+		close(folder);
 		return status;
 	}
 	if (lock_file(file, LOCK_EX) != 0)
 		status = status_from_errno(errno);
 	if (status == B_OK)
 		status = write_all(file, name, strlen(name));
-	if (status == B_OK && renameat(fFolder, temporary.String(), fFolder,
+	if (status == B_OK && renameat(folder, temporary.String(), folder,
 			leaf.String()) != 0) {
 		status = status_from_errno(errno);
 	}
 	if (status != B_OK) {
-		unlinkat(fFolder, temporary.String(), 0);
+		unlinkat(folder, temporary.String(), 0);
 		close(file);
-		close(fFolder);
-		fFolder = -1;
+		close(folder);
 		return status;
 	}
+	close(folder);
 	fFile = file;
-	fLeaf = leaf;
+	fPath = folderPath;
+	fPath << "/" << leaf;
 	return B_OK;
 }
 
@@ -150,15 +163,11 @@ ThreadListing::Withdraw()
 	// The name goes before the lock: a waiter that gets the lock may find
 	// the entry already gone, but never a live thread's entry unlocked.
 	if (fFile >= 0) {
-		unlinkat(fFolder, fLeaf.String(), 0);
+		unlink(fPath.String());
 		close(fFile);
 		fFile = -1;
 	}
-	if (fFolder >= 0) {
-		close(fFolder);
-		fFolder = -1;
-	}
-	fLeaf = "";
+	fPath = "";
 }
 
 
@@ -167,10 +176,7 @@ ThreadListing::ForgetInChild()
 {
 	if (fFile >= 0)
 		close(fFile);
-	if (fFolder >= 0)
-		close(fFolder);
 	fFile = -1;
-	fFolder = -1;
 }
 
 

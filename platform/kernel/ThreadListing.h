@@ -36,9 +36,11 @@ public:
 			void				ForgetInChild();
 
 private:
-			int					fFolder = -1;
 			int					fFile = -1;
-			BString				fLeaf;
+			// The entry's whole path: a thread keeps one descriptor, not
+			// also the folder's, so that thousands of threads leave their
+			// team descriptors to work with.
+			BString				fPath;
 };
 
 }	// namespace BPrivate
