@@ -32,6 +32,17 @@ public:
 	}
 
 	void Show(const std::string& text) override { fShown += text; }
+	// What may be kept back is shown too; fKept tells it until it is sent.
+	void ShowSoon(const std::string& text) override
+	{
+		fShown += text;
+		fKept += text;
+	}
+	void SendWaiting() override
+	{
+		fKept.clear();
+		fSentWaiting++;
+	}
 	// Shown among the texts when the test asks, as a bridge shows them.
 	void LogLine(const BString& line) override
 	{
@@ -71,6 +82,8 @@ public:
 	BString fAddress;
 	std::string fShown;
 	bool fShowsLogLines = false;
+	std::string fKept;
+	int fSentWaiting = 0;
 	bool fCarriesEightBits = true;
 	size_t fBacklog = 0;
 	bool fClosed = false;

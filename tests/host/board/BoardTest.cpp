@@ -125,6 +125,39 @@ TEST_F(BoardTest, KeysTypedInTheDoorAnswerTheWaitingRequest)
 }
 
 
+// The echo of a key goes out at once; the rest of the screen may wait to go
+// with what follows, until the door asks for the next key.
+TEST_F(BoardTest, AnEchoGoesAtOnceAndAScreenWholeWhenTheDoorWaitsForAKey)
+{
+	FakeConnection connection;
+	LogIn(connection);
+	BMessage* key = EnterDoor(connection);
+	EXPECT_EQ(1, connection.fSentWaiting);
+	EXPECT_EQ("", connection.fKept);
+
+	Type(connection, "s");
+	ASSERT_EQ(1u, fLink.fKeys.count(key));
+	fBoard->SendString("Ash", "s", new BMessage(kSendString));
+	EXPECT_EQ("", connection.fKept) << "the echo was kept back";
+	fBoard->SendString("Ash", "\nStatus for [Ash]", new BMessage(kSendString));
+	fBoard->SendString("Ash", "\n<Ash : Town> ", new BMessage(kSendString));
+	EXPECT_EQ("\nStatus for [Ash]\n<Ash : Town> ", connection.fKept);
+
+	// A key typed ahead answers at once: the screen may still go on.
+	Type(connection, "x");
+	fBoard->GetChar("Ash", new BMessage(kGetChar));
+	EXPECT_EQ(1, connection.fSentWaiting);
+	fBoard->SendString("Ash", "x", new BMessage(kSendString));
+	fBoard->SendString("Ash", "\nWhat?", new BMessage(kSendString));
+	// None left: the door waits for the caller, who sees everything.
+	fBoard->GetChar("Ash", new BMessage(kGetChar));
+	EXPECT_EQ(2, connection.fSentWaiting);
+	EXPECT_EQ("", connection.fKept);
+	EXPECT_NE(std::string::npos,
+		connection.TakeShown().find("s\nStatus for [Ash]\n<Ash : Town> x\nWhat?"));
+}
+
+
 // A caller who floods keys holds only a few kilobytes of the host: keys past
 // the cap are dropped, and the first ones reach the door in order.
 TEST_F(BoardTest, KeysTypedFarAheadOfTheDoorAreCapped)

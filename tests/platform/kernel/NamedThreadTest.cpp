@@ -208,3 +208,97 @@ TEST(NamedThreadTest, NoListingFolderMeansNoThreads)
 	EXPECT_EQ(B_OK, wait_for_named_thread(thread, 0));
 	EXPECT_EQ(B_BAD_VALUE, find_named_threads(nullptr, &thread, 1));
 }
+
+
+TEST(NamedThreadTest, NewestOfANameAndOfATeamIsFound)
+{
+	TestVolume volume;
+	Gate gate;
+	thread_id first = spawn_thread(WaitAtGate, "Ash.Drelmoor", 10, &gate);
+	thread_id other = spawn_thread(WaitAtGate, "Bo.Drelmoor", 10, &gate);
+	thread_id second = spawn_thread(WaitAtGate, "Ash.Drelmoor", 10, &gate);
+	ASSERT_GT(first, 0);
+	ASSERT_GT(other, 0);
+	ASSERT_GT(second, 0);
+
+	named_thread found;
+	ASSERT_EQ(B_OK, find_newest_named_thread("Ash.Drelmoor", -1, &found));
+	EXPECT_EQ(second, found.thread);
+	ASSERT_EQ(B_OK, find_newest_named_thread("Ash.Drelmoor", current_team(),
+		&found));
+	EXPECT_EQ(second, found.thread);
+	EXPECT_EQ(B_NAME_NOT_FOUND, find_newest_named_thread("Ash.Drelmoor",
+		current_team() + 1, &found));
+	EXPECT_EQ(B_NAME_NOT_FOUND, find_newest_named_thread("Ash.Drelmoo", -1,
+		&found));
+
+	gate.Open();
+	for (thread_id thread : { first, other, second })
+		wait_for_thread(thread, nullptr);
+	EXPECT_EQ(B_NAME_NOT_FOUND, find_newest_named_thread("Ash.Drelmoor", -1,
+		&found));
+}
+
+
+// A door of thousands of sessions must not run out of descriptors: each
+// listed thread keeps one.
+TEST(NamedThreadTest, AListedThreadKeepsOneDescriptor)
+{
+	TestVolume volume;
+	auto descriptors = [] {
+		int count = 0;
+		DIR* folder = opendir("/proc/self/fd");
+		while (folder != nullptr && readdir(folder) != nullptr)
+			count++;
+		if (folder != nullptr)
+			closedir(folder);
+		return count;
+	};
+	Gate gate;
+	thread_id warmUp = spawn_thread(WaitAtGate, "warm-up", 10, &gate);
+	ASSERT_GT(warmUp, 0);
+	int before = descriptors();
+	thread_id threads[8];
+	for (thread_id& thread : threads) {
+		thread = spawn_thread(WaitAtGate, "counted", 10, &gate);
+		ASSERT_GT(thread, 0);
+	}
+	EXPECT_EQ(before + 8, descriptors());
+	gate.Open();
+	wait_for_thread(warmUp, nullptr);
+	for (thread_id thread : threads)
+		wait_for_thread(thread, nullptr);
+}
+
+
+TEST(NamedThreadTest, EndsAreToldWithoutLookingAtEachThread)
+{
+	TestVolume volume;
+	int ends = open_named_thread_ends();
+	ASSERT_GE(ends, 0) << strerror_status(ends);
+	named_thread told[8];
+	EXPECT_EQ(0, read_named_thread_ends(ends, told, 8));
+
+	Gate gate;
+	thread_id thread = spawn_thread(WaitAtGate, "Ash.Drelmoor", 10, &gate);
+	ASSERT_GT(thread, 0);
+	named_thread listed;
+	ASSERT_EQ(1, find_named_threads("Ash.Drelmoor", &listed, 1));
+	// Spawning tells no end.
+	EXPECT_EQ(0, read_named_thread_ends(ends, told, 8));
+
+	gate.Open();
+	wait_for_thread(thread, nullptr);
+	int32 count = 0;
+	bigtime_t deadline = system_time() + kPatience;
+	while (count == 0 && system_time() < deadline) {
+		count = read_named_thread_ends(ends, told, 8);
+		if (count == 0)
+			snooze(1000);
+	}
+	ASSERT_EQ(1, count);
+	EXPECT_EQ(listed.team, told[0].team);
+	EXPECT_EQ(listed.thread, told[0].thread);
+	EXPECT_EQ(listed.started, told[0].started);
+	close(ends);
+}
