@@ -13,6 +13,7 @@
 #include <functional>
 #include <future>
 #include <map>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -541,4 +542,28 @@ TEST(ApplicationTest, PlainLooperRunsOnAThreadOfItsOwn)
 	worker.Quit();
 	EXPECT_FALSE(BMessenger(&worker).IsValid());
 	EXPECT_EQ(B_BAD_PORT_ID, worker.PostMessage('late'));
+}
+
+
+// The calling thread's id is kept per thread; a child of fork() is a
+// thread of its own, so a looper it locks knows the child as the owner.
+TEST(ApplicationTest, ForkedChildIsItsOwnThread)
+{
+	thread_id parent = current_thread_id();
+	EXPECT_EQ((thread_id)gettid(), parent);
+	pid_t child = fork();
+	ASSERT_GE(child, 0);
+	if (child == 0) {
+		BLooper looper("child");
+		looper.Lock();
+		bool owns = looper.LockingThread() == (thread_id)getpid()
+			&& current_thread_id() == (thread_id)getpid();
+		looper.Unlock();
+		_exit(owns ? 0 : 1);
+	}
+	int status = 0;
+	ASSERT_EQ(child, waitpid(child, &status, 0));
+	ASSERT_TRUE(WIFEXITED(status));
+	EXPECT_EQ(0, WEXITSTATUS(status));
+	EXPECT_EQ(parent, current_thread_id());
 }
