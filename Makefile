@@ -52,21 +52,25 @@ bench: build
 	build/bin/records_bench
 
 # The load generator against a real host and door: LOAD_CALLERS telnet
-# callers (default 200) typing a key a second for LOAD_SECONDS (default 30);
-# LOAD_KEYS says what they type. With SWEEP=1 it runs once per count of
-# LOAD_SWEEP and writes load.md, load.dat and load.png (p99 latency and
-# memory against callers) to LOAD_OUT.
+# callers (default 200) typing a key a second for LOAD_SECONDS (default 30)
+# over a volume of LOAD_CHARACTERS characters (default 10000); LOAD_KEYS
+# says what they type (play, status or walk). With SWEEP=1 it runs once per
+# count of LOAD_SWEEP for each of LOAD_SWEEP_KEYS and writes load.md,
+# load.dat and load.png (p99 latency and memory against callers) to
+# LOAD_OUT. Every figure comes with the raw limit measured just before it.
 LOAD_CALLERS ?= 200
 LOAD_SECONDS ?= 30
 LOAD_SWEEP ?= 100,500,1000,2000,5000
 LOAD_OUT ?= build/load
-LOAD_KEYS ?= status
+LOAD_KEYS ?= play
+LOAD_SWEEP_KEYS ?= walk,play
+LOAD_CHARACTERS ?= 10000
 load: build
 ifeq ($(SWEEP),1)
 	mkdir -p $(LOAD_OUT)
-	build/bin/drelmoor_load --sweep $(LOAD_SWEEP) --seconds $(LOAD_SECONDS) --keys $(LOAD_KEYS) --out $(LOAD_OUT)
+	build/bin/drelmoor_load --sweep $(LOAD_SWEEP) --seconds $(LOAD_SECONDS) --keys $(LOAD_SWEEP_KEYS) --characters $(LOAD_CHARACTERS) --out $(LOAD_OUT)
 else
-	build/bin/drelmoor_load --callers $(LOAD_CALLERS) --seconds $(LOAD_SECONDS) --keys $(LOAD_KEYS)
+	build/bin/drelmoor_load --callers $(LOAD_CALLERS) --seconds $(LOAD_SECONDS) --keys $(LOAD_KEYS) --characters $(LOAD_CHARACTERS)
 endif
 
 # The Debian package, drelmoor_<version>_amd64.deb, in build/.

@@ -8,7 +8,12 @@
 // The callers' accounts are written into the volume before the host starts,
 // with the cheapest password hash the host accepts, so that a thousand
 // logins measure the board and not Argon2id; the host hashes new
-// registrations at its own cost.
+// registrations at its own cost. Before the load, the raw limit of a
+// request and reply on this machine is measured (RawLimit.h), and every
+// figure is printed beside it.
+
+#include "LoadPlay.h"
+#include "RawLimit.h"
 
 #include <stddef.h>
 
@@ -26,6 +31,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/epoll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -58,18 +64,47 @@ const char* const kUsage =
 	"  --volume DIR       the boot volume to use (default: a fresh one per\n"
 	"                     run, removed afterwards)\n"
 	"  --port N           the telnet port for the host (default: 23230)\n"
-	"  --keys KIND        status: every key shows the status screen, the\n"
-	"                     heaviest common command (default); walk: the\n"
+	"  --keys KIND        play: callers who play for real, new characters\n"
+	"                     fighting in the caves to each fight's end, at\n"
+	"                     the blacksmith and the healer, at the status\n"
+	"                     screen and now and then at the Wall of Fame\n"
+	"                     (default); status: every key shows the status\n"
+	"                     screen, the heaviest common command; walk: the\n"
 	"                     keys go between the Town and the Caves, the\n"
-	"                     lightest (four exchanges per key)\n"
+	"                     lightest (four exchanges per key); with --sweep\n"
+	"                     a comma list, each swept in turn\n"
+	"  --characters N     characters on the volume before the host starts\n"
+	"                     (default 0), which the Wall of Fame lists\n"
+	"  --fame-every N     play: one command in N views the Wall of Fame\n"
+	"                     (default 50; 0 never)\n"
+	"  --fame-holders K   K more callers who view the Wall of Fame again as\n"
+	"                     soon as each view ends, reported on their own\n"
 	"  --logins N         logins in flight at once while callers come in\n"
 	"                     (default 4: the host turns away a sixth caller\n"
 	"                     from one address who has not logged in yet)\n"
+	"  --raw-threads N    threads of the raw limit measured first (100)\n"
 	"  --help             show this text\n"
 	"\n"
 	"Exit status: 0 when nothing was lost or wrong, 1 otherwise.\n";
 
 const char* const kPassword = "load-test-password";
+
+enum class Keys { kStatus, kWalk, kPlay };
+
+
+const char*
+KeysName(Keys keys)
+{
+	switch (keys) {
+		case Keys::kStatus:
+			return "status";
+		case Keys::kWalk:
+			return "walk";
+		case Keys::kPlay:
+			return "play";
+	}
+	return "";
+}
 // What one status command costs between the door and the host: the
 // prompt, the key ("gcha" and its echo), the completion and the thirty
 // pieces of the status screen.
@@ -101,7 +136,12 @@ struct Options {
 	std::string			volume;
 	int					port = 23230;
 	int					logins = 4;
-	bool				walk = false;
+	Keys				keys = Keys::kPlay;
+	std::vector<Keys>	sweepKeys;
+	int					characters = 0;
+	int					fameEvery = 50;
+	int					fameHolders = 0;
+	int					rawThreads = 100;
 };
 
 
@@ -128,6 +168,23 @@ struct Figures {
 	int64_t				diskFlushes = -1;
 	double				loadAverage = 0;
 	int					exchangesPerCommand = kStatusExchanges;
+	Keys				keysKind = Keys::kStatus;
+	// Seconds from the first connect until every caller was in the door.
+	double				arrival = 0;
+	// The raw limit, measured in the same run just before.
+	double				rawExchanges = 0;
+	double				rawRoundTrip = 0;
+	// The play profile: exchanges counted by the texts the door showed,
+	// views of the Wall of Fame apart, and what the callers did.
+	int64_t				textExchanges = 0;
+	std::vector<int64_t> fame;
+	std::vector<int64_t> holderFame;
+	int					characters = 0;
+	int64_t				saves = 0;
+	int64_t				fights = 0;
+	int64_t				purchases = 0;
+	int64_t				heals = 0;
+	int64_t				deaths = 0;
 };
 
 
@@ -305,6 +362,14 @@ struct Caller {
 	// The prompt after the new character is taken is no command's.
 	bool				firstPrompt = false;
 	bool				watchingWritable = false;
+	// The play profile's.
+	PlayScript			script;
+	PlayScript::Step	next;
+	bool				fame = false;
+	bool				holder = false;
+	// Texts (and so exchanges) seen since the key, counted by the door's
+	// pieces as they came: one read may carry several.
+	bool				resting = false;
 };
 
 
@@ -319,6 +384,9 @@ private:
 			bool				_StartHost();
 			void				_StopHost();
 			bool				_SeedAccounts();
+			bool				_SeedCharacters();
+			void				_PlayReceived(Caller& caller, int64_t now);
+			void				_CountSaves();
 			bool				_Connect(Caller& caller);
 			void				_Readable(Caller& caller);
 			void				_Writable(Caller& caller);
@@ -340,6 +408,7 @@ private:
 			bool				fOwnVolume = false;
 			pid_t				fHost = -1;
 			int					fPoll = -1;
+			int					fSaves = -1;
 			std::vector<Caller>	fCallers;
 			std::mt19937		fRandom{12345};
 			bool				fMeasuring = false;
@@ -372,6 +441,8 @@ Load::~Load()
 	}
 	if (fPoll >= 0)
 		close(fPoll);
+	if (fSaves >= 0)
+		close(fSaves);
 	_StopHost();
 	if (fOwnVolume && !fVolume.empty()) {
 		std::string command = "rm -rf '" + fVolume + "'";
@@ -405,6 +476,60 @@ Load::_SeedAccounts()
 	bool written = fwrite(content.data(), 1, content.size(), file)
 		== content.size();
 	return fclose(file) == 0 && written;
+}
+
+
+// Characters of other players on the volume, as the game writes them: the
+// Wall of Fame lists every one. Written straight, without syncing: the
+// volume lives for one run.
+bool
+Load::_SeedCharacters()
+{
+	std::string folder = fVolume + "/home/Zenbo/doors/vrask/users";
+	std::string command = "mkdir -p '" + folder + "'";
+	if (system(command.c_str()) != 0)
+		return false;
+	for (int i = 0; i < fOptions.characters; i++) {
+		std::string name = "Seed" + std::to_string(i);
+		int level = 1 + (int)((i * 7919u) % 12);
+		std::string record = name + "\nShort Sword\nLeather\n3\n2\n"
+			+ std::to_string(level * 150) + "\n" + std::to_string(10 * level + 10)
+			+ "\n" + std::to_string(10 * level + 10) + "\n"
+			+ std::to_string(level) + "\n" + std::to_string(level * 100)
+			+ "\n" + std::to_string(10 + level) + "\n"
+			+ std::to_string(5 + level) + "\n15\n0\n";
+		std::string path = folder + "/" + name;
+		int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+			0644);
+		if (file < 0)
+			return false;
+		bool written = write(file, record.data(), record.size())
+			== (ssize_t)record.size();
+		if (close(file) != 0 || !written)
+			return false;
+	}
+	return true;
+}
+
+
+// Every save of the game renames a finished record into the users folder.
+void
+Load::_CountSaves()
+{
+	if (fSaves < 0)
+		return;
+	alignas(inotify_event) char buffer[16 * 1024];
+	while (true) {
+		ssize_t length = read(fSaves, buffer, sizeof(buffer));
+		if (length <= 0)
+			return;
+		for (char* at = buffer; at < buffer + length;) {
+			const inotify_event* event = (const inotify_event*)at;
+			at += sizeof(inotify_event) + event->len;
+			if ((event->mask & IN_MOVED_TO) != 0 && fMeasuring)
+				fFigures.saves++;
+		}
+	}
 }
 
 
@@ -612,9 +737,87 @@ EndsWith(const std::string& text, const char* end)
 
 
 void
+Load::_PlayReceived(Caller& caller, int64_t now)
+{
+	if (caller.resting || !caller.waitingForPrompt)
+		return;
+	// A caller whose character died, or who was put out of the door, is
+	// back in the front room; it rests there for the rest of the run.
+	if (EndsWith(caller.screen, "Your choice: ")) {
+		if (caller.screen.find("You've been killed!") != std::string::npos
+			|| caller.screen.find("currently dead") != std::string::npos) {
+			if (fMeasuring)
+				fFigures.deaths++;
+		} else if (fMeasuring)
+			fFigures.wrong++;
+		caller.resting = true;
+		caller.waitingForPrompt = false;
+		return;
+	}
+	PlayScript::Ending ending = PlayScript::EndingOf(caller.screen);
+	if (ending == PlayScript::Ending::kNone)
+		return;
+	caller.waitingForPrompt = false;
+	int64_t notUnderstood = caller.script.fNotUnderstood;
+	caller.next = caller.script.Next(caller.screen, ending);
+	if (caller.firstPrompt)
+		caller.firstPrompt = false;
+	else if (fMeasuring) {
+		int64_t took = now - caller.keySentAt;
+		if (caller.holder)
+			fFigures.holderFame.push_back(took);
+		else if (caller.fame)
+			fFigures.fame.push_back(took);
+		else {
+			fFigures.command.push_back(took);
+			fFigures.commands++;
+		}
+		if (caller.script.fNotUnderstood != notUnderstood)
+			fFigures.wrong++;
+	}
+	caller.screen.clear();
+	if (caller.next.keys.empty()) {
+		if (fMeasuring)
+			fFigures.wrong++;
+		caller.resting = true;
+		return;
+	}
+	if (caller.holder && caller.next.wallOfFame) {
+		// Holding the key: the next view is asked for at once.
+		caller.nextKeyAt = now;
+		fKeyTimes.emplace(now, caller.index);
+	} else
+		_Schedule(caller);
+}
+
+
+void
 Load::_Received(Caller& caller, const char* bytes, size_t size)
 {
 	int64_t now = Now();
+	if (caller.stage == Caller::Stage::kPlaying && fOptions.keys == Keys::kPlay) {
+		if (caller.waitingForEcho) {
+			caller.waitingForEcho = false;
+			if ((size == 0 || bytes[0] != caller.key) && fMeasuring)
+				fFigures.wrong++;
+			if (fMeasuring && !caller.holder)
+				fFigures.echo.push_back(now - caller.keySentAt);
+		}
+		if (fMeasuring) {
+			// One exchange per text the door sent: a piece of a screen
+			// that begins with a newline is one; the count is a floor.
+			for (size_t i = 0; i < size; i++) {
+				if (bytes[i] == '\n')
+					fFigures.textExchanges++;
+			}
+		}
+		_PlayReceived(caller, now);
+		// The whole screen is needed for the fight's and the shop's
+		// choices; a Wall of Fame's is not.
+		if (caller.screen.size() > 64 * 1024)
+			caller.screen.erase(0, caller.screen.size() - 4096);
+		return;
+	}
 	if (caller.stage == Caller::Stage::kPlaying) {
 		if (caller.waitingForEcho) {
 			caller.waitingForEcho = false;
@@ -683,6 +886,10 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 			} else if (EndsWith(screen, kPromptEnd)) {
 				// A character from an earlier run.
 				caller.stage = Caller::Stage::kPlaying;
+				if (fOptions.keys == Keys::kPlay) {
+					caller.next = caller.script.Next(caller.screen,
+						PlayScript::Ending::kPrompt);
+				}
 				caller.screen.clear();
 				fInDoor++;
 				_Schedule(caller);
@@ -748,7 +955,19 @@ Load::_SendKey(Caller& caller)
 	caller.waitingForEcho = true;
 	caller.waitingForPrompt = true;
 	caller.sawStatus = false;
-	if (fOptions.walk) {
+	if (fOptions.keys == Keys::kPlay) {
+		if (caller.resting || caller.next.keys.empty())
+			return;
+		caller.key = caller.next.keys[0];
+		caller.fame = caller.next.wallOfFame;
+		caller.keySentAt = Now();
+		caller.screen.clear();
+		if (fMeasuring && !caller.holder)
+			fFigures.keys++;
+		_Send(caller, caller.next.keys);
+		return;
+	}
+	if (fOptions.keys == Keys::kWalk) {
 		caller.key = caller.inCaves ? 't' : 'c';
 		caller.inCaves = !caller.inCaves;
 	}
@@ -772,19 +991,37 @@ Load::Run(Figures* figures)
 	} else
 		fVolume = fOptions.volume;
 
-	fCallers.resize((size_t)fCallerCount);
-	for (int i = 0; i < fCallerCount; i++) {
-		fCallers[(size_t)i].index = i;
-		fCallers[(size_t)i].name = "Load" + std::to_string(i);
+	// The callers who hold the Wall of Fame's key come last.
+	int holders = fOptions.keys == Keys::kPlay ? fOptions.fameHolders : 0;
+	int everyone = fCallerCount + holders;
+	fCallers.resize((size_t)everyone);
+	for (int i = 0; i < everyone; i++) {
+		Caller& caller = fCallers[(size_t)i];
+		caller.index = i;
+		caller.name = "Load" + std::to_string(i);
+		caller.holder = i >= fCallerCount;
+		caller.script.SetSeed((uint32_t)i * 2654435761u + 1);
+		caller.script.SetFameEvery(caller.holder ? 1 : fOptions.fameEvery);
 	}
-	if (!_SeedAccounts() || !_StartHost())
+	if (!_SeedAccounts() || !_SeedCharacters() || !_StartHost())
 		return false;
+	std::string users = fVolume + "/home/Zenbo/doors/vrask/users";
+	fSaves = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+	if (fSaves >= 0 && inotify_add_watch(fSaves, users.c_str(), IN_MOVED_TO)
+			< 0) {
+		close(fSaves);
+		fSaves = -1;
+	}
 
 	fPoll = epoll_create1(EPOLL_CLOEXEC);
 	fFigures = Figures();
 	fFigures.callers = fCallerCount;
-	fFigures.exchangesPerCommand = fOptions.walk ? kWalkExchanges
-		: kStatusExchanges;
+	fFigures.keys = 0;
+	fFigures.characters = fOptions.characters;
+	fFigures.exchangesPerCommand = fOptions.keys == Keys::kWalk
+		? kWalkExchanges : kStatusExchanges;
+	fFigures.keys = 0;
+	fFigures.keysKind = fOptions.keys;
 	double cpu;
 	long rss;
 	if (ReadProcess(fHost, &cpu, &rss))
@@ -803,6 +1040,7 @@ Load::Run(Figures* figures)
 
 	while (true) {
 		int64_t now = Now();
+		_CountSaves();
 		while (connected < fCallers.size() && fLoggingIn < fOptions.logins) {
 			if (!_Connect(fCallers[connected])) {
 				fprintf(stderr, "drelmoor_load: cannot connect caller %zu:"
@@ -817,7 +1055,8 @@ Load::Run(Figures* figures)
 			if (door > 0 && ReadProcess(door, &cpu, &rss))
 				fFigures.doorBaseRSS = rss;
 		}
-		if (!fMeasuring && fInDoor == fCallerCount) {
+		if (!fMeasuring && fInDoor == everyone) {
+			fFigures.arrival = (double)(now - start) / 1000000;
 			// Settled: every session waits for its first key.
 			if (ReadProcess(fHost, &cpu, &rss))
 				fFigures.hostIdleRSS = rss;
@@ -838,7 +1077,7 @@ Load::Run(Figures* figures)
 			break;
 		if (!fMeasuring && now > deadline) {
 			fprintf(stderr, "drelmoor_load: only %d of %d callers reached the"
-				" door in time\n", fInDoor, fCallerCount);
+				" door in time\n", fInDoor, everyone);
 			break;
 		}
 
@@ -870,8 +1109,13 @@ Load::Run(Figures* figures)
 		}
 	}
 
-	fFigures.inDoor = fInDoor;
+	fFigures.inDoor = std::min(fInDoor, fCallerCount);
 	fFigures.loadAverage = LoadAverage();
+	for (const Caller& caller : fCallers) {
+		fFigures.fights += caller.script.fFights;
+		fFigures.purchases += caller.script.fPurchases;
+		fFigures.heals += caller.script.fHeals;
+	}
 	if (!fMeasuring) {
 		// Nothing was measured: no time, no figures of the measured part.
 		fFigures.hostCPU = 0;
@@ -899,6 +1143,7 @@ Load::Run(Figures* figures)
 	// lost; one that never came back from its key within the run is.
 	for (Caller& caller : fCallers) {
 		if (caller.stage == Caller::Stage::kPlaying && caller.waitingForPrompt
+			&& !caller.fame && !caller.holder
 			&& Now() - caller.keySentAt > kLostAfter) {
 			fFigures.lost++;
 		}
@@ -933,17 +1178,29 @@ HostPerCaller(const Figures& figures)
 void
 Print(Figures& figures)
 {
-	printf("callers %d (in the door %d), %.1f s measured, load average"
-		" %.2f\n", figures.callers, figures.inDoor, figures.seconds,
+	printf("%s keys: callers %d (in the door %d, all in %.1f s), %.1f s"
+		" measured, load average %.2f\n", KeysName(figures.keysKind),
+		figures.callers, figures.inDoor, figures.arrival, figures.seconds,
 		figures.loadAverage);
+	printf("  raw limit in this run: %.0f exchanges/s, one thread's round"
+		" trip %.1f us\n", figures.rawExchanges, figures.rawRoundTrip);
 	if (figures.seconds <= 0) {
 		printf("  nothing measured: not every caller reached the door\n");
 		return;
 	}
 	double seconds = figures.seconds;
-	printf("  keys/s %.0f, commands/s %.0f, door exchanges/s %.0f\n",
-		(double)figures.keys / seconds, (double)figures.commands / seconds,
-		(double)figures.commands * figures.exchangesPerCommand / seconds);
+	if (figures.keysKind == Keys::kPlay) {
+		printf("  keys/s %.0f, commands/s %.0f (Wall of Fame views apart)\n",
+			(double)figures.keys / seconds,
+			(double)figures.commands / seconds);
+	} else {
+		double exchanges = (double)figures.commands
+			* figures.exchangesPerCommand / seconds;
+		printf("  keys/s %.0f, commands/s %.0f, door exchanges/s %.0f"
+			" (%.2f of the raw limit)\n", (double)figures.keys / seconds,
+			(double)figures.commands / seconds, exchanges,
+			figures.rawExchanges > 0 ? exchanges / figures.rawExchanges : 0);
+	}
 	printf("  key to echo    p50 %.2f ms  p99 %.2f ms  max %.2f ms\n",
 		(double)Percentile(figures.echo, 0.5) / 1000,
 		(double)Percentile(figures.echo, 0.99) / 1000,
@@ -954,6 +1211,29 @@ Print(Figures& figures)
 		(double)Percentile(figures.command, 1.0) / 1000);
 	printf("  lost %lld, wrong %lld\n", (long long)figures.lost,
 		(long long)figures.wrong);
+	if (figures.keysKind == Keys::kPlay) {
+		// A view is the key, its echo, the heading, four texts per
+		// character and the last line: raw round trips of as many.
+		double rawView = figures.rawRoundTrip
+			* (3 + 4.0 * figures.characters + 1) / 1000;
+		auto views = [&](const char* who, std::vector<int64_t>& samples) {
+			if (samples.empty())
+				return;
+			double p50 = (double)Percentile(samples, 0.5) / 1000;
+			printf("  Wall of Fame (%s, %d characters): %zu views, p50 %.1f ms"
+				" (%.2fx the raw round trips of its exchanges, %.1f ms), p99"
+				" %.1f ms, max %.1f ms\n", who, figures.characters,
+				samples.size(), p50, rawView > 0 ? p50 / rawView : 0, rawView,
+				(double)Percentile(samples, 0.99) / 1000,
+				(double)Percentile(samples, 1.0) / 1000);
+		};
+		views("now and then", figures.fame);
+		views("held", figures.holderFame);
+		printf("  fights %lld, purchases %lld, heals %lld, deaths %lld;"
+			" saves/s %.1f\n", (long long)figures.fights,
+			(long long)figures.purchases, (long long)figures.heals,
+			(long long)figures.deaths, (double)figures.saves / seconds);
+	}
 	printf("  host: %.2f s CPU (%.0f%% of one core), %ld KiB resident;"
 		" %ld KiB before the first caller, %ld KiB with everyone logged in:"
 		" %.1f KiB per caller\n", figures.hostCPU,
@@ -1004,13 +1284,37 @@ ParseArguments(int count, char** arguments, Options* options)
 		else if (argument == "--port")
 			options->port = atoi(value());
 		else if (argument == "--keys") {
-			std::string kind = value();
-			if (kind != "status" && kind != "walk") {
-				fprintf(stderr, "drelmoor_load: --keys is status or walk\n");
-				return false;
+			std::string list = value();
+			options->sweepKeys.clear();
+			size_t start = 0;
+			while (start <= list.size()) {
+				size_t comma = list.find(',', start);
+				if (comma == std::string::npos)
+					comma = list.size();
+				std::string kind = list.substr(start, comma - start);
+				if (kind == "status")
+					options->sweepKeys.push_back(Keys::kStatus);
+				else if (kind == "walk")
+					options->sweepKeys.push_back(Keys::kWalk);
+				else if (kind == "play")
+					options->sweepKeys.push_back(Keys::kPlay);
+				else {
+					fprintf(stderr, "drelmoor_load: --keys takes play, status"
+						" or walk\n");
+					return false;
+				}
+				start = comma + 1;
 			}
-			options->walk = kind == "walk";
-		} else if (argument == "--logins")
+			options->keys = options->sweepKeys.front();
+		} else if (argument == "--characters")
+			options->characters = atoi(value());
+		else if (argument == "--fame-every")
+			options->fameEvery = atoi(value());
+		else if (argument == "--fame-holders")
+			options->fameHolders = atoi(value());
+		else if (argument == "--raw-threads")
+			options->rawThreads = atoi(value());
+		else if (argument == "--logins")
 			options->logins = atoi(value());
 		else if (argument == "--sweep") {
 			std::string list = value();
@@ -1031,11 +1335,15 @@ ParseArguments(int count, char** arguments, Options* options)
 		}
 	}
 	if (options->callers < 1 || options->rate <= 0 || options->seconds < 1
-		|| options->logins < 1) {
-		fprintf(stderr, "drelmoor_load: callers, rate, seconds and logins"
-			" must be positive\n");
+		|| options->logins < 1 || options->rawThreads < 1
+		|| options->characters < 0 || options->fameEvery < 0
+		|| options->fameHolders < 0) {
+		fprintf(stderr, "drelmoor_load: callers, rate, seconds, logins and"
+			" raw threads must be positive, the rest not negative\n");
 		return false;
 	}
+	if (options->sweepKeys.empty())
+		options->sweepKeys.push_back(options->keys);
 	if (options->zenbo.empty()) {
 		char self[4096];
 		ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
@@ -1058,38 +1366,50 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 	FILE* points = fopen(data.c_str(), "w");
 	if (markdown == NULL || points == NULL)
 		return false;
-	fprintf(markdown, "| callers | in door | keys/s | exchanges/s |"
-		" echo p50 ms |"
+	fprintf(markdown, "| keys | callers | in door | all in s | keys/s |"
+		" commands/s | exchanges/s | raw limit exchanges/s | echo p50 ms |"
 		" echo p99 ms | echo max ms | command p50 ms | command p99 ms |"
-		" command max ms | lost | wrong | host KiB | host KiB/caller |"
-		" door KiB | door KiB/session | host CPU %% | door CPU %% |"
-		" generator CPU %% | disk flushes/s | load average |\n");
+		" command max ms | fame views | fame p99 ms | lost | wrong |"
+		" host KiB/caller | door KiB/session | host CPU %% | door CPU %% |"
+		" generator CPU %% | saves/s | disk flushes/s | load average |\n");
 	fprintf(markdown, "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
-		"---|---|---|---|---|---|---|---|\n");
-	fprintf(points, "# callers echo_p99_ms command_p99_ms host_kib door_kib\n");
+		"---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+	// One block per kind of keys, for the plot's lines.
+	Keys block = rows.empty() ? Keys::kPlay : rows.front().keysKind;
+	fprintf(points, "# %s: callers echo_p99_ms command_p99_ms host_kib"
+		" door_kib\n", KeysName(block));
 	for (Figures& row : rows) {
+		if (row.keysKind != block) {
+			block = row.keysKind;
+			fprintf(points, "\n\n# %s: callers echo_p99_ms command_p99_ms"
+				" host_kib door_kib\n", KeysName(block));
+		}
 		if (row.seconds <= 0) {
-			fprintf(markdown, "| %d | %d | not measured: not every caller"
-				" reached the door ||||||||||||||||||| %.2f |\n", row.callers,
-				row.inDoor, row.loadAverage);
+			fprintf(markdown, "| %s | %d | %d | not measured: not every"
+				" caller reached the door |||||||||||||||||||||| %.2f |\n",
+				KeysName(row.keysKind), row.callers, row.inDoor,
+				row.loadAverage);
 			continue;
 		}
 		double seconds = row.seconds;
 		double echo99 = (double)Percentile(row.echo, 0.99) / 1000;
 		double command99 = (double)Percentile(row.command, 0.99) / 1000;
-		fprintf(markdown, "| %d | %d | %.0f | %.0f | %.2f | %.2f | %.2f | %.2f |"
-			" %.2f | %.2f | %lld | %lld | %ld | %.1f | %ld | %.1f | %.0f |"
-			" %.0f | %.0f | %.1f | %.2f |\n", row.callers, row.inDoor,
-			(double)row.keys / seconds,
-			(double)row.commands * row.exchangesPerCommand / seconds,
+		double exchanges = row.keysKind == Keys::kPlay ? -1
+			: (double)row.commands * row.exchangesPerCommand / seconds;
+		fprintf(markdown, "| %s | %d | %d | %.1f | %.0f | %.0f | %.0f | %.0f |"
+			" %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %zu | %.1f | %lld |"
+			" %lld | %.1f | %.1f | %.0f | %.0f | %.0f | %.1f | %.1f | %.2f"
+			" |\n", KeysName(row.keysKind), row.callers, row.inDoor,
+			row.arrival, (double)row.keys / seconds,
+			(double)row.commands / seconds, exchanges, row.rawExchanges,
 			(double)Percentile(row.echo, 0.5) / 1000, echo99,
 			(double)Percentile(row.echo, 1.0) / 1000,
 			(double)Percentile(row.command, 0.5) / 1000, command99,
-			(double)Percentile(row.command, 1.0) / 1000,
-			(long long)row.lost, (long long)row.wrong, row.hostRSS,
-			HostPerCaller(row), row.doorRSS, DoorPerSession(row),
+			(double)Percentile(row.command, 1.0) / 1000, row.fame.size(),
+			(double)Percentile(row.fame, 0.99) / 1000, (long long)row.lost,
+			(long long)row.wrong, HostPerCaller(row), DoorPerSession(row),
 			100 * row.hostCPU / seconds, 100 * row.doorCPU / seconds,
-			100 * row.loadCPU / seconds,
+			100 * row.loadCPU / seconds, (double)row.saves / seconds,
 			row.diskFlushes >= 0 ? (double)row.diskFlushes / seconds : -1.0,
 			row.loadAverage);
 		fprintf(points, "%d %.3f %.3f %ld %ld\n", row.callers, echo99,
@@ -1102,12 +1422,19 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 		" set output '" + options.out + "/load.png';"
 		" set xlabel 'callers'; set ylabel 'p99 latency (ms)';"
 		" set logscale y; set y2label 'resident memory (MiB)'; set y2tics;"
-		" set key left top;"
-		" plot '" + data + "' using 1:2 with linespoints title 'key to echo"
-		" p99', '' using 1:3 with linespoints title 'whole command p99',"
-		" '' using 1:(\\$4/1024) axes x1y2 with linespoints title 'host"
-		" memory', '' using 1:(\\$5/1024) axes x1y2 with linespoints title"
-		" 'door memory', 10 title '10 ms' dt 2\"";
+		" set key left top; plot ";
+	for (size_t i = 0; i < options.sweepKeys.size(); i++) {
+		std::string name = KeysName(options.sweepKeys[i]);
+		std::string index = std::to_string(i);
+		plot += "'" + data + "' index " + index + " using 1:2 with linespoints"
+			" title '" + name + ": key to echo p99', '' index " + index
+			+ " using 1:3 with linespoints title '" + name + ": whole command"
+			" p99', '' index " + index + " using 1:(\\$4/1024) axes x1y2 with"
+			" lines dt 3 title '" + name + ": host memory', '' index " + index
+			+ " using 1:(\\$5/1024) axes x1y2 with lines dt 4 title '" + name
+			+ ": door memory', ";
+	}
+	plot += "10 title '10 ms' dt 2\"";
 	return system(plot.c_str()) == 0;
 }
 
@@ -1135,17 +1462,28 @@ main(int argumentCount, char** arguments)
 		counts.push_back(options.callers);
 	std::vector<Figures> rows;
 	bool clean = true;
-	for (int callers : counts) {
-		Figures figures;
-		bool measured;
-		{
-			Load load(options, callers);
-			measured = load.Run(&figures);
+	for (Keys keys : options.sweepKeys) {
+		options.keys = keys;
+		for (int callers : counts) {
+			// The limit beside the figure, measured just before it.
+			double rawExchanges = RawLimit::ExchangesPerSecond(
+				options.rawThreads, 2);
+			double rawRoundTrip = RawLimit::RoundTripMicroseconds(20000);
+			Figures figures;
+			bool measured;
+			{
+				Load load(options, callers);
+				measured = load.Run(&figures);
+			}
+			figures.keysKind = keys;
+			figures.rawExchanges = rawExchanges;
+			figures.rawRoundTrip = rawRoundTrip;
+			Print(figures);
+			fflush(stdout);
+			clean = clean && measured && figures.lost == 0
+				&& figures.wrong == 0;
+			rows.push_back(figures);
 		}
-		Print(figures);
-		fflush(stdout);
-		clean = clean && measured && figures.lost == 0 && figures.wrong == 0;
-		rows.push_back(figures);
 	}
 	if (!options.sweep.empty() && !WriteSweep(options, rows)) {
 		fprintf(stderr, "drelmoor_load: cannot write the sweep's files in"
