@@ -14,9 +14,10 @@
 #include <algorithm>
 
 
-CharacterListing::CharacterListing()
+CharacterListing::CharacterListing(Detail detail)
 	:
-	fUsers(kUsersFolder)
+	fUsers(kUsersFolder),
+	fDetail(detail)
 {
 	fStatus = fUsers.InitCheck() == B_OK ? B_OK : B_ENTRY_NOT_FOUND;
 }
@@ -55,6 +56,8 @@ CharacterListing::GetNextCharacter(Character* character)
 		character->weapon = PrintableUserName(record.GetWeapon());
 		character->armor = PrintableUserName(record.GetArmor());
 		character->lastPlayed = 0;
+		if (fDetail == Detail::kWithoutLastPlayed)
+			return true;
 		BString bootPath(kUsersFolder);
 		bootPath << userName;
 		BString path;

@@ -32,7 +32,15 @@ public:
 		time_t				lastPlayed = 0;	// the player file's last save
 	};
 
-								CharacterListing();
+	// What each character carries: the Wall of Fame shows names and levels
+	// of thousands and has no use for the time of each file's last save.
+	enum class Detail {
+		kEverything,
+		kWithoutLastPlayed,
+	};
+
+	explicit					CharacterListing(
+									Detail detail = Detail::kEverything);
 								CharacterListing(const CharacterListing&)
 									= delete;
 			CharacterListing&	operator=(const CharacterListing&) = delete;
@@ -57,4 +65,5 @@ public:
 private:
 			BDirectory			fUsers;
 			status_t			fStatus = B_NO_INIT;
+			const Detail		fDetail;
 };
