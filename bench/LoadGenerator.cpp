@@ -76,7 +76,7 @@ const char* const kUsage =
 	"  --characters N     characters on the volume before the host starts\n"
 	"                     (default 0), which the Wall of Fame lists\n"
 	"  --fame-every N     play: one command in N views the Wall of Fame\n"
-	"                     (default 50; 0 never)\n"
+	"                     (default 200; 0 never)\n"
 	"  --fame-holders K   K more callers who view the Wall of Fame again as\n"
 	"                     soon as each view ends, reported on their own\n"
 	"  --logins N         logins in flight at once while callers come in\n"
@@ -139,7 +139,7 @@ struct Options {
 	Keys				keys = Keys::kPlay;
 	std::vector<Keys>	sweepKeys;
 	int					characters = 0;
-	int					fameEvery = 50;
+	int					fameEvery = 200;
 	int					fameHolders = 0;
 	int					rawThreads = 100;
 };
@@ -174,9 +174,8 @@ struct Figures {
 	// The raw limit, measured in the same run just before.
 	double				rawExchanges = 0;
 	double				rawRoundTrip = 0;
-	// The play profile: exchanges counted by the texts the door showed,
-	// views of the Wall of Fame apart, and what the callers did.
-	int64_t				textExchanges = 0;
+	// The play profile: views of the Wall of Fame apart, and what the
+	// callers did.
 	std::vector<int64_t> fame;
 	std::vector<int64_t> holderFame;
 	int					characters = 0;
@@ -367,8 +366,7 @@ struct Caller {
 	PlayScript::Step	next;
 	bool				fame = false;
 	bool				holder = false;
-	// Texts (and so exchanges) seen since the key, counted by the door's
-	// pieces as they came: one read may carry several.
+	// Back in the front room (its character died): it types no more.
 	bool				resting = false;
 };
 
@@ -802,14 +800,6 @@ Load::_Received(Caller& caller, const char* bytes, size_t size)
 				fFigures.wrong++;
 			if (fMeasuring && !caller.holder)
 				fFigures.echo.push_back(now - caller.keySentAt);
-		}
-		if (fMeasuring) {
-			// One exchange per text the door sent: a piece of a screen
-			// that begins with a newline is one; the count is a floor.
-			for (size_t i = 0; i < size; i++) {
-				if (bytes[i] == '\n')
-					fFigures.textExchanges++;
-			}
 		}
 		_PlayReceived(caller, now);
 		// The whole screen is needed for the fight's and the shop's

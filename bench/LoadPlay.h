@@ -64,6 +64,6 @@ private:
 			bool			fShopped = false;
 			bool			fShopArmor = false;
 			int				fCommands = 0;
-			int				fFameEvery = 50;
+			int				fFameEvery = 200;
 			uint32_t		fSeed = 1;
 };

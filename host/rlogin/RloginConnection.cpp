@@ -56,26 +56,29 @@ RloginConnection::Start()
 void
 RloginConnection::Show(const std::string& text)
 {
-	if (fStream.HasEnded() || fStream.IsFinishing())
-		return;
-	_Answer();
-	std::string output;
-	fProtocol.TranslateText(text, output);
-	fStream.Queue(output);
-	fStream.Flush();
+	if (_Queue(text))
+		fStream.Flush();
 }
 
 
 void
 RloginConnection::ShowSoon(const std::string& text)
 {
+	if (_Queue(text))
+		fStream.FlushSoon();
+}
+
+
+bool
+RloginConnection::_Queue(const std::string& text)
+{
 	if (fStream.HasEnded() || fStream.IsFinishing())
-		return;
+		return false;
 	_Answer();
 	std::string output;
 	fProtocol.TranslateText(text, output);
 	fStream.Queue(output);
-	fStream.FlushSoon();
+	return true;
 }
 
 

@@ -57,6 +57,9 @@ public:
 			const BString&		BoardTag() const { return fTag; }
 
 private:
+	// Queues the text for the caller; false once the line is ending.
+			bool				_Queue(const std::string& text);
+
 	// The protocol's events
 	virtual	void				HandshakeReceived(
 									const RloginProtocol::Handshake&

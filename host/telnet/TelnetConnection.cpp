@@ -42,20 +42,26 @@ TelnetConnection::Start()
 void
 TelnetConnection::Show(const std::string& text)
 {
-	if (fStream.HasEnded() || fStream.IsFinishing())
-		return;
-	fProtocol.SendText(text);
-	fStream.Flush();
+	if (_Queue(text))
+		fStream.Flush();
 }
 
 
 void
 TelnetConnection::ShowSoon(const std::string& text)
 {
+	if (_Queue(text))
+		fStream.FlushSoon();
+}
+
+
+bool
+TelnetConnection::_Queue(const std::string& text)
+{
 	if (fStream.HasEnded() || fStream.IsFinishing())
-		return;
+		return false;
 	fProtocol.SendText(text);
-	fStream.FlushSoon();
+	return true;
 }
 
 

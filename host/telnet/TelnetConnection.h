@@ -63,6 +63,9 @@ public:
 									{ fStream.HoldPass(pass); }
 
 private:
+	// Queues the text for the caller; false once the line is ending.
+			bool				_Queue(const std::string& text);
+
 	// The protocol's events
 	virtual	void				KeysReceived(const std::string& keys) override;
 	virtual	void				BytesToSend(const char* bytes,
