@@ -76,7 +76,7 @@ const char* const kUsage =
 	"  --characters N     characters on the volume before the host starts\n"
 	"                     (default 0), which the Wall of Fame lists\n"
 	"  --fame-every N     play: one command in N views the Wall of Fame\n"
-	"                     (default 200; 0 never)\n"
+	"                     (default 1000; 0 never)\n"
 	"  --fame-holders K   K more callers who view the Wall of Fame again as\n"
 	"                     soon as each view ends, reported on their own\n"
 	"  --logins N         logins in flight at once while callers come in\n"
@@ -139,7 +139,7 @@ struct Options {
 	Keys				keys = Keys::kPlay;
 	std::vector<Keys>	sweepKeys;
 	int					characters = 0;
-	int					fameEvery = 200;
+	int					fameEvery = 1000;
 	int					fameHolders = 0;
 	int					rawThreads = 100;
 };

@@ -64,6 +64,6 @@ private:
 			bool			fShopped = false;
 			bool			fShopArmor = false;
 			int				fCommands = 0;
-			int				fFameEvery = 200;
+			int				fFameEvery = 1000;
 			uint32_t		fSeed = 1;
 };
