@@ -113,7 +113,7 @@ HostWorkers::_RunEntrance()
 				fWatched.empty() ? 1000000 : kWatchInterval),
 				[this]() { return fStopping || !fEntries.empty(); });
 			if (fStopping)
-				return;
+				break;
 			if (!fEntries.empty()) {
 				entry = fEntries.front();
 				fEntries.pop_front();
