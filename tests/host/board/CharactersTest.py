@@ -18,16 +18,18 @@ from board import (DRELMOOR, TIMEOUT, VRASK, ZENBO, Board,  # noqa: E402
 MONSTER = b"Gr\x81mpy R\x84t"
 
 
-def rename_first_level_monsters(board):
-    """Every monster of the first cave level is the one of MONSTER's name."""
+def rename_monsters(board):
+    """Every monster is the one of MONSTER's name: one fight in fifty draws
+    from the level below, and so on down, with its own rolls."""
     path = board.path(VRASK + "monsters")
     with open(path, "rb") as source:
         sections = source.read().split(b"\n#")
-    lines = sections[1].split(b"\n")
-    for index, line in enumerate(lines):
-        if b"," in line and not line.startswith(b"Level"):
-            lines[index] = MONSTER + line[line.index(b","):]
-    sections[1] = b"\n".join(lines)
+    for level in range(1, len(sections)):
+        lines = sections[level].split(b"\n")
+        for index, line in enumerate(lines):
+            if b"," in line and not line.startswith(b"Level"):
+                lines[index] = MONSTER + line[line.index(b","):]
+        sections[level] = b"\n".join(lines)
     with open(path, "wb") as output:
         output.write(b"\n#".join(sections))
 
@@ -51,7 +53,7 @@ def meet_a_monster(caller):
 class CharactersTest(unittest.TestCase):
     def setUp(self):
         self.board = Board(ways=("ssh",))
-        rename_first_level_monsters(self.board)
+        rename_monsters(self.board)
         self.board.start()
 
     def tearDown(self):

@@ -29,29 +29,32 @@ const kPassword = "secret123";
 // desktop.
 const kScreenshots = process.env.ZENBO_SCREENSHOTS;
 
-// The door's data with every monster of the first cave level renamed in
+// The door's data with every monster renamed in
 // CP437 letters: "Gr\x81mpy R\x84t" is "Grümpy Rät" to the door.
 const kCp437Monster = Buffer.from("Gr\x81mpy R\x84t", "latin1");
 
 // The volume's copy of the data is the test's own to change.
-function renameFirstLevelMonsters(volume) {
+function renameMonsters(volume) {
 	const file = path.join(volume, "home/Zenbo/doors/vrask/monsters");
 	const monsters = readFileSync(file, "latin1");
+	// Every level's: one fight in fifty draws from the level below, and
+	// so on down, with its own rolls.
 	const sections = monsters.split("\n#");
-	sections[1] = sections[1].replace(/^(?!Level)[^,#\n]+,/gm,
-		kCp437Monster.toString("latin1") + ",");
+	for (let level = 1; level < sections.length; level++)
+		sections[level] = sections[level].replace(/^(?!Level)[^,#\n]+,/gm,
+			kCp437Monster.toString("latin1") + ",");
 	writeFileSync(file, Buffer.from(sections.join("\n#"), "latin1"));
 }
 
 // The host on a volume of its own; its log is kept to be looked at. With
-// cp437Monster, the monsters of the first level have CP437 names.
+// cp437Monster, every monster has a CP437 name.
 async function startBoard({ cp437Monster = false } = {}) {
 	const folder = mkdtempSync(path.join(tmpdir(), "zenbo-web-"));
 	const volume = path.join(folder, "boot");
 	const made = spawnSync(zenbo, ["--make-volume", "--volume", volume]);
 	check(made.status === 0, "the volume was laid out");
 	if (cp437Monster)
-		renameFirstLevelMonsters(volume);
+		renameMonsters(volume);
 	const child = spawn(zenbo, ["--web", "127.0.0.1:0", "--volume", volume,
 		"--door", drelmoor, "--grace", "30"],
 		{ stdio: ["ignore", "pipe", "pipe"] });
