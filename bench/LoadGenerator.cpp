@@ -1384,11 +1384,21 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 		double seconds = row.seconds;
 		double echo99 = (double)Percentile(row.echo, 0.99) / 1000;
 		double command99 = (double)Percentile(row.command, 0.99) / 1000;
-		double exchanges = row.keysKind == Keys::kPlay ? -1
-			: (double)row.commands * row.exchangesPerCommand / seconds;
-		fprintf(markdown, "| %s | %d | %d | %.1f | %.0f | %.0f | %.0f | %.0f |"
+		// A played command's exchanges depend on the screen it meets, so
+		// only the status and walk keys have a count to give.
+		char exchanges[32] = "—";
+		if (row.keysKind != Keys::kPlay) {
+			snprintf(exchanges, sizeof(exchanges), "%.0f",
+				(double)row.commands * row.exchangesPerCommand / seconds);
+		}
+		char flushes[32] = "—";
+		if (row.diskFlushes >= 0) {
+			snprintf(flushes, sizeof(flushes), "%.1f",
+				(double)row.diskFlushes / seconds);
+		}
+		fprintf(markdown, "| %s | %d | %d | %.1f | %.0f | %.0f | %s | %.0f |"
 			" %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %zu | %.1f | %lld |"
-			" %lld | %.1f | %.1f | %.0f | %.0f | %.0f | %.1f | %.1f | %.2f"
+			" %lld | %.1f | %.1f | %.0f | %.0f | %.0f | %.1f | %s | %.2f"
 			" |\n", KeysName(row.keysKind), row.callers, row.inDoor,
 			row.arrival, (double)row.keys / seconds,
 			(double)row.commands / seconds, exchanges, row.rawExchanges,
@@ -1400,8 +1410,7 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 			(long long)row.wrong, HostPerCaller(row), DoorPerSession(row),
 			100 * row.hostCPU / seconds, 100 * row.doorCPU / seconds,
 			100 * row.loadCPU / seconds, (double)row.saves / seconds,
-			row.diskFlushes >= 0 ? (double)row.diskFlushes / seconds : -1.0,
-			row.loadAverage);
+			flushes, row.loadAverage);
 		fprintf(points, "%d %.3f %.3f %ld %ld\n", row.callers, echo99,
 			command99, row.hostRSS, row.doorRSS);
 	}
