@@ -12,6 +12,7 @@
 
 #include "ChildProcess.h"
 #include "Gate.h"
+#include "OpenDescriptors.h"
 #include "TestVolume.h"
 
 
@@ -245,25 +246,16 @@ TEST(NamedThreadTest, NewestOfANameAndOfATeamIsFound)
 TEST(NamedThreadTest, AListedThreadKeepsOneDescriptor)
 {
 	TestVolume volume;
-	auto descriptors = [] {
-		int count = 0;
-		DIR* folder = opendir("/proc/self/fd");
-		while (folder != nullptr && readdir(folder) != nullptr)
-			count++;
-		if (folder != nullptr)
-			closedir(folder);
-		return count;
-	};
 	Gate gate;
 	thread_id warmUp = spawn_thread(WaitAtGate, "warm-up", 10, &gate);
 	ASSERT_GT(warmUp, 0);
-	int before = descriptors();
+	int before = CountOpenDescriptors();
 	thread_id threads[8];
 	for (thread_id& thread : threads) {
 		thread = spawn_thread(WaitAtGate, "counted", 10, &gate);
 		ASSERT_GT(thread, 0);
 	}
-	EXPECT_EQ(before + 8, descriptors());
+	EXPECT_EQ(before + 8, CountOpenDescriptors());
 	gate.Open();
 	wait_for_thread(warmUp, nullptr);
 	for (thread_id thread : threads)

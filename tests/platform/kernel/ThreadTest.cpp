@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "Gate.h"
+#include "OpenDescriptors.h"
 #include "TestVolume.h"
 
 
@@ -20,19 +20,6 @@ WaitAtGate(void* data)
 {
 	static_cast<Gate*>(data)->Wait();
 	return 3;
-}
-
-
-int
-CountOpenDescriptors()
-{
-	int count = 0;
-	DIR* folder = opendir("/proc/self/fd");
-	while (folder != nullptr && readdir(folder) != nullptr)
-		count++;
-	if (folder != nullptr)
-		closedir(folder);
-	return count;
 }
 
 
