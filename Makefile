@@ -67,7 +67,6 @@ LOAD_SWEEP_KEYS ?= walk,play
 LOAD_CHARACTERS ?= 10000
 load: build
 ifeq ($(SWEEP),1)
-	mkdir -p $(LOAD_OUT)
 	build/bin/drelmoor_load --sweep $(LOAD_SWEEP) --seconds $(LOAD_SECONDS) --keys $(LOAD_SWEEP_KEYS) --characters $(LOAD_CHARACTERS) --out $(LOAD_OUT)
 else
 	build/bin/drelmoor_load --callers $(LOAD_CALLERS) --seconds $(LOAD_SECONDS) --keys $(LOAD_KEYS) --characters $(LOAD_CHARACTERS)

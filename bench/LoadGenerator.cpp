@@ -41,6 +41,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <queue>
 #include <random>
@@ -1347,6 +1348,18 @@ ParseArguments(int count, char** arguments, Options* options)
 }
 
 
+// A figure of the sweep's table, or "—" where the run has none to give.
+struct CellText {
+	CellText(bool known, const char* format, double value)
+	{
+		if (known)
+			snprintf(text, sizeof(text), format, value);
+	}
+
+	char text[32] = "—";
+};
+
+
 bool
 WriteSweep(const Options& options, std::vector<Figures>& rows)
 {
@@ -1354,8 +1367,13 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 	std::string data = options.out + "/load.dat";
 	FILE* markdown = fopen(table.c_str(), "w");
 	FILE* points = fopen(data.c_str(), "w");
-	if (markdown == NULL || points == NULL)
+	if (markdown == NULL || points == NULL) {
+		if (markdown != NULL)
+			fclose(markdown);
+		if (points != NULL)
+			fclose(points);
 		return false;
+	}
 	fprintf(markdown, "| keys | callers | in door | all in s | keys/s |"
 		" commands/s | exchanges/s | raw limit exchanges/s | echo p50 ms |"
 		" echo p99 ms | echo max ms | command p50 ms | command p99 ms |"
@@ -1386,22 +1404,16 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 		double command99 = (double)Percentile(row.command, 0.99) / 1000;
 		// A played command's exchanges depend on the screen it meets, so
 		// only the status and walk keys have a count to give.
-		char exchanges[32] = "—";
-		if (row.keysKind != Keys::kPlay) {
-			snprintf(exchanges, sizeof(exchanges), "%.0f",
-				(double)row.commands * row.exchangesPerCommand / seconds);
-		}
-		char flushes[32] = "—";
-		if (row.diskFlushes >= 0) {
-			snprintf(flushes, sizeof(flushes), "%.1f",
-				(double)row.diskFlushes / seconds);
-		}
+		CellText exchanges(row.keysKind != Keys::kPlay, "%.0f",
+			(double)row.commands * row.exchangesPerCommand / seconds);
+		CellText flushes(row.diskFlushes >= 0, "%.1f",
+			(double)row.diskFlushes / seconds);
 		fprintf(markdown, "| %s | %d | %d | %.1f | %.0f | %.0f | %s | %.0f |"
 			" %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %zu | %.1f | %lld |"
 			" %lld | %.1f | %.1f | %.0f | %.0f | %.0f | %.1f | %s | %.2f"
 			" |\n", KeysName(row.keysKind), row.callers, row.inDoor,
 			row.arrival, (double)row.keys / seconds,
-			(double)row.commands / seconds, exchanges, row.rawExchanges,
+			(double)row.commands / seconds, exchanges.text, row.rawExchanges,
 			(double)Percentile(row.echo, 0.5) / 1000, echo99,
 			(double)Percentile(row.echo, 1.0) / 1000,
 			(double)Percentile(row.command, 0.5) / 1000, command99,
@@ -1410,7 +1422,7 @@ WriteSweep(const Options& options, std::vector<Figures>& rows)
 			(long long)row.wrong, HostPerCaller(row), DoorPerSession(row),
 			100 * row.hostCPU / seconds, 100 * row.doorCPU / seconds,
 			100 * row.loadCPU / seconds, (double)row.saves / seconds,
-			flushes, row.loadAverage);
+			flushes.text, row.loadAverage);
 		fprintf(points, "%d %.3f %.3f %ld %ld\n", row.callers, echo99,
 			command99, row.hostRSS, row.doorRSS);
 	}
@@ -1454,6 +1466,16 @@ main(int argumentCount, char** arguments)
 	if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
 		limit.rlim_cur = limit.rlim_max;
 		setrlimit(RLIMIT_NOFILE, &limit);
+	}
+
+	// A sweep runs for many minutes: a folder its files cannot go to is
+	// told before the first caller, not after the last.
+	std::error_code error;
+	if (!options.sweep.empty()
+		&& (std::filesystem::create_directories(options.out, error), error)) {
+		fprintf(stderr, "drelmoor_load: cannot make %s: %s\n",
+			options.out.c_str(), error.message().c_str());
+		return 1;
 	}
 
 	std::vector<int> counts = options.sweep;
