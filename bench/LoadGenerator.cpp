@@ -12,6 +12,7 @@
 // request and reply on this machine is measured (RawLimit.h), and every
 // figure is printed beside it.
 
+#include "Clock.h"
 #include "LoadPlay.h"
 #include "RawLimit.h"
 
@@ -116,15 +117,6 @@ const int kWalkExchanges = 1 + 2 + 1;
 const char* const kPromptEnd = "> ";
 // How long a caller may wait for its reply before it counts as lost.
 const int64_t kLostAfter = 5000000;
-
-
-int64_t
-Now()
-{
-	timespec now;
-	clock_gettime(CLOCK_MONOTONIC, &now);
-	return (int64_t)now.tv_sec * 1000000 + now.tv_nsec / 1000;
-}
 
 
 struct Options {

@@ -1,5 +1,7 @@
 #include "RawLimit.h"
 
+#include "Clock.h"
+
 #include <errno.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
@@ -17,15 +19,6 @@ namespace {
 // a frame header and a flattened message each.
 const size_t kRequestSize = 96;
 const size_t kReplySize = 40;
-
-
-int64_t
-Now()
-{
-	timespec now;
-	clock_gettime(CLOCK_MONOTONIC, &now);
-	return (int64_t)now.tv_sec * 1000000 + now.tv_nsec / 1000;
-}
 
 
 bool

@@ -7,6 +7,7 @@
 #include <AtomicSave.h>
 #include <BootVolume.h>
 
+#include "Clock.h"
 #include "Player.h"
 #include "VraskPaths.h"
 
@@ -32,15 +33,6 @@
 
 
 static std::string sVolume;
-
-
-static int64_t
-Now()
-{
-	timespec now;
-	clock_gettime(CLOCK_MONOTONIC, &now);
-	return (int64_t)now.tv_sec * 1000000 + now.tv_nsec / 1000;
-}
 
 
 // The record the game writes for a player with this much gold.
